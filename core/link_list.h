@@ -1,0 +1,35 @@
+// The link list: the edit box's text cut into lines at every CR LF pair.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lirrevo {
+
+// "共有链接数量：" and "  --->点击生成XML" in GBK.
+inline constexpr std::string_view CountCaptionPrefix =
+    "\xB9\xB2\xD3\xD0\xC1\xB4\xBD\xD3\xCA\xFD\xC1\xBF\xA3\xBA";
+inline constexpr std::string_view CountCaptionSuffix =
+    "  --->\xB5\xE3\xBB\xF7\xC9\xFA\xB3\xC9XML";
+
+// Cuts GBK text into links at every CR LF pair that starts a character (a byte
+// of 0x80 or above takes the byte after it along). Elements keep every other
+// byte; empty lines give empty elements; a trailing CR LF adds no element; the
+// empty text gives no elements.
+std::vector<std::string> SplitLinks(std::string_view text);
+
+// The number of elements SplitLinks would give, without building them.
+std::int32_t CountLinks(std::string_view text);
+
+// "共有链接数量：" + count in plain decimal + "  --->点击生成XML", in GBK.
+std::string FormatLinkCount(std::int32_t count);
+
+// The whole work of the edit box's content-changed handler: reads the box's
+// text, counts its links and sets the count caption.
+void UpdateLinkCount(const std::function<std::string()>& read_content,
+                     const std::function<void(const std::string&)>& set_caption);
+
+}  // namespace lirrevo
