@@ -1,0 +1,107 @@
+#include "core/link_list.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace lirrevo {
+namespace {
+
+// "链接" and "共有链接数量：" in GBK.
+const std::string kLink = "\xC1\xB4\xBD\xD3";
+const std::string kPrefix = "\xB9\xB2\xD3\xD0\xC1\xB4\xBD\xD3\xCA\xFD\xC1\xBF\xA3\xBA";
+
+struct SplitCase {
+  const char* name;
+  std::string text;
+  std::vector<std::string> links;
+};
+
+void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.name; }
+
+class SplitLinksTable : public ::testing::TestWithParam<SplitCase> {};
+
+TEST_P(SplitLinksTable, GivesTheLinesBetweenCrLfPairs) {
+  const SplitCase& c = GetParam();
+  EXPECT_EQ(SplitLinks(c.text), c.links);
+  EXPECT_EQ(CountLinks(c.text), static_cast<std::int32_t>(c.links.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Contents, SplitLinksTable,
+    ::testing::Values(
+        SplitCase{"Empty", "", {}},
+        SplitCase{"OneLine", "L1", {"L1"}},
+        SplitCase{"TwoLines", "L1\r\nL2", {"L1", "L2"}},
+        SplitCase{"TrailingBreakAddsNoElement", "L1\r\nL2\r\n", {"L1", "L2"}},
+        SplitCase{"OnlyABreak", "\r\n", {""}},
+        SplitCase{"TwoBreaks", "\r\n\r\n", {"", ""}},
+        SplitCase{"LeadingBreak", "\r\nL1", {"", "L1"}},
+        SplitCase{"BlankLineBetween", "L1\r\n\r\nL2", {"L1", "", "L2"}},
+        SplitCase{"BlankLineAtEnd", "L1\r\n\r\n", {"L1", ""}},
+        SplitCase{"LoneCrAndLfAreContent", "L1\rL2\nL3", {"L1\rL2\nL3"}},
+        SplitCase{"CrBeforeBreakStays", "\r\r\n", {"\r"}},
+        SplitCase{"LfCrIsContent", "a\n\rb", {"a\n\rb"}},
+        SplitCase{"SpacesAndTabsKept", " a \t\r\n b ", {" a \t", " b "}},
+        SplitCase{"DuplicatesKept", "x\r\nx", {"x", "x"}},
+        SplitCase{"DoubleByteLines", kLink + "\r\n" + kLink, {kLink, kLink}},
+        // 0x8D 0x0D is one character, so the CR it swallows starts no break.
+        SplitCase{"BreakInsideCharacterIgnored", "a\x8D\r\nb", {"a\x8D\r\nb"}},
+        SplitCase{"BreakAfterCharacterFound", "\x8D\x0D\r\nb", {"\x8D\x0D", "b"}},
+        SplitCase{"LoneLeadByteAtEnd", "ab\xC1", {"ab\xC1"}},
+        // Long enough for the eight-byte fast scan to meet each case mid-block.
+        SplitCase{"LongLinesAcrossBlocks", "http://example.com/0123456789\r\nhttp://e.cn/" + kLink +
+                                               "/abcdefgh\r\n\r\n",
+                  {"http://example.com/0123456789", "http://e.cn/" + kLink + "/abcdefgh", ""}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SplitLinks, TenThousandLines) {
+  std::string text;
+  for (int i = 0; i < 10000; ++i) text += "http://example.com/page" + std::to_string(i) + "\r\n";
+  const std::vector<std::string> links = SplitLinks(text);
+  ASSERT_EQ(links.size(), 10000u);
+  EXPECT_EQ(links.front(), "http://example.com/page0");
+  EXPECT_EQ(links.back(), "http://example.com/page9999");
+  EXPECT_EQ(CountLinks(text), 10000);
+}
+
+struct CaptionCase {
+  std::int32_t count;
+  std::string digits;
+};
+
+void PrintTo(const CaptionCase& c, std::ostream* os) { *os << c.count; }
+
+class FormatLinkCountTable : public ::testing::TestWithParam<CaptionCase> {};
+
+TEST_P(FormatLinkCountTable, IsPrefixDigitsSuffix) {
+  EXPECT_EQ(FormatLinkCount(GetParam().count),
+            kPrefix + GetParam().digits + "  --->\xB5\xE3\xBB\xF7\xC9\xFA\xB3\xC9XML");
+}
+
+INSTANTIATE_TEST_SUITE_P(Counts, FormatLinkCountTable,
+                         ::testing::Values(CaptionCase{0, "0"}, CaptionCase{1, "1"},
+                                           CaptionCase{1234, "1234"},
+                                           CaptionCase{10000, "10000"},
+                                           CaptionCase{2147483647, "2147483647"}));
+
+TEST(UpdateLinkCount, SetsTheCaptionForTheBoxText) {
+  std::vector<std::string> captions;
+  UpdateLinkCount([] { return std::string("L1\r\n\r\nL2\r\n"); },
+                  [&](const std::string& caption) { captions.push_back(caption); });
+  ASSERT_EQ(captions.size(), 1u);
+  EXPECT_EQ(captions[0], FormatLinkCount(3));
+}
+
+TEST(UpdateLinkCount, WritesTheCaptionEvenForAnEmptyBox) {
+  int writes = 0;
+  std::string caption;
+  UpdateLinkCount([] { return std::string(); },
+                  [&](const std::string& c) { caption = c, ++writes; });
+  EXPECT_EQ(writes, 1);
+  EXPECT_EQ(caption, FormatLinkCount(0));
+}
+
+}  // namespace
+}  // namespace lirrevo
