@@ -2,62 +2,87 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace lirrevo {
+namespace link_list_detail {
 namespace {
 
-// True when any of the eight bytes is CR or 0x80 or above: only such bytes
-// can end a line or change how the scan steps.
-bool NeedsCloserLook(std::uint64_t w) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-  constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
-  const std::uint64_t x = w ^ (kOnes * '\r');
-  const std::uint64_t has_cr = (x - kOnes) & ~x & kHighs;
-  return ((w & kHighs) | has_cr) != 0;
-}
+// Bit i set where block byte i is CR, and where it is 0x80 or above: only
+// such bytes can end a line or change how the scan steps.
+struct BlockMarks {
+  unsigned cr;
+  unsigned high;
+};
 
-// Calls piece(begin, length) for each link of text, in order. The scan moves
-// one character at a time, a byte of 0x80 or above taking the next byte along,
-// so a CR LF is a separator only where a character begins.
-template <typename Piece>
-void ForEachLink(std::string_view text, Piece&& piece) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const std::size_t n = text.size();
-  std::size_t pos = 0;
-  std::size_t start = 0;
-  while (pos + 1 < n) {
-    while (pos + 8 <= n) {
-      std::uint64_t w;
-      std::memcpy(&w, p + pos, sizeof w);
-      if (NeedsCloserLook(w)) break;
-      pos += 8;
-    }
-    if (pos + 1 >= n) break;
-    const unsigned char c = p[pos];
-    if (c == '\r' && p[pos + 1] == '\n') {
-      piece(start, pos - start);
-      pos += 2;
-      start = pos;
-    } else {
-      pos += c >= 0x80 ? 2 : 1;
-    }
-  }
-  // A trailing line break leaves nothing here and adds no element.
-  if (start < n) piece(start, n - start);
+#if defined(__SSE2__)
+constexpr std::size_t kBlock = 16;
+BlockMarks MarkBlock(const unsigned char* p) {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i cr = _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r'));
+  return {static_cast<unsigned>(_mm_movemask_epi8(cr)),
+          static_cast<unsigned>(_mm_movemask_epi8(bytes))};
 }
+#else
+constexpr std::size_t kBlock = 8;
+BlockMarks MarkBlock(const unsigned char* p) {
+  BlockMarks marks{0, 0};
+  for (std::size_t i = 0; i < kBlock; ++i) {
+    marks.cr |= static_cast<unsigned>(p[i] == '\r') << i;
+    marks.high |= static_cast<unsigned>(p[i] >= 0x80) << i;
+  }
+  return marks;
+}
+#endif
 
 }  // namespace
 
+std::size_t FindSeparator(std::string_view text, std::size_t from) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  std::size_t pos = from;
+  while (pos + 1 < n) {
+    // A block of single-byte characters: every CR in it starts a character.
+    if (pos + kBlock <= n) {
+      const BlockMarks marks = MarkBlock(p + pos);
+      if (marks.high == 0) {
+        for (unsigned cr = marks.cr; cr != 0; cr &= cr - 1) {
+          const std::size_t at = pos + static_cast<std::size_t>(__builtin_ctz(cr));
+          if (at + 1 < n && p[at + 1] == '\n') return at;
+        }
+        pos += kBlock;
+        continue;
+      }
+      // Up to the first double-byte character the block is plain too.
+      const unsigned plain = marks.high & (0u - marks.high);
+      for (unsigned cr = marks.cr & (plain - 1); cr != 0; cr &= cr - 1) {
+        const std::size_t at = pos + static_cast<std::size_t>(__builtin_ctz(cr));
+        if (p[at + 1] == '\n') return at;
+      }
+      pos += static_cast<std::size_t>(__builtin_ctz(marks.high)) + 2;
+      continue;
+    }
+    if (p[pos] == '\r' && p[pos + 1] == '\n') return pos;
+    pos += p[pos] >= 0x80 ? 2 : 1;
+  }
+  return std::string_view::npos;
+}
+
+}  // namespace link_list_detail
+
 std::vector<std::string> SplitLinks(std::string_view text) {
   std::vector<std::string> links;
-  ForEachLink(text, [&](std::size_t begin, std::size_t length) {
-    links.emplace_back(text.substr(begin, length));
-  });
+  ForEachLink(text, [&](std::string_view link) { links.emplace_back(link); });
   return links;
 }
 
 std::int32_t CountLinks(std::string_view text) {
   std::int32_t count = 0;
-  ForEachLink(text, [&](std::size_t, std::size_t) { ++count; });
+  ForEachLink(text, [&](std::string_view) {
+    if (count < INT32_MAX) ++count;  // the box never holds that many lines
+  });
   return count;
 }
 

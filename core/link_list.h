@@ -1,6 +1,7 @@
 // The link list: the edit box's text cut into lines at every CR LF pair.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -21,6 +22,11 @@ inline constexpr std::string_view CountCaptionSuffix =
 // empty text gives no elements.
 std::vector<std::string> SplitLinks(std::string_view text);
 
+// Calls piece(link) for each element SplitLinks would give, in order, with a
+// view into text instead of a copy.
+template <typename Piece>
+void ForEachLink(std::string_view text, Piece&& piece);
+
 // The number of elements SplitLinks would give, without building them.
 std::int32_t CountLinks(std::string_view text);
 
@@ -31,5 +37,27 @@ std::string FormatLinkCount(std::int32_t count);
 // text, counts its links and sets the count caption.
 void UpdateLinkCount(const std::function<std::string()>& read_content,
                      const std::function<void(const std::string&)>& set_caption);
+
+namespace link_list_detail {
+
+// Offset of the first CR LF at or after from that starts a character (a byte
+// of 0x80 or above takes the byte after it along), or npos. Scanning resumes
+// at a character boundary, so from must be one.
+std::size_t FindSeparator(std::string_view text, std::size_t from);
+
+}  // namespace link_list_detail
+
+template <typename Piece>
+void ForEachLink(std::string_view text, Piece&& piece) {
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t cut = link_list_detail::FindSeparator(text, start);
+    if (cut == std::string_view::npos) break;
+    piece(text.substr(start, cut - start));
+    start = cut + 2;
+  }
+  // A trailing line break leaves nothing here and adds no element.
+  if (start < text.size()) piece(text.substr(start));
+}
 
 }  // namespace lirrevo

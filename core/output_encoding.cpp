@@ -3,19 +3,13 @@
 #include <iconv.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <memory>
+#include <new>
+#include <stdexcept>
 
 namespace lirrevo {
 namespace {
 
 constexpr std::size_t kMaxGrowths = 11;
-
-struct FreeDeleter {
-  void operator()(char* p) const { std::free(p); }
-};
-using Buffer = std::unique_ptr<char, FreeDeleter>;
 
 class Converter {
  public:
@@ -33,38 +27,38 @@ class Converter {
   iconv_t cd_;
 };
 
-// One iconv call over all of the input, growing the work buffer on E2BIG.
+// One iconv call over all of the input, growing the work buffer on E2BIG. The
+// work buffer becomes the result: its size is cut to the bytes produced. Room
+// for the first growth is reserved at once, so that growth copies nothing.
 std::string Convert(iconv_t cd, std::string_view input, ConversionReport& report) {
   const std::size_t n = input.size();
-  std::size_t size = n;
-  Buffer buffer(static_cast<char*>(std::malloc(size)));
-  if (!buffer) return {};
+  const std::size_t growth = n / 2 + 128;
+  std::string buffer;
+  buffer.reserve(n + growth);
+  buffer.resize(n);
   char* in = const_cast<char*>(input.data());
   std::size_t in_left = n;
-  char* out = buffer.get();
-  std::size_t out_left = size;
-  while (iconv(cd, &in, &in_left, &out, &out_left) == static_cast<std::size_t>(-1)) {
-    if (errno != E2BIG) {
+  std::size_t produced = 0;
+  for (;;) {
+    char* out = buffer.data() + produced;
+    std::size_t out_left = buffer.size() - produced;
+    const std::size_t result = iconv(cd, &in, &in_left, &out, &out_left);
+    const int error = errno;
+    produced = buffer.size() - out_left;
+    report.buffer_size = buffer.size();
+    if (result != static_cast<std::size_t>(-1)) break;
+    if (error != E2BIG) {
       report.error_offset = n - in_left;
-      report.truncated = errno == EINVAL;
-      report.buffer_size = size;
+      report.truncated = error == EINVAL;
       return {};
     }
     if (report.growths == kMaxGrowths) return {};
-    const std::size_t produced = size - out_left;
-    const std::size_t growth = n / 2 + 128;
-    char* grown = static_cast<char*>(std::realloc(buffer.get(), size + growth));
-    if (!grown) return {};
-    buffer.release();
-    buffer.reset(grown);
-    size += growth;
+    buffer.resize(buffer.size() + growth);
     ++report.growths;
-    out = buffer.get() + produced;
-    out_left += growth;
   }
-  report.buffer_size = size;
+  buffer.resize(produced);
   report.ok = true;
-  return std::string(buffer.get(), size - out_left);
+  return buffer;
 }
 
 }  // namespace
@@ -82,7 +76,13 @@ std::string ConvertEncoding(std::string_view input, const char* from, const char
     r.ok = true;
     return {};
   }
-  return Convert(converter.get(), input, r);
+  try {
+    return Convert(converter.get(), input, r);
+  } catch (const std::bad_alloc&) {
+    return {};  // no room for the work buffer
+  } catch (const std::length_error&) {
+    return {};
+  }
 }
 
 std::string EncodeDocument(std::string_view document) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,37 @@ INSTANTIATE_TEST_SUITE_P(
                                                "/abcdefgh\r\n\r\n",
                   {"http://example.com/0123456789", "http://e.cn/" + kLink + "/abcdefgh", ""}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The split done the plain way, one character at a time.
+std::vector<std::string> ReferenceSplit(const std::string& text) {
+  std::vector<std::string> links;
+  std::size_t start = 0;
+  std::size_t pos = 0;
+  while (pos + 1 < text.size()) {
+    if (text[pos] == '\r' && text[pos + 1] == '\n') {
+      links.push_back(text.substr(start, pos - start));
+      pos += 2;
+      start = pos;
+    } else {
+      pos += static_cast<unsigned char>(text[pos]) >= 0x80 ? 2 : 1;
+    }
+  }
+  if (start < text.size()) links.push_back(text.substr(start));
+  return links;
+}
+
+// Texts made of the bytes that matter (CR, LF, lead bytes, plain bytes) in
+// every arrangement the block-wise scan can meet, up to three blocks long.
+TEST(SplitLinks, MatchesThePlainScanOnRandomTexts) {
+  const char alphabet[] = {'\r', '\n', 'a', 'b', '\x81', '\xC1', '\x0D'};
+  std::mt19937 rng(7);
+  for (int round = 0; round < 20000; ++round) {
+    std::string text(rng() % 50, ' ');
+    for (char& c : text) c = alphabet[rng() % sizeof alphabet];
+    ASSERT_EQ(SplitLinks(text), ReferenceSplit(text)) << ::testing::PrintToString(text);
+    ASSERT_EQ(CountLinks(text), static_cast<std::int32_t>(ReferenceSplit(text).size()));
+  }
+}
 
 TEST(SplitLinks, TenThousandLines) {
   std::string text;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -185,6 +186,20 @@ TEST(BuildSitemapDocument, SplitsTheBoxAndDatesEveryEntryOnce) {
   EXPECT_EQ(clock_reads, 1);
   EXPECT_EQ(bytes, kHeader + Entry("a", "2015-11-3") + Entry("", "2015-11-3") +
                        Entry("\xE9\x93\xBE\xE6\x8E\xA5", "2015-11-3") + kClosing);
+}
+
+// The document built straight from the box equals splitting it first.
+TEST(BuildSitemapDocument, EqualsBuildingFromTheSplitList) {
+  const char* parts[] = {"\r\n", "http://a.cn/x?a=1&b=2", "", " ", "\xC1\xB4", "<'\">", "\r", "\n"};
+  std::mt19937 rng(11);
+  for (int round = 0; round < 2000; ++round) {
+    std::string box;
+    for (std::size_t i = rng() % 12; i > 0; --i) box += parts[rng() % 8];
+    const std::string expected = EncodeDocument(BuildSitemapText(SplitLinks(box), "2016-1-5"));
+    ASSERT_EQ(BuildSitemapDocument([&] { return std::optional<std::string>(box); },
+                                   [] { return DateTime{2016, 1, 5}; }),
+              expected);
+  }
 }
 
 TEST(BuildSitemapDocument, EmptyBoxStillTakesTheDate) {
