@@ -74,6 +74,7 @@ std::size_t FindSeparator(std::string_view text, std::size_t from) {
 
 std::vector<std::string> SplitLinks(std::string_view text) {
   std::vector<std::string> links;
+  links.reserve(static_cast<std::size_t>(CountLinks(text)));
   ForEachLink(text, [&](std::string_view link) { links.emplace_back(link); });
   return links;
 }
