@@ -10,8 +10,8 @@ namespace lirrevo {
 namespace link_list_detail {
 namespace {
 
-// Bit i set where block byte i is CR, and where it is 0x80 or above: only
-// such bytes can end a line or change how the scan steps.
+// Bit i set where block byte i is CR, and where it is a lead byte (above
+// 0x80): only such bytes can end a line or change how the scan steps.
 struct BlockMarks {
   unsigned cr;
   unsigned high;
@@ -22,8 +22,9 @@ constexpr std::size_t kBlock = 16;
 BlockMarks MarkBlock(const unsigned char* p) {
   const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   const __m128i cr = _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r'));
+  const __m128i euro = _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(0x80)));
   return {static_cast<unsigned>(_mm_movemask_epi8(cr)),
-          static_cast<unsigned>(_mm_movemask_epi8(bytes))};
+          static_cast<unsigned>(_mm_movemask_epi8(_mm_andnot_si128(euro, bytes)))};
 }
 #else
 constexpr std::size_t kBlock = 8;
@@ -31,7 +32,7 @@ BlockMarks MarkBlock(const unsigned char* p) {
   BlockMarks marks{0, 0};
   for (std::size_t i = 0; i < kBlock; ++i) {
     marks.cr |= static_cast<unsigned>(p[i] == '\r') << i;
-    marks.high |= static_cast<unsigned>(p[i] >= 0x80) << i;
+    marks.high |= static_cast<unsigned>(p[i] > 0x80) << i;
   }
   return marks;
 }
@@ -65,7 +66,7 @@ std::size_t FindSeparator(std::string_view text, std::size_t from) {
       continue;
     }
     if (p[pos] == '\r' && p[pos + 1] == '\n') return pos;
-    pos += p[pos] >= 0x80 ? 2 : 1;
+    pos += p[pos] > 0x80 ? 2 : 1;
   }
   return std::string_view::npos;
 }

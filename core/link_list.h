@@ -17,7 +17,8 @@ inline constexpr std::string_view CountCaptionSuffix =
     "  --->\xB5\xE3\xBB\xF7\xC9\xFA\xB3\xC9XML";
 
 // Cuts GBK text into links at every CR LF pair that starts a character (a byte
-// of 0x80 or above takes the byte after it along). Elements keep every other
+// above 0x80 takes the byte after it along; 0x80 alone is a character, the
+// euro sign, as the converter reads it). Elements keep every other
 // byte; empty lines give empty elements; a trailing CR LF adds no element; the
 // empty text gives no elements.
 std::vector<std::string> SplitLinks(std::string_view text);
@@ -40,8 +41,7 @@ void UpdateLinkCount(const std::function<std::string()>& read_content,
 
 namespace link_list_detail {
 
-// Offset of the first CR LF at or after from that starts a character (a byte
-// of 0x80 or above takes the byte after it along), or npos. Scanning resumes
+// Offset of the first CR LF at or after from that starts a character, or npos. Scanning resumes
 // at a character boundary, so from must be one.
 std::size_t FindSeparator(std::string_view text, std::size_t from);
 

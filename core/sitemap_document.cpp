@@ -9,9 +9,11 @@
 namespace lirrevo {
 namespace {
 
-// Bytes that one GBK character starting at text[pos] takes (never past the end).
+// Bytes that one GBK character starting at text[pos] takes (never past the
+// end). 0x80 is a character of its own, the euro sign, as the converter reads
+// it; every byte above it leads a two-byte character.
 std::size_t CharLength(std::string_view text, std::size_t pos) {
-  const bool lead = static_cast<unsigned char>(text[pos]) >= 0x80;
+  const bool lead = static_cast<unsigned char>(text[pos]) > 0x80;
   return lead && pos + 1 < text.size() ? 2 : 1;
 }
 

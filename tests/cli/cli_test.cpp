@@ -57,6 +57,13 @@ TEST_F(Cli, LoneLfAndCrLfBreakAlikeAndALoneCrIsContent) {
   EXPECT_EQ(Run("-", "a\r\nb\rc\nd").out, expected);
 }
 
+TEST_F(Cli, ALineEndingInAEuroSignStaysOneLink) {
+  const Result r = Run("", "a\xE2\x82\xAC\nb\n");  // "a€", "b"
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("<loc>a\xE2\x82\xAC</loc>"), std::string::npos);
+  EXPECT_NE(r.out.find("<loc>b</loc>"), std::string::npos);
+}
+
 TEST_F(Cli, IgnoresAByteOrderMarkAndReadsGbk) {
   EXPECT_EQ(Run("", "\xEF\xBB\xBFx\n").out, Expected("x\r\n"));
   EXPECT_EQ(Run("--input-encoding gbk", "\xC1\xB4\xBD\xD3\n").out, Expected("\xC1\xB4\xBD\xD3\r\n"));

@@ -78,6 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
         // 0xB5 0xB1 is one character: the B1 inside it is not matched.
         ReplaceCase{"NeverInsideACharacter", "\xB5\xB1\xB1", "\xB1", "x", "\xB5\xB1x"},
         ReplaceCase{"LoneLeadByteAtEnd", "a\xC1", "\xC1", "x", "ax"},
+        ReplaceCase{"EuroSignIsOneByte", "\x80" "ab", "ab", "x", "\x80x"},
         ReplaceCase{"DoubleBytePattern", "x" + kLink + "y", kLink, "L", "xLy"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -125,6 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
                       EscapeCase{" &amp; ", " &amp;amp; "},
                       // 0x81 0x26 is one (invalid) character: its second byte is no ampersand.
                       EscapeCase{"\x81&&", "\x81&&amp;"},
+                      EscapeCase{"\x80&", "\x80&amp;"},
                       EscapeCase{kLinkPh, kLinkPh}));
 
 TEST(BuildSitemapText, EmptyListIsThreeLinesOf63Bytes) {
