@@ -2,6 +2,8 @@
 
 #include <QString>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <vector>
 
 #include "core/output_encoding.h"
@@ -53,14 +55,37 @@ const GbkCode& CodeOf(char16_t c) {
   return code;
 }
 
+// True when the four UTF-16 units in w are all ASCII and none is CR or LF:
+// they become four bytes as they are.
+bool IsPlainAscii4(std::uint64_t w) {
+  constexpr std::uint64_t kNonAscii = 0xFF80FF80FF80FF80ULL;
+  constexpr std::uint64_t kOnes = 0x0001000100010001ULL;
+  constexpr std::uint64_t kHighs = 0x8000800080008000ULL;
+  const auto has_unit = [&](std::uint64_t unit) {
+    const std::uint64_t x = w ^ (kOnes * unit);
+    return ((x - kOnes) & ~x & kHighs) != 0;
+  };
+  return (w & kNonAscii) == 0 && !has_unit('\n') && !has_unit('\r');
+}
+
 bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c < 0xDC00; }
 bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c < 0xE000; }
 
 class GbkWriter {
  public:
-  explicit GbkWriter(std::size_t units) : bytes_(units * 2, '\0'), out_(bytes_.data()) {}
+  // At most two bytes per UTF-16 unit; the buffer is not cleared first.
+  explicit GbkWriter(std::size_t units)
+      : buffer_(std::make_unique_for_overwrite<char[]>(units * 2 + 1)), out_(buffer_.get()) {}
 
   void Byte(char b) { *out_++ = b; }
+  // Four ASCII units, in the machine's byte order, as four bytes.
+  void Ascii4(std::uint64_t w) {
+    for (int k = 0; k < 4; ++k) {
+      std::uint16_t unit;
+      std::memcpy(&unit, reinterpret_cast<const char*>(&w) + 2 * k, sizeof unit);
+      *out_++ = static_cast<char>(unit);
+    }
+  }
   void LineBreak() {
     Byte('\r');
     Byte('\n');
@@ -82,12 +107,11 @@ class GbkWriter {
     for (char b : *gbk) Byte(b);
   }
   GbkText Finish() && {
-    bytes_.resize(static_cast<std::size_t>(out_ - bytes_.data()));
-    return {std::move(bytes_), exact_};
+    return {std::string(buffer_.get(), static_cast<std::size_t>(out_ - buffer_.get())), exact_};
   }
 
  private:
-  std::string bytes_;
+  std::unique_ptr<char[]> buffer_;
   char* out_;
   bool exact_ = true;
 };
@@ -99,6 +123,11 @@ GbkText QStringToGbk(const QString& text) {
   const std::size_t n = static_cast<std::size_t>(text.size());
   GbkWriter out(n);
   for (std::size_t i = 0; i < n; ++i) {
+    if (std::uint64_t w; i + 4 <= n && (std::memcpy(&w, units + i, sizeof w), IsPlainAscii4(w))) {
+      out.Ascii4(w);
+      i += 3;
+      continue;
+    }
     const char16_t c = units[i];
     if (c < 0x80 && c != '\n' && c != '\r') {
       out.Byte(static_cast<char>(c));

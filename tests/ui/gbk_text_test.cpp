@@ -28,6 +28,9 @@ class GbkTextTest : public QObject {
     QTest::newRow("lf") << QStringLiteral("a\nb") << std::string("a\r\nb") << true;
     QTest::newRow("cr lf is one break")
         << QStringLiteral("a\r\nb") << std::string("a\r\nb") << true;
+    QTest::newRow("breaks inside runs of four")
+        << QStringLiteral("abcdefg\nhijklmn\r\nopqrstu\u2029vw")
+        << std::string("abcdefg\r\nhijklmn\r\nopqrstu\r\nvw") << true;
     QTest::newRow("trailing break") << QStringLiteral("a\u2029") << std::string("a\r\n") << true;
     // "死链" and "é" in GBK; glibc's GBK gives the euro sign one byte.
     QTest::newRow("chinese") << QStringLiteral("死链") << std::string("\xCB\xC0\xC1\xB4") << true;
