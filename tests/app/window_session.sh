@@ -4,7 +4,8 @@
 # from another folder, and checks: the outer frame is 760x504 and centred at
 # 132,132; the current directory is the program's folder; Escape ends the
 # program with exit code 0; so does Alt+F4 in a second run. With SCREENSHOT,
-# the window, frame included, is saved there by GRAB_SCREEN.
+# three links are typed and the window, frame included, is saved there by
+# GRAB_SCREEN.
 set -euo pipefail
 if [[ "${1:-}" != --inside ]]; then
   exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inside "$@"
@@ -51,8 +52,13 @@ run_once() {
   [[ $geometry == "132 132 760 504" ]] || fail "outer frame is '$geometry', not '132 132 760 504'"
   [[ $(readlink "/proc/$pid/cwd") == "$(dirname "$program")" ]] ||
     fail "current directory is $(readlink "/proc/$pid/cwd")"
-  if [[ -n $screenshot ]]; then "$grab" "$screenshot" 132 132 760 504 || fail "no screenshot"; fi
   xdotool windowactivate --sync "$wid" >/dev/null 2>&1 || true
+  if [[ -n $screenshot ]]; then
+    for n in 1 2 3; do xdotool type "http://www.example.com/old/page-$n.html" && xdotool key Return; done
+    xdotool key BackSpace
+    sleep 0.5
+    "$grab" "$screenshot" 132 132 760 504 || fail "no screenshot"
+  fi
   xdotool key "$key"
   timeout 20 tail --pid="$pid" -f /dev/null || fail "still running after $key"
   wait "$pid" || rc=$?
