@@ -56,18 +56,6 @@ class LabelControlTest : public QObject {
     QCOMPARE(caption->Caption(), QStringLiteral("共有链接数量：0  --->点击生成XML"));
   }
 
-  void CaptionWriteKeepsTheLastOne() {
-    TestWindow test;
-    auto& window = test.window();
-    QVERIFY(window.SetProperty("标签_提示", label::Caption, std::string("first")));
-    QVERIFY(window.SetProperty("标签_提示", label::Caption, std::string("second")));
-    QVERIFY(window.GetProperty("标签_提示", label::Caption) ==
-            PropertyValue(std::string("second")));
-    QCOMPARE(static_cast<CaptionLabel*>(test.Widget("标签_提示"))->Caption(), "second");
-    QVERIFY(!window.SetProperty("标签_提示", label::Caption, std::string("\xFF\xFF")));
-    QCOMPARE(static_cast<CaptionLabel*>(test.Widget("标签_提示"))->Caption(), "second");
-  }
-
   void TextIsRightAlignedAndCentred() {
     TestWindow test;
     const QImage image = Render(test, "IIII");

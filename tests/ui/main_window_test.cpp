@@ -27,12 +27,9 @@ namespace {
 // Binds every window event to a recorder of its name.
 std::vector<EventBinding> RecordWindowEvents(QStringList& log) {
   const std::pair<EventKind, const char*> kinds[] = {
-      {EventKind::kCreated, "created"},
-      {EventKind::kMoved, "moved"},
-      {EventKind::kResized, "resized"},
-      {EventKind::kClosingQuery, "closing query"},
-      {EventKind::kFinalClosingQuery, "final closing query"},
-      {EventKind::kDestroyed, "destroyed"}};
+      {EventKind::kCreated, "created"},         {EventKind::kMoved, "moved"},
+      {EventKind::kResized, "resized"},         {EventKind::kClosingQuery, "closing query"},
+      {EventKind::kFinalClosingQuery, "final"}, {EventKind::kDestroyed, "destroyed"}};
   std::vector<EventBinding> bindings;
   for (const auto& [kind, name] : kinds) {
     bindings.push_back({"", kind, [&log, name = QString(name)] { log << name; }});
@@ -103,12 +100,10 @@ class MainWindowTest : public QObject {
     const QSize screen = QGuiApplication::primaryScreen()->size();
     QCOMPARE(window.frameGeometry().topLeft(),
              QPoint((screen.width() - 760) / 2, (screen.height() - 504) / 2));
-    QCOMPARE(window.minimumSize(), window.maximumSize());
+    QCOMPARE(window.minimumSize(), window.maximumSize());  // not resizable
     QCOMPARE(window.windowTitle(), QStringLiteral("Lirrevo - lirrevo.example.org制作"));
     QVERIFY(window.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
-    QVERIFY(window.windowFlags().testFlag(Qt::WindowCloseButtonHint));
     QVERIFY(!window.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
-    QCOMPARE(window.windowType(), Qt::Window);
   }
 
   void BadTemplateIsRefused_data() {
@@ -164,17 +159,6 @@ class MainWindowTest : public QObject {
     QCOMPARE(Focused(), test.window().findChild<QWidget*>(to));
   }
 
-  void TabLeavesTheTextAlone() {
-    TestWindow test;
-    QVERIFY(test.Show());
-    auto* edit = static_cast<QPlainTextEdit*>(test.Widget("编辑框1"));
-    QTest::keyClicks(edit, "ab");
-    QTest::keyClick(edit, Qt::Key_Tab);
-    edit->setFocus();
-    QTest::keyClick(edit, Qt::Key_Tab, Qt::ControlModifier);
-    QCOMPARE(edit->toPlainText(), QStringLiteral("ab"));
-  }
-
   void EscapeCloses_data() {
     QTest::addColumn<QString>("focus");
     QTest::newRow("from the edit box") << "编辑框1";
@@ -193,7 +177,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(closed.count(), 1);
     QVERIFY(!test.window().isVisible());
     test.Destroy();
-    QCOMPARE(log, QStringList({"closing query", "final closing query", "destroyed"}));
+    QCOMPARE(log, QStringList({"closing query", "final", "destroyed"}));
   }
 
   void EnterAndF1OutsideTheBoxDoNothing() {
@@ -210,15 +194,6 @@ class MainWindowTest : public QObject {
     QVERIFY(test.window().isVisible());
     QTest::keyClick(button, Qt::Key_Space);  // the button itself still works
     QCOMPARE(clicks, 1);
-  }
-
-  void F1InTheBoxDoesNothing() {
-    int changes = 0;
-    TestWindow test({{"编辑框1", EventKind::kContentChanged, [&changes] { ++changes; }}});
-    QVERIFY(test.Show());
-    QTest::keyClick(test.Widget("编辑框1"), Qt::Key_F1);
-    QCOMPARE(changes, 0);
-    QVERIFY(test.window().isVisible());
   }
 
   void FocusComesBackOnReactivation() {
