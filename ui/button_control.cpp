@@ -9,8 +9,8 @@
 
 namespace lirrevo::ui {
 
-ButtonControl::ButtonControl(const ControlTemplate& spec, QWidget* parent, RaiseEventFn raise)
-    : Control(spec, new QPushButton(parent)),
+ButtonControl::ButtonControl(const ControlTemplate& entry, QWidget* parent, RaiseEventFn raise)
+    : Control(entry, new QPushButton(parent)),
       button_(static_cast<QPushButton*>(Widget())),
       raise_(std::move(raise)),
       connections_(std::make_unique<QObject>()) {

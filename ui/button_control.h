@@ -12,7 +12,7 @@ namespace lirrevo::ui {
 
 class ButtonControl : public Control {
  public:
-  ButtonControl(const ControlTemplate& spec, QWidget* parent, RaiseEventFn raise);
+  ButtonControl(const ControlTemplate& entry, QWidget* parent, RaiseEventFn raise);
   ~ButtonControl() override;
 
  protected:

@@ -17,18 +17,18 @@ const T* As(const PropertyValue& value) {
 
 }  // namespace
 
-Control::Control(const ControlTemplate& spec, QWidget* widget) : spec_(spec), widget_(widget) {}
+Control::Control(const ControlTemplate& entry, QWidget* widget) : entry_(entry), widget_(widget) {}
 
 Control::~Control() = default;
 
 void Control::ApplyLayout() {
-  widget_->setObjectName(QString::fromStdString(spec_.name));
-  widget_->setGeometry(spec_.left, spec_.top, spec_.width, spec_.height);
-  widget_->setEnabled(!spec_.disabled);
+  widget_->setObjectName(QString::fromStdString(entry_.name));
+  widget_->setGeometry(entry_.left, entry_.top, entry_.width, entry_.height);
+  widget_->setEnabled(!entry_.disabled);
   if (!TakesFocus()) {
     widget_->setFocusPolicy(Qt::NoFocus);
   } else {
-    widget_->setFocusPolicy(spec_.tab_stop ? Qt::StrongFocus : Qt::ClickFocus);
+    widget_->setFocusPolicy(entry_.tab_stop ? Qt::StrongFocus : Qt::ClickFocus);
   }
   widget_->hide();
 }
@@ -102,7 +102,7 @@ bool Control::SetGeometry(int number, const PropertyValue& value) {
 }
 
 std::optional<PropertyValue> Control::GetSetting(int number, bool*) const {
-  const PropertyValue* value = FindSetting(spec_.settings, number);
+  const PropertyValue* value = FindSetting(entry_.settings, number);
   if (value == nullptr) return std::nullopt;
   return *value;
 }
@@ -116,7 +116,7 @@ bool Control::SetSetting(int number, const PropertyValue& value) {
 void Control::OnSettingChanged(int) {}
 
 bool Control::StoreSetting(int number, const PropertyValue& value) {
-  for (Setting& setting : spec_.settings) {
+  for (Setting& setting : entry_.settings) {
     if (setting.number != number) continue;
     if (setting.value.index() != value.index()) return false;
     setting.value = value;

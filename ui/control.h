@@ -19,14 +19,14 @@ using RaiseEventFn = std::function<void(EventKind)>;
 
 class Control {
  public:
-  Control(const ControlTemplate& spec, QWidget* widget);
+  Control(const ControlTemplate& entry, QWidget* widget);
   virtual ~Control();
   Control(const Control&) = delete;
   Control& operator=(const Control&) = delete;
 
-  const std::string& Name() const { return spec_.name; }
-  ControlType Type() const { return spec_.type; }
-  const ControlTemplate& Template() const { return spec_; }
+  const std::string& Name() const { return entry_.name; }
+  ControlType Type() const { return entry_.type; }
+  const ControlTemplate& Template() const { return entry_; }
   QWidget* Widget() const { return widget_; }
 
   // Gives the widget its name, rectangle, focus policy and enabled state from
@@ -55,7 +55,7 @@ class Control {
   // Called after a stored setting changed, to show it.
   virtual void OnSettingChanged(int number);
 
-  const std::vector<Setting>& Settings() const { return spec_.settings; }
+  const std::vector<Setting>& Settings() const { return entry_.settings; }
   // Holds the value of a setting of the same type; false for any other.
   bool StoreSetting(int number, const PropertyValue& value);
   // Holds a text setting and gives it as widget text; nullopt, holding
@@ -67,7 +67,7 @@ class Control {
   bool SetCommon(int number, const PropertyValue& value);
   bool SetGeometry(int number, const PropertyValue& value);
 
-  ControlTemplate spec_;
+  ControlTemplate entry_;
   QWidget* widget_;  // owned by its parent widget
   std::string tag_;
   std::int32_t mouse_pointer_ = 0;

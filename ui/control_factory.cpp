@@ -9,30 +9,30 @@
 namespace lirrevo::ui {
 namespace {
 
-std::unique_ptr<Control> MakeControl(const ControlTemplate& spec, QWidget* parent,
+std::unique_ptr<Control> MakeControl(const ControlTemplate& entry, QWidget* parent,
                                      RaiseEventFn raise) {
-  switch (spec.type) {
+  switch (entry.type) {
     case ControlType::Label:
-      return std::make_unique<LabelControl>(spec, parent);
+      return std::make_unique<LabelControl>(entry, parent);
     case ControlType::CommonDlg:
-      return std::make_unique<DialogPlaceholder>(spec, parent);
+      return std::make_unique<DialogPlaceholder>(entry, parent);
     case ControlType::WebBrowser:
-      return std::make_unique<WebPanelPlaceholder>(spec, parent);
+      return std::make_unique<WebPanelPlaceholder>(entry, parent);
     case ControlType::Button:
-      return std::make_unique<ButtonControl>(spec, parent, raise);
+      return std::make_unique<ButtonControl>(entry, parent, raise);
     case ControlType::EditBox:
-      return std::make_unique<EditBoxControl>(spec, parent, raise);
+      return std::make_unique<EditBoxControl>(entry, parent, raise);
     case ControlType::GroupBox:
-      return std::make_unique<GroupBoxControl>(spec, parent);
+      return std::make_unique<GroupBoxControl>(entry, parent);
   }
   return nullptr;
 }
 
 }  // namespace
 
-std::unique_ptr<Control> CreateControl(const ControlTemplate& spec, QWidget* parent,
+std::unique_ptr<Control> CreateControl(const ControlTemplate& entry, QWidget* parent,
                                        RaiseEventFn raise) {
-  std::unique_ptr<Control> control = MakeControl(spec, parent, std::move(raise));
+  std::unique_ptr<Control> control = MakeControl(entry, parent, std::move(raise));
   if (control) control->ApplyLayout();
   return control;
 }

@@ -9,7 +9,7 @@ namespace lirrevo::ui {
 
 // The control as a hidden child of `parent` at its template rectangle;
 // `raise` is how it raises its events.
-std::unique_ptr<Control> CreateControl(const ControlTemplate& spec, QWidget* parent,
+std::unique_ptr<Control> CreateControl(const ControlTemplate& entry, QWidget* parent,
                                        RaiseEventFn raise);
 
 }  // namespace lirrevo::ui

@@ -22,8 +22,8 @@ Qt::ScrollBarPolicy ScrollBarPolicy(bool shown) {
 
 }  // namespace
 
-EditBoxControl::EditBoxControl(const ControlTemplate& spec, QWidget* parent, RaiseEventFn raise)
-    : Control(spec, new LinkEdit(parent)),
+EditBoxControl::EditBoxControl(const ControlTemplate& entry, QWidget* parent, RaiseEventFn raise)
+    : Control(entry, new LinkEdit(parent)),
       edit_(static_cast<LinkEdit*>(Widget())),
       raise_(std::move(raise)) {
   edit_->setLineWrapMode(QPlainTextEdit::NoWrap);

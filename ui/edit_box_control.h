@@ -9,7 +9,7 @@ class LinkEdit;
 
 class EditBoxControl : public Control {
  public:
-  EditBoxControl(const ControlTemplate& spec, QWidget* parent, RaiseEventFn raise);
+  EditBoxControl(const ControlTemplate& entry, QWidget* parent, RaiseEventFn raise);
   ~EditBoxControl() override;
 
   // Enter starts a new line unless the box is single-line or read-only.

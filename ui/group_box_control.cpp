@@ -18,8 +18,8 @@ Qt::Alignment CaptionAlignment(std::int32_t value) {
 
 }  // namespace
 
-GroupBoxControl::GroupBoxControl(const ControlTemplate& spec, QWidget* parent)
-    : Control(spec, new QGroupBox(parent)), box_(static_cast<QGroupBox*>(Widget())) {
+GroupBoxControl::GroupBoxControl(const ControlTemplate& entry, QWidget* parent)
+    : Control(entry, new QGroupBox(parent)), box_(static_cast<QGroupBox*>(Widget())) {
   box_->setTitle(GbkToQString(TextSetting(Settings(), group_box::Caption)).value_or(QString()));
   ApplyLook();
 }

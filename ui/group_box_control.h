@@ -9,7 +9,7 @@ namespace lirrevo::ui {
 
 class GroupBoxControl : public Control {
  public:
-  GroupBoxControl(const ControlTemplate& spec, QWidget* parent);
+  GroupBoxControl(const ControlTemplate& entry, QWidget* parent);
 
  protected:
   bool SetSetting(int number, const PropertyValue& value) override;

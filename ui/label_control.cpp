@@ -23,8 +23,8 @@ int VerticalFlag(std::int32_t align) {
 
 }  // namespace
 
-LabelControl::LabelControl(const ControlTemplate& spec, QWidget* parent)
-    : Control(spec, new CaptionLabel(parent)), label_(static_cast<CaptionLabel*>(Widget())) {
+LabelControl::LabelControl(const ControlTemplate& entry, QWidget* parent)
+    : Control(entry, new CaptionLabel(parent)), label_(static_cast<CaptionLabel*>(Widget())) {
   label_->SetCaption(GbkToQString(TextSetting(Settings(), label::Caption)).value_or(QString()));
   ApplyLook();
 }

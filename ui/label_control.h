@@ -9,7 +9,7 @@ class CaptionLabel;
 
 class LabelControl : public Control {
  public:
-  LabelControl(const ControlTemplate& spec, QWidget* parent);
+  LabelControl(const ControlTemplate& entry, QWidget* parent);
 
  protected:
   // Caption (GBK) and the look settings are held; the widget repaints its

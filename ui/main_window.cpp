@@ -117,10 +117,10 @@ bool MainWindow::ApplyWindowSettings(const WindowTemplate& window) {
 
 bool MainWindow::CreateControls(const WindowTemplate& window) {
   std::set<std::string> names;
-  for (auto spec = window.controls.rbegin(); spec != window.controls.rend(); ++spec) {
-    if (!names.insert(spec->name).second) return false;
-    auto raise = [this, name = spec->name](EventKind event) { events_.RaiseEvent(name, event); };
-    std::unique_ptr<Control> control = CreateControl(*spec, this, std::move(raise));
+  for (auto entry = window.controls.rbegin(); entry != window.controls.rend(); ++entry) {
+    if (!names.insert(entry->name).second) return false;
+    auto raise = [this, name = entry->name](EventKind event) { events_.RaiseEvent(name, event); };
+    std::unique_ptr<Control> control = CreateControl(*entry, this, std::move(raise));
     if (!control) return false;
     controls_.push_back(std::move(control));
   }

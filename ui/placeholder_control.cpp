@@ -6,13 +6,13 @@
 
 namespace lirrevo::ui {
 
-DialogPlaceholder::DialogPlaceholder(const ControlTemplate& spec, QWidget* parent)
-    : Control(spec, new QWidget(parent)) {
+DialogPlaceholder::DialogPlaceholder(const ControlTemplate& entry, QWidget* parent)
+    : Control(entry, new QWidget(parent)) {
   Widget()->setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
-WebPanelPlaceholder::WebPanelPlaceholder(const ControlTemplate& spec, QWidget* parent)
-    : Control(spec, new QFrame(parent)) {
+WebPanelPlaceholder::WebPanelPlaceholder(const ControlTemplate& entry, QWidget* parent)
+    : Control(entry, new QFrame(parent)) {
   auto* frame = static_cast<QFrame*>(Widget());
   frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   frame->setLineWidth(1);

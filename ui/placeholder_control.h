@@ -10,13 +10,13 @@ namespace lirrevo::ui {
 // focus and never receives a click.
 class DialogPlaceholder : public Control {
  public:
-  DialogPlaceholder(const ControlTemplate& spec, QWidget* parent);
+  DialogPlaceholder(const ControlTemplate& entry, QWidget* parent);
 };
 
 // The web panel's place: an empty, focusable page area at its rectangle.
 class WebPanelPlaceholder : public Control {
  public:
-  WebPanelPlaceholder(const ControlTemplate& spec, QWidget* parent);
+  WebPanelPlaceholder(const ControlTemplate& entry, QWidget* parent);
 };
 
 }  // namespace lirrevo::ui
