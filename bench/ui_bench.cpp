@@ -1,0 +1,59 @@
+// The count label's handler on a box of 100,000 links: read the box, convert,
+// split, count and set the caption, as every keystroke does.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QByteArray>
+#include <cstdio>
+#include <string>
+
+#include "core/output_encoding.h"
+#include "ui/event_handlers.h"
+#include "ui/event_table.h"
+#include "ui/main_window.h"
+#include "ui/property_numbers.h"
+
+namespace {
+
+using lirrevo::ui::MainWindow;
+
+constexpr int kLines = 100000;
+
+// The links as GBK text with CR LF breaks; `chinese` adds a Chinese path part.
+std::string Links(bool chinese) {
+  std::string text;
+  char line[96];
+  for (int i = 0; i < kLines; ++i) {
+    std::snprintf(line, sizeof line, "http://www.example.com/%s/page-%06d.html\r\n",
+                  chinese ? "死链/页面" : "dead/page", i);
+    text += line;
+  }
+  return lirrevo::Utf8ToGbk(text).value_or(std::string());
+}
+
+void OnLinksChanged(benchmark::State& state, bool chinese) {
+  lirrevo::ui::EventTable events({});
+  MainWindow window(events);
+  if (!window.Build(lirrevo::ui::StartupWindowTemplate()) ||
+      !window.SetProperty(lirrevo::ui::EditBoxName, lirrevo::ui::edit_box::Content,
+                          Links(chinese))) {
+    state.SkipWithError("the window could not be built");
+    return;
+  }
+  for (auto _ : state) lirrevo::ui::OnLinksChanged(window);
+  state.SetItemsProcessed(state.iterations() * kLines);
+}
+
+BENCHMARK_CAPTURE(OnLinksChanged, ascii_100000_lines, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(OnLinksChanged, chinese_100000_lines, true)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  benchmark::Initialize(&argc, argv);
+  QApplication app(argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

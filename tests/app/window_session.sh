@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# window_session.sh PROGRAM [SCREENSHOT.png GRAB_SCREEN]
+# Runs the real program under Xvfb (1024x768) with a window manager, started
+# from another folder, and checks: the outer frame is 760x504 and centred at
+# 132,132; the current directory is the program's folder; Escape ends the
+# program with exit code 0; so does Alt+F4 in a second run. With SCREENSHOT,
+# three links are typed and the window, frame included, is saved there by
+# GRAB_SCREEN.
+set -euo pipefail
+if [[ "${1:-}" != --inside ]]; then
+  exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inside "$@"
+fi
+shift
+export QT_QPA_PLATFORM=xcb
+program=$(realpath "$1")
+screenshot=${2:-}
+grab=${3:-}
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+openbox >/dev/null 2>&1 &
+wm=$!
+trap 'kill $wm 2>/dev/null || true' EXIT
+for _ in $(seq 100); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  sleep 0.1
+done
+
+# Prints "x y width height" of the window's outer frame.
+outer_geometry() {
+  local wid=$1 x y w h left right top bottom
+  read -r x y w h < <(xwininfo -id "$wid" | awk '/Absolute upper-left X/{x=$NF}
+    /Absolute upper-left Y/{y=$NF} /Width:/{w=$NF} /Height:/{h=$NF} END{print x, y, w, h}')
+  read -r left right top bottom < <(xprop -id "$wid" _NET_FRAME_EXTENTS |
+    sed -n 's/.*= *\([0-9]*\), *\([0-9]*\), *\([0-9]*\), *\([0-9]*\)/\1 \2 \3 \4/p')
+  echo "$((x - ${left:-0})) $((y - ${top:-0})) $((w + ${left:-0} + ${right:-0}))" \
+    "$((h + ${top:-0} + ${bottom:-0}))"
+}
+
+# Starts the program, checks the window, closes it with the key; prints the exit code.
+run_once() {
+  local key=$1 pid wid geometry="" rc=0
+  (cd / && exec "$program") &
+  pid=$!
+  wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^Lirrevo - ' | head -n 1) ||
+    fail "no window appeared"
+  for _ in $(seq 50); do
+    geometry=$(outer_geometry "$wid")
+    [[ $geometry == "132 132 760 504" ]] && break
+    sleep 0.1
+  done
+  [[ $geometry == "132 132 760 504" ]] || fail "outer frame is '$geometry', not '132 132 760 504'"
+  [[ $(readlink "/proc/$pid/cwd") == "$(dirname "$program")" ]] ||
+    fail "current directory is $(readlink "/proc/$pid/cwd")"
+  xdotool windowactivate --sync "$wid" >/dev/null 2>&1 || true
+  if [[ -n $screenshot ]]; then
+    for n in 1 2 3; do xdotool type "http://www.example.com/old/page-$n.html" && xdotool key Return; done
+    xdotool key BackSpace
+    sleep 0.5
+    "$grab" "$screenshot" 132 132 760 504 || fail "no screenshot"
+  fi
+  xdotool key "$key"
+  timeout 20 tail --pid="$pid" -f /dev/null || fail "still running after $key"
+  wait "$pid" || rc=$?
+  [[ $rc == 0 ]] || fail "exit code $rc after $key"
+  echo "ok: exit code 0 after $key"
+}
+
+run_once Escape
+screenshot=""
+run_once alt+F4

@@ -1,0 +1,123 @@
+#include "ui/edit_box_control.h"
+
+#include <QClipboard>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTest>
+
+#include "test_window.h"
+#include "ui/property_numbers.h"
+
+using lirrevo::ui::EventKind;
+using lirrevo::ui::PropertyValue;
+using lirrevo::ui::testing::TestWindow;
+using Content = std::optional<std::string>;
+
+namespace {
+
+// The shown window, counting the box's content-changed events.
+class BoxTest {
+ public:
+  BoxTest() : test_({{"编辑框1", EventKind::kContentChanged, [this] { ++changes_; }}}) {
+    shown_ = test_.Show();
+  }
+
+  bool shown() const { return shown_; }
+  QPlainTextEdit* Edit() { return static_cast<QPlainTextEdit*>(test_.Widget("编辑框1")); }
+  int changes() const { return changes_; }
+
+  Content Read(bool* exact = nullptr) {
+    std::optional<PropertyValue> value =
+        test_.window().GetProperty("编辑框1", lirrevo::ui::edit_box::Content, exact);
+    if (!value || !std::holds_alternative<std::string>(*value)) return std::nullopt;
+    return std::get<std::string>(*value);
+  }
+  bool Write(const std::string& gbk) {
+    return test_.window().SetProperty("编辑框1", lirrevo::ui::edit_box::Content, gbk);
+  }
+
+ private:
+  int changes_ = 0;
+  TestWindow test_;
+  bool shown_ = false;
+};
+
+}  // namespace
+
+class EditBoxControlTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void EmptyBoxReadsEmpty() {
+    BoxTest box;
+    bool exact = false;
+    QCOMPARE(box.Read(&exact), Content(""));
+    QVERIFY(exact);
+  }
+
+  void TwoTypedLinesReadWithOneCrLf() {
+    BoxTest box;
+    QVERIFY(box.shown());
+    QTest::keyClicks(box.Edit(), "L1");
+    QTest::keyClick(box.Edit(), Qt::Key_Return);
+    QTest::keyClicks(box.Edit(), "L2");
+    QCOMPARE(box.Read(), Content("L1\r\nL2"));
+  }
+
+  // Qt changes the block format before it inserts on an empty line.
+  void EnterAddsOneLineBreakAndOneEvent() {
+    BoxTest box;
+    QVERIFY(box.shown());
+    QTest::keyClick(box.Edit(), Qt::Key_Return);
+    QCOMPARE(box.changes(), 1);
+    QCOMPARE(box.Read(), Content("\r\n"));
+  }
+
+  void EachTypedCharacterIsOneEvent() {
+    BoxTest box;
+    QVERIFY(box.shown());
+    QTest::keyClicks(box.Edit(), "abc");
+    QCOMPARE(box.changes(), 3);
+    QTest::keyClick(box.Edit(), Qt::Key_Z, Qt::ControlModifier);  // undo
+    QCOMPARE(box.changes(), 4);
+  }
+
+  void PastingABlockIsOneEvent() {
+    BoxTest box;
+    QVERIFY(box.shown());
+    QApplication::clipboard()->setText(QStringLiteral("a\r\nb\r\n死链\r\nd"));
+    QTest::keyClick(box.Edit(), Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(box.changes(), 1);
+    QCOMPARE(box.Read(), Content("a\r\nb\r\n\xCB\xC0\xC1\xB4\r\nd"));  // "死链" in GBK
+  }
+
+  void CharacterOutsideGbkIsReported() {
+    BoxTest box;
+    box.Edit()->setPlainText(QStringLiteral("a\U0001F600\nb"));
+    bool exact = true;
+    QCOMPARE(box.Read(&exact), Content("a?\r\nb"));
+    QVERIFY(!exact);
+  }
+
+  void WritingContentIsExactlyOneEvent() {
+    BoxTest box;
+    QVERIFY(box.Write("one\r\ntwo\r\n"));
+    QCOMPARE(box.changes(), 1);
+    QCOMPARE(box.Edit()->toPlainText(), QStringLiteral("one\ntwo\n"));
+    QVERIFY(box.Write(""));
+    QCOMPARE(box.changes(), 2);
+    QVERIFY(!box.Write("bad\xFF\xFF"));
+    QCOMPARE(box.changes(), 2);
+  }
+
+  void LongLineDoesNotWrap() {
+    BoxTest box;
+    const std::string line(2000, 'w');
+    QVERIFY(box.Write(line));
+    QVERIFY(box.Edit()->horizontalScrollBar()->maximum() > 0);
+    QCOMPARE(box.Read(), Content(line));
+  }
+};
+
+QTEST_MAIN(EditBoxControlTest)
+#include "edit_box_control_test.moc"

@@ -1,0 +1,146 @@
+#include "ui/event_handlers.h"
+
+#include <QClipboard>
+#include <QPlainTextEdit>
+#include <QTest>
+
+#include "core/link_list.h"
+#include "test_window.h"
+#include "ui/property_numbers.h"
+
+using lirrevo::FormatLinkCount;
+using lirrevo::ui::EventKind;
+using lirrevo::ui::MainWindow;
+using lirrevo::ui::testing::TestWindow;
+
+namespace {
+
+// The shown window with OnLinksChanged bound, counting its runs.
+class CountTest {
+ public:
+  CountTest()
+      : test_({{"编辑框1", EventKind::kContentChanged, [this] {
+                  ++runs_;
+                  lirrevo::ui::OnLinksChanged(test_.window());
+                }}}) {
+    shown_ = test_.Show();
+  }
+
+  bool shown() const { return shown_; }
+  QWidget* Edit() { return test_.Widget("编辑框1"); }
+  MainWindow& window() { return test_.window(); }
+  int runs() const { return runs_; }
+
+  // Types key by key: CR LF as Enter, other characters as the key's text.
+  void Type(const QString& text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+      if (text.mid(i, 2) == QStringLiteral("\r\n")) {
+        QTest::keyClick(Edit(), Qt::Key_Return);
+        ++i;
+        continue;
+      }
+      const qsizetype units = text[i].isHighSurrogate() ? 2 : 1;
+      QTest::sendKeyEvent(QTest::Click, Edit(), Qt::Key_unknown, text.mid(i, units), {});
+      i += units - 1;
+    }
+  }
+  void Paste(const QString& text) {
+    QApplication::clipboard()->setText(text);
+    QTest::keyClick(Edit(), Qt::Key_V, Qt::ControlModifier);
+  }
+  std::string Caption() {
+    auto value = test_.window().GetProperty("标签_提示", lirrevo::ui::label::Caption);
+    return value ? std::get<std::string>(*value) : "(none)";
+  }
+
+ private:
+  int runs_ = 0;
+  TestWindow test_;
+  bool shown_ = false;
+};
+
+void CountRows() {
+  QTest::addColumn<QString>("content");
+  QTest::addColumn<int>("count");
+  QTest::newRow("empty") << "" << 0;
+  QTest::newRow("L1") << "http://a/1" << 1;
+  QTest::newRow("L1 CRLF L2") << "http://a/1\r\nhttp://a/2" << 2;
+  QTest::newRow("L1 CRLF L2 CRLF") << "http://a/1\r\nhttp://a/2\r\n" << 2;
+  QTest::newRow("CRLF") << "\r\n" << 1;
+  QTest::newRow("CRLF CRLF") << "\r\n\r\n" << 2;
+  QTest::newRow("CRLF L1") << "\r\nhttp://a/1" << 2;
+  QTest::newRow("L1 CRLF CRLF L2") << "http://a/1\r\n\r\nhttp://a/2" << 3;
+  QTest::newRow("L1 CRLF CRLF") << "http://a/1\r\n\r\n" << 2;
+  QTest::newRow("spaces count") << "   \r\nnot an address" << 2;
+  QTest::newRow("chinese lines") << "死链一\r\n死链二\r\n死链三" << 3;
+  QTest::newRow("outside gbk counts once") << "a\U0001F600\r\nb" << 2;
+}
+
+}  // namespace
+
+class EventHandlersTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void CaptionAtStartWithoutAnyEvent() {
+    CountTest test;
+    QVERIFY(test.shown());
+    QCOMPARE(test.runs(), 0);
+    QCOMPARE(test.Caption(), FormatLinkCount(0));
+  }
+
+  void TypedCount_data() { CountRows(); }
+  void TypedCount() {
+    QFETCH(QString, content);
+    QFETCH(int, count);
+    CountTest test;
+    test.Type(content);
+    QCOMPARE(test.Caption(), FormatLinkCount(count));
+  }
+
+  void PastedCount_data() {
+    CountRows();
+    QString lines;
+    for (int i = 0; i < 10000; ++i) lines += QStringLiteral("http://a/%1\r\n").arg(i);
+    QTest::newRow("ten thousand lines") << lines << 10000;
+    // The box has one kind of line break: a lone CR or LF pasted into it
+    // starts a new line on the screen, and the count follows the screen.
+    QTest::newRow("lone CR and LF") << "L1\rL2\nL3" << 3;
+  }
+  void PastedCount() {
+    QFETCH(QString, content);
+    QFETCH(int, count);
+    CountTest test;
+    test.Paste(content);
+    QCOMPARE(test.runs(), content.isEmpty() ? 0 : 1);
+    QCOMPARE(test.Caption(), FormatLinkCount(count));
+  }
+
+  void ExactReaderRefusesCharactersOutsideGbk() {
+    CountTest test;
+    const lirrevo::ReadContentFn read = lirrevo::ui::ExactContentReader(test.window());
+    QVERIFY(test.window().SetProperty("编辑框1", lirrevo::ui::edit_box::Content,
+                                      std::string("a\r\nb")));
+    QCOMPARE(read(), std::optional<std::string>("a\r\nb"));
+    static_cast<QPlainTextEdit*>(test.Edit())->setPlainText(QStringLiteral("a\U0001F600"));
+    QCOMPARE(read(), std::nullopt);
+    QCOMPARE(lirrevo::ui::ReadContentForCount(test.window()), std::string("a?"));
+  }
+
+  void ExactlyThreeBindings() {
+    const auto bindings = lirrevo::ui::StartupBindings([]() -> MainWindow* { return nullptr; });
+    QCOMPARE(bindings.size(), std::size_t{3});
+    QCOMPARE(bindings[0].source, std::string(""));
+    QCOMPARE(bindings[0].event, EventKind::kCreated);
+    QVERIFY(!bindings[0].handler);
+    QCOMPARE(bindings[1].source, std::string("编辑框1"));
+    QCOMPARE(bindings[1].event, EventKind::kContentChanged);
+    QVERIFY(bool(bindings[1].handler));
+    QCOMPARE(bindings[2].source, std::string("按钮1"));
+    QCOMPARE(bindings[2].event, EventKind::kClicked);
+    QVERIFY(!bindings[2].handler);
+  }
+};
+
+QTEST_MAIN(EventHandlersTest)
+#include "event_handlers_test.moc"

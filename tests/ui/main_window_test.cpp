@@ -1,0 +1,234 @@
+#include "ui/main_window.h"
+
+#include <QGuiApplication>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+#include <functional>
+
+#include "test_window.h"
+#include "ui/startup.h"
+
+using lirrevo::ui::EventBinding;
+using lirrevo::ui::EventKind;
+using lirrevo::ui::MainWindow;
+using lirrevo::ui::StartupWindowTemplate;
+using lirrevo::ui::WindowSource;
+using lirrevo::ui::WindowTemplate;
+using lirrevo::ui::testing::TestWindow;
+using lirrevo::ui::testing::Utf8;
+
+using TemplateChange = std::function<void(WindowTemplate&)>;
+Q_DECLARE_METATYPE(TemplateChange)
+
+namespace {
+
+// Binds every window event to a recorder of its name.
+std::vector<EventBinding> RecordWindowEvents(QStringList& log) {
+  const std::pair<EventKind, const char*> kinds[] = {
+      {EventKind::kCreated, "created"},         {EventKind::kMoved, "moved"},
+      {EventKind::kResized, "resized"},         {EventKind::kClosingQuery, "closing query"},
+      {EventKind::kFinalClosingQuery, "final"}, {EventKind::kDestroyed, "destroyed"}};
+  std::vector<EventBinding> bindings;
+  for (const auto& [kind, name] : kinds) {
+    bindings.push_back({"", kind, [&log, name = QString(name)] { log << name; }});
+  }
+  return bindings;
+}
+
+QWidget* Focused() { return QApplication::focusWidget(); }
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void ControlLayout_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("client_rect");  // in the window's client coordinates
+    QTest::addColumn<QString>("parent");
+    QTest::addColumn<bool>("visible");
+    QTest::newRow("label") << "标签_提示" << QRect(80, 443, 360, 24) << "" << true;
+    QTest::newRow("dialog") << "通用对话框1" << QRect(445, 410, 26, 26) << "" << false;
+    QTest::newRow("web panel") << "互联网浏览器1" << QRect(532, -1, 217, 474) << "" << true;
+    QTest::newRow("button") << "按钮1" << QRect(446, 437, 80, 32) << "" << true;
+    QTest::newRow("edit box") << "编辑框1" << QRect(3, 19, 522, 415) << "分组框1" << true;
+    QTest::newRow("group box") << "分组框1" << QRect(2, 5, 525, 431) << "" << true;
+  }
+  void ControlLayout() {
+    QFETCH(QString, name);
+    QFETCH(QRect, client_rect);
+    QFETCH(QString, parent);
+    QFETCH(bool, visible);
+    TestWindow test;
+    QVERIFY(test.built());
+    QVERIFY(test.Show());
+    QWidget* widget = test.window().findChild<QWidget*>(name);
+    QVERIFY(widget != nullptr);
+    const QPoint origin = widget->mapTo(&test.window(), QPoint(0, 0));
+    QCOMPARE(QRect(origin, widget->size()), client_rect);
+    const QWidget* expected_parent =
+        parent.isEmpty() ? &test.window() : test.window().findChild<QWidget*>(parent);
+    QCOMPARE(widget->parentWidget(), expected_parent);
+    QCOMPARE(widget->isVisible(), visible);
+  }
+
+  // Among controls of one parent the first listed is on top; children()
+  // runs from the bottom of the stack to its top.
+  void StackingFollowsControlOrder() {
+    TestWindow test;
+    QVERIFY(test.built());
+    QStringList bottom_to_top;
+    for (QObject* child : test.window().children()) {
+      if (test.window().FindControl(child->objectName().toStdString())) {
+        bottom_to_top << child->objectName();
+      }
+    }
+    QCOMPARE(bottom_to_top,
+             QStringList({"分组框1", "按钮1", "互联网浏览器1", "通用对话框1", "标签_提示"}));
+  }
+
+  void WindowFrame() {
+    TestWindow test;
+    QVERIFY(test.built());
+    QVERIFY(test.Show());
+    MainWindow& window = test.window();
+    // Offscreen there is no frame: the client area is the outer size.
+    QCOMPARE(window.frameGeometry().size(), QSize(760, 504));
+    const QSize screen = QGuiApplication::primaryScreen()->size();
+    QCOMPARE(window.frameGeometry().topLeft(),
+             QPoint((screen.width() - 760) / 2, (screen.height() - 504) / 2));
+    QCOMPARE(window.minimumSize(), window.maximumSize());  // not resizable
+    QCOMPARE(window.windowTitle(), QStringLiteral("Lirrevo - lirrevo.example.org制作"));
+    QVERIFY(window.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+    QVERIFY(!window.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+  }
+
+  void BadTemplateIsRefused_data() {
+    QTest::addColumn<TemplateChange>("change");
+    QTest::newRow("unknown parent")
+        << TemplateChange([](WindowTemplate& t) { t.controls[4].parent = "nowhere"; });
+    QTest::newRow("own parent") << TemplateChange(
+        [](WindowTemplate& t) { t.controls[4].parent = t.controls[4].name; });
+    QTest::newRow("name used twice")
+        << TemplateChange([](WindowTemplate& t) { t.controls[0].name = t.controls[3].name; });
+    QTest::newRow("caption not gbk")
+        << TemplateChange([](WindowTemplate& t) { t.settings[0].value = std::string("\xFF\xFF"); });
+  }
+  void BadTemplateIsRefused() {
+    QFETCH(TemplateChange, change);
+    WindowTemplate broken = StartupWindowTemplate();
+    change(broken);
+    TestWindow test({}, broken);
+    QVERIFY(!test.built());
+    QVERIFY(!test.window().isVisible());
+  }
+
+  void EditBoxHasFocusWhenFirstShown() {
+    TestWindow test;
+    QVERIFY(test.Show());
+    QCOMPARE(Focused(), test.Widget("编辑框1"));
+  }
+
+  void TabCycles_data() {
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<bool>("backward");
+    QTest::addColumn<QString>("to");
+    QTest::newRow("edit -> button") << "编辑框1" << false << "按钮1";
+    QTest::newRow("button -> panel") << "按钮1" << false << "互联网浏览器1";
+    QTest::newRow("panel wraps to edit") << "互联网浏览器1" << false << "编辑框1";
+    QTest::newRow("edit wraps back to panel") << "编辑框1" << true << "互联网浏览器1";
+    QTest::newRow("panel back to button") << "互联网浏览器1" << true << "按钮1";
+    QTest::newRow("button back to edit") << "按钮1" << true << "编辑框1";
+  }
+  void TabCycles() {
+    QFETCH(QString, from);
+    QFETCH(bool, backward);
+    QFETCH(QString, to);
+    TestWindow test;
+    QVERIFY(test.Show());
+    QWidget* start = test.window().findChild<QWidget*>(from);
+    start->setFocus();
+    QCOMPARE(Focused(), start);
+    if (backward)
+      QTest::keyClick(start, Qt::Key_Backtab, Qt::ShiftModifier);
+    else
+      QTest::keyClick(start, Qt::Key_Tab);
+    QCOMPARE(Focused(), test.window().findChild<QWidget*>(to));
+  }
+
+  void EscapeCloses_data() {
+    QTest::addColumn<QString>("focus");
+    QTest::newRow("from the edit box") << "编辑框1";
+    QTest::newRow("from the button") << "按钮1";
+    QTest::newRow("from the web panel") << "互联网浏览器1";
+  }
+  void EscapeCloses() {
+    QFETCH(QString, focus);
+    QStringList log;
+    TestWindow test(RecordWindowEvents(log));
+    QVERIFY(test.Show());
+    QSignalSpy closed(&test.window(), &MainWindow::Closed);
+    QWidget* widget = test.window().findChild<QWidget*>(focus);
+    widget->setFocus();
+    QTest::keyClick(widget, Qt::Key_Escape);
+    QCOMPARE(closed.count(), 1);
+    QVERIFY(!test.window().isVisible());
+    test.Destroy();
+    QCOMPARE(log, QStringList({"closing query", "final", "destroyed"}));
+  }
+
+  void EnterAndF1OutsideTheBoxDoNothing() {
+    int clicks = 0;
+    TestWindow test({{"按钮1", EventKind::kClicked, [&clicks] { ++clicks; }}});
+    QVERIFY(test.Show());
+    QWidget* button = test.Widget("按钮1");
+    button->setFocus();
+    QTest::keyClick(button, Qt::Key_Return);
+    QTest::keyClick(button, Qt::Key_Enter, Qt::KeypadModifier);
+    QTest::keyClick(button, Qt::Key_F1);
+    QCOMPARE(clicks, 0);
+    QCOMPARE(Focused(), button);
+    QVERIFY(test.window().isVisible());
+    QTest::keyClick(button, Qt::Key_Space);  // the button itself still works
+    QCOMPARE(clicks, 1);
+  }
+
+  void FocusComesBackOnReactivation() {
+    TestWindow test;
+    QVERIFY(test.Show());
+    QWidget* button = test.Widget("按钮1");
+    button->setFocus();
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    test.window().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&test.window()));
+    QCOMPARE(Focused(), button);
+  }
+
+  // Created runs while every control exists and the window is hidden; moved
+  // and resized follow; then the window shows.
+  void StartUpRaisesCreatedBeforeShowing() {
+    QStringList log;
+    std::vector<EventBinding> bindings = RecordWindowEvents(log);
+    bindings[0].handler = [&log] {
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* window = qobject_cast<MainWindow*>(w);
+        if (window && window->FindControl("编辑框1")) log << (w->isVisible() ? "shown" : "hidden");
+      }
+      log << "created";
+    };
+    lirrevo::ui::EventTable events(std::move(bindings));
+    std::unique_ptr<MainWindow> window =
+        lirrevo::ui::LoadStartupWindow(StartupWindowTemplate(), events);
+    QVERIFY(window->isVisible());
+    QCOMPARE(log.mid(0, 4), QStringList({"hidden", "created", "moved", "resized"}));
+  }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"

@@ -1,0 +1,38 @@
+#include "ui/event_table.h"
+
+#include <new>
+
+#include "ui/allocation_failure.h"
+#include "ui/fatal_error.h"
+
+namespace lirrevo::ui {
+
+EventTable::EventTable(std::vector<EventBinding> bindings, FatalErrorFn fatal)
+    : bindings_(std::move(bindings)), fatal_(std::move(fatal)) {
+  if (!fatal_) {
+    fatal_ = [this](std::string_view message, int error_number) {
+      ReportFatalError(message, error_number, this);
+    };
+  }
+}
+
+void EventTable::RaiseEvent(std::string_view source, EventKind event) {
+  if (Suspended()) return;
+  const EventBinding* binding = Find(source, event);
+  if (binding == nullptr || !binding->handler) return;
+  ResetFailedAllocationSize();
+  try {
+    binding->handler();
+  } catch (const std::bad_alloc&) {
+    fatal_(AllocationFailureMessage(FailedAllocationSize()), 0);
+  }
+}
+
+const EventBinding* EventTable::Find(std::string_view source, EventKind event) const {
+  for (const EventBinding& binding : bindings_) {
+    if (binding.event == event && binding.source == source) return &binding;
+  }
+  return nullptr;
+}
+
+}  // namespace lirrevo::ui

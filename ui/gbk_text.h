@@ -1,0 +1,28 @@
+// Text across the Qt boundary: widget text (QString) to GBK bytes and back,
+// through the core's conversion.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+class QString;
+
+namespace lirrevo::ui {
+
+// GBK bytes read from a widget. Each character that GBK has no code for is
+// read as one '?', so it still counts as one character; `exact` is false then.
+struct GbkText {
+  std::string bytes;
+  bool exact = true;
+};
+
+// The text in GBK with every line break (LF, CR, CR LF, U+2028, U+2029) as one
+// CR LF pair. The empty text gives no bytes.
+GbkText QStringToGbk(const QString& text);
+
+// GBK bytes as widget text, each CR LF pair as one LF; nullopt when the bytes
+// are not valid GBK.
+std::optional<QString> GbkToQString(std::string_view gbk);
+
+}  // namespace lirrevo::ui

@@ -1,0 +1,245 @@
+#include "ui/window_template.h"
+
+#include "core/link_list.h"
+#include "ui/property_numbers.h"
+
+namespace lirrevo::ui {
+namespace {
+
+Setting Int(int number, std::int32_t value) { return {number, value}; }
+Setting Bool(int number, bool value) { return {number, value}; }
+Setting Text(int number, std::string_view gbk) { return {number, std::string(gbk)}; }
+
+// "Lirrevo - lirrevo.example.org制作"
+constexpr std::string_view kWindowCaption = "Lirrevo - lirrevo.example.org\xD6\xC6\xD7\xF7";
+// "生成"
+constexpr std::string_view kButtonCaption = "\xC9\xFA\xB3\xC9";
+// "死链地址：一行一条"
+constexpr std::string_view kGroupCaption =
+    "\xCB\xC0\xC1\xB4\xB5\xD8\xD6\xB7\xA3\xBA\xD2\xBB\xD0\xD0\xD2\xBB\xCC\xF5";
+// "XML文件（*.xml）|*.xml"
+constexpr std::string_view kDialogFilter = "XML\xCE\xC4\xBC\xFE\xA3\xA8*.xml\xA3\xA9|*.xml";
+
+std::vector<Setting> WindowSettings() {
+  using namespace window_setting;
+  return {Text(Caption, kWindowCaption),
+          Int(Border, 2),
+          Int(BackColor, DefaultColor),
+          Text(Picture, ""),
+          Int(PictureLayout, 1),
+          Text(Sound, ""),
+          Int(SoundMode, 0),
+          Bool(ControlBox, true),
+          Bool(MaxButton, false),
+          Bool(MinButton, true),
+          Int(StartPosition, 1),
+          Bool(Movable, true),
+          Text(Icon, ""),
+          Bool(EnterMovesFocus, false),
+          Bool(EscCloses, true),
+          Bool(F1OpensHelp, false),
+          Text(HelpFile, ""),
+          Int(HelpTopic, 0),
+          Bool(ShowInTaskbar, true),
+          Bool(DragAnywhere, false),
+          Int(Shape, 0),
+          Bool(AlwaysOnTop, false),
+          Bool(ExtraSwitch, false),
+          Text(ClassName, "")};
+}
+
+ControlTemplate Label() {
+  using namespace label;
+  return {std::string(LabelName),
+          ControlType::Label,
+          "",
+          80,
+          443,
+          360,
+          24,
+          true,
+          false,
+          false,
+          0,
+          {Text(Caption, FormatLinkCount(0)),
+           Int(Effect, 0),
+           Int(Border, 0),
+           Int(GradientBorderWidth, 8),
+           Int(GradientBorderColor1, 0),
+           Int(GradientBorderColor2, 0),
+           Int(GradientBorderColor3, 0),
+           Text(Font, ""),
+           Int(TextColor, 0x000000),
+           Int(BackColor, DefaultColor),
+           Text(Picture, ""),
+           Int(PictureLayout, 0),
+           Int(GradientMode, 0),
+           Int(GradientColor1, 0),
+           Int(GradientColor2, 0),
+           Int(GradientColor3, 0),
+           Int(HorizontalAlign, 2),
+           Bool(WordWrap, false),
+           Int(VerticalAlign, 1),
+           Text(BindingText1, ""),
+           Text(BindingText2, "")}};
+}
+
+ControlTemplate Dialog() {
+  using namespace common_dialog;
+  return {std::string(DialogName),
+          ControlType::CommonDlg,
+          "",
+          445,
+          410,
+          26,
+          26,
+          false,
+          false,
+          false,
+          0,
+          {Int(Kind, 1),
+           Text(Title, ""),
+           Text(FileName, ""),
+           Text(Filter, kDialogFilter),
+           Int(InitialFilterIndex, 0),
+           Text(InitialFolder, ""),
+           Text(DefaultExtension, "xml"),
+           Bool(CreatePrompt, false),
+           Bool(FileMustExist, true),
+           Bool(OverwritePrompt, true),
+           Bool(PathMustExist, true),
+           Bool(NoChangeFolder, false),
+           Int(FontColor, 0),
+           Bool(FontBold, false),
+           Bool(FontItalic, false),
+           Bool(FontUnderline, false),
+           Bool(FontStrikeout, false),
+           Text(FontName, ""),
+           Int(FontSize, 0),
+           Text(HelpFile, ""),
+           Int(HelpCommand, 0),
+           Int(HelpTopic, 0)}};
+}
+
+ControlTemplate WebPanel() {
+  using namespace web_browser;
+  return {std::string(WebPanelName),
+          ControlType::WebBrowser,
+          "",
+          532,
+          -1,
+          217,
+          474,
+          true,
+          true,
+          false,
+          0,
+          {Int(BorderStyle, 3), Bool(Silent, false), Bool(Offline, false),
+           Bool(RegisterAsDropTarget, true), Bool(RegisterAsBrowser, false)}};
+}
+
+ControlTemplate Button() {
+  using namespace button;
+  return {std::string(ButtonName),
+          ControlType::Button,
+          "",
+          446,
+          437,
+          80,
+          32,
+          true,
+          true,
+          false,
+          0,
+          {Text(Picture, ""), Int(ButtonType, 0), Text(Caption, kButtonCaption),
+           Int(HorizontalAlign, 1), Int(VerticalAlign, 1), Text(Font, "")}};
+}
+
+ControlTemplate EditBox() {
+  using namespace edit_box;
+  return {std::string(EditBoxName),
+          ControlType::EditBox,
+          std::string(GroupBoxName),
+          1,
+          14,
+          522,
+          415,
+          true,
+          true,
+          false,
+          0,
+          {Text(Content, ""),        Int(Border, 1),         Int(TextColor, 0x000000),
+           Int(BackColor, 0xFFFFFF), Text(Font, ""),         Bool(HideSelection, true),
+           Int(MaxLength, 0),        Bool(MultiLine, true),  Int(ScrollBars, 3),
+           Int(Alignment, 0),        Int(InputMode, 0),      Text(PasswordChar, "*"),
+           Int(CaseConversion, 0),   Int(SpinMode, 0),       Int(SpinMin, 0),
+           Int(SpinMax, 100),        Int(SelStart, 0),       Int(SelLength, 0),
+           Text(SelText, ""),        Text(BindingText1, ""), Text(BindingText2, "")}};
+}
+
+ControlTemplate GroupBox() {
+  using namespace group_box;
+  return {std::string(GroupBoxName),
+          ControlType::GroupBox,
+          "",
+          2,
+          5,
+          525,
+          431,
+          true,
+          false,
+          false,
+          0,
+          {Text(Caption, kGroupCaption), Int(Alignment, 0), Int(TextColor, 0x000000),
+           Int(BackColor, DefaultColor), Text(Font, "")}};
+}
+
+WindowTemplate MakeStartupWindowTemplate() {
+  return {50,
+          50,
+          760,
+          504,
+          WindowSettings(),
+          {Label(), Dialog(), WebPanel(), Button(), EditBox(), GroupBox()}};
+}
+
+}  // namespace
+
+bool TypeTakesFocus(ControlType type) {
+  return type == ControlType::EditBox || type == ControlType::Button ||
+         type == ControlType::WebBrowser;
+}
+
+bool TypeIsShown(ControlType type) { return type != ControlType::CommonDlg; }
+
+const WindowTemplate& StartupWindowTemplate() {
+  static const WindowTemplate kTemplate = MakeStartupWindowTemplate();
+  return kTemplate;
+}
+
+const PropertyValue* FindSetting(const std::vector<Setting>& settings, int number) {
+  for (const Setting& setting : settings) {
+    if (setting.number == number) return &setting.value;
+  }
+  return nullptr;
+}
+
+std::int32_t IntSetting(const std::vector<Setting>& settings, int number, std::int32_t fallback) {
+  const PropertyValue* value = FindSetting(settings, number);
+  const auto* integer = value ? std::get_if<std::int32_t>(value) : nullptr;
+  return integer ? *integer : fallback;
+}
+
+bool BoolSetting(const std::vector<Setting>& settings, int number, bool fallback) {
+  const PropertyValue* value = FindSetting(settings, number);
+  const auto* boolean = value ? std::get_if<bool>(value) : nullptr;
+  return boolean ? *boolean : fallback;
+}
+
+std::string TextSetting(const std::vector<Setting>& settings, int number) {
+  const PropertyValue* value = FindSetting(settings, number);
+  const auto* text = value ? std::get_if<std::string>(value) : nullptr;
+  return text ? *text : std::string();
+}
+
+}  // namespace lirrevo::ui
