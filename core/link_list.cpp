@@ -16,8 +16,9 @@ bool NeedsCloserLook(std::uint64_t w) {
 }
 
 // Calls piece(begin, length) for each link of text, in order. The scan moves
-// one character at a time, a byte of 0x80 or above taking the next byte along,
-// so a CR LF is a separator only where a character begins.
+// one character at a time, a byte above 0x80 taking the next byte along, so a
+// CR LF is a separator only where a character begins. 0x80 is a character of
+// its own, the euro sign, as the converter reads it: a line may end with it.
 template <typename Piece>
 void ForEachLink(std::string_view text, Piece&& piece) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
@@ -38,7 +39,7 @@ void ForEachLink(std::string_view text, Piece&& piece) {
       pos += 2;
       start = pos;
     } else {
-      pos += c >= 0x80 ? 2 : 1;
+      pos += c > 0x80 ? 2 : 1;
     }
   }
   // A trailing line break leaves nothing here and adds no element.

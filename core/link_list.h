@@ -16,9 +16,10 @@ inline constexpr std::string_view CountCaptionSuffix =
     "  --->\xB5\xE3\xBB\xF7\xC9\xFA\xB3\xC9XML";
 
 // Cuts GBK text into links at every CR LF pair that starts a character (a byte
-// of 0x80 or above takes the byte after it along). Elements keep every other
-// byte; empty lines give empty elements; a trailing CR LF adds no element; the
-// empty text gives no elements.
+// above 0x80 takes the byte after it along; 0x80 alone is the euro sign in the
+// converter's GBK table). Elements keep every other byte; empty lines give
+// empty elements; a trailing CR LF adds no element; the empty text gives no
+// elements.
 std::vector<std::string> SplitLinks(std::string_view text);
 
 // The number of elements SplitLinks would give, without building them.

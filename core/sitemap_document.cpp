@@ -9,8 +9,9 @@ namespace lirrevo {
 namespace {
 
 // Bytes that one GBK character starting at text[pos] takes (never past the end).
+// 0x80 is the one-byte euro sign of the converter's table, not a lead byte.
 std::size_t CharLength(std::string_view text, std::size_t pos) {
-  const bool lead = static_cast<unsigned char>(text[pos]) >= 0x80;
+  const bool lead = static_cast<unsigned char>(text[pos]) > 0x80;
   return lead && pos + 1 < text.size() ? 2 : 1;
 }
 
