@@ -62,7 +62,8 @@ std::string ShapeAsGbk(std::string_view raw) {
       continue;
     }
     gbk += static_cast<char>(0x81 + b % 0x7E);
-    if (i + 1 < raw.size()) gbk += static_cast<char>(0x40 + static_cast<unsigned char>(raw[++i]) % 0xBF);
+    if (i + 1 < raw.size())
+      gbk += static_cast<char>(0x40 + static_cast<unsigned char>(raw[++i]) % 0xBF);
   }
   return gbk;
 }
@@ -77,8 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (shaped && std::string_view(direction.from) == "GBK") input = ShapeAsGbk(input);
 
   lirrevo::ConversionReport report;
-  const std::string result =
-      lirrevo::ConvertEncoding(input, direction.from, direction.to, &report);
+  const std::string result = lirrevo::ConvertEncoding(input, direction.from, direction.to, &report);
   const Outcome expected = PlainIconv(input, direction);
 
   Require(report.ok == expected.ok, "same success as plain iconv");

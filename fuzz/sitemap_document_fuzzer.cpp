@@ -79,8 +79,8 @@ ParsedDocument Parse(const std::string& utf8) {
   XML_SetUserData(parser, &doc);
   XML_SetElementHandler(parser, OnStart, OnEnd);
   XML_SetCharacterDataHandler(parser, OnText);
-  doc.well_formed = XML_Parse(parser, utf8.data(), static_cast<int>(utf8.size()), 1) ==
-                    XML_STATUS_OK;
+  doc.well_formed =
+      XML_Parse(parser, utf8.data(), static_cast<int>(utf8.size()), 1) == XML_STATUS_OK;
   XML_ParserFree(parser);
   return doc;
 }
@@ -113,8 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     plain = plain && !HasControlCharacter(link);
   }
   const bool all_convert = expected_locs.size() == links.size();
-  const std::string document =
-      lirrevo::EncodeDocument(lirrevo::BuildSitemapText(links, date_text));
+  const std::string document = lirrevo::EncodeDocument(lirrevo::BuildSitemapText(links, date_text));
   Require(document.empty() != all_convert,
           "the document converts exactly when every link does and none holds a NUL");
   if (!all_convert) return 0;

@@ -49,7 +49,7 @@ struct HostileCase {
   const char* name;
   std::string input;
   const char* encoding;
-  const char* error;              // the error after "standard input, ", or nullptr
+  const char* error;                   // the error after "standard input, ", or nullptr
   std::vector<std::string> locs = {};  // when the input is accepted: the loc texts, in UTF-8
 };
 
@@ -60,7 +60,10 @@ const std::vector<HostileCase> kHostileCases = {
     {"BinaryImageHeader", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), "utf-8",
      "line 3: NUL byte in the input"},
     {"BinaryWithoutNul", "\xFF\xD8\xFF\xE0JFIF", "utf-8", "line 1: invalid UTF-8"},
-    {"LoneContinuationByte", "a\nb\nc\x80" "d", "utf-8", "line 3: invalid UTF-8"},
+    {"LoneContinuationByte",
+     "a\nb\nc\x80"
+     "d",
+     "utf-8", "line 3: invalid UTF-8"},
     {"OverlongSlash", "ok\n\xC0\xAF", "utf-8", "line 2: invalid UTF-8"},
     {"Surrogate", "\xED\xA0\x80", "utf-8", "line 1: invalid UTF-8"},
     {"AboveUnicode", "a\r\n\xF4\x90\x80\x80", "utf-8", "line 2: invalid UTF-8"},
@@ -77,13 +80,11 @@ const std::vector<HostileCase> kHostileCases = {
     {"OnlyCrLfs", "\r\n\r\n", "utf-8", nullptr, {"", ""}},
     {"OnlyCarriageReturn", "\r", "utf-8", nullptr, {"\r"}},
     {"OnlyByteOrderMark", "\xEF\xBB\xBF", "utf-8", nullptr, {}},
-    {"EuroEndsItsLine", "price\xE2\x82\xAC\nnext", "utf-8", nullptr,
-     {"price\xE2\x82\xAC", "next"}},
+    {"EuroEndsItsLine", "price\xE2\x82\xAC\nnext", "utf-8", nullptr, {"price\xE2\x82\xAC", "next"}},
     {"EuroBeforeAmpersand", "\xE2\x82\xAC&x", "utf-8", nullptr, {"\xE2\x82\xAC&amp;x"}},
     {"GbkEuroEndsItsLine", "a\x80\r\nb", "gbk", nullptr, {"a\xE2\x82\xAC", "b"}},
     {"GbkChinese", "\xC1\xB4\xBD\xD3\n", "gbk", nullptr, {"\xE9\x93\xBE\xE6\x8E\xA5"}},
-    {"MarkupCharacters", "a?b=1&c=<2>\"'", "utf-8", nullptr,
-     {"a?b=1&amp;c=&lt;2&gt;&quot;&apos;"}},
+    {"MarkupCharacters", "a?b=1&c=<2>\"'", "utf-8", nullptr, {"a?b=1&amp;c=&lt;2&gt;&quot;&apos;"}},
 };
 
 void PrintTo(const HostileCase& c, std::ostream* out) { *out << c.name; }
@@ -164,7 +165,8 @@ TEST_P(CliWriteMatrix, OutputOption) {
   }
   test::TempFolder inputs;
   std::string links;
-  for (int i = 0; i < 100; ++i) links += "http://www.example.com/page?id=" + std::to_string(i) + "\n";
+  for (int i = 0; i < 100; ++i)
+    links += "http://www.example.com/page?id=" + std::to_string(i) + "\n";
   test::WriteFile(inputs / "links.txt", links);
   const test::ProgramOutcome expected = RunCli(links);
   ASSERT_EQ(expected.exit_code, 0);
@@ -182,7 +184,8 @@ TEST_P(CliWriteMatrix, OutputOption) {
     EXPECT_EQ(run.err, "");
   } else {
     EXPECT_EQ(run.exit_code, 1);
-    EXPECT_EQ(run.err, "lirrevo-cli: cannot write '" + target + "': " + std::strerror(c.error) + "\n");
+    EXPECT_EQ(run.err,
+              "lirrevo-cli: cannot write '" + target + "': " + std::strerror(c.error) + "\n");
   }
 }
 

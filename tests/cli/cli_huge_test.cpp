@@ -26,7 +26,8 @@ class LinkGenerator {
     const std::size_t length = 40 + Draw() % 60;
     while (link.size() < length) link += static_cast<char>('a' + Draw() % 26);
     link += ".html";
-    if (kind > 10 && kind <= 20) link += "?id=" + std::to_string(Draw()) + "&page=" + std::to_string(Draw() % 9);
+    if (kind > 10 && kind <= 20)
+      link += "?id=" + std::to_string(Draw()) + "&page=" + std::to_string(Draw() % 9);
     return link;
   }
 

@@ -24,7 +24,8 @@ namespace {
 // A real document of about 20 KB, larger than the matrix's file-size limit.
 std::string Document(int links = 100) {
   std::vector<std::string> list;
-  for (int i = 0; i < links; ++i) list.push_back("http://www.example.com/page?id=" + std::to_string(i));
+  for (int i = 0; i < links; ++i)
+    list.push_back("http://www.example.com/page?id=" + std::to_string(i));
   return EncodeDocument(BuildSitemapText(list, "2015-2-12"));
 }
 
@@ -40,8 +41,8 @@ TEST_P(WriteMatrix, WriteBytesToFile) {
   const test::Snapshot before = test::TakeSnapshot(folder.path());
   const std::string document = Document();
   ASSERT_GT(document.size(), test::kFileSizeLimit);
-  const test::ChildOutcome outcome = test::RunInChild(
-      test::ConditionsFor(c), [&] { return WriteBytesToFile(target, document); });
+  const test::ChildOutcome outcome =
+      test::RunInChild(test::ConditionsFor(c), [&] { return WriteBytesToFile(target, document); });
   test::ExpectWriteOutcome(c, folder, target, before, outcome.ok, document);
   if (!c.writes) {
     EXPECT_EQ(outcome.error, c.error) << std::strerror(outcome.error);
@@ -53,9 +54,8 @@ INSTANTIATE_TEST_SUITE_P(AllCases, WriteMatrix, ::testing::ValuesIn(test::WriteC
 
 TEST(WriteBytesToFile, EmptyPathTouchesNothing) {
   test::TempFolder folder;
-  const test::ChildOutcome outcome = test::RunInChild({}, [&] {
-    return chdir(folder.path().c_str()) == 0 && WriteBytesToFile("", Document());
-  });
+  const test::ChildOutcome outcome = test::RunInChild(
+      {}, [&] { return chdir(folder.path().c_str()) == 0 && WriteBytesToFile("", Document()); });
   EXPECT_FALSE(outcome.ok);
   EXPECT_EQ(outcome.error, EINVAL);
   EXPECT_TRUE(test::TakeSnapshot(folder.path()).empty());

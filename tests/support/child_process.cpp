@@ -47,8 +47,8 @@ int WaitFor(pid_t pid, rusage* usage) {
 }
 
 // Feeds input to the child and drains its output and errors until both close.
-void Exchange(std::string_view input, int to_child, int from_out, int from_err,
-              std::string& out, std::string& err) {
+void Exchange(std::string_view input, int to_child, int from_out, int from_err, std::string& out,
+              std::string& err) {
   pollfd fds[3] = {{to_child, POLLOUT, 0}, {from_out, POLLIN, 0}, {from_err, POLLIN, 0}};
   if (input.empty()) {
     close(to_child);

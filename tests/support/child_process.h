@@ -24,8 +24,8 @@ UserIds UnprivilegedUser();
 bool CanSwitchUser();
 
 struct ChildConditions {
-  std::optional<UserIds> user;        // run as this user, without supplementary groups
-  std::optional<rlim_t> file_size;    // RLIMIT_FSIZE in bytes, SIGXFSZ ignored
+  std::optional<UserIds> user;      // run as this user, without supplementary groups
+  std::optional<rlim_t> file_size;  // RLIMIT_FSIZE in bytes, SIGXFSZ ignored
   std::optional<mode_t> umask;
 };
 
@@ -40,7 +40,7 @@ struct ChildOutcome {
 ChildOutcome RunInChild(const ChildConditions& conditions, const std::function<bool()>& fn);
 
 struct ProgramOutcome {
-  int exit_code = -1;    // -1 when a signal ended it
+  int exit_code = -1;  // -1 when a signal ended it
   int signal = 0;
   std::string out;
   std::string err;

@@ -28,11 +28,11 @@ struct WriteCase {
   // Lays out the case in the folder and returns the path to write.
   std::string (*setup)(const TempFolder& folder);
   Runner runner;
-  bool writes;          // the write succeeds
-  int error;            // on failure: the cause (errno)
+  bool writes;                    // the write succeeds
+  int error;                      // on failure: the cause (errno)
   const char* written = nullptr;  // on success: the file that then holds the bytes, relative to the
                                   // folder, when it is not the target itself (links)
-  mode_t mode = 0;      // on success: that file's permission bits
+  mode_t mode = 0;                // on success: that file's permission bits
   mode_t umask = 022;
 };
 
