@@ -159,6 +159,13 @@ const std::vector<WriteCase> kCases = {
        return f / "closed/out.xml";
      },
      Runner::kUnprivileged, false, EACCES},
+    {"WritableFileOfAnotherUserInStickyFolder",  // the rename is refused: the only late failure
+     [](const TempFolder& f) {
+       MakeFolder(f / "shared", 01777);
+       WriteFile(f / "shared/out.xml", kOldContent, 0666);
+       return f / "shared/out.xml";
+     },
+     Runner::kUnprivileged, false, EPERM},
     {"OwnFileMode0640Kept", [](const TempFolder& f) { return OwnFolderAndFile(f, 0755, 0640); },
      Runner::kUnprivileged, true, 0, nullptr, 0640},
     {"ShortWriteOverExistingFile", [](const TempFolder& f) { return Existing(f, 0644); },
