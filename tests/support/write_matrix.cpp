@@ -34,57 +34,57 @@ std::string LongPath(const TempFolder& f) {
 }
 
 const std::vector<WriteCase> kCases = {
-    {"NewFile", [](const TempFolder& f) { return f / "out.xml"; }, Runner::kHere, true, 0, nullptr,
-     0644},
-    {"NewFileUnderStrictUmask", [](const TempFolder& f) { return f / "out.xml"; }, Runner::kHere,
+    {"NewFile", [](const TempFolder& f) { return f / "out.xml"; }, Runner::kOwnUser, true, 0,
+     nullptr, 0644},
+    {"NewFileUnderStrictUmask", [](const TempFolder& f) { return f / "out.xml"; }, Runner::kOwnUser,
      true, 0, nullptr, 0600, 077},
-    {"ExistingFileReplaced", [](const TempFolder& f) { return Existing(f, 0644); }, Runner::kHere,
-     true, 0, nullptr, 0644},
-    {"Mode0600Kept", [](const TempFolder& f) { return Existing(f, 0600); }, Runner::kHere, true, 0,
-     nullptr, 0600},
-    {"Mode0640Kept", [](const TempFolder& f) { return Existing(f, 0640); }, Runner::kHere, true, 0,
-     nullptr, 0640},
+    {"ExistingFileReplaced", [](const TempFolder& f) { return Existing(f, 0644); },
+     Runner::kOwnUser, true, 0, nullptr, 0644},
+    {"Mode0600Kept", [](const TempFolder& f) { return Existing(f, 0600); }, Runner::kOwnUser, true,
+     0, nullptr, 0600},
+    {"Mode0640Kept", [](const TempFolder& f) { return Existing(f, 0640); }, Runner::kOwnUser, true,
+     0, nullptr, 0640},
     {"Mode0755KeptUnderStrictUmask", [](const TempFolder& f) { return Existing(f, 0755); },
-     Runner::kHere, true, 0, nullptr, 0755, 077},
-    {"ReadOnlyFile0444", [](const TempFolder& f) { return Existing(f, 0444); }, Runner::kHere,
+     Runner::kOwnUser, true, 0, nullptr, 0755, 077},
+    {"ReadOnlyFile0444", [](const TempFolder& f) { return Existing(f, 0444); }, Runner::kOwnUser,
      false, EACCES},
-    {"ReadOnlyFile0400", [](const TempFolder& f) { return Existing(f, 0400); }, Runner::kHere,
+    {"ReadOnlyFile0400", [](const TempFolder& f) { return Existing(f, 0400); }, Runner::kOwnUser,
      false, EACCES},
-    {"FileWithoutAnyBits", [](const TempFolder& f) { return Existing(f, 0); }, Runner::kHere, false,
-     EACCES},
-    {"MissingFolder", [](const TempFolder& f) { return f / "missing/out.xml"; }, Runner::kHere,
+    {"FileWithoutAnyBits", [](const TempFolder& f) { return Existing(f, 0); }, Runner::kOwnUser,
+     false, EACCES},
+    {"MissingFolder", [](const TempFolder& f) { return f / "missing/out.xml"; }, Runner::kOwnUser,
      false, ENOENT},
     {"TargetIsFolder",
      [](const TempFolder& f) {
        MakeFolder(f / "out.xml");
        return f / "out.xml";
      },
-     Runner::kHere, false, EISDIR},
+     Runner::kOwnUser, false, EISDIR},
     {"TargetEndsWithSlash",
      [](const TempFolder& f) {
        MakeFolder(f / "sub");
        return f / "sub/";
      },
-     Runner::kHere, false, EISDIR},
+     Runner::kOwnUser, false, EISDIR},
     {"FolderInPathIsFile", [](const TempFolder& f) { return Existing(f, 0644) + "/inner.xml"; },
-     Runner::kHere, false, ENOTDIR},
+     Runner::kOwnUser, false, ENOTDIR},
     {"NameLongerThanNameMax",
-     [](const TempFolder& f) { return f / std::string(NAME_MAX + 1, 'n'); }, Runner::kHere, false,
-     ENAMETOOLONG},
+     [](const TempFolder& f) { return f / std::string(NAME_MAX + 1, 'n'); }, Runner::kOwnUser,
+     false, ENAMETOOLONG},
     {"NameOfNameMax", [](const TempFolder& f) { return f / std::string(NAME_MAX, 'n'); },
-     Runner::kHere, true, 0,
+     Runner::kOwnUser, true, 0,
      "nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn"
      "nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn"
      "nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn",
      0644},
-    {"PathLongerThanPathMax", LongPath, Runner::kHere, false, ENAMETOOLONG},
+    {"PathLongerThanPathMax", LongPath, Runner::kOwnUser, false, ENAMETOOLONG},
     {"LinkToFileReplacesItsTarget",
      [](const TempFolder& f) {
        WriteFile(f / "real.xml", kOldContent, 0640);
        MakeLink("real.xml", f / "out.xml");
        return f / "out.xml";
      },
-     Runner::kHere, true, 0, "real.xml", 0640},
+     Runner::kOwnUser, true, 0, "real.xml", 0640},
     {"ChainOfLinks",
      [](const TempFolder& f) {
        MakeFolder(f / "sub");
@@ -93,46 +93,46 @@ const std::vector<WriteCase> kCases = {
        MakeLink(f / "sub/hop.xml", f / "out.xml");
        return f / "out.xml";
      },
-     Runner::kHere, true, 0, "real.xml", 0600},
+     Runner::kOwnUser, true, 0, "real.xml", 0600},
     {"DanglingLinkCreatesItsTarget",
      [](const TempFolder& f) {
        MakeLink("created.xml", f / "out.xml");
        return f / "out.xml";
      },
-     Runner::kHere, true, 0, "created.xml", 0644},
+     Runner::kOwnUser, true, 0, "created.xml", 0644},
     {"LinkIntoMissingFolder",
      [](const TempFolder& f) {
        MakeLink("missing/created.xml", f / "out.xml");
        return f / "out.xml";
      },
-     Runner::kHere, false, ENOENT},
+     Runner::kOwnUser, false, ENOENT},
     {"LinkToFolder",
      [](const TempFolder& f) {
        MakeFolder(f / "sub");
        MakeLink("sub", f / "out.xml");
        return f / "out.xml";
      },
-     Runner::kHere, false, EISDIR},
+     Runner::kOwnUser, false, EISDIR},
     {"LinkToReadOnlyFile",
      [](const TempFolder& f) {
        WriteFile(f / "real.xml", kOldContent, 0444);
        MakeLink("real.xml", f / "out.xml");
        return f / "out.xml";
      },
-     Runner::kHere, false, EACCES},
+     Runner::kOwnUser, false, EACCES},
     {"LoopOfLinks",
      [](const TempFolder& f) {
        MakeLink("b.xml", f / "a.xml");
        MakeLink("a.xml", f / "b.xml");
        return f / "a.xml";
      },
-     Runner::kHere, false, ELOOP},
+     Runner::kOwnUser, false, ELOOP},
     {"NotARegularFile",
      [](const TempFolder& f) {
        if (mkfifo((f / "out.xml").c_str(), 0644) != 0) throw std::runtime_error("mkfifo");
        return f / "out.xml";
      },
-     Runner::kHere, false, EINVAL},
+     Runner::kOwnUser, false, EINVAL},
     {"ReadOnlyFolderExistingFile",
      [](const TempFolder& f) { return OwnFolderAndFile(f, 0555, 0644); }, Runner::kUnprivileged,
      false, EACCES},

@@ -16,9 +16,10 @@
 
 namespace lirrevo::test {
 
-// Where the write runs: in the test process, as an unprivileged user (cases
-// that root never meets), or under a file-size limit (a short write).
-enum class Runner { kHere, kUnprivileged, kFileSizeLimit };
+// Whom and what the write runs as, always in a child process: the test's own
+// user; an unprivileged user (cases that root never meets); or the own user
+// under a file-size limit (a short write).
+enum class Runner { kOwnUser, kUnprivileged, kFileSizeLimit };
 
 inline constexpr rlim_t kFileSizeLimit = 4096;
 inline constexpr std::string_view kOldContent = "<old>earlier document</old>\n";
