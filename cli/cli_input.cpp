@@ -88,15 +88,14 @@ PreparedInput PrepareInput(std::string_view bytes, InputEncoding encoding) {
   if (encoding == InputEncoding::kUtf8 && bytes.starts_with(kByteOrderMark)) {
     bytes.remove_prefix(kByteOrderMark.size());
   }
-  if (const std::size_t nul = bytes.find('\0'); nul != std::string_view::npos) {
-    return Failure(bytes, nul, "NUL byte in the input");
-  }
+  const std::size_t nul = bytes.find('\0');
+  const std::size_t bad =
+      encoding == InputEncoding::kUtf8 ? FirstInvalidUtf8(bytes) : std::string_view::npos;
+  if (bad < nul) return Failure(bytes, bad, "invalid UTF-8");
+  if (nul != std::string_view::npos) return Failure(bytes, nul, "NUL byte in the input");
   ConversionReport report;
   std::string gbk;
   if (encoding == InputEncoding::kUtf8) {
-    if (const std::size_t bad = FirstInvalidUtf8(bytes); bad != std::string_view::npos) {
-      return Failure(bytes, bad, "invalid UTF-8");
-    }
     gbk = ConvertEncoding(bytes, "UTF-8", "GBK", &report);
     if (!report.ok) {
       return Failure(bytes, report.error_offset,

@@ -83,8 +83,11 @@ std::optional<std::string> WriteTemporary(const std::string& folder, std::string
     [[maybe_unused]] const int owner_kept = fchown(fd, replaced->st_uid, replaced->st_gid);
   }
   ok = ok && fchmod(fd, mode) == 0 && fsync(fd) == 0;
-  const int error = errno;
-  ok = close(fd) == 0 && ok;
+  int error = errno;
+  if (close(fd) != 0 && ok) {
+    error = errno;
+    ok = false;
+  }
   if (!ok) {
     unlink(temp.c_str());
     errno = error;

@@ -86,7 +86,11 @@ std::string ConvertEncoding(std::string_view input, const char* from, const char
 }
 
 std::string EncodeDocument(std::string_view document) {
-  return ConvertEncoding(TextToBytes(document), "GBK", "UTF-8");
+  const std::string_view bytes = TextToBytes(document);
+  // A NUL inside (a box holding one) would cut the document short: the part
+  // before it is no document, so that is a failure too.
+  if (bytes.size() != document.size()) return {};
+  return ConvertEncoding(bytes, "GBK", "UTF-8");
 }
 
 std::optional<std::string> Utf8ToGbk(std::string_view utf8) {

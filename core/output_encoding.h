@@ -27,7 +27,8 @@ std::string_view TextToBytes(std::string_view text);
 std::string ConvertEncoding(std::string_view input, const char* from, const char* to,
                             ConversionReport* report = nullptr);
 
-// GBK document text to UTF-8 bytes; empty on failure.
+// GBK document text to UTF-8 bytes; empty on failure, which includes a
+// document holding a NUL byte.
 std::string EncodeDocument(std::string_view document);
 
 // Conversions at the window and command-line boundaries; nullopt when the

@@ -1,0 +1,101 @@
+// ConvertEncoding against one plain iconv call with a generous buffer: same
+// bytes, same failure, same place of failure; and the work buffer grows only
+// when it must, by the fixed step.
+#include <fuzzer/FuzzedDataProvider.h>
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/output_encoding.h"
+#include "fuzz/fuzz_support.h"
+
+namespace {
+
+using lirrevo::fuzz::Require;
+
+struct Direction {
+  const char* from;
+  const char* to;
+};
+// UTF-32 output needs several growths of the work buffer; the others one at most.
+constexpr Direction kDirections[] = {
+    {"GBK", "UTF-8"}, {"UTF-8", "GBK"}, {"GBK", "UTF-16LE"}, {"UTF-8", "UTF-32LE"}};
+
+struct Outcome {
+  bool ok = false;
+  std::string bytes;
+  std::size_t consumed = 0;
+  int error = 0;
+};
+
+Outcome PlainIconv(std::string_view input, const Direction& direction) {
+  Outcome outcome;
+  const iconv_t cd = iconv_open(direction.to, direction.from);
+  Require(cd != reinterpret_cast<iconv_t>(-1), "iconv knows the encoding names");
+  std::string out(input.size() * 4 + 16, '\0');
+  char* in = const_cast<char*>(input.data());
+  std::size_t in_left = input.size();
+  char* out_pos = out.data();
+  std::size_t out_left = out.size();
+  outcome.ok = iconv(cd, &in, &in_left, &out_pos, &out_left) != static_cast<std::size_t>(-1);
+  outcome.error = errno;
+  iconv_close(cd);
+  out.resize(out.size() - out_left);
+  outcome.bytes = std::move(out);
+  outcome.consumed = input.size() - in_left;
+  return outcome;
+}
+
+// Mostly well-formed GBK: ASCII kept, other bytes become a lead byte
+// 0x81-0xFE with a trail byte from the next input byte (0x40-0xFE, so now and
+// then the undefined 0x7F or a pair that maps to nothing).
+std::string ShapeAsGbk(std::string_view raw) {
+  std::string gbk;
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    const auto b = static_cast<unsigned char>(raw[i]);
+    if (b < 0x80) {
+      gbk += static_cast<char>(b);
+      continue;
+    }
+    gbk += static_cast<char>(0x81 + b % 0x7E);
+    if (i + 1 < raw.size())
+      gbk += static_cast<char>(0x40 + static_cast<unsigned char>(raw[++i]) % 0xBF);
+  }
+  return gbk;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider provider(data, size);
+  const Direction& direction = kDirections[provider.ConsumeIntegralInRange<std::size_t>(0, 3)];
+  const bool shaped = provider.ConsumeBool();
+  std::string input = provider.ConsumeRemainingBytesAsString();
+  if (shaped && std::string_view(direction.from) == "GBK") input = ShapeAsGbk(input);
+
+  lirrevo::ConversionReport report;
+  const std::string result = lirrevo::ConvertEncoding(input, direction.from, direction.to, &report);
+  const Outcome expected = PlainIconv(input, direction);
+
+  Require(report.ok == expected.ok, "same success as plain iconv");
+  if (expected.ok) {
+    Require(result == expected.bytes, "same bytes as plain iconv");
+  } else {
+    Require(result.empty(), "no partial output on failure");
+    Require(report.error_offset == expected.consumed, "failure at the same input byte");
+    Require(report.truncated == (expected.error == EINVAL), "same kind of failure");
+  }
+  if (input.empty()) return 0;
+  const std::size_t n = input.size();
+  const std::size_t step = n / 2 + 128;
+  Require(report.growths <= 11, "at most 11 growths");
+  Require(report.buffer_size == n + report.growths * step, "the buffer grows by n/2+128");
+  if (expected.ok && report.growths > 0) {
+    Require(result.size() > n + (report.growths - 1) * step, "no growth that was not needed");
+  }
+  return 0;
+}

@@ -1,0 +1,199 @@
+// lirrevo-cli against hostile input and against every target of the
+// file-write matrix: a clear one-line error naming the line, or a correct
+// document; never a crash, never a changed file after a failure.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/support/child_process.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/write_matrix.h"
+
+namespace lirrevo {
+namespace {
+
+const std::string kCli = LIRREVO_CLI;
+
+test::ProgramOutcome RunCli(std::string_view input, const std::vector<std::string>& args = {},
+                            const test::ChildConditions& conditions = {}) {
+  std::vector<std::string> argv = {kCli};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return test::RunProgram(argv, input, conditions);
+}
+
+// The loc texts of a document, after checking its frame and entry count.
+std::vector<std::string> LocsOf(const std::string& document) {
+  EXPECT_TRUE(document.starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n  <urlset>\r\n"));
+  EXPECT_TRUE(document.ends_with("\r\n  </urlset>") || document.size() == 63);
+  std::vector<std::string> locs;
+  std::size_t entries = 0;
+  for (std::size_t at = document.find("    <url>\r\n"); at != std::string::npos;
+       at = document.find("    <url>\r\n", at + 1)) {
+    ++entries;
+  }
+  for (std::size_t at = document.find("<loc>"); at != std::string::npos;
+       at = document.find("<loc>", at)) {
+    const std::size_t end = document.find("</loc>\r\n", at);
+    if (end == std::string::npos) break;
+    locs.push_back(document.substr(at + 5, end - at - 5));
+    at = end;
+  }
+  EXPECT_EQ(entries, locs.size());
+  return locs;
+}
+
+struct HostileCase {
+  const char* name;
+  std::string input;
+  const char* encoding;
+  const char* error;                   // the error after "standard input, ", or nullptr
+  std::vector<std::string> locs = {};  // when the input is accepted: the loc texts, in UTF-8
+};
+
+const std::vector<HostileCase> kHostileCases = {
+    {"NulByte", std::string("http://a.com/1\nhttp://a.com/\0x\n", 31), "utf-8",
+     "line 2: NUL byte in the input"},
+    {"NulFirst", std::string("\0", 1), "utf-8", "line 1: NUL byte in the input"},
+    {"BinaryImageHeader", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), "utf-8",
+     "line 3: NUL byte in the input"},
+    {"BinaryWithoutNul", "\xFF\xD8\xFF\xE0JFIF", "utf-8", "line 1: invalid UTF-8"},
+    {"LoneContinuationByte",
+     "a\nb\nc\x80"
+     "d",
+     "utf-8", "line 3: invalid UTF-8"},
+    {"OverlongSlash", "ok\n\xC0\xAF", "utf-8", "line 2: invalid UTF-8"},
+    {"Surrogate", "\xED\xA0\x80", "utf-8", "line 1: invalid UTF-8"},
+    {"AboveUnicode", "a\r\n\xF4\x90\x80\x80", "utf-8", "line 2: invalid UTF-8"},
+    {"TruncatedAtEnd", "a\n\xE4\xB8", "utf-8", "line 2: invalid UTF-8"},
+    {"Korean", "http://a.com/\n\xED\x95\x9C\xEA\xB5\xAD\n", "utf-8",
+     "line 2: character U+D55C cannot be represented in GBK"},
+    {"Emoji", "a\nb\nc\xF0\x9F\x98\x80", "utf-8",
+     "line 3: character U+1F600 cannot be represented in GBK"},
+    {"GbkUndefinedByte", "a\r\n\xFF\r\n", "gbk", "line 2: invalid GBK"},
+    {"GbkBadTrailByte", "\x81\x20", "gbk", "line 1: invalid GBK"},
+    {"GbkTrailByte7F", "x\n\n\x81\x7F", "gbk", "line 3: invalid GBK"},
+    {"GbkLoneLeadAtEnd", "a\n\x81", "gbk", "line 2: input ends inside a GBK character"},
+    {"OnlyLineFeeds", "\n\n\n", "utf-8", nullptr, {"", "", ""}},
+    {"OnlyCrLfs", "\r\n\r\n", "utf-8", nullptr, {"", ""}},
+    {"OnlyCarriageReturn", "\r", "utf-8", nullptr, {"\r"}},
+    {"OnlyByteOrderMark", "\xEF\xBB\xBF", "utf-8", nullptr, {}},
+    {"EuroEndsItsLine", "price\xE2\x82\xAC\nnext", "utf-8", nullptr, {"price\xE2\x82\xAC", "next"}},
+    {"EuroBeforeAmpersand", "\xE2\x82\xAC&x", "utf-8", nullptr, {"\xE2\x82\xAC&amp;x"}},
+    {"GbkEuroEndsItsLine", "a\x80\r\nb", "gbk", nullptr, {"a\xE2\x82\xAC", "b"}},
+    {"GbkChinese", "\xC1\xB4\xBD\xD3\n", "gbk", nullptr, {"\xE9\x93\xBE\xE6\x8E\xA5"}},
+    {"MarkupCharacters", "a?b=1&c=<2>\"'", "utf-8", nullptr, {"a?b=1&amp;c=&lt;2&gt;&quot;&apos;"}},
+};
+
+void PrintTo(const HostileCase& c, std::ostream* out) { *out << c.name; }
+
+class HostileInput : public ::testing::TestWithParam<HostileCase> {};
+
+TEST_P(HostileInput, ClearErrorOrCorrectDocument) {
+  const HostileCase& c = GetParam();
+  const test::ProgramOutcome run = RunCli(c.input, {"--input-encoding", c.encoding});
+  ASSERT_EQ(run.signal, 0);
+  if (c.error) {
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.err, std::string("lirrevo-cli: standard input, ") + c.error + "\n");
+    EXPECT_EQ(run.out, "");
+  } else {
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(LocsOf(run.out), c.locs);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, HostileInput, ::testing::ValuesIn(kHostileCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(HostileInput, TenMegabyteLineIsOneLink) {
+  std::string line = "http://www.example.com/?q=";
+  while (line.size() < 10'000'000) line += "0123456789abcdef\xE9\x93\xBE&";
+  const test::ProgramOutcome run = RunCli(line);
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  std::string escaped;
+  for (const char c : line) escaped += c == '&' ? std::string("&amp;") : std::string(1, c);
+  EXPECT_EQ(LocsOf(run.out), std::vector<std::string>{escaped});
+}
+
+TEST(HostileInput, TenMegabyteLineWithBadByteAtItsEnd) {
+  std::string input = "first\n" + std::string(10'000'000, 'a') + "\xC3";
+  const test::ProgramOutcome run = RunCli(input);
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_EQ(run.err, "lirrevo-cli: standard input, line 2: invalid UTF-8\n");
+}
+
+// Random bytes in either encoding: the run ends with a document or with one
+// line naming line N; then lines before N are accepted and line N alone is not.
+TEST(HostileInput, RandomBytesNameTheRightLine) {
+  std::mt19937 random(20150212);
+  int refused = 0;
+  for (int round = 0; round < 12; ++round) {
+    const char* encoding = round % 2 ? "gbk" : "utf-8";
+    std::string input;
+    for (int i = 0; i < 4096; ++i) {
+      const unsigned roll = random() % 256;
+      input += static_cast<char>(roll < 24 ? '\n' : roll < 160 ? 'a' + roll % 26 : roll);
+    }
+    SCOPED_TRACE(std::string(encoding) + " round " + std::to_string(round));
+    const test::ProgramOutcome run = RunCli(input, {"--input-encoding", encoding});
+    ASSERT_EQ(run.signal, 0);
+    if (run.exit_code == 0) continue;
+    ASSERT_EQ(run.exit_code, 1);
+    ++refused;
+    const std::string prefix = "lirrevo-cli: standard input, line ";
+    ASSERT_TRUE(run.err.starts_with(prefix)) << run.err;
+    ASSERT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
+    const std::size_t line = std::stoul(run.err.substr(prefix.size()));
+    std::size_t begin = 0;
+    for (std::size_t n = 1; n < line; ++n) begin = input.find('\n', begin) + 1;
+    const std::size_t end = std::min(input.find('\n', begin), input.size());
+    EXPECT_EQ(RunCli(input.substr(0, begin), {"--input-encoding", encoding}).exit_code, 0);
+    EXPECT_EQ(RunCli(input.substr(begin, end - begin), {"--input-encoding", encoding}).exit_code,
+              1);
+  }
+  EXPECT_GT(refused, 0) << "random bytes should not all be valid";
+}
+
+// Every case of the file-write matrix through lirrevo-cli -o.
+class CliWriteMatrix : public ::testing::TestWithParam<test::WriteCase> {};
+
+TEST_P(CliWriteMatrix, OutputOption) {
+  const test::WriteCase& c = GetParam();
+  if (c.runner == test::Runner::kUnprivileged && !test::CanSwitchUser()) {
+    GTEST_SKIP() << "needs root to switch to an unprivileged user";
+  }
+  test::TempFolder inputs;
+  std::string links;
+  for (int i = 0; i < 100; ++i)
+    links += "http://www.example.com/page?id=" + std::to_string(i) + "\n";
+  test::WriteFile(inputs / "links.txt", links);
+  const test::ProgramOutcome expected = RunCli(links);
+  ASSERT_EQ(expected.exit_code, 0);
+  ASSERT_GT(expected.out.size(), test::kFileSizeLimit);
+
+  test::TempFolder folder;
+  const std::string target = c.setup(folder);
+  const test::Snapshot before = test::TakeSnapshot(folder.path());
+  const test::ProgramOutcome run =
+      RunCli("", {"-o", target, inputs / "links.txt"}, test::ConditionsFor(c));
+  ASSERT_EQ(run.signal, 0);
+  test::ExpectWriteOutcome(c, folder, target, before, run.exit_code == 0, expected.out);
+  EXPECT_EQ(run.out, "");
+  if (c.writes) {
+    EXPECT_EQ(run.err, "");
+  } else {
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.err,
+              "lirrevo-cli: cannot write '" + target + "': " + std::strerror(c.error) + "\n");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllCases, CliWriteMatrix, ::testing::ValuesIn(test::WriteCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace lirrevo

@@ -1,0 +1,115 @@
+// lirrevo-cli on a million links and on a 200 MB list: the right number of
+// entries, the right first, middle and last entries, a document of exactly
+// the expected length, and peak memory within four times the output.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "tests/support/child_process.h"
+#include "tests/support/temp_folder.h"
+
+namespace lirrevo {
+namespace {
+
+// Realistic dead links, 40 to 120 bytes: about one in ten with two query
+// parameters, one in ten with Chinese path segments, one in a hundred empty.
+class LinkGenerator {
+ public:
+  std::string Next() {
+    const std::uint32_t kind = Draw() % 100;
+    if (kind == 0) return "";
+    std::string link = "https://www.example" + std::to_string(Draw() % 50) + ".com/";
+    if (kind <= 10) link += "\xE6\x96\xB0\xE9\x97\xBB/\xE9\x93\xBE\xE6\x8E\xA5/";  // 新闻/链接/
+    const std::size_t length = 40 + Draw() % 60;
+    while (link.size() < length) link += static_cast<char>('a' + Draw() % 26);
+    link += ".html";
+    if (kind > 10 && kind <= 20)
+      link += "?id=" + std::to_string(Draw()) + "&page=" + std::to_string(Draw() % 9);
+    return link;
+  }
+
+ private:
+  std::uint32_t Draw() {
+    state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<std::uint32_t>(state_ >> 33);
+  }
+  std::uint64_t state_ = 20151103;
+};
+
+std::string Escaped(const std::string& link) {
+  std::string out;
+  for (const char c : link) out += c == '&' ? std::string("&amp;") : std::string(1, c);
+  return out;
+}
+
+void ExpectDocumentFor(const std::vector<std::string>& links, const std::string& document) {
+  const std::size_t middle = links.size() / 2;
+  std::size_t count = 0;
+  std::size_t loc_bytes = 0;
+  std::string first, in_the_middle, last, date;
+  for (std::size_t at = document.find("<loc>"); at != std::string::npos;
+       at = document.find("<loc>", at)) {
+    const std::size_t end = document.find("</loc>", at);
+    ASSERT_NE(end, std::string::npos);
+    const std::string loc = document.substr(at + 5, end - at - 5);
+    if (count == 0) first = loc;
+    if (count == middle) in_the_middle = loc;
+    last = loc;
+    loc_bytes += loc.size();
+    ++count;
+    at = end;
+  }
+  ASSERT_EQ(count, links.size());
+  EXPECT_EQ(first, Escaped(links.front()));
+  EXPECT_EQ(in_the_middle, Escaped(links[middle]));
+  EXPECT_EQ(last, Escaped(links.back()));
+  const std::size_t date_at = document.find("<lastmod>") + 9;
+  const std::size_t date_length = document.find("</lastmod>", date_at) - date_at;
+  std::size_t expected_loc_bytes = 0;
+  for (const std::string& link : links) expected_loc_bytes += Escaped(link).size();
+  EXPECT_EQ(loc_bytes, expected_loc_bytes);
+  EXPECT_EQ(document.size(), 63 + links.size() * (148 + date_length) + expected_loc_bytes);
+  EXPECT_TRUE(document.ends_with("    </url>\r\n  </urlset>"));
+}
+
+void RunOnLinks(const std::vector<std::string>& links) {
+  test::TempFolder folder;
+  std::string input;
+  for (const std::string& link : links) input += link + "\n";
+  test::WriteFile(folder / "links.txt", input);
+  std::cout << "input: " << links.size() << " links, " << input.size() << " bytes\n";
+  std::string().swap(input);
+
+  const test::ProgramOutcome run =
+      test::RunProgram({LIRREVO_CLI, "-o", folder / "out.xml", folder / "links.txt"}, "");
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  const std::string document = test::ReadFile(folder / "out.xml").value_or("");
+  const double peak = static_cast<double>(run.peak_memory_kb) * 1024;
+  std::cout << "output: " << document.size() << " bytes; peak memory " << run.peak_memory_kb
+            << " kB = " << peak / static_cast<double>(document.size()) << " x output\n";
+  EXPECT_LE(peak, 4.0 * static_cast<double>(document.size()));
+  ExpectDocumentFor(links, document);
+}
+
+TEST(HugeInput, MillionLinks) {
+  LinkGenerator generator;
+  std::vector<std::string> links(1'000'000);
+  for (std::string& link : links) link = generator.Next();
+  RunOnLinks(links);
+}
+
+TEST(HugeInput, TwoHundredMegabytes) {
+  LinkGenerator generator;
+  std::vector<std::string> links;
+  for (std::size_t bytes = 0; bytes < 200'000'000;) {
+    links.push_back(generator.Next());
+    bytes += links.back().size() + 1;
+  }
+  RunOnLinks(links);
+}
+
+}  // namespace
+}  // namespace lirrevo

@@ -1,0 +1,133 @@
+// WriteBytesToFile against the file-write matrix, laid out for real in a
+// fresh folder per case, and the cases that need more than a folder: a small
+// filesystem that fills up, ownership, relative paths.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/generate_command.h"
+#include "core/output_encoding.h"
+#include "core/sitemap_document.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/write_matrix.h"
+
+namespace lirrevo {
+namespace {
+
+// A real document of about 20 KB, larger than the matrix's file-size limit.
+std::string Document(int links = 100) {
+  std::vector<std::string> list;
+  for (int i = 0; i < links; ++i)
+    list.push_back("http://www.example.com/page?id=" + std::to_string(i));
+  return EncodeDocument(BuildSitemapText(list, "2015-2-12"));
+}
+
+class WriteMatrix : public ::testing::TestWithParam<test::WriteCase> {};
+
+TEST_P(WriteMatrix, WriteBytesToFile) {
+  const test::WriteCase& c = GetParam();
+  if (c.runner == test::Runner::kUnprivileged && !test::CanSwitchUser()) {
+    GTEST_SKIP() << "needs root to switch to an unprivileged user";
+  }
+  test::TempFolder folder;
+  const std::string target = c.setup(folder);
+  const test::Snapshot before = test::TakeSnapshot(folder.path());
+  const std::string document = Document();
+  ASSERT_GT(document.size(), test::kFileSizeLimit);
+  const test::ChildOutcome outcome =
+      test::RunInChild(test::ConditionsFor(c), [&] { return WriteBytesToFile(target, document); });
+  test::ExpectWriteOutcome(c, folder, target, before, outcome.ok, document);
+  if (!c.writes) {
+    EXPECT_EQ(outcome.error, c.error) << std::strerror(outcome.error);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllCases, WriteMatrix, ::testing::ValuesIn(test::WriteCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(WriteBytesToFile, EmptyPathTouchesNothing) {
+  test::TempFolder folder;
+  const test::ChildOutcome outcome = test::RunInChild(
+      {}, [&] { return chdir(folder.path().c_str()) == 0 && WriteBytesToFile("", Document()); });
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_EQ(outcome.error, EINVAL);
+  EXPECT_TRUE(test::TakeSnapshot(folder.path()).empty());
+}
+
+TEST(WriteBytesToFile, EmptyDocumentLeavesEmptyFile) {
+  test::TempFolder folder;
+  test::WriteFile(folder / "out.xml", test::kOldContent, 0640);
+  EXPECT_TRUE(WriteBytesToFile(folder / "out.xml", ""));
+  EXPECT_EQ(test::ReadFile(folder / "out.xml"), "");
+  EXPECT_EQ(test::ModeOf(folder / "out.xml"), 0640u);
+}
+
+TEST(WriteBytesToFile, RelativePathsResolveFromCurrentFolder) {
+  test::TempFolder folder;
+  test::MakeFolder(folder / "sub");
+  test::MakeLink("../created.xml", folder / "sub/link.xml");
+  const std::string document = Document(3);
+  const test::ChildOutcome outcome = test::RunInChild({}, [&] {
+    return chdir(folder.path().c_str()) == 0 && WriteBytesToFile("plain.xml", document) &&
+           WriteBytesToFile("sub/link.xml", document);
+  });
+  EXPECT_TRUE(outcome.ok);
+  EXPECT_EQ(test::ReadFile(folder / "plain.xml"), document);
+  EXPECT_EQ(test::ReadFile(folder / "created.xml"), document);
+  EXPECT_EQ(std::filesystem::read_symlink(folder / "sub/link.xml"), "../created.xml");
+}
+
+TEST(WriteBytesToFile, ReplacedFileKeepsItsOwner) {
+  if (!test::CanSwitchUser()) GTEST_SKIP() << "needs root to give a file to another user";
+  test::TempFolder folder;
+  const test::UserIds user = test::UnprivilegedUser();
+  test::WriteFile(folder / "out.xml", test::kOldContent, 0640);
+  test::SetOwner(folder / "out.xml", user.uid, user.gid);
+  ASSERT_TRUE(WriteBytesToFile(folder / "out.xml", Document(1)));
+  EXPECT_EQ(test::OwnerOf(folder / "out.xml"), user.uid);
+  EXPECT_EQ(test::ModeOf(folder / "out.xml"), 0640u);
+}
+
+// Unmounts the small filesystem whatever the test's outcome.
+class SmallFilesystem {
+ public:
+  explicit SmallFilesystem(std::string path) : path_(std::move(path)) {
+    test::MakeFolder(path_);
+    mounted_ = mount("lirrevo-test", path_.c_str(), "tmpfs", MS_NOSUID | MS_NODEV,
+                     "size=64k,mode=0755") == 0;
+  }
+  ~SmallFilesystem() {
+    if (mounted_) umount2(path_.c_str(), MNT_DETACH);
+  }
+  bool mounted() const { return mounted_; }
+
+ private:
+  std::string path_;
+  bool mounted_ = false;
+};
+
+TEST(WriteBytesToFile, FullDiskKeepsOldContent) {
+  test::TempFolder folder;
+  SmallFilesystem small(folder / "small");
+  if (!small.mounted()) GTEST_SKIP() << "mounting a small filesystem was refused";
+  test::WriteFile(folder / "small/out.xml", test::kOldContent, 0644);
+  const test::Snapshot before = test::TakeSnapshot(folder / "small");
+  const std::string document = Document(2000);
+  ASSERT_GT(document.size(), 64u * 1024);
+
+  errno = 0;
+  EXPECT_FALSE(WriteBytesToFile(folder / "small/out.xml", document));
+  EXPECT_EQ(errno, ENOSPC);
+  EXPECT_EQ(test::TakeSnapshot(folder / "small"), before);
+  EXPECT_TRUE(test::TemporaryFilesIn(folder / "small").empty());
+}
+
+}  // namespace
+}  // namespace lirrevo
