@@ -57,8 +57,9 @@ const std::vector<HostileCase> kHostileCases = {
     {"NulByte", std::string("http://a.com/1\nhttp://a.com/\0x\n", 31), "utf-8",
      "line 2: NUL byte in the input"},
     {"NulFirst", std::string("\0", 1), "utf-8", "line 1: NUL byte in the input"},
+    // The first problem is named: the image header is invalid UTF-8 before its NUL.
     {"BinaryImageHeader", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), "utf-8",
-     "line 3: NUL byte in the input"},
+     "line 1: invalid UTF-8"},
     {"BinaryWithoutNul", "\xFF\xD8\xFF\xE0JFIF", "utf-8", "line 1: invalid UTF-8"},
     {"LoneContinuationByte",
      "a\nb\nc\x80"

@@ -106,7 +106,6 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"InvalidUtf8", "", "a\nb\nc\xC3(\n", "line 3: invalid UTF-8"},
         BadInput{"Overlong", "", "\xC0\xAF", "line 1: invalid UTF-8"},
         BadInput{"Nul", "", std::string("a\nb\0", 4), "line 2: NUL byte in the input"},
-        BadInput{"FirstProblemNamed", "", std::string("\x89PNG\n\0", 6), "line 1: invalid UTF-8"},
         BadInput{"InvalidGbk", "--input-encoding gbk", "a\n\xFF", "line 2: invalid GBK"},
         BadInput{"TruncatedGbk", "--input-encoding gbk", "a\n\xC1",
                  "line 2: input ends inside a GBK character"}),
