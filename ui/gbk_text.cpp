@@ -6,6 +6,10 @@
 #include <memory>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "core/output_encoding.h"
 
 namespace lirrevo::ui {
@@ -55,17 +59,26 @@ const GbkCode& CodeOf(char16_t c) {
   return code;
 }
 
-// True when the four UTF-16 units in w are all ASCII and none is CR or LF:
-// they become four bytes as they are.
-bool IsPlainAscii4(std::uint64_t w) {
-  constexpr std::uint64_t kNonAscii = 0xFF80FF80FF80FF80ULL;
-  constexpr std::uint64_t kOnes = 0x0001000100010001ULL;
-  constexpr std::uint64_t kHighs = 0x8000800080008000ULL;
-  const auto has_unit = [&](std::uint64_t unit) {
-    const std::uint64_t x = w ^ (kOnes * unit);
-    return ((x - kOnes) & ~x & kHighs) != 0;
-  };
-  return (w & kNonAscii) == 0 && !has_unit('\n') && !has_unit('\r');
+// Eight UTF-16 units at p that are all ASCII and none CR or LF become the
+// eight bytes they stand for, written to out; false (nothing written) if not.
+bool CopyPlainAscii8(const char16_t* p, char* out) {
+#if defined(__SSE2__)
+  const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i non_ascii = _mm_and_si128(units, _mm_set1_epi16(static_cast<short>(0xFF80)));
+  const __m128i breaks = _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16('\n')),
+                                      _mm_cmpeq_epi16(units, _mm_set1_epi16('\r')));
+  const __m128i plain = _mm_andnot_si128(breaks, _mm_cmpeq_epi16(non_ascii, zero));
+  if (_mm_movemask_epi8(plain) != 0xFFFF) return false;
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(units, units));
+  return true;
+#else
+  for (int i = 0; i < 8; ++i) {
+    if (p[i] >= 0x80 || p[i] == '\n' || p[i] == '\r') return false;
+  }
+  for (int i = 0; i < 8; ++i) out[i] = static_cast<char>(p[i]);
+  return true;
+#endif
 }
 
 bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c < 0xDC00; }
@@ -78,13 +91,11 @@ class GbkWriter {
       : buffer_(std::make_unique_for_overwrite<char[]>(units * 2 + 1)), out_(buffer_.get()) {}
 
   void Byte(char b) { *out_++ = b; }
-  // Four ASCII units, in the machine's byte order, as four bytes.
-  void Ascii4(std::uint64_t w) {
-    for (int k = 0; k < 4; ++k) {
-      std::uint16_t unit;
-      std::memcpy(&unit, reinterpret_cast<const char*>(&w) + 2 * k, sizeof unit);
-      *out_++ = static_cast<char>(unit);
-    }
+  // Eight plain ASCII units at p as eight bytes; false if they are not plain.
+  bool Ascii8(const char16_t* p) {
+    if (!CopyPlainAscii8(p, out_)) return false;
+    out_ += 8;
+    return true;
   }
   void LineBreak() {
     Byte('\r');
@@ -123,9 +134,8 @@ GbkText QStringToGbk(const QString& text) {
   const std::size_t n = static_cast<std::size_t>(text.size());
   GbkWriter out(n);
   for (std::size_t i = 0; i < n; ++i) {
-    if (std::uint64_t w; i + 4 <= n && (std::memcpy(&w, units + i, sizeof w), IsPlainAscii4(w))) {
-      out.Ascii4(w);
-      i += 3;
+    if (i + 8 <= n && out.Ascii8(units + i)) {
+      i += 7;
       continue;
     }
     const char16_t c = units[i];
