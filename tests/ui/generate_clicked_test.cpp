@@ -136,20 +136,6 @@ class GenerateClickedTest : public QObject {
     QCOMPARE(QApplication::focusWidget(), test.Button());
   }
 
-  void EmptyBoxWritesTheEmptyDocument() {
-    GenerateTest test;
-    QVERIFY(test.ready());
-    Message message;
-    ModalScript script;
-    script.On<QFileDialog>([&](QFileDialog* dialog) { EnterName(dialog, test.Path("empty")); });
-    script.On<QMessageBox>(Note(message));
-    const QDate before = QDate::currentDate();
-    QVERIFY(test.Click(script));
-    const QByteArray written = Contents(test.Path("empty.xml"));
-    QVERIFY(written == Document({}, before) || written == Document({}, QDate::currentDate()));
-    QCOMPARE(message.text, QStringLiteral("生成成功！"));
-  }
-
   void CancelWritesNothingAndSaysNothing() {
     GenerateTest test;
     QVERIFY(test.ready());
@@ -221,23 +207,6 @@ class GenerateClickedTest : public QObject {
     QCOMPARE(message.text, QStringLiteral("失败"));
     QCOMPARE(message.title, QStringLiteral("信息："));
     QCOMPARE(test.Files(), QStringList());
-  }
-
-  void ReadOnlyFileFailsAndStaysAsItWas() {
-    GenerateTest test;
-    QVERIFY(test.ready());
-    const QString path = test.Path("kept.xml");
-    QVERIFY(WriteFile(path, "kept"));
-    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
-    Message message;
-    ModalScript script;
-    script.On<QFileDialog>([&](QFileDialog* dialog) { EnterName(dialog, path); });
-    script.On<QMessageBox>([](QMessageBox* box) { Press(box, QMessageBox::Yes); });
-    script.On<QMessageBox>(Note(message));
-    QVERIFY(test.Click(script));
-    QCOMPARE(message.text, QStringLiteral("失败"));
-    QCOMPARE(Contents(path), QByteArray("kept"));
-    QCOMPARE(test.Files(), QStringList{"kept.xml"});
   }
 };
 
