@@ -14,7 +14,10 @@ void ResetFailedAllocationSize() { failed_size = 0; }
 }  // namespace lirrevo::ui
 
 // The standard behaviour (retry through the new-handler, then throw), plus a
-// note of the size. operator new[] and the nothrow forms come here too.
+// note of the size. Every other form of new and delete is replaced too, so
+// that all of them share malloc and free even where a runtime (a sanitizer's,
+// for one) brings forms of its own: a block from its nothrow new must never
+// reach the free below.
 void* operator new(std::size_t size) {
   if (size == 0) size = 1;
   for (;;) {
@@ -28,5 +31,23 @@ void* operator new(std::size_t size) {
   }
 }
 
+void* operator new[](std::size_t size) { return ::operator new(size); }
+
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  try {
+    return ::operator new(size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return ::operator new(size, std::nothrow);
+}
+
 void operator delete(void* block) noexcept { std::free(block); }
 void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
+void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { std::free(block); }

@@ -1,10 +1,11 @@
 #include "ui/control_factory.h"
 
 #include "ui/button_control.h"
+#include "ui/common_dialog_control.h"
 #include "ui/edit_box_control.h"
 #include "ui/group_box_control.h"
 #include "ui/label_control.h"
-#include "ui/placeholder_control.h"
+#include "ui/web_panel_control.h"
 
 namespace lirrevo::ui {
 namespace {
@@ -15,9 +16,9 @@ std::unique_ptr<Control> MakeControl(const ControlTemplate& entry, QWidget* pare
     case ControlType::Label:
       return std::make_unique<LabelControl>(entry, parent);
     case ControlType::CommonDlg:
-      return std::make_unique<DialogPlaceholder>(entry, parent);
+      return std::make_unique<CommonDialogControl>(entry, parent);
     case ControlType::WebBrowser:
-      return std::make_unique<WebPanelPlaceholder>(entry, parent);
+      return std::make_unique<WebPanelControl>(entry, parent);
     case ControlType::Button:
       return std::make_unique<ButtonControl>(entry, parent, raise);
     case ControlType::EditBox:

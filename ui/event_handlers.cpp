@@ -1,8 +1,12 @@
 #include "ui/event_handlers.h"
 
+#include "core/generate_command.h"
 #include "core/link_list.h"
+#include "ui/common_dialog_control.h"
 #include "ui/main_window.h"
+#include "ui/message_box.h"
 #include "ui/property_numbers.h"
+#include "ui/web_panel_control.h"
 
 namespace lirrevo::ui {
 namespace {
@@ -36,13 +40,36 @@ void OnLinksChanged(MainWindow& window) {
                   });
 }
 
-std::vector<EventBinding> StartupBindings(std::function<MainWindow*()> window) {
-  auto links_changed = [window] {
-    if (MainWindow* w = window()) OnLinksChanged(*w);
+std::optional<std::string> AskOutputFile(MainWindow& window) {
+  auto* dialog = dynamic_cast<CommonDialogControl*>(window.FindControl(DialogName));
+  if (dialog == nullptr || !dialog->ShowDialog()) return std::nullopt;
+  return dialog->FileNameBytes();
+}
+
+void OnGenerateClicked(MainWindow& window) {
+  const auto show_message = [&window](const std::string& text) {
+    ShowMessage(text);
+    // The box has no owner; the window takes the input again once it is closed.
+    window.activateWindow();
   };
-  return {{std::string(WindowSource), EventKind::kCreated, {}},
-          {std::string(EditBoxName), EventKind::kContentChanged, links_changed},
-          {std::string(ButtonName), EventKind::kClicked, {}}};
+  GenerateSitemapFile(
+      ExactContentReader(window), [&window] { return AskOutputFile(window); }, show_message);
+}
+
+void OnWindowCreated(MainWindow& window) {
+  auto* panel = dynamic_cast<WebPanelControl*>(window.FindControl(WebPanelName));
+  if (panel != nullptr) panel->NavigateTo(InfoPageAddress);
+}
+
+std::vector<EventBinding> StartupBindings(std::function<MainWindow*()> window) {
+  const auto on = [window](void (*handler)(MainWindow&)) {
+    return [window, handler] {
+      if (MainWindow* w = window()) handler(*w);
+    };
+  };
+  return {{std::string(WindowSource), EventKind::kCreated, on(OnWindowCreated)},
+          {std::string(EditBoxName), EventKind::kContentChanged, on(OnLinksChanged)},
+          {std::string(ButtonName), EventKind::kClicked, on(OnGenerateClicked)}};
 }
 
 }  // namespace lirrevo::ui

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,9 +25,19 @@ ReadContentFn ExactContentReader(const MainWindow& window);
 // and sets the caption of 标签_提示.
 void OnLinksChanged(MainWindow& window);
 
-// The three bound events: the window's created event, the content-changed
-// event of 编辑框1 and the clicked event of 按钮1. Only the second has a
-// handler yet. `window` gives the window once it exists.
+// The Save dialog of 通用对话框1: the confirmed path as the file system names
+// it (not GBK), or nullopt when the user did not confirm a file.
+std::optional<std::string> AskOutputFile(MainWindow& window);
+
+// The Generate command with the window's box, Save dialog and message box.
+void OnGenerateClicked(MainWindow& window);
+
+// The web panel starts loading the information page; nothing waits for it.
+void OnWindowCreated(MainWindow& window);
+
+// The three bound events: the window's created event (OnWindowCreated), the
+// content-changed event of 编辑框1 (OnLinksChanged) and the clicked event of
+// 按钮1 (OnGenerateClicked). `window` gives the window once it is built.
 std::vector<EventBinding> StartupBindings(std::function<MainWindow*()> window);
 
 }  // namespace lirrevo::ui

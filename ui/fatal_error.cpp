@@ -20,17 +20,12 @@ constexpr std::string_view kBytesFailed = " \xD7\xD6\xBD\xDA\xC4\xDA\xB4\xE6\xCA
 constexpr std::string_view kAllocationFailed = "\xB7\xD6\xC5\xE4\xC4\xDA\xB4\xE6\xCA\xA7\xB0\xDC!";
 constexpr std::string_view kCrLf = "\r\n";
 
-QString ToQString(std::string_view gbk) {
-  const std::optional<QString> text = GbkToQString(gbk);
-  return text ? *text : QString::fromLatin1(gbk.data(), static_cast<qsizetype>(gbk.size()));
-}
-
 void ShowFatalErrorBox(const std::string& text) {
   if (QApplication::instance() == nullptr) {
     std::fwrite(text.data(), 1, text.size(), stderr);
     return;
   }
-  QMessageBox box(QMessageBox::Critical, ToQString(FatalErrorTitle), ToQString(text),
+  QMessageBox box(QMessageBox::Critical, GbkToDisplayText(FatalErrorTitle), GbkToDisplayText(text),
                   QMessageBox::Ok, nullptr);
   box.exec();
 }

@@ -166,4 +166,10 @@ std::optional<QString> GbkToQString(std::string_view gbk) {
   return text;
 }
 
+QString GbkToDisplayText(std::string_view gbk) {
+  std::optional<QString> text = GbkToQString(gbk);
+  if (text) return *std::move(text);
+  return QString::fromLatin1(gbk.data(), static_cast<qsizetype>(gbk.size()));
+}
+
 }  // namespace lirrevo::ui

@@ -25,4 +25,8 @@ GbkText QStringToGbk(const QString& text);
 // are not valid GBK.
 std::optional<QString> GbkToQString(std::string_view gbk);
 
+// GBK bytes as text to show: GbkToQString, or where the bytes are not valid
+// GBK each byte as one Latin-1 character, so that nothing is lost.
+QString GbkToDisplayText(std::string_view gbk);
+
 }  // namespace lirrevo::ui

@@ -10,16 +10,19 @@
 #include "ui/event_table.h"
 #include "ui/fatal_error.h"
 #include "ui/main_window.h"
+#include "ui/panel_engine.h"
+#include "ui/toolkit_language.h"
 
 namespace lirrevo::ui {
 namespace {
 
 class Program {
  public:
-  Program() : events_(StartupBindings([this] { return window_.get(); })) {}
+  Program() : events_(StartupBindings([this] { return current_; })) {}
 
   int Run() {
-    window_ = LoadStartupWindow(StartupWindowTemplate(), events_);
+    window_ = LoadStartupWindow(StartupWindowTemplate(), events_,
+                                [this](MainWindow& built) { current_ = &built; });
     QObject::connect(
         window_.get(), &MainWindow::Closed, qApp, [this] { OnWindowClosed(); },
         Qt::QueuedConnection);
@@ -33,6 +36,7 @@ class Program {
   // The window has accepted closing: it goes away (raising its destroyed
   // event), and with no other window left the loop ends with 0.
   void OnWindowClosed() {
+    current_ = nullptr;
     window_.reset();
     const QWidgetList windows = QApplication::topLevelWidgets();
     const bool last = std::none_of(windows.begin(), windows.end(),
@@ -42,11 +46,13 @@ class Program {
 
   void Shutdown() {
     events_.Suspend();
+    current_ = nullptr;
     window_.reset();
   }
 
   EventTable events_;
   std::unique_ptr<MainWindow> window_;
+  MainWindow* current_ = nullptr;  // the window from the moment it is built
   bool loop_running_ = false;
 };
 
@@ -54,20 +60,22 @@ class Program {
 
 void MakeProgramFolderCurrent() { QDir::setCurrent(QCoreApplication::applicationDirPath()); }
 
-std::unique_ptr<MainWindow> LoadStartupWindow(const WindowTemplate& window, EventTable& events) {
+std::unique_ptr<MainWindow> LoadStartupWindow(const WindowTemplate& window, EventTable& events,
+                                              const std::function<void(MainWindow&)>& built) {
   auto main_window = std::make_unique<MainWindow>(events);
-  bool built = false;
+  bool complete = false;
   ResetFailedAllocationSize();
   try {
-    built = main_window->Build(window);
+    complete = main_window->Build(window);
   } catch (const std::bad_alloc&) {
     main_window.reset();
     ReportFatalError(AllocationFailureMessage(FailedAllocationSize()), 0, &events);
   }
-  if (!built) {
+  if (!complete) {
     main_window.reset();
     ReportFatalError(WindowLoadFailedMessage, 0, &events);
   }
+  if (built) built(*main_window);
   events.RaiseEvent(WindowSource, EventKind::kCreated);
   events.RaiseEvent(WindowSource, EventKind::kMoved);
   events.RaiseEvent(WindowSource, EventKind::kResized);
@@ -76,11 +84,19 @@ std::unique_ptr<MainWindow> LoadStartupWindow(const WindowTemplate& window, Even
 }
 
 int RunProgram(int argc, char** argv) {
+  PreparePanelEngine();
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
+  InstallToolkitLanguage(app);
   MakeProgramFolderCurrent();
-  Program program;
-  return program.Run();
+  StartPanelEngine();
+  int code = 0;
+  {
+    Program program;
+    code = program.Run();
+  }
+  StopPanelEngine();
+  return code;
 }
 
 }  // namespace lirrevo::ui

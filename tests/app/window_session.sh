@@ -2,8 +2,10 @@
 # window_session.sh PROGRAM [SCREENSHOT.png GRAB_SCREEN]
 # Runs the real program under Xvfb (1024x768) with a window manager, started
 # from another folder, and checks: the outer frame is 760x504 and centred at
-# 132,132; the current directory is the program's folder; Escape ends the
-# program with exit code 0; so does Alt+F4 in a second run. With SCREENSHOT,
+# 132,132; the current directory is the program's folder; neither the
+# program nor the web engine's processes that it starts hold an internet
+# socket once the panel has loaded its page; Escape ends the program with
+# exit code 0; so does Alt+F4 in a second run. With SCREENSHOT,
 # three links are typed and the window, frame included, is saved there by
 # GRAB_SCREEN.
 set -euo pipefail
@@ -37,6 +39,25 @@ outer_geometry() {
     "$((h + ${top:-0} + ${bottom:-0}))"
 }
 
+# The process and all its descendants, one id a line.
+process_tree() {
+  echo "$1"
+  local child
+  for child in $(pgrep -P "$1"); do process_tree "$child"; done
+}
+
+# Fails when a process of the tree holds a TCP, UDP or raw internet socket.
+check_no_internet_sockets() {
+  local sockets internet
+  sockets=$(for p in $(process_tree "$1"); do
+    find "/proc/$p/fd" -lname 'socket:*' -printf '%l\n' 2>/dev/null
+  done | sed -n 's/^socket:\[\([0-9]*\)\]$/\1/p' | sort -u)
+  internet=$(awk 'FNR > 1 { print $10 }' /proc/net/{tcp,tcp6,udp,udp6,raw,raw6} 2>/dev/null |
+    sort -u)
+  [[ -z $(comm -12 <(echo "$sockets") <(echo "$internet")) ]] ||
+    fail "the program holds an internet socket"
+}
+
 # Starts the program, checks the window, closes it with the key; prints the exit code.
 run_once() {
   local key=$1 pid wid geometry="" rc=0
@@ -52,6 +73,8 @@ run_once() {
   [[ $geometry == "132 132 760 504" ]] || fail "outer frame is '$geometry', not '132 132 760 504'"
   [[ $(readlink "/proc/$pid/cwd") == "$(dirname "$program")" ]] ||
     fail "current directory is $(readlink "/proc/$pid/cwd")"
+  sleep 1
+  check_no_internet_sockets "$pid"
   xdotool windowactivate --sync "$wid" >/dev/null 2>&1 || true
   if [[ -n $screenshot ]]; then
     for n in 1 2 3; do xdotool type "http://www.example.com/old/page-$n.html" && xdotool key Return; done

@@ -132,13 +132,14 @@ class EventHandlersTest : public QObject {
     QCOMPARE(bindings.size(), std::size_t{3});
     QCOMPARE(bindings[0].source, std::string(""));
     QCOMPARE(bindings[0].event, EventKind::kCreated);
-    QVERIFY(!bindings[0].handler);
     QCOMPARE(bindings[1].source, std::string("编辑框1"));
     QCOMPARE(bindings[1].event, EventKind::kContentChanged);
-    QVERIFY(bool(bindings[1].handler));
     QCOMPARE(bindings[2].source, std::string("按钮1"));
     QCOMPARE(bindings[2].event, EventKind::kClicked);
-    QVERIFY(!bindings[2].handler);
+    for (const auto& binding : bindings) {
+      QVERIFY(bool(binding.handler));
+      binding.handler();  // before the window exists a handler does nothing
+    }
   }
 };
 

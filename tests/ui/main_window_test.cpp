@@ -149,14 +149,17 @@ class MainWindowTest : public QObject {
     QFETCH(QString, to);
     TestWindow test;
     QVERIFY(test.Show());
-    QWidget* start = test.window().findChild<QWidget*>(from);
-    start->setFocus();
-    QCOMPARE(Focused(), start);
+    QWidget* control = test.window().findChild<QWidget*>(from);
+    control->setFocus();
+    QWidget* start = Focused();
+    QVERIFY(start == control || control->isAncestorOf(start));
     if (backward)
       QTest::keyClick(start, Qt::Key_Backtab, Qt::ShiftModifier);
     else
       QTest::keyClick(start, Qt::Key_Tab);
-    QCOMPARE(Focused(), test.window().findChild<QWidget*>(to));
+    // The web panel passes its focus on to the page inside it.
+    const QWidget* target = test.window().findChild<QWidget*>(to);
+    QVERIFY(Focused() == target || target->isAncestorOf(Focused()));
   }
 
   void EscapeCloses_data() {

@@ -1,0 +1,13 @@
+// The Generate command's message box.
+#pragma once
+
+#include <string>
+
+namespace lirrevo::ui {
+
+// Shows the text (GBK) in a box titled "信息：" with one OK button and no
+// icon, owned by no window and modal for the whole program, and returns when
+// the user has closed it.
+void ShowMessage(const std::string& text);
+
+}  // namespace lirrevo::ui
