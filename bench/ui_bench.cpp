@@ -3,9 +3,12 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QClipboard>
+#include <QPlainTextEdit>
 #include <QByteArray>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "core/output_encoding.h"
 #include "ui/event_handlers.h"
@@ -46,6 +49,45 @@ void OnLinksChanged(benchmark::State& state, bool chinese) {
 
 BENCHMARK_CAPTURE(OnLinksChanged, ascii_100000_lines, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(OnLinksChanged, chinese_100000_lines, true)->Unit(benchmark::kMillisecond);
+
+// A paste of 100,000 lines into the empty box, as the user does it: the edit
+// box takes the text, raises its one change and the bound handler recounts.
+// This is how long the window is busy before it answers the user again.
+void PasteIntoBox(benchmark::State& state) {
+  MainWindow* bound = nullptr;
+  int handled = 0;
+  std::vector<lirrevo::ui::EventBinding> bindings =
+      lirrevo::ui::StartupBindings([&bound] { return bound; });
+  for (auto& binding : bindings) {
+    if (binding.event != lirrevo::ui::EventKind::kContentChanged) continue;
+    binding.handler = [&bound, &handled] {
+      if (bound == nullptr) return;
+      lirrevo::ui::OnLinksChanged(*bound);
+      ++handled;
+    };
+  }
+  lirrevo::ui::EventTable events(std::move(bindings));
+  MainWindow window(events);
+  QPlainTextEdit* edit = nullptr;
+  if (!window.Build(lirrevo::ui::StartupWindowTemplate()) ||
+      (edit = window.findChild<QPlainTextEdit*>(QStringLiteral("编辑框1"))) == nullptr) {
+    state.SkipWithError("the window could not be built");
+    return;
+  }
+  QGuiApplication::clipboard()->setText(
+      QString::fromStdString(lirrevo::GbkToUtf8(Links(true)).value_or(std::string())));
+  for (auto _ : state) {
+    state.PauseTiming();
+    bound = nullptr;
+    edit->clear();
+    bound = &window;
+    state.ResumeTiming();
+    edit->paste();
+  }
+  state.counters["handler_runs_per_paste"] =
+      static_cast<double>(handled) / static_cast<double>(state.iterations());
+}
+BENCHMARK(PasteIntoBox)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
