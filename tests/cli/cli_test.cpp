@@ -8,14 +8,14 @@
 
 #include "core/output_encoding.h"
 #include "core/sitemap_document.h"
-#include "tests/test_support.h"
+#include "tests/support/temp_folder.h"
 
 namespace lirrevo {
 namespace {
 
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
+using test::ReadFile;
+using test::TempFolder;
+using test::WriteFile;
 
 struct Result {
   int status = -1;
@@ -27,13 +27,12 @@ class Cli : public ::testing::Test {
  protected:
   // Runs lirrevo-cli with args (shell words) and input on standard input.
   Result Run(const std::string& args, const std::string& input = "") {
-    WriteFile(dir_.File("stdin"), input);
-    const std::string command = std::string(LIRREVO_CLI) + " " + args + " < " +
-                                dir_.File("stdin") + " > " + dir_.File("stdout") + " 2> " +
-                                dir_.File("stderr");
+    WriteFile(dir_ / "stdin", input);
+    const std::string command = std::string(LIRREVO_CLI) + " " + args + " < " + (dir_ / "stdin") +
+                                " > " + (dir_ / "stdout") + " 2> " + (dir_ / "stderr");
     const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(dir_.File("stdout")),
-            ReadFile(dir_.File("stderr"))};
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(dir_ / "stdout").value_or(""),
+            ReadFile(dir_ / "stderr").value_or("")};
   }
 
   // What the core builds today for the box text (GBK, CR LF breaks).
@@ -41,7 +40,7 @@ class Cli : public ::testing::Test {
     return BuildSitemapDocument([&] { return std::optional<std::string>(box); });
   }
 
-  TempDir dir_;
+  TempFolder dir_;
 };
 
 TEST_F(Cli, WritesTheDocumentForStandardInput) {
@@ -71,12 +70,12 @@ TEST_F(Cli, IgnoresAByteOrderMarkAndReadsGbk) {
 }
 
 TEST_F(Cli, ReadsAFileAndWritesTheOutputFile) {
-  WriteFile(dir_.File("links.txt"), "one\ntwo\n");
-  WriteFile(dir_.File("out.xml"), "old");
-  const Result r = Run(dir_.File("links.txt") + " -o " + dir_.File("out.xml"));
+  WriteFile(dir_ / "links.txt", "one\ntwo\n");
+  WriteFile(dir_ / "out.xml", "old");
+  const Result r = Run((dir_ / "links.txt") + " -o " + (dir_ / "out.xml"));
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(ReadFile(dir_.File("out.xml")), Expected("one\r\ntwo\r\n"));
+  EXPECT_EQ(ReadFile(dir_ / "out.xml"), Expected("one\r\ntwo\r\n"));
 }
 
 struct BadInput {
@@ -91,11 +90,11 @@ void PrintTo(const BadInput& c, std::ostream* os) { *os << c.name; }
 class CliBadInput : public Cli, public ::testing::WithParamInterface<BadInput> {};
 
 TEST_P(CliBadInput, FailsWithOneLineNamingTheLineAndWritesNothing) {
-  WriteFile(dir_.File("out.xml"), "old");
-  const Result r = Run(GetParam().args + " -o " + dir_.File("out.xml"), GetParam().input);
+  WriteFile(dir_ / "out.xml", "old");
+  const Result r = Run(GetParam().args + " -o " + (dir_ / "out.xml"), GetParam().input);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "lirrevo-cli: standard input, " + GetParam().message + "\n");
-  EXPECT_EQ(ReadFile(dir_.File("out.xml")), "old");
+  EXPECT_EQ(ReadFile(dir_ / "out.xml"), "old");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -112,14 +111,14 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Cli, UnreadableInputAndUnwritableOutputFail) {
-  Result r = Run(dir_.File("absent.txt"));
+  Result r = Run(dir_ / "absent.txt");
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "lirrevo-cli: cannot read '" + dir_.File("absent.txt") +
+  EXPECT_EQ(r.err, "lirrevo-cli: cannot read '" + (dir_ / "absent.txt") +
                        "': No such file or directory\n");
 
-  r = Run("-o " + dir_.File("missing/out.xml"), "x");
+  r = Run("-o " + (dir_ / "missing/out.xml"), "x");
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "lirrevo-cli: cannot write '" + dir_.File("missing/out.xml") +
+  EXPECT_EQ(r.err, "lirrevo-cli: cannot write '" + (dir_ / "missing/out.xml") +
                        "': No such file or directory\n");
 }
 

@@ -12,15 +12,22 @@
 #include <string>
 #include <vector>
 
-#include "tests/test_support.h"
+#include "tests/support/temp_folder.h"
 
 namespace lirrevo {
 namespace {
 
-using testing::ModeOf;
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
+using test::ModeOf;
+using test::ReadFile;
+using test::TempFolder;
+using test::WriteFile;
+
+// What the folder holds, by relative path.
+std::vector<std::string> Names(const TempFolder& dir) {
+  std::vector<std::string> names;
+  for (const auto& [name, what] : test::TakeSnapshot(dir.path())) names.push_back(name);
+  return names;
+}
 
 const std::string kSuccess = "\xC9\xFA\xB3\xC9\xB3\xC9\xB9\xA6\xA3\xA1";  // 生成成功！
 const std::string kFailure = "\xCA\xA7\xB0\xDC";                          // 失败
@@ -44,58 +51,58 @@ struct Command {
 };
 
 TEST(GenerateSitemapFile, CancelledDialogDoesNothingElse) {
-  TempDir dir;
+  TempFolder dir;
   Command run;
   run.Generate();
   EXPECT_EQ(run.calls, std::vector<std::string>{"ask"});
-  EXPECT_TRUE(dir.Entries().empty());
+  EXPECT_TRUE(Names(dir).empty());
 }
 
 TEST(GenerateSitemapFile, EmptyBoxWritesTheEmptyDocument) {
-  TempDir dir;
+  TempFolder dir;
   Command run;
-  run.answer = dir.File("out.xml");
+  run.answer = dir / "out.xml";
   run.Generate();
   EXPECT_EQ(run.calls, (std::vector<std::string>{"ask", "read", "clock", "show"}));
   EXPECT_EQ(run.messages, std::vector<std::string>{kSuccess});
-  EXPECT_EQ(ReadFile(dir.File("out.xml")), kEmptyDocument);
+  EXPECT_EQ(ReadFile(dir / "out.xml"), kEmptyDocument);
 }
 
 TEST(GenerateSitemapFile, ReplacesALongerFileWhole) {
-  TempDir dir;
-  WriteFile(dir.File("out.xml"), std::string(10000, 'Q'));
+  TempFolder dir;
+  WriteFile(dir / "out.xml", std::string(10000, 'Q'));
   Command run;
-  run.answer = dir.File("out.xml");
+  run.answer = dir / "out.xml";
   run.box = "http://a.cn/1";
   run.Generate();
   EXPECT_EQ(run.messages, std::vector<std::string>{kSuccess});
-  const std::string written = ReadFile(dir.File("out.xml"));
+  const std::string written = ReadFile(dir / "out.xml").value_or("");
   EXPECT_EQ(written.size(), 63u + 148 + 9 + 13);
   EXPECT_EQ(written.find('Q'), std::string::npos);
-  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.xml"});
+  EXPECT_EQ(Names(dir), std::vector<std::string>{"out.xml"});
 }
 
 TEST(GenerateSitemapFile, UnconvertibleDocumentFailsAndTouchesNoFile) {
-  TempDir dir;
-  WriteFile(dir.File("old.xml"), "old");
+  TempFolder dir;
+  WriteFile(dir / "old.xml", "old");
   for (const std::optional<std::string>& box : {std::optional<std::string>("a\r\n\xFF"),
                                                 std::optional<std::string>()}) {
     Command run;
     run.box = box;
-    run.answer = dir.File("new.xml");
+    run.answer = dir / "new.xml";
     run.Generate();
-    run.answer = dir.File("old.xml");
+    run.answer = dir / "old.xml";
     run.Generate();
     EXPECT_EQ(run.messages, (std::vector<std::string>{kFailure, kFailure}));
   }
-  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"old.xml"});
-  EXPECT_EQ(ReadFile(dir.File("old.xml")), "old");
+  EXPECT_EQ(Names(dir), std::vector<std::string>{"old.xml"});
+  EXPECT_EQ(ReadFile(dir / "old.xml"), "old");
 }
 
 TEST(GenerateSitemapFile, WriteFailureShowsFailureOnce) {
-  TempDir dir;
+  TempFolder dir;
   Command run;
-  run.answer = dir.File("missing/out.xml");
+  run.answer = dir / "missing/out.xml";
   run.Generate();
   EXPECT_EQ(run.messages, std::vector<std::string>{kFailure});
   run.messages.clear();
@@ -105,30 +112,29 @@ TEST(GenerateSitemapFile, WriteFailureShowsFailureOnce) {
 }
 
 TEST(WriteBytesToFile, RefusesWithoutChangingAnything) {
-  TempDir dir;
-  WriteFile(dir.File("readonly.xml"), "keep");
-  chmod(dir.File("readonly.xml").c_str(), 0444);
-  std::filesystem::create_directory(dir.File("folder"));
+  TempFolder dir;
+  WriteFile(dir / "readonly.xml", "keep");
+  test::SetMode(dir / "readonly.xml", 0444);
+  test::MakeFolder(dir / "folder");
 
   EXPECT_FALSE(WriteBytesToFile("", "x"));
-  EXPECT_FALSE(WriteBytesToFile(dir.File("readonly.xml"), "new"));
-  EXPECT_FALSE(WriteBytesToFile(dir.File("folder"), "new"));
-  EXPECT_FALSE(WriteBytesToFile(dir.File("folder/"), "new"));
-  EXPECT_FALSE(WriteBytesToFile(dir.File("missing/out.xml"), "new"));
-  EXPECT_FALSE(WriteBytesToFile(dir.File(std::string(300, 'n')), "new"));
+  EXPECT_FALSE(WriteBytesToFile(dir / "readonly.xml", "new"));
+  EXPECT_FALSE(WriteBytesToFile(dir / "folder", "new"));
+  EXPECT_FALSE(WriteBytesToFile(dir / "folder/", "new"));
+  EXPECT_FALSE(WriteBytesToFile(dir / "missing/out.xml", "new"));
+  EXPECT_FALSE(WriteBytesToFile(dir / std::string(300, 'n'), "new"));
 
-  EXPECT_EQ(ReadFile(dir.File("readonly.xml")), "keep");
-  EXPECT_EQ(ModeOf(dir.File("readonly.xml")), 0444u);
-  EXPECT_TRUE(std::filesystem::is_empty(dir.File("folder")));
-  EXPECT_EQ(dir.Entries().size(), 2u);
+  EXPECT_EQ(ReadFile(dir / "readonly.xml"), "keep");
+  EXPECT_EQ(ModeOf(dir / "readonly.xml"), 0444u);
+  EXPECT_TRUE(std::filesystem::is_empty(dir / "folder"));
+  EXPECT_EQ(Names(dir).size(), 2u);
 }
 
 TEST(WriteBytesToFile, KeepsPermissionBitsOfAReplacedFile) {
-  TempDir dir;
+  TempFolder dir;
   for (const mode_t mode : {0600, 0640, 0604}) {
-    const std::string path = dir.File("m" + std::to_string(mode));
-    WriteFile(path, "old");
-    chmod(path.c_str(), mode);
+    const std::string path = dir / ("m" + std::to_string(mode));
+    WriteFile(path, "old", mode);
     ASSERT_TRUE(WriteBytesToFile(path, "new"));
     EXPECT_EQ(ReadFile(path), "new");
     EXPECT_EQ(ModeOf(path), mode);
@@ -136,41 +142,41 @@ TEST(WriteBytesToFile, KeepsPermissionBitsOfAReplacedFile) {
 }
 
 TEST(WriteBytesToFile, NewFileGetsTheUsualModeUnderTheUmask) {
-  TempDir dir;
+  TempFolder dir;
   const mode_t old_mask = umask(027);
-  const bool written = WriteBytesToFile(dir.File("new.xml"), "");
+  const bool written = WriteBytesToFile(dir / "new.xml", "");
   umask(old_mask);
   ASSERT_TRUE(written);
-  EXPECT_EQ(ReadFile(dir.File("new.xml")), "");
-  EXPECT_EQ(ModeOf(dir.File("new.xml")), 0640u);
+  EXPECT_EQ(ReadFile(dir / "new.xml"), "");
+  EXPECT_EQ(ModeOf(dir / "new.xml"), 0640u);
 }
 
 TEST(WriteBytesToFile, FollowsSymbolicLinksAndKeepsThem) {
-  TempDir dir;
-  std::filesystem::create_directory(dir.File("real"));
-  WriteFile(dir.File("real/target.xml"), "old");
-  std::filesystem::create_symlink("real/target.xml", dir.File("link.xml"));
-  std::filesystem::create_symlink("real/absent.xml", dir.File("dangling.xml"));
+  TempFolder dir;
+  test::MakeFolder(dir / "real");
+  WriteFile(dir / "real/target.xml", "old");
+  test::MakeLink("real/target.xml", dir / "link.xml");
+  test::MakeLink("real/absent.xml", dir / "dangling.xml");
 
-  ASSERT_TRUE(WriteBytesToFile(dir.File("link.xml"), "new"));
-  ASSERT_TRUE(WriteBytesToFile(dir.File("dangling.xml"), "made"));
-  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.xml")));
-  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("dangling.xml")));
-  EXPECT_EQ(ReadFile(dir.File("real/target.xml")), "new");
-  EXPECT_EQ(ReadFile(dir.File("real/absent.xml")), "made");
+  ASSERT_TRUE(WriteBytesToFile(dir / "link.xml", "new"));
+  ASSERT_TRUE(WriteBytesToFile(dir / "dangling.xml", "made"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.xml"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "dangling.xml"));
+  EXPECT_EQ(ReadFile(dir / "real/target.xml"), "new");
+  EXPECT_EQ(ReadFile(dir / "real/absent.xml"), "made");
 }
 
 TEST(WriteBytesToFile, HoldsExactlyTheBytes) {
-  TempDir dir;
+  TempFolder dir;
   const std::string bytes("\xEF\xBB\xBF\0\r\n\xFF", 7);
-  ASSERT_TRUE(WriteBytesToFile(dir.File("b"), bytes));
-  EXPECT_EQ(ReadFile(dir.File("b")), bytes);
+  ASSERT_TRUE(WriteBytesToFile(dir / "b", bytes));
+  EXPECT_EQ(ReadFile(dir / "b"), bytes);
 }
 
 // A file-size limit in a child makes the write stop short, as a full disk does.
 TEST(WriteBytesToFile, ShortWriteLeavesTheOldFileAndNoTemporary) {
-  TempDir dir;
-  const std::string path = dir.File("out.xml");
+  TempFolder dir;
+  const std::string path = dir / "out.xml";
   WriteFile(path, "precious old content");
   const pid_t child = fork();
   ASSERT_GE(child, 0);
@@ -185,7 +191,7 @@ TEST(WriteBytesToFile, ShortWriteLeavesTheOldFileAndNoTemporary) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0) << "the short write was reported as success";
   EXPECT_EQ(ReadFile(path), "precious old content");
-  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.xml"});
+  EXPECT_EQ(Names(dir), std::vector<std::string>{"out.xml"});
 }
 
 }  // namespace
