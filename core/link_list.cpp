@@ -1,7 +1,5 @@
 #include "core/link_list.h"
 
-#include <cstring>
-
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
