@@ -14,7 +14,7 @@
 #include "ui/event_handlers.h"
 #include "ui/event_table.h"
 #include "ui/main_window.h"
-#include "ui/property_numbers.h"
+#include "ui/controls/property_numbers.h"
 
 namespace {
 

@@ -10,24 +10,15 @@
 
 namespace lirrevo {
 
-// "生成成功！", "失败" and "信息：" in GBK.
+// "生成成功！" and "失败" in GBK.
 inline constexpr std::string_view GenerateSuccessMessage = "\xC9\xFA\xB3\xC9\xB3\xC9\xB9\xA6\xA3\xA1";
 inline constexpr std::string_view GenerateFailureMessage = "\xCA\xA7\xB0\xDC";
-inline constexpr std::string_view DefaultMessageTitle = "\xD0\xC5\xCF\xA2\xA3\xBA";
 
 // Runs the Save dialog; the chosen path (file-system bytes) or nullopt when
 // the user did not confirm a file.
 using AskOutputFileFn = std::function<std::optional<std::string>()>;
 // Shows a modal message box with the given GBK text; returns when it is closed.
 using ShowMessageFn = std::function<void(const std::string&)>;
-
-// Replaces the file at path with exactly bytes, atomically: a temporary file
-// beside the target is written, flushed and renamed over it, so on failure an
-// existing file is left as it was. False for an empty path, a missing folder,
-// a target that is a folder or not a regular file, a file without write
-// permission, or any write error; errno then tells the cause. Symbolic links
-// are followed; a replaced file keeps its permission bits.
-bool WriteBytesToFile(const std::string& path, std::string_view bytes);
 
 // Asks for the file, builds the document from the box at that moment, writes
 // it and shows "生成成功！" or "失败" once. A cancelled dialog does nothing

@@ -1,5 +1,7 @@
 #include "core/link_list.h"
 
+#include "core/gbk_character.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -64,7 +66,7 @@ std::size_t FindSeparator(std::string_view text, std::size_t from) {
       continue;
     }
     if (p[pos] == '\r' && p[pos + 1] == '\n') return pos;
-    pos += p[pos] > 0x80 ? 2 : 1;
+    pos += GbkCharacterLength(text, pos);
   }
   return std::string_view::npos;
 }

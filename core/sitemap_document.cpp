@@ -3,19 +3,12 @@
 #include <array>
 #include <ctime>
 
+#include "core/gbk_character.h"
 #include "core/link_list.h"
 #include "core/output_encoding.h"
 
 namespace lirrevo {
 namespace {
-
-// Bytes that one GBK character starting at text[pos] takes (never past the
-// end). 0x80 is a character of its own, the euro sign, as the converter reads
-// it; every byte above it leads a two-byte character.
-std::size_t CharLength(std::string_view text, std::size_t pos) {
-  const bool lead = static_cast<unsigned char>(text[pos]) > 0x80;
-  return lead && pos + 1 < text.size() ? 2 : 1;
-}
 
 std::string_view EntityFor(char c) {
   switch (c) {
@@ -52,7 +45,7 @@ void ForEachEscapedPart(std::string_view link, Emit&& emit) {
   while (pos < link.size()) {
     const std::string_view entity = EntityFor(link[pos]);
     if (entity.empty()) {
-      pos += CharLength(link, pos);
+      pos += GbkCharacterLength(link, pos);
       continue;
     }
     emit(link.substr(run, pos - run));
@@ -87,7 +80,7 @@ void ScanMatches(std::string_view text, std::string_view pattern, Gap&& gap, Mat
         pos += pattern.size();
         run = pos;
       } else {
-        pos += CharLength(text, pos);
+        pos += GbkCharacterLength(text, pos);
       }
     }
   }

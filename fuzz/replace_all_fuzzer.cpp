@@ -7,11 +7,12 @@
 #include <string_view>
 
 #include "core/sitemap_document.h"
+#include "core/gbk_character.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {
 
-using lirrevo::fuzz::CharStep;
+using lirrevo::GbkCharacterLength;
 using lirrevo::fuzz::Require;
 
 // Walks the text one character at a time; where the pattern starts, the
@@ -27,7 +28,7 @@ std::string ReferenceReplaceAll(std::string_view text, std::string_view pattern,
       result += replacement;
       pos += pattern.size();
     } else {
-      const std::string_view character = text.substr(pos, CharStep(text, pos));
+      const std::string_view character = text.substr(pos, GbkCharacterLength(text, pos));
       result += character;
       pos += character.size();
     }

@@ -8,11 +8,12 @@
 #include <vector>
 
 #include "core/link_list.h"
+#include "core/gbk_character.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {
 
-using lirrevo::fuzz::CharStep;
+using lirrevo::GbkCharacterLength;
 using lirrevo::fuzz::Require;
 
 // Offsets of the CR LF pairs that begin a character.
@@ -24,7 +25,7 @@ std::vector<std::size_t> LineBreaks(std::string_view text) {
       breaks.push_back(pos);
       pos += 2;
     } else {
-      pos += CharStep(text, pos);
+      pos += GbkCharacterLength(text, pos);
     }
   }
   return breaks;

@@ -1,53 +1,25 @@
 #include "ui/allocation_failure.h"
 
-#include <cstdlib>
-#include <new>
+#include <string_view>
 
 namespace lirrevo::ui {
 namespace {
 thread_local std::size_t failed_size = 0;
+
+// "分配 ", " 字节内存失败!", "分配内存失败!"
+constexpr std::string_view kAllocate = "\xB7\xD6\xC5\xE4 ";
+constexpr std::string_view kBytesFailed = " \xD7\xD6\xBD\xDA\xC4\xDA\xB4\xE6\xCA\xA7\xB0\xDC!";
+constexpr std::string_view kAllocationFailed = "\xB7\xD6\xC5\xE4\xC4\xDA\xB4\xE6\xCA\xA7\xB0\xDC!";
 }  // namespace
 
 std::size_t FailedAllocationSize() { return failed_size; }
 void ResetFailedAllocationSize() { failed_size = 0; }
+void NoteFailedAllocation(std::size_t size) { failed_size = size; }
+
+std::string AllocationFailureMessage(std::size_t size) {
+  if (size == 0) return std::string(kAllocationFailed);
+  std::string message(kAllocate);
+  return message.append(std::to_string(size)).append(kBytesFailed);
+}
 
 }  // namespace lirrevo::ui
-
-// The standard behaviour (retry through the new-handler, then throw), plus a
-// note of the size. Every other form of new and delete is replaced too, so
-// that all of them share malloc and free even where a runtime (a sanitizer's,
-// for one) brings forms of its own: a block from its nothrow new must never
-// reach the free below.
-void* operator new(std::size_t size) {
-  if (size == 0) size = 1;
-  for (;;) {
-    if (void* block = std::malloc(size)) return block;
-    std::new_handler handler = std::get_new_handler();
-    if (handler == nullptr) {
-      lirrevo::ui::failed_size = size;
-      throw std::bad_alloc();
-    }
-    handler();
-  }
-}
-
-void* operator new[](std::size_t size) { return ::operator new(size); }
-
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  try {
-    return ::operator new(size);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
-}
-
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  return ::operator new(size, std::nothrow);
-}
-
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
-void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
-void operator delete[](void* block) noexcept { std::free(block); }
-void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
-void operator delete[](void* block, const std::nothrow_t&) noexcept { std::free(block); }

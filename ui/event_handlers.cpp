@@ -2,11 +2,11 @@
 
 #include "core/generate_command.h"
 #include "core/link_list.h"
-#include "ui/common_dialog_control.h"
+#include "ui/controls/common_dialog_control.h"
 #include "ui/main_window.h"
-#include "ui/message_box.h"
-#include "ui/property_numbers.h"
-#include "ui/web_panel_control.h"
+#include "ui/dialogs/message_box.h"
+#include "ui/controls/property_numbers.h"
+#include "ui/controls/web_panel_control.h"
 
 namespace lirrevo::ui {
 namespace {

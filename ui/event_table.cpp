@@ -3,18 +3,11 @@
 #include <new>
 
 #include "ui/allocation_failure.h"
-#include "ui/fatal_error.h"
 
 namespace lirrevo::ui {
 
 EventTable::EventTable(std::vector<EventBinding> bindings, FatalErrorFn fatal)
-    : bindings_(std::move(bindings)), fatal_(std::move(fatal)) {
-  if (!fatal_) {
-    fatal_ = [this](std::string_view message, int error_number) {
-      ReportFatalError(message, error_number, this);
-    };
-  }
-}
+    : bindings_(std::move(bindings)), fatal_(std::move(fatal)) {}
 
 void EventTable::RaiseEvent(std::string_view source, EventKind event) {
   if (Suspended()) return;
@@ -24,6 +17,8 @@ void EventTable::RaiseEvent(std::string_view source, EventKind event) {
   try {
     binding->handler();
   } catch (const std::bad_alloc&) {
+    if (!fatal_) throw;
+    Suspend();
     fatal_(AllocationFailureMessage(FailedAllocationSize()), 0);
   }
 }

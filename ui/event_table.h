@@ -37,7 +37,9 @@ using FatalErrorFn = std::function<void(std::string_view message, int error_numb
 
 class EventTable {
  public:
-  // `fatal` defaults to ReportFatalError, which ends the process.
+  // A handler that runs out of memory suspends the table and hands the
+  // message to `fatal` (start-up gives the fatal-error box); without `fatal`
+  // the std::bad_alloc goes on to the caller.
   explicit EventTable(std::vector<EventBinding> bindings, FatalErrorFn fatal = {});
   EventTable(const EventTable&) = delete;
   EventTable& operator=(const EventTable&) = delete;
@@ -46,7 +48,7 @@ class EventTable {
 
   // Runs the handler bound to this source and event, if any and unless events
   // are suspended, and returns when it has returned. Exhausted memory in the
-  // handler is a fatal error naming the size asked for, where it is known.
+  // handler is fatal, its message naming the size asked for, where it is known.
   void RaiseEvent(std::string_view source, EventKind event);
 
   // From now on no event reaches a handler.

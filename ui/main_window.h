@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ui/control.h"
+#include "ui/controls/control.h"
 #include "ui/window_template.h"
 
 class QCloseEvent;

@@ -10,7 +10,7 @@
 #include "ui/event_table.h"
 #include "ui/fatal_error.h"
 #include "ui/main_window.h"
-#include "ui/panel_engine.h"
+#include "ui/panel/panel_engine.h"
 #include "ui/toolkit_language.h"
 
 namespace lirrevo::ui {
@@ -18,7 +18,11 @@ namespace {
 
 class Program {
  public:
-  Program() : events_(StartupBindings([this] { return current_; })) {}
+  Program()
+      : events_(StartupBindings([this] { return current_; }),
+                [](std::string_view message, int error_number) {
+                  ReportFatalError(message, error_number);
+                }) {}
 
   int Run() {
     window_ = LoadStartupWindow(StartupWindowTemplate(), events_,
@@ -69,11 +73,13 @@ std::unique_ptr<MainWindow> LoadStartupWindow(const WindowTemplate& window, Even
     complete = main_window->Build(window);
   } catch (const std::bad_alloc&) {
     main_window.reset();
-    ReportFatalError(AllocationFailureMessage(FailedAllocationSize()), 0, &events);
+    events.Suspend();
+    ReportFatalError(AllocationFailureMessage(FailedAllocationSize()), 0);
   }
   if (!complete) {
     main_window.reset();
-    ReportFatalError(WindowLoadFailedMessage, 0, &events);
+    events.Suspend();
+    ReportFatalError(WindowLoadFailedMessage, 0);
   }
   if (built) built(*main_window);
   events.RaiseEvent(WindowSource, EventKind::kCreated);

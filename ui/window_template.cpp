@@ -1,7 +1,7 @@
 #include "ui/window_template.h"
 
 #include "core/link_list.h"
-#include "ui/property_numbers.h"
+#include "ui/controls/property_numbers.h"
 
 namespace lirrevo::ui {
 namespace {
@@ -50,18 +50,15 @@ std::vector<Setting> WindowSettings() {
 
 ControlTemplate Label() {
   using namespace label;
-  return {std::string(LabelName),
-          ControlType::Label,
-          "",
-          80,
-          443,
-          360,
-          24,
-          true,
-          false,
-          false,
-          0,
-          {Text(Caption, FormatLinkCount(0)),
+  return {.name = std::string(LabelName),
+          .type = ControlType::Label,
+          .left = 80,
+          .top = 443,
+          .width = 360,
+          .height = 24,
+          .shown = true,
+          .tab_stop = false,
+          .settings = {Text(Caption, FormatLinkCount(0)),
            Int(Effect, 0),
            Int(Border, 0),
            Int(GradientBorderWidth, 8),
@@ -86,18 +83,15 @@ ControlTemplate Label() {
 
 ControlTemplate Dialog() {
   using namespace common_dialog;
-  return {std::string(DialogName),
-          ControlType::CommonDlg,
-          "",
-          445,
-          410,
-          26,
-          26,
-          false,
-          false,
-          false,
-          0,
-          {Int(Kind, 1),
+  return {.name = std::string(DialogName),
+          .type = ControlType::CommonDlg,
+          .left = 445,
+          .top = 410,
+          .width = 26,
+          .height = 26,
+          .shown = false,
+          .tab_stop = false,
+          .settings = {Int(Kind, 1),
            Text(Title, ""),
            Text(FileName, ""),
            Text(Filter, kDialogFilter),
@@ -123,52 +117,44 @@ ControlTemplate Dialog() {
 
 ControlTemplate WebPanel() {
   using namespace web_browser;
-  return {std::string(WebPanelName),
-          ControlType::WebBrowser,
-          "",
-          532,
-          -1,
-          217,
-          474,
-          true,
-          true,
-          false,
-          0,
-          {Int(BorderStyle, 3), Bool(Silent, false), Bool(Offline, false),
+  return {.name = std::string(WebPanelName),
+          .type = ControlType::WebBrowser,
+          .left = 532,
+          .top = -1,
+          .width = 217,
+          .height = 474,
+          .shown = true,
+          .tab_stop = true,
+          .settings = {Int(BorderStyle, 3), Bool(Silent, false), Bool(Offline, false),
            Bool(RegisterAsDropTarget, true), Bool(RegisterAsBrowser, false)}};
 }
 
 ControlTemplate Button() {
   using namespace button;
-  return {std::string(ButtonName),
-          ControlType::Button,
-          "",
-          446,
-          437,
-          80,
-          32,
-          true,
-          true,
-          false,
-          0,
-          {Text(Picture, ""), Int(ButtonType, 0), Text(Caption, kButtonCaption),
+  return {.name = std::string(ButtonName),
+          .type = ControlType::Button,
+          .left = 446,
+          .top = 437,
+          .width = 80,
+          .height = 32,
+          .shown = true,
+          .tab_stop = true,
+          .settings = {Text(Picture, ""), Int(ButtonType, 0), Text(Caption, kButtonCaption),
            Int(HorizontalAlign, 1), Int(VerticalAlign, 1), Text(Font, "")}};
 }
 
 ControlTemplate EditBox() {
   using namespace edit_box;
-  return {std::string(EditBoxName),
-          ControlType::EditBox,
-          std::string(GroupBoxName),
-          1,
-          14,
-          522,
-          415,
-          true,
-          true,
-          false,
-          0,
-          {Text(Content, ""),        Int(Border, 1),         Int(TextColor, 0x000000),
+  return {.name = std::string(EditBoxName),
+          .type = ControlType::EditBox,
+          .parent = std::string(GroupBoxName),
+          .left = 1,
+          .top = 14,
+          .width = 522,
+          .height = 415,
+          .shown = true,
+          .tab_stop = true,
+          .settings = {Text(Content, ""),        Int(Border, 1),         Int(TextColor, 0x000000),
            Int(BackColor, 0xFFFFFF), Text(Font, ""),         Bool(HideSelection, true),
            Int(MaxLength, 0),        Bool(MultiLine, true),  Int(ScrollBars, 3),
            Int(Alignment, 0),        Int(InputMode, 0),      Text(PasswordChar, "*"),
@@ -179,28 +165,25 @@ ControlTemplate EditBox() {
 
 ControlTemplate GroupBox() {
   using namespace group_box;
-  return {std::string(GroupBoxName),
-          ControlType::GroupBox,
-          "",
-          2,
-          5,
-          525,
-          431,
-          true,
-          false,
-          false,
-          0,
-          {Text(Caption, kGroupCaption), Int(Alignment, 0), Int(TextColor, 0x000000),
+  return {.name = std::string(GroupBoxName),
+          .type = ControlType::GroupBox,
+          .left = 2,
+          .top = 5,
+          .width = 525,
+          .height = 431,
+          .shown = true,
+          .tab_stop = false,
+          .settings = {Text(Caption, kGroupCaption), Int(Alignment, 0), Int(TextColor, 0x000000),
            Int(BackColor, DefaultColor), Text(Font, "")}};
 }
 
 WindowTemplate MakeStartupWindowTemplate() {
-  return {50,
-          50,
-          760,
-          504,
-          WindowSettings(),
-          {Label(), Dialog(), WebPanel(), Button(), EditBox(), GroupBox()}};
+  return {.left = 50,
+          .top = 50,
+          .width = 760,
+          .height = 504,
+          .settings = WindowSettings(),
+          .controls = {Label(), Dialog(), WebPanel(), Button(), EditBox(), GroupBox()}};
 }
 
 }  // namespace

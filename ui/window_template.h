@@ -26,9 +26,9 @@ struct Setting {
 };
 
 struct ControlTemplate {
-  std::string name;  // UTF-8; also the widget's object name
+  std::string name = {};  // UTF-8; also the widget's object name
   ControlType type = ControlType::Label;
-  std::string parent;  // name of the parent control; empty: the window
+  std::string parent = {};  // name of the parent control; empty: the window
   int left = 0;
   int top = 0;
   int width = 0;
@@ -37,7 +37,7 @@ struct ControlTemplate {
   bool tab_stop = false;
   bool disabled = false;
   int focus_key = 0;  // position in the focus order, ascending
-  std::vector<Setting> settings;
+  std::vector<Setting> settings = {};
 };
 
 struct WindowTemplate {
@@ -45,8 +45,8 @@ struct WindowTemplate {
   int top = 0;
   int width = 0;  // outer size, frame and title bar included
   int height = 0;
-  std::vector<Setting> settings;
-  std::vector<ControlTemplate> controls;  // in control order: creation and stacking
+  std::vector<Setting> settings = {};
+  std::vector<ControlTemplate> controls = {};  // in control order: creation and stacking
 };
 
 // The controls' names as the handlers address them.

@@ -1,14 +1,7 @@
 #include "core/generate_command.h"
 
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -17,7 +10,6 @@
 namespace lirrevo {
 namespace {
 
-using test::ModeOf;
 using test::ReadFile;
 using test::TempFolder;
 using test::WriteFile;
@@ -111,88 +103,6 @@ TEST(GenerateSitemapFile, WriteFailureShowsFailureOnce) {
   EXPECT_EQ(run.messages, std::vector<std::string>{kFailure});
 }
 
-TEST(WriteBytesToFile, RefusesWithoutChangingAnything) {
-  TempFolder dir;
-  WriteFile(dir / "readonly.xml", "keep");
-  test::SetMode(dir / "readonly.xml", 0444);
-  test::MakeFolder(dir / "folder");
-
-  EXPECT_FALSE(WriteBytesToFile("", "x"));
-  EXPECT_FALSE(WriteBytesToFile(dir / "readonly.xml", "new"));
-  EXPECT_FALSE(WriteBytesToFile(dir / "folder", "new"));
-  EXPECT_FALSE(WriteBytesToFile(dir / "folder/", "new"));
-  EXPECT_FALSE(WriteBytesToFile(dir / "missing/out.xml", "new"));
-  EXPECT_FALSE(WriteBytesToFile(dir / std::string(300, 'n'), "new"));
-
-  EXPECT_EQ(ReadFile(dir / "readonly.xml"), "keep");
-  EXPECT_EQ(ModeOf(dir / "readonly.xml"), 0444u);
-  EXPECT_TRUE(std::filesystem::is_empty(dir / "folder"));
-  EXPECT_EQ(Names(dir).size(), 2u);
-}
-
-TEST(WriteBytesToFile, KeepsPermissionBitsOfAReplacedFile) {
-  TempFolder dir;
-  for (const mode_t mode : {0600, 0640, 0604}) {
-    const std::string path = dir / ("m" + std::to_string(mode));
-    WriteFile(path, "old", mode);
-    ASSERT_TRUE(WriteBytesToFile(path, "new"));
-    EXPECT_EQ(ReadFile(path), "new");
-    EXPECT_EQ(ModeOf(path), mode);
-  }
-}
-
-TEST(WriteBytesToFile, NewFileGetsTheUsualModeUnderTheUmask) {
-  TempFolder dir;
-  const mode_t old_mask = umask(027);
-  const bool written = WriteBytesToFile(dir / "new.xml", "");
-  umask(old_mask);
-  ASSERT_TRUE(written);
-  EXPECT_EQ(ReadFile(dir / "new.xml"), "");
-  EXPECT_EQ(ModeOf(dir / "new.xml"), 0640u);
-}
-
-TEST(WriteBytesToFile, FollowsSymbolicLinksAndKeepsThem) {
-  TempFolder dir;
-  test::MakeFolder(dir / "real");
-  WriteFile(dir / "real/target.xml", "old");
-  test::MakeLink("real/target.xml", dir / "link.xml");
-  test::MakeLink("real/absent.xml", dir / "dangling.xml");
-
-  ASSERT_TRUE(WriteBytesToFile(dir / "link.xml", "new"));
-  ASSERT_TRUE(WriteBytesToFile(dir / "dangling.xml", "made"));
-  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.xml"));
-  EXPECT_TRUE(std::filesystem::is_symlink(dir / "dangling.xml"));
-  EXPECT_EQ(ReadFile(dir / "real/target.xml"), "new");
-  EXPECT_EQ(ReadFile(dir / "real/absent.xml"), "made");
-}
-
-TEST(WriteBytesToFile, HoldsExactlyTheBytes) {
-  TempFolder dir;
-  const std::string bytes("\xEF\xBB\xBF\0\r\n\xFF", 7);
-  ASSERT_TRUE(WriteBytesToFile(dir / "b", bytes));
-  EXPECT_EQ(ReadFile(dir / "b"), bytes);
-}
-
-// A file-size limit in a child makes the write stop short, as a full disk does.
-TEST(WriteBytesToFile, ShortWriteLeavesTheOldFileAndNoTemporary) {
-  TempFolder dir;
-  const std::string path = dir / "out.xml";
-  WriteFile(path, "precious old content");
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{4096, 4096};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    _exit(WriteBytesToFile(path, std::string(100000, 'n')) ? 1 : 0);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "the short write was reported as success";
-  EXPECT_EQ(ReadFile(path), "precious old content");
-  EXPECT_EQ(Names(dir), std::vector<std::string>{"out.xml"});
-}
 
 }  // namespace
 }  // namespace lirrevo

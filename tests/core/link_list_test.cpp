@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/gbk_character.h"
+
 namespace lirrevo {
 namespace {
 
@@ -70,7 +72,7 @@ std::vector<std::string> ReferenceSplit(const std::string& text) {
       pos += 2;
       start = pos;
     } else {
-      pos += static_cast<unsigned char>(text[pos]) > 0x80 ? 2 : 1;
+      pos += GbkCharacterLength(text, pos);
     }
   }
   if (start < text.size()) links.push_back(text.substr(start));

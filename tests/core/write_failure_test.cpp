@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/atomic_file.h"
 #include "core/generate_command.h"
 #include "core/output_encoding.h"
 #include "core/sitemap_document.h"

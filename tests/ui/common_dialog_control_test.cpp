@@ -1,4 +1,4 @@
-#include "ui/common_dialog_control.h"
+#include "ui/controls/common_dialog_control.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +10,7 @@
 #include "dialog_steps.h"
 #include "modal_script.h"
 #include "test_window.h"
-#include "ui/property_numbers.h"
+#include "ui/controls/property_numbers.h"
 
 using lirrevo::ui::CommonDialogControl;
 using lirrevo::ui::PropertyValue;

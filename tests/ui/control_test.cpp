@@ -1,9 +1,9 @@
-#include "ui/control.h"
+#include "ui/controls/control.h"
 
 #include <QTest>
 
 #include "test_window.h"
-#include "ui/property_numbers.h"
+#include "ui/controls/property_numbers.h"
 
 using lirrevo::ui::PropertyValue;
 using lirrevo::ui::testing::TestWindow;

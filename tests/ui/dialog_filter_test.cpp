@@ -1,4 +1,4 @@
-#include "ui/dialog_filter.h"
+#include "ui/dialogs/dialog_filter.h"
 
 #include <QTest>
 #include <string>

@@ -1,4 +1,4 @@
-#include "ui/edit_box_control.h"
+#include "ui/controls/edit_box_control.h"
 
 #include <QClipboard>
 #include <QPlainTextEdit>
@@ -6,7 +6,7 @@
 #include <QTest>
 
 #include "test_window.h"
-#include "ui/property_numbers.h"
+#include "ui/controls/property_numbers.h"
 
 using lirrevo::ui::EventKind;
 using lirrevo::ui::PropertyValue;

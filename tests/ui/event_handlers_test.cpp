@@ -6,7 +6,7 @@
 
 #include "core/link_list.h"
 #include "test_window.h"
-#include "ui/property_numbers.h"
+#include "ui/controls/property_numbers.h"
 
 using lirrevo::FormatLinkCount;
 using lirrevo::ui::EventKind;

@@ -3,7 +3,7 @@
 #include <QTest>
 #include <new>
 
-#include "ui/fatal_error.h"
+#include "ui/allocation_failure.h"
 
 using lirrevo::ui::EventKind;
 using lirrevo::ui::EventTable;
@@ -64,6 +64,7 @@ class EventTableTest : public QObject {
     QCOMPARE(fatal.calls, 1);
     QCOMPARE(fatal.number, 0);
     QCOMPARE(fatal.message, lirrevo::ui::AllocationFailureMessage(kHuge));
+    QVERIFY(table.Suspended());
   }
 
   void BadAllocWithoutAKnownSize() {

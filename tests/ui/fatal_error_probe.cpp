@@ -9,6 +9,7 @@
 #include <string>
 
 #include "ui/event_table.h"
+#include "ui/fatal_error.h"
 #include "ui/main_window.h"
 #include "ui/startup.h"
 #include "ui/window_template.h"
@@ -56,7 +57,10 @@ int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   EventTable events(
       {{"编辑框1", EventKind::kContentChanged, [] { std::puts("handler ran"); }},
-       {"按钮1", EventKind::kClicked, [] { kept = ::operator new (std::size_t{1} << 46); }}});
+       {"按钮1", EventKind::kClicked, [] { kept = ::operator new (std::size_t{1} << 46); }}},
+      [](std::string_view message, int error_number) {
+        lirrevo::ui::ReportFatalError(message, error_number);
+      });
   CloseBoxWhenShown(events);
   if (mode == "window") {
     lirrevo::ui::WindowTemplate broken = lirrevo::ui::StartupWindowTemplate();

@@ -1,3 +1,4 @@
+#include "ui/allocation_failure.h"
 #include "ui/fatal_error.h"
 
 #include <QProcess>

@@ -1,12 +1,12 @@
-#include "ui/label_control.h"
+#include "ui/controls/label_control.h"
 
 #include <QImage>
 #include <QTest>
 
 #include "core/link_list.h"
 #include "test_window.h"
-#include "ui/caption_label.h"
-#include "ui/property_numbers.h"
+#include "ui/controls/caption_label.h"
+#include "ui/controls/property_numbers.h"
 
 using lirrevo::ui::CaptionLabel;
 using lirrevo::ui::PropertyValue;

@@ -1,4 +1,4 @@
-#include "ui/panel_engine.h"
+#include "ui/panel/panel_engine.h"
 
 #include <QTest>
 #include <string>

@@ -1,4 +1,4 @@
-#include "ui/setting_color.h"
+#include "ui/controls/setting_color.h"
 
 #include <QColor>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "ui/web_panel_control.h"
+#include "ui/controls/web_panel_control.h"
 
 #include <QDeadlineTimer>
 #include <QDragEnterEvent>
@@ -15,7 +15,7 @@
 
 #include "test_window.h"
 #include "ui/event_handlers.h"
-#include "ui/property_numbers.h"
+#include "ui/controls/property_numbers.h"
 #include "ui/startup.h"
 
 #if LIRREVO_WEBENGINE
@@ -24,7 +24,7 @@
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 
-#include "ui/panel_engine.h"
+#include "ui/panel/panel_engine.h"
 #else
 #include <QTextBrowser>
 #endif

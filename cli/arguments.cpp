@@ -1,0 +1,78 @@
+#include "cli/arguments.h"
+
+#include <strings.h>
+
+namespace lirrevo::cli {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: lirrevo-cli [--input-encoding utf-8|gbk] [-o OUTPUT] [INPUT]\n";
+constexpr const char* kHelp =
+    "Writes the dead-link submission document (sitemap urlset, UTF-8) for the\n"
+    "links in INPUT, one per line. INPUT is a file, or standard input when it\n"
+    "is absent or '-'.\n\n"
+    "  --input-encoding E  encoding of INPUT: utf-8 (default) or gbk\n"
+    "  -o OUTPUT           write the document to OUTPUT (replaced atomically)\n"
+    "                      instead of standard output\n"
+    "  -h, --help          show this help\n"
+    "  --version           show the version\n";
+
+ParsedArguments End(std::string out) {
+  ParsedArguments parsed;
+  parsed.out = std::move(out);
+  return parsed;
+}
+
+ParsedArguments UsageError(const std::string& message) {
+  ParsedArguments parsed;
+  parsed.exit_code = 2;
+  parsed.error = "lirrevo-cli: " + message + "\n" + kUsage;
+  return parsed;
+}
+
+std::optional<InputEncoding> EncodingNamed(const std::string& name) {
+  if (strcasecmp(name.c_str(), "utf-8") == 0 || strcasecmp(name.c_str(), "utf8") == 0) {
+    return InputEncoding::kUtf8;
+  }
+  if (strcasecmp(name.c_str(), "gbk") == 0) return InputEncoding::kGbk;
+  return std::nullopt;
+}
+
+}  // namespace
+
+ParsedArguments ParseArguments(const std::vector<std::string>& args) {
+  Options options;
+  bool have_input = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const auto value = [&]() -> const std::string* {
+      return i + 1 < args.size() ? &args[++i] : nullptr;
+    };
+    if (arg == "--help" || arg == "-h") return End(std::string(kUsage) + '\n' + kHelp);
+    if (arg == "--version") return End("lirrevo-cli " LIRREVO_VERSION "\n");
+    if (arg == "--input-encoding" || arg.starts_with("--input-encoding=")) {
+      const std::string inline_value = arg.substr(std::min(arg.size(), std::size_t{17}));
+      const std::string* name = arg == "--input-encoding" ? value() : &inline_value;
+      if (name == nullptr) return UsageError("--input-encoding needs a value");
+      const std::optional<InputEncoding> encoding = EncodingNamed(*name);
+      if (!encoding) return UsageError("unknown input encoding '" + *name + "'");
+      options.encoding = *encoding;
+    } else if (arg == "-o" || arg == "--output") {
+      const std::string* path = value();
+      if (path == nullptr) return UsageError(arg + " needs a file name");
+      options.output = *path;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return UsageError("unknown option '" + arg + "'");
+    } else if (have_input) {
+      return UsageError("more than one input given");
+    } else {
+      options.input = arg;
+      have_input = true;
+    }
+  }
+  ParsedArguments parsed;
+  parsed.options = std::move(options);
+  return parsed;
+}
+
+}  // namespace lirrevo::cli

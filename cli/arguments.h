@@ -1,0 +1,31 @@
+// lirrevo-cli's command line: options, help and usage errors.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/cli_input.h"
+
+namespace lirrevo::cli {
+
+struct Options {
+  InputEncoding encoding = InputEncoding::kUtf8;
+  std::string input = "-";  // a file name, or "-" for standard input
+  std::optional<std::string> output;  // absent: standard output
+};
+
+// What the command line asks for: a run with `options`, or an end right here
+// with `exit_code` after `out` (help, version) or `error` (a usage error,
+// followed by the usage line) is printed.
+struct ParsedArguments {
+  std::optional<Options> options = std::nullopt;
+  int exit_code = 0;
+  std::string out = {};
+  std::string error = {};
+};
+
+// Parses the arguments after the program name. Usage errors end with 2.
+ParsedArguments ParseArguments(const std::vector<std::string>& args);
+
+}  // namespace lirrevo::cli

@@ -1,0 +1,70 @@
+#include "cli/generate_run.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <optional>
+#include <string>
+
+#include "core/atomic_file.h"
+#include "core/sitemap_document.h"
+
+namespace lirrevo::cli {
+namespace {
+
+int Fail(const std::string& message) {
+  std::cerr << "lirrevo-cli: " << message << '\n';
+  return 1;
+}
+
+std::optional<std::string> ReadAll(std::FILE* file) {
+  std::string bytes;
+  char chunk[1 << 16];
+  std::size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
+  if (std::ferror(file)) return std::nullopt;
+  return bytes;
+}
+
+std::optional<std::string> ReadInput(const std::string& name) {
+  if (name == "-") return ReadAll(stdin);
+  std::FILE* file = std::fopen(name.c_str(), "rb");
+  if (file == nullptr) return std::nullopt;
+  std::optional<std::string> bytes = ReadAll(file);
+  std::fclose(file);
+  return bytes;
+}
+
+std::string InputName(const Options& options) {
+  return options.input == "-" ? "standard input" : "'" + options.input + "'";
+}
+
+}  // namespace
+
+int RunGenerate(const Options& options) {
+  errno = 0;
+  std::optional<std::string> raw = ReadInput(options.input);
+  if (!raw) return Fail("cannot read " + InputName(options) + ": " + std::strerror(errno));
+  lirrevo::cli::PreparedInput prepared = lirrevo::cli::PrepareInput(*raw, options.encoding);
+  raw.reset();
+  if (!prepared.ok) return Fail(InputName(options) + ", " + prepared.error);
+
+  const std::string document = lirrevo::BuildSitemapDocument(
+      [&]() -> std::optional<std::string> { return std::move(prepared.text); });
+  if (document.empty()) return Fail("the document could not be converted to UTF-8");
+
+  if (options.output) {
+    if (!lirrevo::WriteBytesToFile(*options.output, document)) {
+      return Fail("cannot write '" + *options.output + "': " + std::strerror(errno));
+    }
+    return 0;
+  }
+  if (std::fwrite(document.data(), 1, document.size(), stdout) != document.size() ||
+      std::fflush(stdout) != 0) {
+    return Fail(std::string("cannot write standard output: ") + std::strerror(errno));
+  }
+  return 0;
+}
+
+}  // namespace lirrevo::cli

@@ -1,0 +1,17 @@
+// The step of every scan over GBK text.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace lirrevo {
+
+// Bytes that the GBK character starting at text[pos] takes, never past the
+// end: a byte above 0x80 leads a two-byte character; 0x80 alone is a
+// character of its own (the euro sign, as the converter reads it).
+inline std::size_t GbkCharacterLength(std::string_view text, std::size_t pos) {
+  const bool lead = static_cast<unsigned char>(text[pos]) > 0x80;
+  return lead && pos + 1 < text.size() ? 2 : 1;
+}
+
+}  // namespace lirrevo

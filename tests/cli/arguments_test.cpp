@@ -1,0 +1,70 @@
+#include "cli/arguments.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace lirrevo::cli {
+namespace {
+
+struct ArgumentsCase {
+  const char* name;
+  std::vector<std::string> args;
+  int exit_code;        // -1: the run goes on
+  const char* message;  // begins the printed text (standard output or error)
+  InputEncoding encoding = InputEncoding::kUtf8;
+  std::string input = "-";
+  std::optional<std::string> output = std::nullopt;
+};
+
+class ArgumentsTest : public testing::TestWithParam<ArgumentsCase> {};
+
+TEST_P(ArgumentsTest, ParsesAsTheHelpSays) {
+  const ArgumentsCase& c = GetParam();
+  const ParsedArguments parsed = ParseArguments(c.args);
+  if (c.exit_code >= 0) {
+    ASSERT_FALSE(parsed.options.has_value());
+    EXPECT_EQ(parsed.exit_code, c.exit_code);
+    const std::string& printed = c.exit_code == 0 ? parsed.out : parsed.error;
+    EXPECT_TRUE(printed.starts_with(c.message)) << printed;
+    if (c.exit_code == 2) {
+      EXPECT_NE(printed.find("\nusage: lirrevo-cli"), std::string::npos);
+    }
+    return;
+  }
+  ASSERT_TRUE(parsed.options.has_value()) << parsed.error;
+  EXPECT_EQ(parsed.options->encoding, c.encoding);
+  EXPECT_EQ(parsed.options->input, c.input);
+  EXPECT_EQ(parsed.options->output, c.output);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ArgumentsTest,
+    testing::Values(
+        ArgumentsCase{"Nothing", {}, -1, ""},
+        ArgumentsCase{"InputFile", {"links.txt"}, -1, "", InputEncoding::kUtf8, "links.txt"},
+        ArgumentsCase{"DashIsStandardInput", {"-"}, -1, ""},
+        ArgumentsCase{"Output", {"-o", "out.xml", "in.txt"}, -1, "", InputEncoding::kUtf8,
+                      "in.txt", "out.xml"},
+        ArgumentsCase{"LongOutput", {"--output", "o.xml"}, -1, "", InputEncoding::kUtf8, "-",
+                      "o.xml"},
+        ArgumentsCase{"GbkSpaced", {"--input-encoding", "GBK"}, -1, "", InputEncoding::kGbk},
+        ArgumentsCase{"GbkJoined", {"--input-encoding=gbk"}, -1, "", InputEncoding::kGbk},
+        ArgumentsCase{"Utf8Alias", {"--input-encoding=UTF8"}, -1, ""},
+        ArgumentsCase{"ShortHelp", {"-h"}, 0, "usage: lirrevo-cli"},
+        ArgumentsCase{"LongHelpWinsOverLaterErrors", {"--help", "--bogus"}, 0, "usage: "},
+        ArgumentsCase{"Version", {"--version"}, 0, "lirrevo-cli 0."},
+        ArgumentsCase{"UnknownEncoding", {"--input-encoding", "latin1"}, 2,
+                      "lirrevo-cli: unknown input encoding 'latin1'"},
+        ArgumentsCase{"EncodingWithoutValue", {"--input-encoding"}, 2,
+                      "lirrevo-cli: --input-encoding needs a value"},
+        ArgumentsCase{"OutputWithoutName", {"in.txt", "-o"}, 2,
+                      "lirrevo-cli: -o needs a file name"},
+        ArgumentsCase{"UnknownOption", {"-x"}, 2, "lirrevo-cli: unknown option '-x'"},
+        ArgumentsCase{"TwoInputs", {"a.txt", "b.txt"}, 2,
+                      "lirrevo-cli: more than one input given"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace lirrevo::cli

@@ -1,0 +1,36 @@
+// The multi-line edit box (type EditBox) into which the links are pasted.
+#pragma once
+
+#include "ui/controls/control.h"
+
+namespace lirrevo::ui {
+
+class LinkEdit;
+
+class EditBoxControl : public Control {
+ public:
+  EditBoxControl(const ControlTemplate& entry, QWidget* parent, RaiseEventFn raise);
+  ~EditBoxControl() override;
+
+  // Enter starts a new line unless the box is single-line or read-only.
+  bool WantsKey(int key) const override;
+
+ protected:
+  // Content (read from the live widget, GBK, CR LF line breaks) and SelText
+  // are the widget's own; the others are held.
+  std::optional<PropertyValue> GetSetting(int number, bool* exact) const override;
+  // Writing Content replaces the text and raises exactly one content-changed
+  // event; writing SelText replaces the selection.
+  bool SetSetting(int number, const PropertyValue& value) override;
+  void OnSettingChanged(int number) override;
+
+ private:
+  void ApplyLook();
+  bool WriteContent(const std::string& gbk);
+  bool WriteSelection(const std::string& gbk);
+
+  LinkEdit* edit_;  // owned by its parent widget, which outlives this object
+  RaiseEventFn raise_;
+};
+
+}  // namespace lirrevo::ui
