@@ -1,8 +1,7 @@
 // Speed of the core on large lists: split and count, build and encode, and a
 // plain iconv pass over the same document as the floor to compare with.
-#include <iconv.h>
-
 #include <benchmark/benchmark.h>
+#include <iconv.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -49,9 +48,10 @@ void BM_BuildAndEncode(benchmark::State& state) {
   const std::string& text = LinkText(static_cast<std::size_t>(state.range(0)));
   std::size_t size = 0;
   for (auto _ : state) {
-    const std::string bytes = BuildSitemapDocument(
-        [&] { return std::optional<std::string>(text); },
-        [] { return DateTime{2026, 12, 8}; });
+    const std::string bytes = BuildSitemapDocument([&] { return std::optional<std::string>(text); },
+                                                   [] {
+                                                     return DateTime{2026, 12, 8};
+                                                   });
     size = bytes.size();
   }
   state.counters["output_MB"] = static_cast<double>(size) / 1e6;

@@ -7,7 +7,8 @@ namespace lirrevo::bench {
 namespace {
 
 // GBK: 新闻 (news), 产品 (products), 链接 (link).
-constexpr const char* kChineseWords[] = {"\xD0\xC2\xCE\xC5", "\xB2\xFA\xC6\xB7", "\xC1\xB4\xBD\xD3"};
+constexpr const char* kChineseWords[] = {"\xD0\xC2\xCE\xC5", "\xB2\xFA\xC6\xB7",
+                                         "\xC1\xB4\xBD\xD3"};
 constexpr const char* kHosts[] = {"https://www.example.com", "http://blog.example.cn",
                                   "https://shop.example.net", "http://m.example.org"};
 constexpr const char kPathChars[] = "abcdefghijklmnopqrstuvwxyz0123456789-_/";
@@ -20,7 +21,8 @@ std::string Link(std::mt19937& rng) {
   std::string link = kHosts[rng() % 4];
   link += '/';
   const int kind = percent(rng);
-  if (kind < 10) link += std::string(kChineseWords[rng() % 3]) + '/' + kChineseWords[rng() % 3] + '/';
+  if (kind < 10)
+    link += std::string(kChineseWords[rng() % 3]) + '/' + kChineseWords[rng() % 3] + '/';
   const bool query = kind >= 10 && kind < 20;
   const std::size_t path_end = query ? target - 16 : target - 5;
   while (link.size() < path_end) link += kPathChars[path_char(rng)];

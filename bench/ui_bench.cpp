@@ -3,18 +3,18 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QByteArray>
 #include <QClipboard>
 #include <QPlainTextEdit>
-#include <QByteArray>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "core/output_encoding.h"
+#include "ui/controls/property_numbers.h"
 #include "ui/event_handlers.h"
 #include "ui/event_table.h"
 #include "ui/main_window.h"
-#include "ui/controls/property_numbers.h"
 
 namespace {
 

@@ -11,7 +11,7 @@ namespace lirrevo::cli {
 
 struct Options {
   InputEncoding encoding = InputEncoding::kUtf8;
-  std::string input = "-";  // a file name, or "-" for standard input
+  std::string input = "-";            // a file name, or "-" for standard input
   std::optional<std::string> output;  // absent: standard output
 };
 

@@ -5,8 +5,7 @@
 namespace lirrevo {
 
 void GenerateSitemapFile(const ReadContentFn& read_content, const AskOutputFileFn& ask_output_file,
-                         const ShowMessageFn& show_message,
-                         const std::function<DateTime()>& now) {
+                         const ShowMessageFn& show_message, const std::function<DateTime()>& now) {
   std::optional<std::string> path = ask_output_file();
   if (!path) return;
   std::string bytes = BuildSitemapDocument(read_content, now);

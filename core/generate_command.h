@@ -11,7 +11,8 @@
 namespace lirrevo {
 
 // "生成成功！" and "失败" in GBK.
-inline constexpr std::string_view GenerateSuccessMessage = "\xC9\xFA\xB3\xC9\xB3\xC9\xB9\xA6\xA3\xA1";
+inline constexpr std::string_view GenerateSuccessMessage =
+    "\xC9\xFA\xB3\xC9\xB3\xC9\xB9\xA6\xA3\xA1";
 inline constexpr std::string_view GenerateFailureMessage = "\xCA\xA7\xB0\xDC";
 
 // Runs the Save dialog; the chosen path (file-system bytes) or nullopt when

@@ -13,8 +13,7 @@ namespace lirrevo {
 // "共有链接数量：" and "  --->点击生成XML" in GBK.
 inline constexpr std::string_view CountCaptionPrefix =
     "\xB9\xB2\xD3\xD0\xC1\xB4\xBD\xD3\xCA\xFD\xC1\xBF\xA3\xBA";
-inline constexpr std::string_view CountCaptionSuffix =
-    "  --->\xB5\xE3\xBB\xF7\xC9\xFA\xB3\xC9XML";
+inline constexpr std::string_view CountCaptionSuffix = "  --->\xB5\xE3\xBB\xF7\xC9\xFA\xB3\xC9XML";
 
 // Cuts GBK text into links at every CR LF pair that starts a character (a byte
 // above 0x80 takes the byte after it along; 0x80 alone is a character, the

@@ -12,12 +12,18 @@ namespace {
 
 std::string_view EntityFor(char c) {
   switch (c) {
-    case '&': return "&amp;";
-    case '<': return "&lt;";
-    case '>': return "&gt;";
-    case '"': return "&quot;";
-    case '\'': return "&apos;";
-    default: return {};
+    case '&':
+      return "&amp;";
+    case '<':
+      return "&lt;";
+    case '>':
+      return "&gt;";
+    case '"':
+      return "&quot;";
+    case '\'':
+      return "&apos;";
+    default:
+      return {};
   }
 }
 
@@ -174,8 +180,7 @@ std::string BuildSitemapDocument(const ReadContentFn& read_content,
   const std::string date_text = FormatDate(now(), LastmodDateFormat);
   // The links are taken straight from the box's text: the same elements, in
   // the same order, as SplitLinks gives, without a copy of each.
-  std::string text = BuildText(
-      [&](auto&& visit) { ForEachLink(*content, visit); }, date_text);
+  std::string text = BuildText([&](auto&& visit) { ForEachLink(*content, visit); }, date_text);
   content.reset();
   return EncodeDocument(text);
 }

@@ -28,8 +28,8 @@ inline constexpr std::string_view LastmodDateFormat = "%y-%m-%d";
 // A local date and time to the whole second.
 struct DateTime {
   int year = 0;
-  int month = 0;   // 1..12
-  int day = 0;     // 1..31
+  int month = 0;  // 1..12
+  int day = 0;    // 1..31
   int hour = 0;
   int minute = 0;
   int second = 0;

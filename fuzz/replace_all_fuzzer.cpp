@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/sitemap_document.h"
 #include "core/gbk_character.h"
+#include "core/sitemap_document.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

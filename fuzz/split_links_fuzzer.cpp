@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/link_list.h"
 #include "core/gbk_character.h"
+#include "core/link_list.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

@@ -3,10 +3,10 @@
 #include "core/generate_command.h"
 #include "core/link_list.h"
 #include "ui/controls/common_dialog_control.h"
-#include "ui/main_window.h"
-#include "ui/dialogs/message_box.h"
 #include "ui/controls/property_numbers.h"
 #include "ui/controls/web_panel_control.h"
+#include "ui/dialogs/message_box.h"
+#include "ui/main_window.h"
 
 namespace lirrevo::ui {
 namespace {

@@ -13,11 +13,11 @@
 #include <set>
 
 #include "ui/controls/control_factory.h"
+#include "ui/controls/property_numbers.h"
+#include "ui/controls/setting_color.h"
 #include "ui/event_table.h"
 #include "ui/focus_order.h"
 #include "ui/gbk_text.h"
-#include "ui/controls/property_numbers.h"
-#include "ui/controls/setting_color.h"
 #include "ui/window_geometry.h"
 #include "ui/window_keys.h"
 

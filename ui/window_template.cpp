@@ -59,26 +59,26 @@ ControlTemplate Label() {
           .shown = true,
           .tab_stop = false,
           .settings = {Text(Caption, FormatLinkCount(0)),
-           Int(Effect, 0),
-           Int(Border, 0),
-           Int(GradientBorderWidth, 8),
-           Int(GradientBorderColor1, 0),
-           Int(GradientBorderColor2, 0),
-           Int(GradientBorderColor3, 0),
-           Text(Font, ""),
-           Int(TextColor, 0x000000),
-           Int(BackColor, DefaultColor),
-           Text(Picture, ""),
-           Int(PictureLayout, 0),
-           Int(GradientMode, 0),
-           Int(GradientColor1, 0),
-           Int(GradientColor2, 0),
-           Int(GradientColor3, 0),
-           Int(HorizontalAlign, 2),
-           Bool(WordWrap, false),
-           Int(VerticalAlign, 1),
-           Text(BindingText1, ""),
-           Text(BindingText2, "")}};
+                       Int(Effect, 0),
+                       Int(Border, 0),
+                       Int(GradientBorderWidth, 8),
+                       Int(GradientBorderColor1, 0),
+                       Int(GradientBorderColor2, 0),
+                       Int(GradientBorderColor3, 0),
+                       Text(Font, ""),
+                       Int(TextColor, 0x000000),
+                       Int(BackColor, DefaultColor),
+                       Text(Picture, ""),
+                       Int(PictureLayout, 0),
+                       Int(GradientMode, 0),
+                       Int(GradientColor1, 0),
+                       Int(GradientColor2, 0),
+                       Int(GradientColor3, 0),
+                       Int(HorizontalAlign, 2),
+                       Bool(WordWrap, false),
+                       Int(VerticalAlign, 1),
+                       Text(BindingText1, ""),
+                       Text(BindingText2, "")}};
 }
 
 ControlTemplate Dialog() {
@@ -92,27 +92,27 @@ ControlTemplate Dialog() {
           .shown = false,
           .tab_stop = false,
           .settings = {Int(Kind, 1),
-           Text(Title, ""),
-           Text(FileName, ""),
-           Text(Filter, kDialogFilter),
-           Int(InitialFilterIndex, 0),
-           Text(InitialFolder, ""),
-           Text(DefaultExtension, "xml"),
-           Bool(CreatePrompt, false),
-           Bool(FileMustExist, true),
-           Bool(OverwritePrompt, true),
-           Bool(PathMustExist, true),
-           Bool(NoChangeFolder, false),
-           Int(FontColor, 0),
-           Bool(FontBold, false),
-           Bool(FontItalic, false),
-           Bool(FontUnderline, false),
-           Bool(FontStrikeout, false),
-           Text(FontName, ""),
-           Int(FontSize, 0),
-           Text(HelpFile, ""),
-           Int(HelpCommand, 0),
-           Int(HelpTopic, 0)}};
+                       Text(Title, ""),
+                       Text(FileName, ""),
+                       Text(Filter, kDialogFilter),
+                       Int(InitialFilterIndex, 0),
+                       Text(InitialFolder, ""),
+                       Text(DefaultExtension, "xml"),
+                       Bool(CreatePrompt, false),
+                       Bool(FileMustExist, true),
+                       Bool(OverwritePrompt, true),
+                       Bool(PathMustExist, true),
+                       Bool(NoChangeFolder, false),
+                       Int(FontColor, 0),
+                       Bool(FontBold, false),
+                       Bool(FontItalic, false),
+                       Bool(FontUnderline, false),
+                       Bool(FontStrikeout, false),
+                       Text(FontName, ""),
+                       Int(FontSize, 0),
+                       Text(HelpFile, ""),
+                       Int(HelpCommand, 0),
+                       Int(HelpTopic, 0)}};
 }
 
 ControlTemplate WebPanel() {
@@ -126,7 +126,7 @@ ControlTemplate WebPanel() {
           .shown = true,
           .tab_stop = true,
           .settings = {Int(BorderStyle, 3), Bool(Silent, false), Bool(Offline, false),
-           Bool(RegisterAsDropTarget, true), Bool(RegisterAsBrowser, false)}};
+                       Bool(RegisterAsDropTarget, true), Bool(RegisterAsBrowser, false)}};
 }
 
 ControlTemplate Button() {
@@ -140,7 +140,7 @@ ControlTemplate Button() {
           .shown = true,
           .tab_stop = true,
           .settings = {Text(Picture, ""), Int(ButtonType, 0), Text(Caption, kButtonCaption),
-           Int(HorizontalAlign, 1), Int(VerticalAlign, 1), Text(Font, "")}};
+                       Int(HorizontalAlign, 1), Int(VerticalAlign, 1), Text(Font, "")}};
 }
 
 ControlTemplate EditBox() {
@@ -155,12 +155,12 @@ ControlTemplate EditBox() {
           .shown = true,
           .tab_stop = true,
           .settings = {Text(Content, ""),        Int(Border, 1),         Int(TextColor, 0x000000),
-           Int(BackColor, 0xFFFFFF), Text(Font, ""),         Bool(HideSelection, true),
-           Int(MaxLength, 0),        Bool(MultiLine, true),  Int(ScrollBars, 3),
-           Int(Alignment, 0),        Int(InputMode, 0),      Text(PasswordChar, "*"),
-           Int(CaseConversion, 0),   Int(SpinMode, 0),       Int(SpinMin, 0),
-           Int(SpinMax, 100),        Int(SelStart, 0),       Int(SelLength, 0),
-           Text(SelText, ""),        Text(BindingText1, ""), Text(BindingText2, "")}};
+                       Int(BackColor, 0xFFFFFF), Text(Font, ""),         Bool(HideSelection, true),
+                       Int(MaxLength, 0),        Bool(MultiLine, true),  Int(ScrollBars, 3),
+                       Int(Alignment, 0),        Int(InputMode, 0),      Text(PasswordChar, "*"),
+                       Int(CaseConversion, 0),   Int(SpinMode, 0),       Int(SpinMin, 0),
+                       Int(SpinMax, 100),        Int(SelStart, 0),       Int(SelLength, 0),
+                       Text(SelText, ""),        Text(BindingText1, ""), Text(BindingText2, "")}};
 }
 
 ControlTemplate GroupBox() {
@@ -174,7 +174,7 @@ ControlTemplate GroupBox() {
           .shown = true,
           .tab_stop = false,
           .settings = {Text(Caption, kGroupCaption), Int(Alignment, 0), Int(TextColor, 0x000000),
-           Int(BackColor, DefaultColor), Text(Font, "")}};
+                       Int(BackColor, DefaultColor), Text(Font, "")}};
 }
 
 WindowTemplate MakeStartupWindowTemplate() {

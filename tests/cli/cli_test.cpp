@@ -1,7 +1,6 @@
 // Runs the built lirrevo-cli as a user would, through the shell.
-#include <sys/wait.h>
-
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cstdlib>
 #include <string>
@@ -65,7 +64,8 @@ TEST_F(Cli, ALineEndingInAEuroSignStaysOneLink) {
 
 TEST_F(Cli, IgnoresAByteOrderMarkAndReadsGbk) {
   EXPECT_EQ(Run("", "\xEF\xBB\xBFx\n").out, Expected("x\r\n"));
-  EXPECT_EQ(Run("--input-encoding gbk", "\xC1\xB4\xBD\xD3\n").out, Expected("\xC1\xB4\xBD\xD3\r\n"));
+  EXPECT_EQ(Run("--input-encoding gbk", "\xC1\xB4\xBD\xD3\n").out,
+            Expected("\xC1\xB4\xBD\xD3\r\n"));
   EXPECT_EQ(Run("--input-encoding=GBK", "x").out, Expected("x"));
 }
 

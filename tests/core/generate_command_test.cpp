@@ -38,7 +38,9 @@ struct Command {
         [&] { return calls.push_back("read"), box; },
         [&] { return calls.push_back("ask"), answer; },
         [&](const std::string& text) { calls.push_back("show"), messages.push_back(text); },
-        [&] { return calls.push_back("clock"), DateTime{2015, 2, 12}; });
+        [&] {
+          return calls.push_back("clock"), DateTime{2015, 2, 12};
+        });
   }
 };
 
@@ -77,8 +79,8 @@ TEST(GenerateSitemapFile, ReplacesALongerFileWhole) {
 TEST(GenerateSitemapFile, UnconvertibleDocumentFailsAndTouchesNoFile) {
   TempFolder dir;
   WriteFile(dir / "old.xml", "old");
-  for (const std::optional<std::string>& box : {std::optional<std::string>("a\r\n\xFF"),
-                                                std::optional<std::string>()}) {
+  for (const std::optional<std::string>& box :
+       {std::optional<std::string>("a\r\n\xFF"), std::optional<std::string>()}) {
     Command run;
     run.box = box;
     run.answer = dir / "new.xml";
@@ -102,7 +104,6 @@ TEST(GenerateSitemapFile, WriteFailureShowsFailureOnce) {
   run.Generate();
   EXPECT_EQ(run.messages, std::vector<std::string>{kFailure});
 }
-
 
 }  // namespace
 }  // namespace lirrevo

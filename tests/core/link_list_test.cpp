@@ -34,12 +34,10 @@ TEST_P(SplitLinksTable, GivesTheLinesBetweenCrLfPairs) {
 INSTANTIATE_TEST_SUITE_P(
     Contents, SplitLinksTable,
     ::testing::Values(
-        SplitCase{"Empty", "", {}},
-        SplitCase{"OneLine", "L1", {"L1"}},
+        SplitCase{"Empty", "", {}}, SplitCase{"OneLine", "L1", {"L1"}},
         SplitCase{"TwoLines", "L1\r\nL2", {"L1", "L2"}},
         SplitCase{"TrailingBreakAddsNoElement", "L1\r\nL2\r\n", {"L1", "L2"}},
-        SplitCase{"OnlyABreak", "\r\n", {""}},
-        SplitCase{"TwoBreaks", "\r\n\r\n", {"", ""}},
+        SplitCase{"OnlyABreak", "\r\n", {""}}, SplitCase{"TwoBreaks", "\r\n\r\n", {"", ""}},
         SplitCase{"LeadingBreak", "\r\nL1", {"", "L1"}},
         SplitCase{"BlankLineBetween", "L1\r\n\r\nL2", {"L1", "", "L2"}},
         SplitCase{"BlankLineAtEnd", "L1\r\n\r\n", {"L1", ""}},
@@ -56,8 +54,8 @@ INSTANTIATE_TEST_SUITE_P(
         // The converter reads 0x80 alone as the euro sign: a line may end with it.
         SplitCase{"EuroSignEndsALine", "a\x80\r\nb", {"a\x80", "b"}},
         // Long enough for the eight-byte fast scan to meet each case mid-block.
-        SplitCase{"LongLinesAcrossBlocks", "http://example.com/0123456789\r\nhttp://e.cn/" + kLink +
-                                               "/abcdefgh\r\n\r\n",
+        SplitCase{"LongLinesAcrossBlocks",
+                  "http://example.com/0123456789\r\nhttp://e.cn/" + kLink + "/abcdefgh\r\n\r\n",
                   {"http://example.com/0123456789", "http://e.cn/" + kLink + "/abcdefgh", ""}}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -118,8 +116,7 @@ TEST_P(FormatLinkCountTable, IsPrefixDigitsSuffix) {
 
 INSTANTIATE_TEST_SUITE_P(Counts, FormatLinkCountTable,
                          ::testing::Values(CaptionCase{0, "0"}, CaptionCase{1, "1"},
-                                           CaptionCase{1234, "1234"},
-                                           CaptionCase{10000, "10000"},
+                                           CaptionCase{1234, "1234"}, CaptionCase{10000, "10000"},
                                            CaptionCase{2147483647, "2147483647"}));
 
 TEST(UpdateLinkCount, SetsTheCaptionForTheBoxText) {

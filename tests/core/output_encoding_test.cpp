@@ -23,20 +23,20 @@ TEST_P(EncodeDocumentTable, GivesTheUtf8Bytes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, EncodeDocumentTable,
-    ::testing::Values(
-        ConversionCase{"Empty", "", ""},
-        ConversionCase{"AsciiUnchanged", "<a href=\"x\">\r\n~", "<a href=\"x\">\r\n~"},
-        ConversionCase{"Link", "\xC1\xB4\xBD\xD3", "\xE9\x93\xBE\xE6\x8E\xA5"},
-        ConversionCase{"MiddleDot", "\xA1\xA4", "\xC2\xB7"},
-        ConversionCase{"EmDash", "\xA1\xAA", "\xE2\x80\x94"},
-        ConversionCase{"NoByteOrderMark", "<?xml", "<?xml"},
-        // A NUL would cut the document short: that is no document at all.
-        ConversionCase{"NulInsideFails", std::string("ab\0cd", 5), ""},
-        // The converter's own table decides 0x80; glibc gives it the euro sign.
-        ConversionCase{"ConverterTableFor0x80", "\x80", "\xE2\x82\xAC"},
-        ConversionCase{"InvalidByteFF", "a\xFF", ""},
-        ConversionCase{"LeadByteWithoutTrail", "\x81\x20x", ""},
-        ConversionCase{"LoneLeadByteAtEnd", "abc\xC1", ""}),
+    ::testing::Values(ConversionCase{"Empty", "", ""},
+                      ConversionCase{"AsciiUnchanged", "<a href=\"x\">\r\n~",
+                                     "<a href=\"x\">\r\n~"},
+                      ConversionCase{"Link", "\xC1\xB4\xBD\xD3", "\xE9\x93\xBE\xE6\x8E\xA5"},
+                      ConversionCase{"MiddleDot", "\xA1\xA4", "\xC2\xB7"},
+                      ConversionCase{"EmDash", "\xA1\xAA", "\xE2\x80\x94"},
+                      ConversionCase{"NoByteOrderMark", "<?xml", "<?xml"},
+                      // A NUL would cut the document short: that is no document at all.
+                      ConversionCase{"NulInsideFails", std::string("ab\0cd", 5), ""},
+                      // The converter's own table decides 0x80; glibc gives it the euro sign.
+                      ConversionCase{"ConverterTableFor0x80", "\x80", "\xE2\x82\xAC"},
+                      ConversionCase{"InvalidByteFF", "a\xFF", ""},
+                      ConversionCase{"LeadByteWithoutTrail", "\x81\x20x", ""},
+                      ConversionCase{"LoneLeadByteAtEnd", "abc\xC1", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ConvertEncoding, HundredDoubleByteCharactersGrowTheBufferOnce) {
@@ -76,7 +76,10 @@ TEST(ConvertEncoding, EmptyInputIsAnEmptySuccess) {
 
 TEST(ConvertEncoding, ReportsWhereInvalidInputStarts) {
   ConversionReport report;
-  EXPECT_EQ(ConvertEncoding("ab\xFF" "cd", "GBK", "UTF-8", &report), "");
+  EXPECT_EQ(ConvertEncoding("ab\xFF"
+                            "cd",
+                            "GBK", "UTF-8", &report),
+            "");
   EXPECT_FALSE(report.ok);
   EXPECT_EQ(report.error_offset, 2u);
   EXPECT_FALSE(report.truncated);

@@ -24,8 +24,12 @@ const std::string kClosing = "  </urlset>";
 
 std::string Entry(const std::string& loc, const std::string& date) {
   return "    <url>\r\n"
-         "        <loc>" + loc + "</loc>\r\n"
-         "        <lastmod>" + date + "</lastmod>\r\n"
+         "        <loc>" +
+         loc +
+         "</loc>\r\n"
+         "        <lastmod>" +
+         date +
+         "</lastmod>\r\n"
          "        <changefreq>always</changefreq>\r\n"
          "        <priority>1.0</priority>\r\n"
          "    </url>\r\n";
@@ -66,20 +70,23 @@ TEST_P(ReplaceAllTable, Replaces) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ReplaceAllTable,
-    ::testing::Values(
-        ReplaceCase{"EmptyText", "", "a", "b", ""},
-        ReplaceCase{"EmptyPatternCopies", "abc", "", "x", "abc"},
-        ReplaceCase{"Every", "a-b-c", "-", "+", "a+b+c"},
-        ReplaceCase{"NoOverlap", "aaa", "aa", "b", "ba"},
-        ReplaceCase{"ReplacementNotRescanned", "ab", "a", "aa", "aab"},
-        ReplaceCase{"EmptyReplacementDeletes", "a-b-", "-", "", "ab"},
-        ReplaceCase{"CaseSensitive", "Ab ab", "ab", "x", "Ab x"},
-        ReplaceCase{"PatternLongerThanRest", "abc", "cd", "x", "abc"},
-        // 0xB5 0xB1 is one character: the B1 inside it is not matched.
-        ReplaceCase{"NeverInsideACharacter", "\xB5\xB1\xB1", "\xB1", "x", "\xB5\xB1x"},
-        ReplaceCase{"LoneLeadByteAtEnd", "a\xC1", "\xC1", "x", "ax"},
-        ReplaceCase{"EuroSignIsOneByte", "\x80" "ab", "ab", "x", "\x80x"},
-        ReplaceCase{"DoubleBytePattern", "x" + kLink + "y", kLink, "L", "xLy"}),
+    ::testing::Values(ReplaceCase{"EmptyText", "", "a", "b", ""},
+                      ReplaceCase{"EmptyPatternCopies", "abc", "", "x", "abc"},
+                      ReplaceCase{"Every", "a-b-c", "-", "+", "a+b+c"},
+                      ReplaceCase{"NoOverlap", "aaa", "aa", "b", "ba"},
+                      ReplaceCase{"ReplacementNotRescanned", "ab", "a", "aa", "aab"},
+                      ReplaceCase{"EmptyReplacementDeletes", "a-b-", "-", "", "ab"},
+                      ReplaceCase{"CaseSensitive", "Ab ab", "ab", "x", "Ab x"},
+                      ReplaceCase{"PatternLongerThanRest", "abc", "cd", "x", "abc"},
+                      // 0xB5 0xB1 is one character: the B1 inside it is not matched.
+                      ReplaceCase{"NeverInsideACharacter", "\xB5\xB1\xB1", "\xB1", "x",
+                                  "\xB5\xB1x"},
+                      ReplaceCase{"LoneLeadByteAtEnd", "a\xC1", "\xC1", "x", "ax"},
+                      ReplaceCase{"EuroSignIsOneByte",
+                                  "\x80"
+                                  "ab",
+                                  "ab", "x", "\x80x"},
+                      ReplaceCase{"DoubleBytePattern", "x" + kLink + "y", kLink, "L", "xLy"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct DateCase {
@@ -125,8 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
                       EscapeCase{"<>\"'&", "&lt;&gt;&quot;&apos;&amp;"},
                       EscapeCase{" &amp; ", " &amp;amp; "},
                       // 0x81 0x26 is one (invalid) character: its second byte is no ampersand.
-                      EscapeCase{"\x81&&", "\x81&&amp;"},
-                      EscapeCase{"\x80&", "\x80&amp;"},
+                      EscapeCase{"\x81&&", "\x81&&amp;"}, EscapeCase{"\x80&", "\x80&amp;"},
                       EscapeCase{kLinkPh, kLinkPh}));
 
 TEST(BuildSitemapText, EmptyListIsThreeLinesOf63Bytes) {
@@ -179,12 +185,12 @@ INSTANTIATE_TEST_SUITE_P(Dates, BuildSitemapTextMatchesTemplateFilling,
 
 TEST(BuildSitemapDocument, SplitsTheBoxAndDatesEveryEntryOnce) {
   int clock_reads = 0;
-  const std::string bytes = BuildSitemapDocument(
-      [] { return std::optional<std::string>("a\r\n\r\n" + kLink + "\r\n"); },
-      [&] {
-        ++clock_reads;
-        return DateTime{2015, 11, 3};
-      });
+  const std::string bytes =
+      BuildSitemapDocument([] { return std::optional<std::string>("a\r\n\r\n" + kLink + "\r\n"); },
+                           [&] {
+                             ++clock_reads;
+                             return DateTime{2015, 11, 3};
+                           });
   EXPECT_EQ(clock_reads, 1);
   EXPECT_EQ(bytes, kHeader + Entry("a", "2015-11-3") + Entry("", "2015-11-3") +
                        Entry("\xE9\x93\xBE\xE6\x8E\xA5", "2015-11-3") + kClosing);
@@ -199,7 +205,9 @@ TEST(BuildSitemapDocument, EqualsBuildingFromTheSplitList) {
     for (std::size_t i = rng() % 12; i > 0; --i) box += parts[rng() % 8];
     const std::string expected = EncodeDocument(BuildSitemapText(SplitLinks(box), "2016-1-5"));
     ASSERT_EQ(BuildSitemapDocument([&] { return std::optional<std::string>(box); },
-                                   [] { return DateTime{2016, 1, 5}; }),
+                                   [] {
+                                     return DateTime{2016, 1, 5};
+                                   }),
               expected);
   }
 }
@@ -207,17 +215,23 @@ TEST(BuildSitemapDocument, EqualsBuildingFromTheSplitList) {
 TEST(BuildSitemapDocument, EmptyBoxStillTakesTheDate) {
   int clock_reads = 0;
   const std::string bytes = BuildSitemapDocument([] { return std::optional<std::string>(""); },
-                                                 [&] { return ++clock_reads, DateTime{2015, 2, 12}; });
+                                                 [&] {
+                                                   return ++clock_reads, DateTime{2015, 2, 12};
+                                                 });
   EXPECT_EQ(clock_reads, 1);
   EXPECT_EQ(bytes, kHeader + kClosing);
 }
 
 TEST(BuildSitemapDocument, IsEmptyWhenTheDocumentCannotBeConverted) {
   EXPECT_EQ(BuildSitemapDocument([] { return std::optional<std::string>("a\xFF"); },
-                                 [] { return DateTime{2015, 2, 12}; }),
+                                 [] {
+                                   return DateTime{2015, 2, 12};
+                                 }),
             "");
   EXPECT_EQ(BuildSitemapDocument([] { return std::optional<std::string>(); },
-                                 [] { return DateTime{2015, 2, 12}; }),
+                                 [] {
+                                   return DateTime{2015, 2, 12};
+                                 }),
             "");
 }
 

@@ -1,8 +1,9 @@
-#include "ui/allocation_failure.h"
 #include "ui/fatal_error.h"
 
 #include <QProcess>
 #include <QTest>
+
+#include "ui/allocation_failure.h"
 
 using lirrevo::ui::AllocationFailureMessage;
 using lirrevo::ui::FatalErrorText;

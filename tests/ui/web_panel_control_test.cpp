@@ -14,8 +14,8 @@
 #include <functional>
 
 #include "test_window.h"
-#include "ui/event_handlers.h"
 #include "ui/controls/property_numbers.h"
+#include "ui/event_handlers.h"
 #include "ui/startup.h"
 
 #if LIRREVO_WEBENGINE

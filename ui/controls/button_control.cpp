@@ -3,9 +3,9 @@
 #include <QObject>
 #include <QPushButton>
 
+#include "ui/controls/property_numbers.h"
 #include "ui/event_table.h"
 #include "ui/gbk_text.h"
-#include "ui/controls/property_numbers.h"
 
 namespace lirrevo::ui {
 

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <climits>
 
+#include "ui/controls/property_numbers.h"
 #include "ui/dialogs/dialog_filter.h"
 #include "ui/dialogs/file_dialog.h"
 #include "ui/gbk_text.h"
-#include "ui/controls/property_numbers.h"
 
 namespace lirrevo::ui {
 namespace {

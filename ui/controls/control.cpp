@@ -4,8 +4,8 @@
 #include <QString>
 #include <QWidget>
 
-#include "ui/gbk_text.h"
 #include "ui/controls/property_numbers.h"
+#include "ui/gbk_text.h"
 
 namespace lirrevo::ui {
 namespace {

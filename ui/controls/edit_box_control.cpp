@@ -5,11 +5,11 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
-#include "ui/event_table.h"
-#include "ui/gbk_text.h"
 #include "ui/controls/link_edit.h"
 #include "ui/controls/property_numbers.h"
 #include "ui/controls/setting_color.h"
+#include "ui/event_table.h"
+#include "ui/gbk_text.h"
 
 namespace lirrevo::ui {
 namespace {

@@ -4,9 +4,9 @@
 #include <QGroupBox>
 #include <QPalette>
 
-#include "ui/gbk_text.h"
 #include "ui/controls/property_numbers.h"
 #include "ui/controls/setting_color.h"
+#include "ui/gbk_text.h"
 
 namespace lirrevo::ui {
 namespace {

@@ -10,9 +10,9 @@
 #include <QWidget>
 #include <functional>
 
+#include "ui/controls/property_numbers.h"
 #include "ui/gbk_text.h"
 #include "ui/panel/panel_view.h"
-#include "ui/controls/property_numbers.h"
 
 namespace lirrevo::ui {
 namespace {
