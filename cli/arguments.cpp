@@ -10,7 +10,8 @@ constexpr const char* kUsage =
 constexpr const char* kHelp =
     "Writes the dead-link submission document (sitemap urlset, UTF-8) for the\n"
     "links in INPUT, one per line. INPUT is a file, or standard input when it\n"
-    "is absent or '-'.\n\n"
+    "is absent or '-'. Every entry carries today's date, or the UTC date of\n"
+    "SOURCE_DATE_EPOCH (seconds) where that is set.\n\n"
     "  --input-encoding E  encoding of INPUT: utf-8 (default) or gbk\n"
     "  -o OUTPUT           write the document to OUTPUT (replaced atomically)\n"
     "                      instead of standard output\n"

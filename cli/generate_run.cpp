@@ -2,7 +2,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -36,6 +39,23 @@ std::optional<std::string> ReadInput(const std::string& name) {
   return bytes;
 }
 
+// The date of every entry: today's local date, or, where SOURCE_DATE_EPOCH is
+// set, the UTC date of that second, so that one list always gives one file.
+std::optional<std::function<DateTime()>> Clock() {
+  const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+  if (epoch == nullptr) return std::function<DateTime()>(CurrentDateTime);
+  char* end = nullptr;
+  errno = 0;
+  const long long seconds = std::strtoll(epoch, &end, 10);
+  std::tm utc{};
+  const std::time_t when = static_cast<std::time_t>(seconds);
+  if (*epoch == '\0' || *end != '\0' || errno != 0 || gmtime_r(&when, &utc) == nullptr) {
+    return std::nullopt;
+  }
+  const DateTime date{utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday};
+  return [date] { return date; };
+}
+
 std::string InputName(const Options& options) {
   return options.input == "-" ? "standard input" : "'" + options.input + "'";
 }
@@ -43,6 +63,8 @@ std::string InputName(const Options& options) {
 }  // namespace
 
 int RunGenerate(const Options& options) {
+  const std::optional<std::function<DateTime()>> clock = Clock();
+  if (!clock) return Fail("SOURCE_DATE_EPOCH is not a number of seconds");
   errno = 0;
   std::optional<std::string> raw = ReadInput(options.input);
   if (!raw) return Fail("cannot read " + InputName(options) + ": " + std::strerror(errno));
@@ -51,7 +73,7 @@ int RunGenerate(const Options& options) {
   if (!prepared.ok) return Fail(InputName(options) + ", " + prepared.error);
 
   const std::string document = lirrevo::BuildSitemapDocument(
-      [&]() -> std::optional<std::string> { return std::move(prepared.text); });
+      [&]() -> std::optional<std::string> { return std::move(prepared.text); }, *clock);
   if (document.empty()) return Fail("the document could not be converted to UTF-8");
 
   if (options.output) {

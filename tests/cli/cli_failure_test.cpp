@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/support/child_process.h"
+#include "tests/support/expected_document.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/write_matrix.h"
 
@@ -19,6 +20,8 @@ const std::string kCli = LIRREVO_CLI;
 
 test::ProgramOutcome RunCli(std::string_view input, const std::vector<std::string>& args = {},
                             const test::ChildConditions& conditions = {}) {
+  // One date for every run: two runs of a test may fall on either side of midnight.
+  setenv("SOURCE_DATE_EPOCH", test::kFixedEpoch, 1);
   std::vector<std::string> argv = {kCli};
   argv.insert(argv.end(), args.begin(), args.end());
   return test::RunProgram(argv, input, conditions);
