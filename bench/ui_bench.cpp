@@ -15,6 +15,9 @@
 #include "ui/event_handlers.h"
 #include "ui/event_table.h"
 #include "ui/main_window.h"
+#include "ui/window_template.h"
+
+using lirrevo::ui::EditBoxName;
 
 namespace {
 
@@ -70,7 +73,7 @@ void PasteIntoBox(benchmark::State& state) {
   MainWindow window(events);
   QPlainTextEdit* edit = nullptr;
   if (!window.Build(lirrevo::ui::StartupWindowTemplate()) ||
-      (edit = window.findChild<QPlainTextEdit*>(QStringLiteral("编辑框1"))) == nullptr) {
+      (edit = window.findChild<QPlainTextEdit*>(QString::fromUtf8(EditBoxName))) == nullptr) {
     state.SkipWithError("the window could not be built");
     return;
   }

@@ -53,7 +53,7 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"LoneLeadByteAtEnd", "ab\xC1", {"ab\xC1"}},
         // The converter reads 0x80 alone as the euro sign: a line may end with it.
         SplitCase{"EuroSignEndsALine", "a\x80\r\nb", {"a\x80", "b"}},
-        // Long enough for the eight-byte fast scan to meet each case mid-block.
+        // Long enough for the sixteen-byte block scan to meet each case mid-block.
         SplitCase{"LongLinesAcrossBlocks",
                   "http://example.com/0123456789\r\nhttp://e.cn/" + kLink + "/abcdefgh\r\n\r\n",
                   {"http://example.com/0123456789", "http://e.cn/" + kLink + "/abcdefgh", ""}}),

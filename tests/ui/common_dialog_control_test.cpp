@@ -11,6 +11,9 @@
 #include "modal_script.h"
 #include "test_window.h"
 #include "ui/controls/property_numbers.h"
+#include "ui/window_template.h"
+
+using lirrevo::ui::DialogName;
 
 using lirrevo::ui::CommonDialogControl;
 using lirrevo::ui::PropertyValue;
@@ -45,14 +48,14 @@ class DialogTest {
   bool ready() const { return shown_ && folder_.isValid(); }
   lirrevo::ui::MainWindow& window() { return test_.window(); }
   CommonDialogControl& dialog() {
-    return dynamic_cast<CommonDialogControl&>(*test_.window().FindControl("通用对话框1"));
+    return dynamic_cast<CommonDialogControl&>(*test_.window().FindControl(DialogName));
   }
   QString Path(const QString& name) const { return folder_.filePath(name); }
   bool Set(int number, const PropertyValue& value) {
-    return window().SetProperty("通用对话框1", number, value);
+    return window().SetProperty(DialogName, number, value);
   }
   std::string FileName() {
-    return std::get<std::string>(*window().GetProperty("通用对话框1", common_dialog::FileName));
+    return std::get<std::string>(*window().GetProperty(DialogName, common_dialog::FileName));
   }
   QString FileNameText() {
     return QFile::decodeName(QByteArray::fromStdString(dialog().FileNameBytes()));
@@ -77,7 +80,7 @@ class DialogTest {
 WindowTemplate WithDialogSettings(const std::vector<lirrevo::ui::Setting>& changes) {
   WindowTemplate changed = lirrevo::ui::StartupWindowTemplate();
   for (auto& entry : changed.controls) {
-    if (entry.name != "通用对话框1") continue;
+    if (entry.name != DialogName) continue;
     for (auto& setting : entry.settings) {
       for (const auto& change : changes) {
         if (setting.number == change.number) setting.value = change.value;
@@ -117,8 +120,8 @@ class CommonDialogControlTest : public QObject {
     QFETCH(PropertyValue, written);
     QFETCH(PropertyValue, read);
     TestWindow test;
-    QVERIFY(test.window().SetProperty("通用对话框1", number, written));
-    QVERIFY(test.window().GetProperty("通用对话框1", number) == read);
+    QVERIFY(test.window().SetProperty(DialogName, number, written));
+    QVERIFY(test.window().GetProperty(DialogName, number) == read);
   }
 
   void RefusedWritesChangeNothing_data() {
@@ -135,9 +138,9 @@ class CommonDialogControlTest : public QObject {
     QFETCH(int, number);
     QFETCH(PropertyValue, written);
     TestWindow test;
-    const auto before = test.window().GetProperty("通用对话框1", number);
-    QVERIFY(!test.window().SetProperty("通用对话框1", number, written));
-    QVERIFY(test.window().GetProperty("通用对话框1", number) == before);
+    const auto before = test.window().GetProperty(DialogName, number);
+    QVERIFY(!test.window().SetProperty(DialogName, number, written));
+    QVERIFY(test.window().GetProperty(DialogName, number) == before);
   }
 
   // The first dialog of a run: a save dialog owned by the window, the XML
@@ -231,7 +234,7 @@ class CommonDialogControlTest : public QObject {
     QCOMPARE(test.Show(script), std::optional<bool>(true));
     QCOMPARE(test.dialog().FileNameBytes(), (folder + "/a.xml").toUtf8().toStdString());
     bool exact = true;
-    test.window().GetProperty("通用对话框1", common_dialog::FileName, &exact);
+    test.window().GetProperty(DialogName, common_dialog::FileName, &exact);
     QVERIFY(!exact);
   }
 

@@ -4,9 +4,16 @@
 
 #include "test_window.h"
 #include "ui/controls/property_numbers.h"
+#include "ui/window_template.h"
+
+using lirrevo::ui::ButtonName;
+using lirrevo::ui::DialogName;
+using lirrevo::ui::EditBoxName;
+using lirrevo::ui::WebPanelName;
 
 using lirrevo::ui::PropertyValue;
 using lirrevo::ui::testing::TestWindow;
+using lirrevo::ui::testing::Utf8;
 namespace property = lirrevo::ui::property;
 namespace button = lirrevo::ui::button;
 namespace common_dialog = lirrevo::ui::common_dialog;
@@ -28,16 +35,16 @@ class ControlTest : public QObject {
     QTest::addColumn<int>("number");
     QTest::addColumn<PropertyValue>("value");
     // Left and top count from the parent: the edit box from the group box.
-    QTest::newRow("edit left") << "编辑框1" << property::Left << Int(1);
-    QTest::newRow("edit top") << "编辑框1" << property::Top << Int(14);
-    QTest::newRow("edit width") << "编辑框1" << property::Width << Int(522);
-    QTest::newRow("panel top") << "互联网浏览器1" << property::Top << Int(-1);
-    QTest::newRow("button height") << "按钮1" << property::Height << Int(32);
-    QTest::newRow("tag") << "按钮1" << property::Tag << Text("");
-    QTest::newRow("dialog hidden") << "通用对话框1" << property::Visible << Bool(false);
-    QTest::newRow("not disabled") << "编辑框1" << property::Disabled << Bool(false);
+    QTest::newRow("edit left") << Utf8(EditBoxName) << property::Left << Int(1);
+    QTest::newRow("edit top") << Utf8(EditBoxName) << property::Top << Int(14);
+    QTest::newRow("edit width") << Utf8(EditBoxName) << property::Width << Int(522);
+    QTest::newRow("panel top") << Utf8(WebPanelName) << property::Top << Int(-1);
+    QTest::newRow("button height") << Utf8(ButtonName) << property::Height << Int(32);
+    QTest::newRow("tag") << Utf8(ButtonName) << property::Tag << Text("");
+    QTest::newRow("dialog hidden") << Utf8(DialogName) << property::Visible << Bool(false);
+    QTest::newRow("not disabled") << Utf8(EditBoxName) << property::Disabled << Bool(false);
     QTest::newRow("dialog extension")
-        << "通用对话框1" << common_dialog::DefaultExtension << Text("xml");
+        << Utf8(DialogName) << common_dialog::DefaultExtension << Text("xml");
   }
   void Reads() {
     QFETCH(QString, control);
@@ -50,23 +57,24 @@ class ControlTest : public QObject {
   void WritesShow() {
     TestWindow test;
     auto& window = test.window();
-    QVERIFY(window.SetProperty("按钮1", property::Left, Int(400)));
-    QVERIFY(window.SetProperty("按钮1", property::Height, Int(40)));
-    QCOMPARE(test.Widget("按钮1")->geometry(), QRect(400, 437, 80, 40));
-    QVERIFY(window.SetProperty("按钮1", button::Caption, Text("\xB1\xA3\xB4\xE6")));  // "保存"
-    QCOMPARE(test.Widget("按钮1")->property("text").toString(), QStringLiteral("保存"));
+    QVERIFY(window.SetProperty(ButtonName, property::Left, Int(400)));
+    QVERIFY(window.SetProperty(ButtonName, property::Height, Int(40)));
+    QCOMPARE(test.Widget(ButtonName)->geometry(), QRect(400, 437, 80, 40));
+    QVERIFY(window.SetProperty(ButtonName, button::Caption, Text("\xB1\xA3\xB4\xE6")));  // "保存"
+    QCOMPARE(test.Widget(ButtonName)->property("text").toString(), QStringLiteral("保存"));
   }
 
   void WrongWritesChangeNothing_data() {
     QTest::addColumn<QString>("control");
     QTest::addColumn<int>("number");
     QTest::addColumn<PropertyValue>("value");
-    QTest::newRow("text for left") << "按钮1" << property::Left << Text("1");
-    QTest::newRow("showing the dialog") << "通用对话框1" << property::Visible << Bool(true);
-    QTest::newRow("unknown number") << "按钮1" << 14 << Int(0);
+    QTest::newRow("text for left") << Utf8(ButtonName) << property::Left << Text("1");
+    QTest::newRow("showing the dialog") << Utf8(DialogName) << property::Visible << Bool(true);
+    QTest::newRow("unknown number") << Utf8(ButtonName) << 14 << Int(0);
     QTest::newRow("unknown control") << "按钮2" << property::Left << Int(0);
-    QTest::newRow("text for a number setting") << "按钮1" << button::ButtonType << Text("1");
-    QTest::newRow("caption not gbk") << "按钮1" << button::Caption << Text("\xFF\xFF");
+    QTest::newRow("text for a number setting")
+        << Utf8(ButtonName) << button::ButtonType << Text("1");
+    QTest::newRow("caption not gbk") << Utf8(ButtonName) << button::Caption << Text("\xFF\xFF");
   }
   void WrongWritesChangeNothing() {
     QFETCH(QString, control);
@@ -77,7 +85,7 @@ class ControlTest : public QObject {
     const std::optional<PropertyValue> before = test.window().GetProperty(name, number);
     QVERIFY(!test.window().SetProperty(name, number, value));
     QVERIFY(test.window().GetProperty(name, number) == before);
-    QVERIFY(!test.Widget("通用对话框1")->isVisibleTo(&test.window()));
+    QVERIFY(!test.Widget(DialogName)->isVisibleTo(&test.window()));
   }
 };
 

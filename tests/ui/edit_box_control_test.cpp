@@ -7,6 +7,9 @@
 
 #include "test_window.h"
 #include "ui/controls/property_numbers.h"
+#include "ui/window_template.h"
+
+using lirrevo::ui::EditBoxName;
 
 using lirrevo::ui::EventKind;
 using lirrevo::ui::PropertyValue;
@@ -18,22 +21,23 @@ namespace {
 // The shown window, counting the box's content-changed events.
 class BoxTest {
  public:
-  BoxTest() : test_({{"编辑框1", EventKind::kContentChanged, [this] { ++changes_; }}}) {
+  BoxTest()
+      : test_({{std::string(EditBoxName), EventKind::kContentChanged, [this] { ++changes_; }}}) {
     shown_ = test_.Show();
   }
 
   bool shown() const { return shown_; }
-  QPlainTextEdit* Edit() { return static_cast<QPlainTextEdit*>(test_.Widget("编辑框1")); }
+  QPlainTextEdit* Edit() { return static_cast<QPlainTextEdit*>(test_.Widget(EditBoxName)); }
   int changes() const { return changes_; }
 
   Content Read(bool* exact = nullptr) {
     std::optional<PropertyValue> value =
-        test_.window().GetProperty("编辑框1", lirrevo::ui::edit_box::Content, exact);
+        test_.window().GetProperty(EditBoxName, lirrevo::ui::edit_box::Content, exact);
     if (!value || !std::holds_alternative<std::string>(*value)) return std::nullopt;
     return std::get<std::string>(*value);
   }
   bool Write(const std::string& gbk) {
-    return test_.window().SetProperty("编辑框1", lirrevo::ui::edit_box::Content, gbk);
+    return test_.window().SetProperty(EditBoxName, lirrevo::ui::edit_box::Content, gbk);
   }
 
  private:

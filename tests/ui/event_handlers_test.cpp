@@ -7,6 +7,11 @@
 #include "core/link_list.h"
 #include "test_window.h"
 #include "ui/controls/property_numbers.h"
+#include "ui/window_template.h"
+
+using lirrevo::ui::ButtonName;
+using lirrevo::ui::EditBoxName;
+using lirrevo::ui::LabelName;
 
 using lirrevo::FormatLinkCount;
 using lirrevo::ui::EventKind;
@@ -19,7 +24,7 @@ namespace {
 class CountTest {
  public:
   CountTest()
-      : test_({{"编辑框1", EventKind::kContentChanged, [this] {
+      : test_({{std::string(EditBoxName), EventKind::kContentChanged, [this] {
                   ++runs_;
                   lirrevo::ui::OnLinksChanged(test_.window());
                 }}}) {
@@ -27,7 +32,7 @@ class CountTest {
   }
 
   bool shown() const { return shown_; }
-  QWidget* Edit() { return test_.Widget("编辑框1"); }
+  QWidget* Edit() { return test_.Widget(EditBoxName); }
   MainWindow& window() { return test_.window(); }
   int runs() const { return runs_; }
 
@@ -49,7 +54,7 @@ class CountTest {
     QTest::keyClick(Edit(), Qt::Key_V, Qt::ControlModifier);
   }
   std::string Caption() {
-    auto value = test_.window().GetProperty("标签_提示", lirrevo::ui::label::Caption);
+    auto value = test_.window().GetProperty(LabelName, lirrevo::ui::label::Caption);
     return value ? std::get<std::string>(*value) : "(none)";
   }
 
@@ -119,7 +124,7 @@ class EventHandlersTest : public QObject {
   void ExactReaderRefusesCharactersOutsideGbk() {
     CountTest test;
     const lirrevo::ReadContentFn read = lirrevo::ui::ExactContentReader(test.window());
-    QVERIFY(test.window().SetProperty("编辑框1", lirrevo::ui::edit_box::Content,
+    QVERIFY(test.window().SetProperty(EditBoxName, lirrevo::ui::edit_box::Content,
                                       std::string("a\r\nb")));
     QCOMPARE(read(), std::optional<std::string>("a\r\nb"));
     static_cast<QPlainTextEdit*>(test.Edit())->setPlainText(QStringLiteral("a\U0001F600"));
@@ -132,9 +137,9 @@ class EventHandlersTest : public QObject {
     QCOMPARE(bindings.size(), std::size_t{3});
     QCOMPARE(bindings[0].source, std::string(""));
     QCOMPARE(bindings[0].event, EventKind::kCreated);
-    QCOMPARE(bindings[1].source, std::string("编辑框1"));
+    QCOMPARE(bindings[1].source, std::string(EditBoxName));
     QCOMPARE(bindings[1].event, EventKind::kContentChanged);
-    QCOMPARE(bindings[2].source, std::string("按钮1"));
+    QCOMPARE(bindings[2].source, std::string(ButtonName));
     QCOMPARE(bindings[2].event, EventKind::kClicked);
     for (const auto& binding : bindings) {
       QVERIFY(bool(binding.handler));

@@ -4,6 +4,11 @@
 #include <new>
 
 #include "ui/allocation_failure.h"
+#include "ui/window_template.h"
+
+using lirrevo::ui::ButtonName;
+using lirrevo::ui::EditBoxName;
+using lirrevo::ui::LabelName;
 
 using lirrevo::ui::EventKind;
 using lirrevo::ui::EventTable;
@@ -35,22 +40,22 @@ class EventTableTest : public QObject {
   void RunsOnlyTheBoundHandler() {
     int changed = 0, clicked = 0;
     Fatal fatal;
-    EventTable table({{"编辑框1", EventKind::kContentChanged, [&] { ++changed; }},
-                      {"按钮1", EventKind::kClicked, [&] { ++clicked; }},
+    EventTable table({{std::string(EditBoxName), EventKind::kContentChanged, [&] { ++changed; }},
+                      {std::string(ButtonName), EventKind::kClicked, [&] { ++clicked; }},
                       {"", EventKind::kCreated, {}}},
                      Record(fatal));
-    table.RaiseEvent("编辑框1", EventKind::kContentChanged);
-    table.RaiseEvent("编辑框1", EventKind::kContentChanged);
-    table.RaiseEvent("编辑框1", EventKind::kClicked);    // another event of the box
-    table.RaiseEvent("标签_提示", EventKind::kClicked);  // another source
+    table.RaiseEvent(EditBoxName, EventKind::kContentChanged);
+    table.RaiseEvent(EditBoxName, EventKind::kContentChanged);
+    table.RaiseEvent(EditBoxName, EventKind::kClicked);  // another event of the box
+    table.RaiseEvent(LabelName, EventKind::kClicked);    // another source
     table.RaiseEvent("", EventKind::kCreated);           // bound to nothing
     table.RaiseEvent("", EventKind::kMoved);
     QCOMPARE(changed, 2);
     QCOMPARE(clicked, 0);
-    table.RaiseEvent("按钮1", EventKind::kClicked);
+    table.RaiseEvent(ButtonName, EventKind::kClicked);
     QCOMPARE(clicked, 1);
     table.Suspend();
-    table.RaiseEvent("按钮1", EventKind::kClicked);
+    table.RaiseEvent(ButtonName, EventKind::kClicked);
     QCOMPARE(clicked, 1);
     QCOMPARE(fatal.calls, 0);
   }
@@ -58,9 +63,10 @@ class EventTableTest : public QObject {
   void ExhaustedMemoryIsFatalWithTheSize() {
     Fatal fatal;
     constexpr std::size_t kHuge = std::size_t{1} << 46;  // 64 TiB
-    EventTable table({{"按钮1", EventKind::kClicked, [] { kept = ::operator new(kHuge); }}},
-                     Record(fatal));
-    table.RaiseEvent("按钮1", EventKind::kClicked);
+    EventTable table(
+        {{std::string(ButtonName), EventKind::kClicked, [] { kept = ::operator new(kHuge); }}},
+        Record(fatal));
+    table.RaiseEvent(ButtonName, EventKind::kClicked);
     QCOMPARE(fatal.calls, 1);
     QCOMPARE(fatal.number, 0);
     QCOMPARE(fatal.message, lirrevo::ui::AllocationFailureMessage(kHuge));
@@ -69,9 +75,10 @@ class EventTableTest : public QObject {
 
   void BadAllocWithoutAKnownSize() {
     Fatal fatal;
-    EventTable table({{"按钮1", EventKind::kClicked, [] { throw std::bad_alloc(); }}},
-                     Record(fatal));
-    table.RaiseEvent("按钮1", EventKind::kClicked);
+    EventTable table(
+        {{std::string(ButtonName), EventKind::kClicked, [] { throw std::bad_alloc(); }}},
+        Record(fatal));
+    table.RaiseEvent(ButtonName, EventKind::kClicked);
     QCOMPARE(fatal.calls, 1);
     QCOMPARE(fatal.message, lirrevo::ui::AllocationFailureMessage(0));
   }

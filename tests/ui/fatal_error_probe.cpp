@@ -14,6 +14,9 @@
 #include "ui/startup.h"
 #include "ui/window_template.h"
 
+using lirrevo::ui::ButtonName;
+using lirrevo::ui::EditBoxName;
+
 using lirrevo::ui::EventKind;
 using lirrevo::ui::EventTable;
 
@@ -36,7 +39,7 @@ void Describe(QMessageBox& box, EventTable& events) {
   Print("ok", box.button(QMessageBox::Ok) ? "yes" : "no");
   Print("owner", box.parentWidget() ? "yes" : "no");
   Print("modal", box.isModal() ? "yes" : "no");
-  events.RaiseEvent("编辑框1", EventKind::kContentChanged);
+  events.RaiseEvent(EditBoxName, EventKind::kContentChanged);
   std::fflush(stdout);
 }
 
@@ -56,8 +59,9 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const std::string mode = argc > 1 ? argv[1] : "";
   EventTable events(
-      {{"编辑框1", EventKind::kContentChanged, [] { std::puts("handler ran"); }},
-       {"按钮1", EventKind::kClicked, [] { kept = ::operator new (std::size_t{1} << 46); }}},
+      {{std::string(EditBoxName), EventKind::kContentChanged, [] { std::puts("handler ran"); }},
+       {std::string(ButtonName), EventKind::kClicked,
+        [] { kept = ::operator new (std::size_t{1} << 46); }}},
       [](std::string_view message, int error_number) {
         lirrevo::ui::ReportFatalError(message, error_number);
       });
@@ -67,7 +71,7 @@ int main(int argc, char** argv) {
     broken.controls[4].parent = "nowhere";
     lirrevo::ui::LoadStartupWindow(broken, events);
   } else if (mode == "memory") {
-    events.RaiseEvent("按钮1", EventKind::kClicked);
+    events.RaiseEvent(ButtonName, EventKind::kClicked);
   }
   std::puts("returned");
   return 0;

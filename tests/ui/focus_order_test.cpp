@@ -4,6 +4,17 @@
 #include <QTest>
 #include <functional>
 
+#include "test_window.h"
+#include "ui/window_template.h"
+
+using lirrevo::ui::ButtonName;
+using lirrevo::ui::DialogName;
+using lirrevo::ui::EditBoxName;
+using lirrevo::ui::GroupBoxName;
+using lirrevo::ui::LabelName;
+using lirrevo::ui::WebPanelName;
+using lirrevo::ui::testing::ObjectNames;
+
 using lirrevo::ui::ControlTemplate;
 using lirrevo::ui::FocusOrder;
 using lirrevo::ui::StartupWindowTemplate;
@@ -29,29 +40,29 @@ class FocusOrderTest : public QObject {
   void Order_data() {
     QTest::addColumn<Change>("change");
     QTest::addColumn<QStringList>("order");
-    const QStringList usual{"编辑框1", "按钮1", "互联网浏览器1"};
+    const QStringList usual = ObjectNames({EditBoxName, ButtonName, WebPanelName});
     QTest::newRow("the window as it is") << Change([](auto&) {}) << usual;
     QTest::newRow("a lower key comes first")
-        << Change([](auto& c) { Named(c, "按钮1").focus_key = -1; })
-        << QStringList{"按钮1", "编辑框1", "互联网浏览器1"};
+        << Change([](auto& c) { Named(c, ButtonName).focus_key = -1; })
+        << ObjectNames({ButtonName, EditBoxName, WebPanelName});
     QTest::newRow("a higher key comes last")
-        << Change([](auto& c) { Named(c, "编辑框1").focus_key = 5; })
-        << QStringList{"按钮1", "互联网浏览器1", "编辑框1"};
+        << Change([](auto& c) { Named(c, EditBoxName).focus_key = 5; })
+        << ObjectNames({ButtonName, WebPanelName, EditBoxName});
     QTest::newRow("hidden is left out")
-        << Change([](auto& c) { Named(c, "互联网浏览器1").shown = false; })
-        << QStringList{"编辑框1", "按钮1"};
+        << Change([](auto& c) { Named(c, WebPanelName).shown = false; })
+        << ObjectNames({EditBoxName, ButtonName});
     QTest::newRow("disabled is left out")
-        << Change([](auto& c) { Named(c, "按钮1").disabled = true; })
-        << QStringList{"编辑框1", "互联网浏览器1"};
+        << Change([](auto& c) { Named(c, ButtonName).disabled = true; })
+        << ObjectNames({EditBoxName, WebPanelName});
     QTest::newRow("no tab stop is left out")
-        << Change([](auto& c) { Named(c, "编辑框1").tab_stop = false; })
-        << QStringList{"按钮1", "互联网浏览器1"};
+        << Change([](auto& c) { Named(c, EditBoxName).tab_stop = false; })
+        << ObjectNames({ButtonName, WebPanelName});
     QTest::newRow("a label never takes the focus")
-        << Change([](auto& c) { Named(c, "标签_提示").tab_stop = true; }) << usual;
+        << Change([](auto& c) { Named(c, LabelName).tab_stop = true; }) << usual;
     QTest::newRow("nor a group box or the dialog") << Change([](auto& c) {
-      Named(c, "分组框1").tab_stop = true;
-      Named(c, "通用对话框1").tab_stop = true;
-      Named(c, "通用对话框1").shown = true;
+      Named(c, GroupBoxName).tab_stop = true;
+      Named(c, DialogName).tab_stop = true;
+      Named(c, DialogName).shown = true;
     }) << usual;
   }
   void Order() {

@@ -27,7 +27,7 @@ class GbkTextTest : public QObject {
     QTest::newRow("line separator") << QStringLiteral("a\u2028b") << std::string("a\r\nb") << true;
     QTest::newRow("cr lf is one break")
         << QStringLiteral("a\r\nb") << std::string("a\r\nb") << true;
-    QTest::newRow("breaks inside runs of four")
+    QTest::newRow("breaks inside blocks of eight")
         << QStringLiteral("abcdefg\nhijklmn\r\nopqrstu\u2029vw")
         << std::string("abcdefg\r\nhijklmn\r\nopqrstu\r\nvw") << true;
     // "死链" in GBK; glibc's GBK gives the euro sign one byte.

@@ -15,6 +15,10 @@
 #include "modal_script.h"
 #include "test_window.h"
 #include "ui/event_handlers.h"
+#include "ui/window_template.h"
+
+using lirrevo::ui::ButtonName;
+using lirrevo::ui::EditBoxName;
 
 using lirrevo::ui::MainWindow;
 using lirrevo::ui::testing::EnterName;
@@ -77,12 +81,12 @@ class GenerateTest {
 
   bool ready() const { return shown_ && folder_.isValid(); }
   MainWindow& window() { return *window_; }
-  QPushButton* Button() { return static_cast<QPushButton*>(test_.Widget("按钮1")); }
+  QPushButton* Button() { return static_cast<QPushButton*>(test_.Widget(ButtonName)); }
   QString Path(const QString& name) const { return folder_.filePath(name); }
   QStringList Files() const { return QDir(folder_.path()).entryList(QDir::Files | QDir::Hidden); }
 
   void SetBox(const QString& text) {
-    static_cast<QPlainTextEdit*>(test_.Widget("编辑框1"))->setPlainText(text);
+    static_cast<QPlainTextEdit*>(test_.Widget(EditBoxName))->setPlainText(text);
   }
   // Clicks the button with the script answering the dialog and the box.
   bool Click(ModalScript& script) {

@@ -7,6 +7,9 @@
 #include "test_window.h"
 #include "ui/controls/caption_label.h"
 #include "ui/controls/property_numbers.h"
+#include "ui/window_template.h"
+
+using lirrevo::ui::LabelName;
 
 using lirrevo::ui::CaptionLabel;
 using lirrevo::ui::PropertyValue;
@@ -38,8 +41,8 @@ Ink InkOf(const QImage& image) {
 }
 
 QImage Render(TestWindow& test, const std::string& gbk_caption) {
-  if (!test.window().SetProperty("标签_提示", label::Caption, gbk_caption)) return {};
-  return test.Widget("标签_提示")->grab().toImage();
+  if (!test.window().SetProperty(LabelName, label::Caption, gbk_caption)) return {};
+  return test.Widget(LabelName)->grab().toImage();
 }
 
 }  // namespace
@@ -50,9 +53,9 @@ class LabelControlTest : public QObject {
  private slots:
   void StartsWithTheCountOfNothing() {
     TestWindow test;
-    QVERIFY(test.window().GetProperty("标签_提示", label::Caption) ==
+    QVERIFY(test.window().GetProperty(LabelName, label::Caption) ==
             PropertyValue(lirrevo::FormatLinkCount(0)));
-    auto* caption = static_cast<CaptionLabel*>(test.Widget("标签_提示"));
+    auto* caption = static_cast<CaptionLabel*>(test.Widget(LabelName));
     QCOMPARE(caption->Caption(), QStringLiteral("共有链接数量：0  --->点击生成XML"));
   }
 

@@ -9,6 +9,15 @@
 
 #include "test_window.h"
 #include "ui/startup.h"
+#include "ui/window_template.h"
+
+using lirrevo::ui::ButtonName;
+using lirrevo::ui::DialogName;
+using lirrevo::ui::EditBoxName;
+using lirrevo::ui::GroupBoxName;
+using lirrevo::ui::LabelName;
+using lirrevo::ui::WebPanelName;
+using lirrevo::ui::testing::ObjectNames;
 
 using lirrevo::ui::EventBinding;
 using lirrevo::ui::EventKind;
@@ -50,12 +59,13 @@ class MainWindowTest : public QObject {
     QTest::addColumn<QRect>("client_rect");  // in the window's client coordinates
     QTest::addColumn<QString>("parent");
     QTest::addColumn<bool>("visible");
-    QTest::newRow("label") << "标签_提示" << QRect(80, 443, 360, 24) << "" << true;
-    QTest::newRow("dialog") << "通用对话框1" << QRect(445, 410, 26, 26) << "" << false;
-    QTest::newRow("web panel") << "互联网浏览器1" << QRect(532, -1, 217, 474) << "" << true;
-    QTest::newRow("button") << "按钮1" << QRect(446, 437, 80, 32) << "" << true;
-    QTest::newRow("edit box") << "编辑框1" << QRect(3, 19, 522, 415) << "分组框1" << true;
-    QTest::newRow("group box") << "分组框1" << QRect(2, 5, 525, 431) << "" << true;
+    QTest::newRow("label") << Utf8(LabelName) << QRect(80, 443, 360, 24) << "" << true;
+    QTest::newRow("dialog") << Utf8(DialogName) << QRect(445, 410, 26, 26) << "" << false;
+    QTest::newRow("web panel") << Utf8(WebPanelName) << QRect(532, -1, 217, 474) << "" << true;
+    QTest::newRow("button") << Utf8(ButtonName) << QRect(446, 437, 80, 32) << "" << true;
+    QTest::newRow("edit box") << Utf8(EditBoxName) << QRect(3, 19, 522, 415) << Utf8(GroupBoxName)
+                              << true;
+    QTest::newRow("group box") << Utf8(GroupBoxName) << QRect(2, 5, 525, 431) << "" << true;
   }
   void ControlLayout() {
     QFETCH(QString, name);
@@ -87,7 +97,7 @@ class MainWindowTest : public QObject {
       }
     }
     QCOMPARE(bottom_to_top,
-             QStringList({"分组框1", "按钮1", "互联网浏览器1", "通用对话框1", "标签_提示"}));
+             ObjectNames({GroupBoxName, ButtonName, WebPanelName, DialogName, LabelName}));
   }
 
   void WindowFrame() {
@@ -129,19 +139,19 @@ class MainWindowTest : public QObject {
   void EditBoxHasFocusWhenFirstShown() {
     TestWindow test;
     QVERIFY(test.Show());
-    QCOMPARE(Focused(), test.Widget("编辑框1"));
+    QCOMPARE(Focused(), test.Widget(EditBoxName));
   }
 
   void TabCycles_data() {
     QTest::addColumn<QString>("from");
     QTest::addColumn<bool>("backward");
     QTest::addColumn<QString>("to");
-    QTest::newRow("edit -> button") << "编辑框1" << false << "按钮1";
-    QTest::newRow("button -> panel") << "按钮1" << false << "互联网浏览器1";
-    QTest::newRow("panel wraps to edit") << "互联网浏览器1" << false << "编辑框1";
-    QTest::newRow("edit wraps back to panel") << "编辑框1" << true << "互联网浏览器1";
-    QTest::newRow("panel back to button") << "互联网浏览器1" << true << "按钮1";
-    QTest::newRow("button back to edit") << "按钮1" << true << "编辑框1";
+    QTest::newRow("edit -> button") << Utf8(EditBoxName) << false << Utf8(ButtonName);
+    QTest::newRow("button -> panel") << Utf8(ButtonName) << false << Utf8(WebPanelName);
+    QTest::newRow("panel wraps to edit") << Utf8(WebPanelName) << false << Utf8(EditBoxName);
+    QTest::newRow("edit wraps back to panel") << Utf8(EditBoxName) << true << Utf8(WebPanelName);
+    QTest::newRow("panel back to button") << Utf8(WebPanelName) << true << Utf8(ButtonName);
+    QTest::newRow("button back to edit") << Utf8(ButtonName) << true << Utf8(EditBoxName);
   }
   void TabCycles() {
     QFETCH(QString, from);
@@ -164,9 +174,9 @@ class MainWindowTest : public QObject {
 
   void EscapeCloses_data() {
     QTest::addColumn<QString>("focus");
-    QTest::newRow("from the edit box") << "编辑框1";
-    QTest::newRow("from the button") << "按钮1";
-    QTest::newRow("from the web panel") << "互联网浏览器1";
+    QTest::newRow("from the edit box") << Utf8(EditBoxName);
+    QTest::newRow("from the button") << Utf8(ButtonName);
+    QTest::newRow("from the web panel") << Utf8(WebPanelName);
   }
   void EscapeCloses() {
     QFETCH(QString, focus);
@@ -185,9 +195,9 @@ class MainWindowTest : public QObject {
 
   void EnterAndF1OutsideTheBoxDoNothing() {
     int clicks = 0;
-    TestWindow test({{"按钮1", EventKind::kClicked, [&clicks] { ++clicks; }}});
+    TestWindow test({{std::string(ButtonName), EventKind::kClicked, [&clicks] { ++clicks; }}});
     QVERIFY(test.Show());
-    QWidget* button = test.Widget("按钮1");
+    QWidget* button = test.Widget(ButtonName);
     button->setFocus();
     QTest::keyClick(button, Qt::Key_Return);
     QTest::keyClick(button, Qt::Key_Enter, Qt::KeypadModifier);
@@ -202,7 +212,7 @@ class MainWindowTest : public QObject {
   void FocusComesBackOnReactivation() {
     TestWindow test;
     QVERIFY(test.Show());
-    QWidget* button = test.Widget("按钮1");
+    QWidget* button = test.Widget(ButtonName);
     button->setFocus();
     QWidget other;
     other.show();
@@ -221,7 +231,8 @@ class MainWindowTest : public QObject {
     bindings[0].handler = [&log] {
       for (QWidget* w : QApplication::topLevelWidgets()) {
         auto* window = qobject_cast<MainWindow*>(w);
-        if (window && window->FindControl("编辑框1")) log << (w->isVisible() ? "shown" : "hidden");
+        if (window && window->FindControl(EditBoxName))
+          log << (w->isVisible() ? "shown" : "hidden");
       }
       log << "created";
     };

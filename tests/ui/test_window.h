@@ -2,8 +2,10 @@
 #pragma once
 
 #include <QApplication>
+#include <QStringList>
 #include <QTest>
 #include <QWidget>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -48,6 +50,13 @@ class TestWindow {
 
 inline QString Utf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The controls' object names, for comparing with what the window holds.
+inline QStringList ObjectNames(std::initializer_list<std::string_view> names) {
+  QStringList list;
+  for (std::string_view name : names) list << Utf8(name);
+  return list;
 }
 
 }  // namespace lirrevo::ui::testing

@@ -17,6 +17,9 @@
 #include "ui/controls/property_numbers.h"
 #include "ui/event_handlers.h"
 #include "ui/startup.h"
+#include "ui/window_template.h"
+
+using lirrevo::ui::WebPanelName;
 
 #if LIRREVO_WEBENGINE
 #include <QWebEnginePage>
@@ -43,7 +46,7 @@ const QUrl kInfoPage(QString::fromLatin1(lirrevo::ui::InfoPageAddress.data(),
                                          lirrevo::ui::InfoPageAddress.size()));
 
 WebPanelControl& Panel(MainWindow& window) {
-  return dynamic_cast<WebPanelControl&>(*window.FindControl("互联网浏览器1"));
+  return dynamic_cast<WebPanelControl&>(*window.FindControl(WebPanelName));
 }
 
 // The innermost widget of the view, where the mouse and drops arrive.
@@ -153,7 +156,7 @@ class WebPanelControlTest : public QObject {
     QFETCH(int, shadow);
     TestWindow test;
     QVERIFY(test.Show());
-    QVERIFY(test.window().SetProperty("互联网浏览器1", web_browser::BorderStyle, style));
+    QVERIFY(test.window().SetProperty(WebPanelName, web_browser::BorderStyle, style));
     WebPanelControl& panel = Panel(test.window());
     auto* outer = static_cast<QFrame*>(panel.Widget());
     auto* inner = qobject_cast<QFrame*>(panel.View()->parentWidget());
@@ -166,7 +169,7 @@ class WebPanelControlTest : public QObject {
     const int border = raised + edge;
     QTRY_COMPARE(QRect(panel.View()->mapTo(outer, QPoint(0, 0)), panel.View()->size()),
                  QRect(border, border, 217 - 2 * border, 474 - 2 * border));
-    QVERIFY(test.window().GetProperty("互联网浏览器1", web_browser::BorderStyle) ==
+    QVERIFY(test.window().GetProperty(WebPanelName, web_browser::BorderStyle) ==
             PropertyValue(style));
   }
 
@@ -179,9 +182,8 @@ class WebPanelControlTest : public QObject {
   void OtherFrameStylesRefused() {
     QFETCH(PropertyValue, value);
     TestWindow test;
-    QVERIFY(!test.window().SetProperty("互联网浏览器1", web_browser::BorderStyle, value));
-    QVERIFY(test.window().GetProperty("互联网浏览器1", web_browser::BorderStyle) ==
-            PropertyValue(3));
+    QVERIFY(!test.window().SetProperty(WebPanelName, web_browser::BorderStyle, value));
+    QVERIFY(test.window().GetProperty(WebPanelName, web_browser::BorderStyle) == PropertyValue(3));
     QCOMPARE(static_cast<QFrame*>(Panel(test.window()).View()->parentWidget())->frameWidth(), 1);
   }
 
@@ -198,7 +200,7 @@ class WebPanelControlTest : public QObject {
     QFETCH(int, number);
     QFETCH(PropertyValue, value);
     TestWindow test;
-    QVERIFY(test.window().GetProperty("互联网浏览器1", number) == value);
+    QVERIFY(test.window().GetProperty(WebPanelName, number) == value);
   }
 
   // Start-up: the created event starts one navigation, to the information
@@ -256,7 +258,7 @@ class WebPanelControlTest : public QObject {
     TestWindow test;
     QVERIFY(test.Show());
     QVERIFY(
-        test.window().SetProperty("互联网浏览器1", web_browser::RegisterAsDropTarget, drop_target));
+        test.window().SetProperty(WebPanelName, web_browser::RegisterAsDropTarget, drop_target));
     WebPanelControl& panel = Panel(test.window());
     const QUrl page = LocalPage(folder, "dropped.html", "dropped");
     QCOMPARE(DropLink(panel, page), drop_target);
@@ -293,7 +295,7 @@ class WebPanelControlTest : public QObject {
     const QUrl opened = LocalPage(folder, "b.html", "b");
     TestWindow test;
     QVERIFY(test.Show());
-    QVERIFY(test.window().SetProperty("互联网浏览器1", web_browser::RegisterAsBrowser, as_browser));
+    QVERIFY(test.window().SetProperty(WebPanelName, web_browser::RegisterAsBrowser, as_browser));
     WebPanelControl& panel = Panel(test.window());
     panel.NavigateTo(first.toString().toStdString());
     QVERIFY(Shows(panel, first));
