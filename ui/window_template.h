@@ -2,43 +2,12 @@
 // window is built once at start-up.
 #pragma once
 
-#include <cstdint>
-#include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
+#include "ui/controls/control_template.h"
+
 namespace lirrevo::ui {
-
-// A property's value: an integer (also colours, 0x00BBGGRR), a boolean or a
-// text in GBK.
-using PropertyValue = std::variant<std::int32_t, bool, std::string>;
-
-// Stands for the platform's dialog-face colour instead of a colour.
-inline constexpr std::int32_t DefaultColor = static_cast<std::int32_t>(0xFF000000u);
-
-enum class ControlType { Label, CommonDlg, WebBrowser, Button, EditBox, GroupBox };
-
-// One of a type's own settings (numbers from 8) with its value.
-struct Setting {
-  int number = 0;
-  PropertyValue value;
-};
-
-struct ControlTemplate {
-  std::string name = {};  // UTF-8; also the widget's object name
-  ControlType type = ControlType::Label;
-  std::string parent = {};  // name of the parent control; empty: the window
-  int left = 0;
-  int top = 0;
-  int width = 0;
-  int height = 0;
-  bool shown = true;
-  bool tab_stop = false;
-  bool disabled = false;
-  int focus_key = 0;  // position in the focus order, ascending
-  std::vector<Setting> settings = {};
-};
 
 struct WindowTemplate {
   int left = 0;  // screen coordinates of the outer frame
@@ -57,20 +26,7 @@ inline constexpr std::string_view ButtonName = "按钮1";
 inline constexpr std::string_view EditBoxName = "编辑框1";
 inline constexpr std::string_view GroupBoxName = "分组框1";
 
-// Whether controls of the type can take the keyboard focus: not a Label,
-// GroupBox or CommonDlg.
-bool TypeTakesFocus(ControlType type);
-// Whether controls of the type are ever shown: all but the CommonDlg.
-bool TypeIsShown(ControlType type);
-
 // The program's one window, built on first use.
 const WindowTemplate& StartupWindowTemplate();
-
-// The setting with this number, or nullptr when the list has none.
-const PropertyValue* FindSetting(const std::vector<Setting>& settings, int number);
-// Typed reads of a setting; `fallback` when it is missing or of another type.
-std::int32_t IntSetting(const std::vector<Setting>& settings, int number, std::int32_t fallback);
-bool BoolSetting(const std::vector<Setting>& settings, int number, bool fallback);
-std::string TextSetting(const std::vector<Setting>& settings, int number);
 
 }  // namespace lirrevo::ui

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "ui/window_template.h"
+#include "ui/controls/control_template.h"
 
 class QString;
 class QWidget;

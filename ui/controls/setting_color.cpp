@@ -2,7 +2,7 @@
 
 #include <QColor>
 
-#include "ui/window_template.h"
+#include "ui/controls/control_template.h"
 
 namespace lirrevo::ui {
 
