@@ -21,13 +21,6 @@ using test::ReadFile;
 using test::TempFolder;
 using test::WriteFile;
 
-// What the folder holds, by relative path.
-std::vector<std::string> Names(const TempFolder& dir) {
-  std::vector<std::string> names;
-  for (const auto& [name, what] : test::TakeSnapshot(dir.path())) names.push_back(name);
-  return names;
-}
-
 TEST(WriteBytesToFile, RefusesWithoutChangingAnything) {
   TempFolder dir;
   WriteFile(dir / "readonly.xml", "keep");
@@ -44,7 +37,7 @@ TEST(WriteBytesToFile, RefusesWithoutChangingAnything) {
   EXPECT_EQ(ReadFile(dir / "readonly.xml"), "keep");
   EXPECT_EQ(ModeOf(dir / "readonly.xml"), 0444u);
   EXPECT_TRUE(std::filesystem::is_empty(dir / "folder"));
-  EXPECT_EQ(Names(dir).size(), 2u);
+  EXPECT_EQ(test::NamesIn(dir).size(), 2u);
 }
 
 TEST(WriteBytesToFile, KeepsPermissionBitsOfAReplacedFile) {
@@ -108,7 +101,7 @@ TEST(WriteBytesToFile, ShortWriteLeavesTheOldFileAndNoTemporary) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0) << "the short write was reported as success";
   EXPECT_EQ(ReadFile(path), "precious old content");
-  EXPECT_EQ(Names(dir), std::vector<std::string>{"out.xml"});
+  EXPECT_EQ(test::NamesIn(dir), std::vector<std::string>{"out.xml"});
 }
 
 }  // namespace

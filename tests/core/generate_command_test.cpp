@@ -14,13 +14,6 @@ using test::ReadFile;
 using test::TempFolder;
 using test::WriteFile;
 
-// What the folder holds, by relative path.
-std::vector<std::string> Names(const TempFolder& dir) {
-  std::vector<std::string> names;
-  for (const auto& [name, what] : test::TakeSnapshot(dir.path())) names.push_back(name);
-  return names;
-}
-
 const std::string kSuccess = "\xC9\xFA\xB3\xC9\xB3\xC9\xB9\xA6\xA3\xA1";  // 生成成功！
 const std::string kFailure = "\xCA\xA7\xB0\xDC";                          // 失败
 const std::string kEmptyDocument =
@@ -49,7 +42,7 @@ TEST(GenerateSitemapFile, CancelledDialogDoesNothingElse) {
   Command run;
   run.Generate();
   EXPECT_EQ(run.calls, std::vector<std::string>{"ask"});
-  EXPECT_TRUE(Names(dir).empty());
+  EXPECT_TRUE(test::NamesIn(dir).empty());
 }
 
 TEST(GenerateSitemapFile, EmptyBoxWritesTheEmptyDocument) {
@@ -73,7 +66,7 @@ TEST(GenerateSitemapFile, ReplacesALongerFileWhole) {
   const std::string written = ReadFile(dir / "out.xml").value_or("");
   EXPECT_EQ(written.size(), 63u + 148 + 9 + 13);
   EXPECT_EQ(written.find('Q'), std::string::npos);
-  EXPECT_EQ(Names(dir), std::vector<std::string>{"out.xml"});
+  EXPECT_EQ(test::NamesIn(dir), std::vector<std::string>{"out.xml"});
 }
 
 TEST(GenerateSitemapFile, UnconvertibleDocumentFailsAndTouchesNoFile) {
@@ -89,7 +82,7 @@ TEST(GenerateSitemapFile, UnconvertibleDocumentFailsAndTouchesNoFile) {
     run.Generate();
     EXPECT_EQ(run.messages, (std::vector<std::string>{kFailure, kFailure}));
   }
-  EXPECT_EQ(Names(dir), std::vector<std::string>{"old.xml"});
+  EXPECT_EQ(test::NamesIn(dir), std::vector<std::string>{"old.xml"});
   EXPECT_EQ(ReadFile(dir / "old.xml"), "old");
 }
 

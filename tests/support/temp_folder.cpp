@@ -122,4 +122,10 @@ std::vector<std::string> TemporaryFilesIn(const std::string& folder) {
   return found;
 }
 
+std::vector<std::string> NamesIn(const TempFolder& folder) {
+  std::vector<std::string> names;
+  for (const auto& [name, what] : TakeSnapshot(folder.path())) names.push_back(name);
+  return names;
+}
+
 }  // namespace lirrevo::test

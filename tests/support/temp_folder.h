@@ -47,6 +47,9 @@ uid_t OwnerOf(const std::string& path);
 using Snapshot = std::map<std::string, std::string>;
 Snapshot TakeSnapshot(const std::string& folder);
 
+// The relative paths of everything the folder holds, in order.
+std::vector<std::string> NamesIn(const TempFolder& folder);
+
 // Relative paths of the writer's temporary files (".lirrevo-*") below folder.
 std::vector<std::string> TemporaryFilesIn(const std::string& folder);
 
