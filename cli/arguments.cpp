@@ -12,8 +12,8 @@ constexpr const char* kHelp =
     "links in INPUT, one per line. INPUT is a file, or standard input when it\n"
     "is absent or '-'.\n\n"
     "  --input-encoding E  encoding of INPUT: utf-8 (default) or gbk\n"
-    "  -o OUTPUT           write the document to OUTPUT (replaced atomically)\n"
-    "                      instead of standard output\n"
+    "  -o OUTPUT           write the document to OUTPUT instead of standard output;\n"
+    "                      '-' is standard output\n"
     "  -h, --help          show this help\n"
     "  --version           show the version\n";
 
@@ -61,6 +61,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
       const std::string* path = value();
       if (path == nullptr) return UsageError(arg + " needs a file name");
       options.output = *path;
+      if (*path == "-") options.output.reset();  // standard output, as when -o is absent
     } else if (arg.size() > 1 && arg[0] == '-') {
       return UsageError("unknown option '" + arg + "'");
     } else if (have_input) {
