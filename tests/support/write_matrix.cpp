@@ -166,6 +166,18 @@ const std::vector<WriteCase> kCases = {
        return f / "a.xml";
      },
      Runner::kOwnUser, false, ELOOP},
+    {.name = "FolderDefaultAclNotTaken",  // the temporary file is born with it; the old had none
+     .setup =
+         [](const TempFolder& f) {
+           MakeFolder(f / "acl");
+           WriteFile(f / "acl/out.xml", kOldContent, 0640);
+           SetAcl(f / "acl", "d:u:1:rw");
+           return f / "acl/out.xml";
+         },
+     .runner = Runner::kOwnUser,
+     .writes = true,
+     .mode = 0640,
+     .route = Route::kAtomic},
     {.name = "HardLink",  // the other name must see the new content too
      .setup =
          [](const TempFolder& f) {
