@@ -114,8 +114,8 @@ bool WriteAllWithoutSigpipe(int fd, std::string_view bytes) {
 std::optional<std::vector<std::string>> AttributeNames(int fd) {
   for (;;) {
     const ssize_t size = flistxattr(fd, nullptr, 0);
-    if (size < 0)
-      return errno == ENOTSUP ? std::make_optional<std::vector<std::string>>() : std::nullopt;
+    if (size < 0 && errno == ENOTSUP) return std::vector<std::string>();
+    if (size < 0) return std::nullopt;
     std::string list(static_cast<std::size_t>(size), '\0');
     const ssize_t got = flistxattr(fd, list.data(), list.size());
     if (got < 0 && errno == ERANGE) continue;  // the list grew meanwhile
@@ -276,7 +276,7 @@ bool ReplaceFile(const std::string& path, const struct stat& existing, std::stri
   if (old_fd < 0) return WriteInPlace(path, bytes);
   const Replacement outcome = ReplaceThroughTemporary(
       *target, bytes, [&](int fd) { return TakeOverIdentity(fd, old_fd, existing); });
-  close(old_fd);
+  Close(old_fd, false);  // keeps the errno of a failed replacement
   if (outcome == Replacement::kNotPossible) return WriteInPlace(path, bytes);
   return outcome == Replacement::kDone;
 }
