@@ -42,8 +42,13 @@ std::map<std::string, std::string> AttributesOf(const fs::path& path) {
 Entry Describe(const fs::path& path) {
   struct stat st {};
   Check(lstat(path.c_str(), &st) == 0, "lstat", path);
-  Entry entry{'s',       st.st_mode & 07777, st.st_uid,          st.st_gid,
-              st.st_ino, st.st_nlink,        AttributesOf(path), ""};
+  Entry entry{.type = 's',
+              .mode = st.st_mode & 07777,
+              .uid = st.st_uid,
+              .gid = st.st_gid,
+              .inode = st.st_ino,
+              .links = st.st_nlink,
+              .attributes = AttributesOf(path)};
   if (S_ISLNK(st.st_mode)) {
     entry.type = 'l';
     entry.content = fs::read_symlink(path).string();

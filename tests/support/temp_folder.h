@@ -66,8 +66,8 @@ struct Entry {
   gid_t gid = 0;
   ino_t inode = 0;
   nlink_t links = 0;
-  std::map<std::string, std::string> attributes;  // extended attributes, ACLs among them
-  std::string content;                            // a file's bytes or a link's target
+  std::map<std::string, std::string> attributes = {};  // extended attributes, ACLs among them
+  std::string content = {};                            // a file's bytes or a link's target
   bool operator==(const Entry&) const = default;
 };
 void PrintTo(const Entry& entry, std::ostream* out);
