@@ -179,12 +179,7 @@ const std::vector<WriteCase> kCases = {
      .mode = 0640,
      .route = Route::kAtomic},
     {.name = "HardLink",  // the other name must see the new content too
-     .setup =
-         [](const TempFolder& f) {
-           const std::string path = Existing(f, 0644);
-           if (link(path.c_str(), (f / "other.xml").c_str()) != 0) throw std::runtime_error("link");
-           return path;
-         },
+     .setup = [](const TempFolder& f) { return HardLinked(f.path()); },
      .runner = Runner::kOwnUser,
      .writes = true,
      .mode = 0644,
