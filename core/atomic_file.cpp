@@ -247,6 +247,10 @@ bool WriteInPlace(const std::string& path, std::string_view bytes) {
 bool WriteStraight(const std::string& path, std::string_view bytes) {
   const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return false;
+  struct stat st {};
+  if (fstat(fd, &st) != 0) return Close(fd, false);
+  // A regular file put there since we looked must not be overwritten untruncated.
+  if (!S_ISCHR(st.st_mode) && !S_ISFIFO(st.st_mode)) return Close(fd, Refuse(EINVAL));
   return Close(fd, WriteAllWithoutSigpipe(fd, bytes));
 }
 
