@@ -13,8 +13,8 @@ constexpr const char* kHelp =
     "is absent or '-'. Every entry carries today's date, or the UTC date of\n"
     "SOURCE_DATE_EPOCH (seconds) where that is set.\n\n"
     "  --input-encoding E  encoding of INPUT: utf-8 (default) or gbk\n"
-    "  -o OUTPUT           write the document to OUTPUT (replaced atomically)\n"
-    "                      instead of standard output\n"
+    "  -o OUTPUT           write the document to OUTPUT instead of standard output;\n"
+    "                      '-' is standard output\n"
     "  -h, --help          show this help\n"
     "  --version           show the version\n";
 
@@ -62,6 +62,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
       const std::string* path = value();
       if (path == nullptr) return UsageError(arg + " needs a file name");
       options.output = *path;
+      if (*path == "-") options.output.reset();  // standard output, as when -o is absent
     } else if (arg.size() > 1 && arg[0] == '-') {
       return UsageError("unknown option '" + arg + "'");
     } else if (have_input) {

@@ -1,4 +1,5 @@
-// Writing a whole file so that a failed write never destroys the old one.
+// Writing a whole file so that a failed write never does worse than writing
+// the file in place would.
 #pragma once
 
 #include <string>
@@ -6,12 +7,22 @@
 
 namespace lirrevo {
 
-// Replaces the file at path with exactly bytes, atomically: a temporary file
-// beside the target is written, flushed and renamed over it, so on failure an
-// existing file is left as it was. False for an empty path, a missing folder,
-// a target that is a folder or not a regular file, a file without write
-// permission, or any write error; errno then tells the cause. Symbolic links
-// are followed; a replaced file keeps its permission bits.
+// Writes exactly bytes to the file at path; symbolic links are followed.
+//
+// A new file, and an existing regular file whose replacement can carry
+// everything it had (owner and group, mode, extended attributes and with them
+// ACLs, a single name, a folder we may write), are replaced atomically: a
+// temporary file beside the target is written, flushed and renamed over it,
+// so a failed write leaves the old file as it was. Any other writable regular
+// file is overwritten in place, after its new size has been reserved, so a
+// full disk or a file-size limit fails before a byte of the old content
+// changes; only an I/O error in the middle of the write can then lose it.
+// Character devices and FIFOs are written straight.
+//
+// False for an empty path, a missing folder, a folder, a block device or
+// socket, a file without write permission, or any write error; errno then
+// tells the cause (EROFS on a read-only file system, ENOSPC, EDQUOT, EFBIG,
+// EACCES, EPIPE when a FIFO's reader goes away, ...).
 bool WriteBytesToFile(const std::string& path, std::string_view bytes);
 
 }  // namespace lirrevo

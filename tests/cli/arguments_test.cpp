@@ -54,6 +54,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "out.xml"},
         ArgumentsCase{
             "LongOutput", {"--output", "o.xml"}, -1, "", InputEncoding::kUtf8, "-", "o.xml"},
+        ArgumentsCase{"DashOutputIsStandardOutput", {"-o", "-"}, -1, ""},
         ArgumentsCase{"GbkSpaced", {"--input-encoding", "GBK"}, -1, "", InputEncoding::kGbk},
         ArgumentsCase{"GbkJoined", {"--input-encoding=gbk"}, -1, "", InputEncoding::kGbk},
         ArgumentsCase{"Utf8Alias", {"--input-encoding=UTF8"}, -1, ""},

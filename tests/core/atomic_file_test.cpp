@@ -1,6 +1,8 @@
 #include "core/atomic_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -102,6 +104,42 @@ TEST(WriteBytesToFile, ShortWriteLeavesTheOldFileAndNoTemporary) {
   EXPECT_EQ(WEXITSTATUS(status), 0) << "the short write was reported as success";
   EXPECT_EQ(ReadFile(path), "precious old content");
   EXPECT_EQ(test::NamesIn(dir), std::vector<std::string>{"out.xml"});
+}
+
+// Written in place (the file has two names), a shorter document leaves none
+// of the old bytes behind, under either name.
+TEST(WriteBytesToFile, InPlaceShorterDocumentCutsTheRest) {
+  TempFolder dir;
+  WriteFile(dir / "out.xml", std::string(10000, 'o'));
+  ASSERT_EQ(link((dir / "out.xml").c_str(), (dir / "other.xml").c_str()), 0);
+  for (const std::string bytes : {"shorter", "", "a little longer"}) {
+    ASSERT_TRUE(WriteBytesToFile(dir / "out.xml", bytes));
+    EXPECT_EQ(ReadFile(dir / "out.xml"), bytes);
+    EXPECT_EQ(ReadFile(dir / "other.xml"), bytes);
+  }
+}
+
+// A FIFO whose reader goes away in the middle: EPIPE, and the writer lives on.
+TEST(WriteBytesToFile, FifoWhoseReaderLeavesGivesBrokenPipe) {
+  TempFolder dir;
+  const std::string fifo = dir / "fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(reader, 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    close(reader);
+    const bool ok = WriteBytesToFile(fifo, std::string(1 << 20, 'x'));
+    _exit(!ok && errno == EPIPE ? 0 : 1);
+  }
+  pollfd started{reader, POLLIN, 0};
+  EXPECT_EQ(poll(&started, 1, 60000), 1) << "the writer never began";
+  close(reader);
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "no EPIPE";
 }
 
 }  // namespace

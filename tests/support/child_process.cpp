@@ -24,6 +24,7 @@ void Check(bool ok, const char* what) {
 // In the child: takes on the conditions, or ends the child with status 125.
 void Enter(const ChildConditions& conditions) {
   if (conditions.umask) umask(*conditions.umask);
+  if (conditions.standard_output && dup2(*conditions.standard_output, 1) < 0) _exit(125);
   if (conditions.file_size) {
     std::signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{*conditions.file_size, *conditions.file_size};

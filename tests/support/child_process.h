@@ -27,6 +27,7 @@ struct ChildConditions {
   std::optional<UserIds> user;      // run as this user, without supplementary groups
   std::optional<rlim_t> file_size;  // RLIMIT_FSIZE in bytes, SIGXFSZ ignored
   std::optional<mode_t> umask;
+  std::optional<int> standard_output;  // this descriptor becomes the child's standard output
 };
 
 // What a function run in a child returned, and errno right after it.
