@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 #include <algorithm>
 #include <new>
 
@@ -93,6 +94,10 @@ int RunProgram(int argc, char** argv) {
   PreparePanelEngine();
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
+  // The installed desktop entry and icon, so that the desktop shows the
+  // window under the menu entry's name and icon.
+  QApplication::setDesktopFileName(QStringLiteral("org.lirrevo.Lirrevo"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("lirrevo")));
   InstallToolkitLanguage(app);
   MakeProgramFolderCurrent();
   StartPanelEngine();

@@ -92,6 +92,21 @@ WindowTemplate WithDialogSettings(const std::vector<lirrevo::ui::Setting>& chang
 
 void Cancel(QFileDialog* dialog) { dialog->reject(); }
 
+// Sets an environment variable for the life of the object.
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, const QString& value)
+      : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
+    qputenv(name, value.toUtf8());
+  }
+  ~ScopedVariable() { had_ ? qputenv(name_, old_) : qunsetenv(name_); }
+
+ private:
+  const char* name_;
+  bool had_;
+  QByteArray old_;
+};
+
 }  // namespace
 
 class CommonDialogControlTest : public QObject {
@@ -166,6 +181,48 @@ class CommonDialogControlTest : public QObject {
     });
     QCOMPARE(test.Show(script), std::optional<bool>(false));
     QCOMPARE(test.FileName(), std::string());
+  }
+
+  // The first dialog starts in the user's Documents folder as the desktop
+  // names it, else in the home folder; never in the current folder, which is
+  // the program's own.
+  void FirstDialogStartsInDocumentsOrHome_data() {
+    QTest::addColumn<QString>("user_dirs");  // line of user-dirs.dirs; empty: no file
+    QTest::addColumn<QStringList>("folders");
+    QTest::addColumn<QString>("start");
+    QTest::newRow("no documents folder: home") << QString() << QStringList{} << QString();
+    QTest::newRow("documents folder") << QString() << QStringList{"Documents"} << "Documents";
+    QTest::newRow("folder named by the desktop")
+        << "XDG_DOCUMENTS_DIR=\"$HOME/文档\"" << QStringList{"Documents", "文档"} << "文档";
+    QTest::newRow("named folder missing: home")
+        << "XDG_DOCUMENTS_DIR=\"$HOME/文档\"" << QStringList{"Documents"} << QString();
+  }
+  void FirstDialogStartsInDocumentsOrHome() {
+    QFETCH(QString, user_dirs);
+    QFETCH(QStringList, folders);
+    QFETCH(QString, start);
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    const QDir dir(home.path());
+    for (const QString& folder : folders) QVERIFY(dir.mkpath(folder));
+    QVERIFY(dir.mkpath("config"));
+    if (!user_dirs.isEmpty()) {
+      QFile file(dir.filePath("config/user-dirs.dirs"));
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write(user_dirs.toUtf8() + '\n');
+    }
+    const ScopedVariable home_variable("HOME", home.path());
+    const ScopedVariable config_variable("XDG_CONFIG_HOME", dir.filePath("config"));
+    DialogTest test;
+    QVERIFY(test.ready());
+    QString shown;
+    ModalScript script;
+    script.On<QFileDialog>([&](QFileDialog* dialog) {
+      shown = dialog->directory().absolutePath();
+      Cancel(dialog);
+    });
+    QCOMPARE(test.Show(script), std::optional<bool>(false));
+    QCOMPARE(shown, start.isEmpty() ? home.path() : dir.filePath(start));
   }
 
   void FilterSettingsMakeTheList_data() {

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
+#include <QStandardPaths>
 
 namespace lirrevo::ui {
 namespace {
@@ -43,6 +44,14 @@ class RuledFileDialog : public QFileDialog {
   FileDialogRequest request_;
 };
 
+// Qt's dialog would start in the current folder, which is the program's own
+// folder (for an installed program, one the user cannot write to).
+QString DefaultFolder() {
+  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  if (!documents.isEmpty() && QFileInfo(documents).isDir()) return documents;
+  return QDir::homePath();
+}
+
 void Configure(QFileDialog& dialog, const FileDialogRequest& request) {
   // Qt's own dialog everywhere, so that the rules above always apply.
   dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -52,7 +61,7 @@ void Configure(QFileDialog& dialog, const FileDialogRequest& request) {
   const bool existing_only = !request.save && request.file_must_exist;
   dialog.setFileMode(existing_only ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   if (!request.title.isEmpty()) dialog.setWindowTitle(request.title);
-  if (!request.folder.isEmpty()) dialog.setDirectory(request.folder);
+  dialog.setDirectory(request.folder.isEmpty() ? DefaultFolder() : request.folder);
   dialog.setDefaultSuffix(request.default_extension);
   if (!request.name_filters.isEmpty()) {
     dialog.setNameFilters(request.name_filters);

@@ -19,7 +19,7 @@ struct FileDialogRequest {
   QStringList name_filters;      // Qt's "label (patterns)" form; empty: no filter list
   int selected_filter = 0;       // index into name_filters
   QString title;                 // empty: the dialog's default title
-  QString folder;                // empty: the dialog's default folder
+  QString folder;                // empty: Documents, or home when there is none
   QString default_extension;     // without the dot; empty: none
   QString file_name;             // initial name or full path; empty: none
 };
