@@ -13,8 +13,8 @@ constexpr const char* kHelp =
     "is absent or '-'. Every entry carries today's date, or the UTC date of\n"
     "SOURCE_DATE_EPOCH (seconds) where that is set.\n\n"
     "  --input-encoding E  encoding of INPUT: utf-8 (default) or gbk\n"
-    "  -o OUTPUT           write the document to OUTPUT instead of standard output;\n"
-    "                      '-' is standard output\n"
+    "  -o, --output OUTPUT write the document to OUTPUT instead of standard\n"
+    "                      output; '-' is standard output\n"
     "  -h, --help          show this help\n"
     "  --version           show the version\n";
 
