@@ -55,13 +55,16 @@ class EditBoxControlTest : public QObject {
     QVERIFY(exact);
   }
 
+  // Tab moves on, so Ctrl+Tab is how a tab is typed.
   void TwoTypedLinesReadWithOneCrLf() {
     BoxTest box;
     QVERIFY(box.shown());
     QTest::keyClicks(box.Edit(), "L1");
+    QTest::keyClick(box.Edit(), Qt::Key_Tab, Qt::ControlModifier);
     QTest::keyClick(box.Edit(), Qt::Key_Return);
     QTest::keyClicks(box.Edit(), "L2");
-    QCOMPARE(box.Read(), Content("L1\r\nL2"));
+    QCOMPARE(box.Read(), Content("L1\t\r\nL2"));
+    QCOMPARE(QApplication::focusWidget(), box.Edit());
   }
 
   // Qt changes the block format before it inserts on an empty line.

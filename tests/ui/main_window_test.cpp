@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QSignalSpy>
@@ -38,6 +39,18 @@ std::vector<EventBinding> RecordWindowEvents(QStringList& log) {
 }
 
 QWidget* Focused() { return QApplication::focusWidget(); }
+
+// Notes the keys pressed on the widget that it watches.
+class KeySeen : public QObject {
+ public:
+  QList<int> keys;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress) keys << static_cast<QKeyEvent*>(event)->key();
+    return false;
+  }
+};
 
 }  // namespace
 
@@ -197,6 +210,34 @@ class MainWindowTest : public QObject {
     QVERIFY(test.window().isVisible());
     QTest::keyClick(button, Qt::Key_Space);  // the button itself still works
     QCOMPARE(clicks, 1);
+  }
+
+  // The main and the keypad Enter key go to the box and the panel, which
+  // ask for them, and nowhere else.
+  void EnterReachesOnlyControlsThatAskForIt_data() {
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("reaches");
+    for (const auto& [key, name] :
+         {std::pair{int(Qt::Key_Return), "enter"}, std::pair{int(Qt::Key_Enter), "keypad enter"}}) {
+      QTest::addRow("%s in the box", name) << "编辑框1" << key << true;
+      QTest::addRow("%s in the panel", name) << "互联网浏览器1" << key << true;
+      QTest::addRow("%s on the button", name) << "按钮1" << key << false;
+    }
+  }
+  void EnterReachesOnlyControlsThatAskForIt() {
+    QFETCH(QString, focus);
+    QFETCH(int, key);
+    QFETCH(bool, reaches);
+    TestWindow test;
+    QVERIFY(test.Show());
+    test.window().findChild<QWidget*>(focus)->setFocus();
+    QWidget* target = Focused();
+    KeySeen seen;
+    target->installEventFilter(&seen);
+    const Qt::KeyboardModifiers keypad = key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier;
+    QTest::keyPress(target, Qt::Key(key), keypad);
+    QCOMPARE(seen.keys.contains(key), reaches);
   }
 
   void FocusComesBackOnReactivation() {

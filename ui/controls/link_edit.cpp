@@ -1,5 +1,7 @@
 #include "ui/controls/link_edit.h"
 
+#include <QKeyEvent>
+
 namespace lirrevo::ui {
 
 LinkEdit::LinkEdit(QWidget* parent) : QPlainTextEdit(parent) {
@@ -31,6 +33,16 @@ bool LinkEdit::viewportEvent(QEvent* event) {
   --depth_;
   Report();
   return handled;
+}
+
+void LinkEdit::keyPressEvent(QKeyEvent* event) {
+  const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+  if (event->key() == Qt::Key_Tab && modifiers == Qt::ControlModifier && !isReadOnly()) {
+    insertPlainText(QStringLiteral("\t"));
+    event->accept();
+    return;
+  }
+  QPlainTextEdit::keyPressEvent(event);
 }
 
 void LinkEdit::Report() {

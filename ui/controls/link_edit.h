@@ -21,6 +21,8 @@ class LinkEdit : public QPlainTextEdit {
  protected:
   bool event(QEvent* event) override;
   bool viewportEvent(QEvent* event) override;
+  // Tab moves the focus on; Ctrl+Tab types the tab instead.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void Report();
