@@ -1,6 +1,7 @@
 #include "ui/controls/link_edit.h"
 
 #include <QKeyEvent>
+#include <QMimeData>
 
 namespace lirrevo::ui {
 
@@ -43,6 +44,17 @@ void LinkEdit::keyPressEvent(QKeyEvent* event) {
     return;
   }
   QPlainTextEdit::keyPressEvent(event);
+}
+
+void LinkEdit::insertFromMimeData(const QMimeData* source) {
+  // Qt's own way builds a document of the text and then copies it into the
+  // box block by block, which doubles the cost of a paste of a million lines.
+  // The text inserted as typed gives the same lines with half the work.
+  if (source == nullptr || !source->hasText() || isReadOnly()) {
+    return QPlainTextEdit::insertFromMimeData(source);
+  }
+  insertPlainText(source->text());
+  ensureCursorVisible();
 }
 
 void LinkEdit::Report() {
