@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "ui/gbk_text.h"
+#include "ui/panel/panel_engine.h"
 
 namespace lirrevo::ui {
 namespace {
@@ -43,6 +44,11 @@ void ReportFatalError(std::string_view message, int error_number) {
     ShowFatalErrorBox(FatalErrorText(message, error_number));
   } catch (...) {
     // Memory may be too short even for the box; the process ends all the same.
+  }
+  try {
+    EndHelperProcesses();
+  } catch (...) {
+    // Without memory to look for them, the helpers end on their own.
   }
   std::fflush(nullptr);
   std::quick_exit(-1);

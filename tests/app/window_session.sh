@@ -5,7 +5,8 @@
 # 132,132; the current directory is the program's folder; neither the
 # program nor the web engine's processes that it starts hold an internet
 # socket once the panel has loaded its page; Escape ends the program with
-# exit code 0; so does Alt+F4 in a second run. With SCREENSHOT,
+# exit code 0, and no process of its group (the web engine's helpers) is
+# left when it has; so does Alt+F4 in a second run. With SCREENSHOT,
 # three links are typed and the window, frame included, is saved there by
 # GRAB_SCREEN.
 set -euo pipefail
@@ -61,7 +62,8 @@ check_no_internet_sockets() {
 # Starts the program, checks the window, closes it with the key; prints the exit code.
 run_once() {
   local key=$1 pid wid geometry="" rc=0
-  (cd / && exec "$program") &
+  # In a process group of its own, which holds its helper processes too.
+  (cd / && exec setsid "$program") &
   pid=$!
   wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^Lirrevo - ' | head -n 1) ||
     fail "no window appeared"
@@ -86,6 +88,9 @@ run_once() {
   timeout 20 tail --pid="$pid" -f /dev/null || fail "still running after $key"
   wait "$pid" || rc=$?
   [[ $rc == 0 ]] || fail "exit code $rc after $key"
+  local left
+  left=$(pgrep -g "$pid" -a || true)
+  [[ -z $left ]] || fail "processes left after $key: $left"
   echo "ok: exit code 0 after $key"
 }
 
