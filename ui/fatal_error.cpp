@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "ui/dialogs/message_box.h"
 #include "ui/gbk_text.h"
 #include "ui/panel/panel_engine.h"
 
@@ -24,6 +25,7 @@ void ShowFatalErrorBox(const std::string& text) {
   }
   QMessageBox box(QMessageBox::Critical, GbkToDisplayText(FatalErrorTitle), GbkToDisplayText(text),
                   QMessageBox::Ok, nullptr);
+  FitBoxToTitle(box);
   box.exec();
 }
 

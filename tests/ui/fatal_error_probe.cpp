@@ -5,7 +5,9 @@
 // that the web engine's helper processes are running.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QMessageBox>
+#include <QStyle>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -46,6 +48,16 @@ void Describe(QMessageBox& box, EventTable& events) {
   Print("ok", box.button(QMessageBox::Ok) ? "yes" : "no");
   Print("owner", box.parentWidget() ? "yes" : "no");
   Print("modal", box.isModal() ? "yes" : "no");
+  // The title fits beside the icon and the buttons; the frame is asked for
+  // the close button alone.
+  const QFontMetrics title(QApplication::font("QMdiSubWindowTitleBar"));
+  const int button = box.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &box);
+  const bool fits = box.width() >= title.horizontalAdvance(box.windowTitle()) + 4 * button;
+  Print("fits", fits ? "yes" : "no");
+  const Qt::WindowFlags frame =
+      box.windowFlags() &
+      (Qt::CustomizeWindowHint | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+  Print("frame", frame == (Qt::CustomizeWindowHint | Qt::WindowCloseButtonHint) ? "close" : "more");
   events.RaiseEvent("编辑框1", EventKind::kContentChanged);
   std::fflush(stdout);
 }
