@@ -103,6 +103,26 @@ class MainWindowTest : public QObject {
              QStringList({"分组框1", "按钮1", "互联网浏览器1", "通用对话框1", "标签_提示"}));
   }
 
+  // The group box's frame shows around the edit box: its top line, through
+  // the caption, lies above the box (which starts at 19), and its left,
+  // right and bottom lines just outside it.
+  void GroupBoxFrameShowsAroundTheBox() {
+    TestWindow test;
+    QVERIFY(test.Show());
+    const QImage image = test.window().grab().toImage();
+    const QColor face = test.Widget("分组框1")->palette().color(QPalette::Window);
+    const auto line_at = [&](QPoint from, QPoint step, int points) {
+      for (int i = 0; i < points; ++i, from += step) {
+        if (image.pixelColor(from) != face) return true;
+      }
+      return false;
+    };
+    QVERIFY(line_at({300, 5}, {0, 1}, 14));   // top, between the caption and the panel
+    QVERIFY(line_at({2, 200}, {0, 0}, 1));    // left
+    QVERIFY(line_at({525, 200}, {1, 0}, 2));  // right
+    QVERIFY(line_at({200, 434}, {0, 1}, 2));  // bottom
+  }
+
   void WindowFrame() {
     TestWindow test;
     QVERIFY(test.built());
