@@ -113,6 +113,27 @@ class EditBoxControlTest : public QObject {
     QCOMPARE(box.changes(), 2);
   }
 
+  void BothScrollBarsAreAlwaysShown() {
+    BoxTest box;
+    QVERIFY(box.shown());
+    QVERIFY(box.Edit()->horizontalScrollBar()->isVisible());
+    QVERIFY(box.Edit()->verticalScrollBar()->isVisible());
+  }
+
+  // With the focus elsewhere the box looks as if nothing were selected.
+  void SelectionIsHiddenWithoutFocus() {
+    BoxTest box;
+    QVERIFY(box.shown());
+    QVERIFY(box.Write("selected text"));
+    box.Edit()->selectAll();
+    const QColor highlight = box.Edit()->palette().color(QPalette::Active, QPalette::Highlight);
+    QVERIFY(box.Edit()->viewport()->grab().toImage().pixelColor(4, 8) == highlight);
+    box.Edit()->parentWidget()->window()->findChild<QWidget*>("按钮1")->setFocus();
+    const QImage selected = box.Edit()->viewport()->grab().toImage();
+    box.Edit()->moveCursor(QTextCursor::End);
+    QCOMPARE(selected, box.Edit()->viewport()->grab().toImage());
+  }
+
   void LongLineDoesNotWrap() {
     BoxTest box;
     const std::string line(2000, 'w');

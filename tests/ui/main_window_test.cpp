@@ -159,6 +159,17 @@ class MainWindowTest : public QObject {
     QVERIFY(!test.window().isVisible());
   }
 
+  // The dialog component lies over the edit box but is never there for
+  // the mouse: a click at its place reaches the box.
+  void ClickAtTheDialogReachesTheEditBox() {
+    TestWindow test;
+    QVERIFY(test.Show());
+    test.Widget("按钮1")->setFocus();
+    const QPoint dialog_centre(445 + 13, 410 + 13);
+    QTest::mouseClick(test.window().windowHandle(), Qt::LeftButton, {}, dialog_centre);
+    QTRY_COMPARE(Focused(), test.Widget("编辑框1"));
+  }
+
   void EditBoxHasFocusWhenFirstShown() {
     TestWindow test;
     QVERIFY(test.Show());
