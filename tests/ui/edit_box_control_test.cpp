@@ -92,7 +92,7 @@ class EditBoxControlTest : public QObject {
     QTest::keyClick(box.Edit(), Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(box.changes(), 1);
     QCOMPARE(box.Read(), Content("a\r\nb\r\n\xCB\xC0\xC1\xB4\r\nd"));  // "死链" in GBK
-    QTest::keyClick(box.Edit(), Qt::Key_Z, Qt::ControlModifier);  // one undo takes it all back
+    QTest::keyClick(box.Edit(), Qt::Key_Z, Qt::ControlModifier);       // one undo takes it all back
     QCOMPARE(box.Read(), Content(""));
   }
 
