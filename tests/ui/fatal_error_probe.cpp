@@ -48,16 +48,14 @@ void Describe(QMessageBox& box, EventTable& events) {
   Print("ok", box.button(QMessageBox::Ok) ? "yes" : "no");
   Print("owner", box.parentWidget() ? "yes" : "no");
   Print("modal", box.isModal() ? "yes" : "no");
-  // The title fits beside the icon and the buttons; the frame is asked for
-  // the close button alone.
+  // Room for the title beside the icon and the buttons; the close button alone.
   const QFontMetrics title(QApplication::font("QMdiSubWindowTitleBar"));
   const int button = box.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &box);
-  const bool fits = box.width() >= title.horizontalAdvance(box.windowTitle()) + 4 * button;
-  Print("fits", fits ? "yes" : "no");
-  const Qt::WindowFlags frame =
-      box.windowFlags() &
-      (Qt::CustomizeWindowHint | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
-  Print("frame", frame == (Qt::CustomizeWindowHint | Qt::WindowCloseButtonHint) ? "close" : "more");
+  Print("fits",
+        box.width() >= title.horizontalAdvance(box.windowTitle()) + 4 * button ? "yes" : "no");
+  const auto buttons =
+      Qt::CustomizeWindowHint | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
+  Print("frame", QString::number(int(box.windowFlags() & buttons), 16));
   events.RaiseEvent("编辑框1", EventKind::kContentChanged);
   std::fflush(stdout);
 }

@@ -84,8 +84,8 @@ class FatalErrorTest : public QObject {
     QCOMPARE(probe.exitStatus(), QProcess::NormalExit);
     QCOMPARE(probe.exitCode(), 255);
     const QStringList expected =
-        before + QStringList{"title=错误", "text=" + text, "icon=3",   "buttons=1",  "ok=yes",
-                             "owner=no",   "modal=yes",    "fits=yes", "frame=close"};
+        before + QStringList{"title=错误", "text=" + text, "icon=3",   "buttons=1",    "ok=yes",
+                             "owner=no",   "modal=yes",    "fits=yes", "frame=a000000"};
     QCOMPARE(out.split('\n', Qt::SkipEmptyParts), expected);
   }
 };

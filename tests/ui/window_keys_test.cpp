@@ -42,10 +42,6 @@ class WindowKeysTest : public QObject {
     row("shift+tab as backtab") << int(Qt::Key_Backtab) << shift << true
                                 << KeyAction::kFocusPrevious;
     row("ctrl+tab goes to the control") << int(Qt::Key_Tab) << ctrl << true << KeyAction::kPass;
-    row("ctrl+shift+tab goes to the control")
-        << int(Qt::Key_Backtab) << (ctrl | shift) << false << KeyAction::kPass;
-    row("keypad enter in the panel") << int(Qt::Key_Enter) << none << true << KeyAction::kPass;
-    row("keypad enter on the button") << int(Qt::Key_Enter) << none << false << KeyAction::kSwallow;
     row("alt+f4") << int(Qt::Key_F4) << alt << false << KeyAction::kClose;
     row("f1") << int(Qt::Key_F1) << none << true << KeyAction::kSwallow;
   }
