@@ -3,6 +3,7 @@
 #include "core/generate_command.h"
 #include "core/link_list.h"
 #include "ui/controls/common_dialog_control.h"
+#include "ui/controls/edit_box_control.h"
 #include "ui/controls/property_numbers.h"
 #include "ui/controls/web_panel_control.h"
 #include "ui/dialogs/message_box.h"
@@ -34,10 +35,11 @@ ReadContentFn ExactContentReader(const MainWindow& window) {
 }
 
 void OnLinksChanged(MainWindow& window) {
-  UpdateLinkCount([&window] { return ReadContentForCount(window); },
-                  [&window](const std::string& caption) {
-                    window.SetProperty(LabelName, label::Caption, caption);
-                  });
+  // The box keeps the count of its text as it changes, so a keystroke in a
+  // box of a million lines does not read and convert all of them again.
+  const auto* box = dynamic_cast<const EditBoxControl*>(window.FindControl(EditBoxName));
+  const std::int32_t count = box != nullptr ? box->LinkCountNow() : 0;
+  window.SetProperty(LabelName, label::Caption, FormatLinkCount(count));
 }
 
 std::optional<std::string> AskOutputFile(MainWindow& window) {

@@ -21,8 +21,8 @@ std::string ReadContentForCount(const MainWindow& window);
 // character that GBK has no code for, so that nothing corrupted is written.
 ReadContentFn ExactContentReader(const MainWindow& window);
 
-// The count label follows the edit box: reads the content, counts its links
-// and sets the caption of 标签_提示.
+// The count label follows the edit box: sets the caption of 标签_提示 to the
+// count of links that splitting the box's content gives.
 void OnLinksChanged(MainWindow& window);
 
 // The Save dialog of 通用对话框1: the confirmed path as the file system names

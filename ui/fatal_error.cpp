@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "ui/dialogs/message_box.h"
 #include "ui/gbk_text.h"
+#include "ui/panel/panel_engine.h"
 
 namespace lirrevo::ui {
 namespace {
@@ -23,6 +25,7 @@ void ShowFatalErrorBox(const std::string& text) {
   }
   QMessageBox box(QMessageBox::Critical, GbkToDisplayText(FatalErrorTitle), GbkToDisplayText(text),
                   QMessageBox::Ok, nullptr);
+  FitBoxToTitle(box);
   box.exec();
 }
 
@@ -43,6 +46,11 @@ void ReportFatalError(std::string_view message, int error_number) {
     ShowFatalErrorBox(FatalErrorText(message, error_number));
   } catch (...) {
     // Memory may be too short even for the box; the process ends all the same.
+  }
+  try {
+    EndHelperProcesses();
+  } catch (...) {
+    // Without memory to look for them, the helpers end on their own.
   }
   std::fflush(nullptr);
   std::quick_exit(-1);

@@ -169,7 +169,7 @@ bool MainWindow::HandleKey(const QKeyEvent& event) {
   const Control* focused = FocusedControl();
   const KeyContext context{BoolSetting(settings_, EscCloses, true),
                            BoolSetting(settings_, EnterMovesFocus, false),
-                           focused != nullptr && focused->WantsKey(Qt::Key_Return),
+                           focused != nullptr && focused->WantsKey(event.key()),
                            focused != nullptr && focused->WantsKey(Qt::Key_Escape)};
   switch (ClassifyKey(ToKeyPress(event), context)) {
     case KeyAction::kPass:

@@ -92,21 +92,26 @@ std::unique_ptr<MainWindow> LoadStartupWindow(const WindowTemplate& window, Even
 
 int RunProgram(int argc, char** argv) {
   PreparePanelEngine();
-  QApplication app(argc, argv);
-  QApplication::setQuitOnLastWindowClosed(false);
-  // The installed desktop entry and icon, so that the desktop shows the
-  // window under the menu entry's name and icon.
-  QApplication::setDesktopFileName(QStringLiteral("org.lirrevo.Lirrevo"));
-  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("lirrevo")));
-  InstallToolkitLanguage(app);
-  MakeProgramFolderCurrent();
-  StartPanelEngine();
   int code = 0;
   {
-    Program program;
-    code = program.Run();
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    // The installed desktop entry and icon, so that the desktop shows the
+    // window under the menu entry's name and icon.
+    QApplication::setDesktopFileName(QStringLiteral("org.lirrevo.Lirrevo"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("lirrevo")));
+    InstallToolkitLanguage(app);
+    MakeProgramFolderCurrent();
+    StartPanelEngine();
+    {
+      Program program;
+      code = program.Run();
+    }
+    StopPanelEngine();
   }
-  StopPanelEngine();
+  // The engine has shut down with the application; its helper processes
+  // would linger a while longer on their own.
+  EndHelperProcesses();
   return code;
 }
 

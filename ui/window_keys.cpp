@@ -9,8 +9,9 @@ bool Alone(const KeyPress& p) { return !p.shift && !p.control && !p.alt && !p.me
 bool OnlyAlt(const KeyPress& p) { return p.alt && !p.shift && !p.control && !p.meta; }
 
 KeyAction ClassifyTab(const KeyPress& press) {
-  // No control asks for Tab: no combination of it ever types a tab.
-  if (press.control || press.alt || press.meta) return KeyAction::kSwallow;
+  // Only Tab and Shift+Tab move the focus; Ctrl+Tab and the rest belong to
+  // the control (the multi-line box types a tab for Ctrl+Tab).
+  if (press.control || press.alt || press.meta) return KeyAction::kPass;
   const bool backward = press.key == Qt::Key_Backtab || press.shift;
   return backward ? KeyAction::kFocusPrevious : KeyAction::kFocusNext;
 }

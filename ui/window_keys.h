@@ -30,7 +30,8 @@ struct KeyContext {
 // Escape alone closes (unless the focused control wants it), Alt+F4 closes,
 // Enter alone goes to a control that wants it and otherwise does nothing
 // (or moves the focus where EnterMovesFocus is set), Tab and Shift+Tab move
-// the focus, other Tab combinations and F1 do nothing; every other key passes.
+// the focus, F1 does nothing; every other key, other Tab combinations
+// included, passes. The main and the keypad Enter key are alike.
 KeyAction ClassifyKey(const KeyPress& press, const KeyContext& context);
 
 }  // namespace lirrevo::ui

@@ -5,7 +5,9 @@
 # 132,132; the current directory is the program's folder; neither the
 # program nor the web engine's processes that it starts hold an internet
 # socket once the panel has loaded its page; Escape ends the program with
-# exit code 0; so does Alt+F4 in a second run. With SCREENSHOT,
+# exit code 0, and no process of its group (the web engine's helpers) is
+# left when it has; so does Alt+F4 in a second run, and in a third the close
+# box, after the window has been minimised and has come back. With SCREENSHOT,
 # three links are typed and the window, frame included, is saved there by
 # GRAB_SCREEN.
 set -euo pipefail
@@ -39,6 +41,15 @@ outer_geometry() {
     "$((h + ${top:-0} + ${bottom:-0}))"
 }
 
+# Clicks the close box, at the right end of the frame's title bar.
+click_close_box() {
+  local x y w h right top
+  read -r x y w h < <(outer_geometry "$1")
+  read -r _ right top _ < <(xprop -id "$1" _NET_FRAME_EXTENTS |
+    sed -n 's/.*= *\([0-9]*\), *\([0-9]*\), *\([0-9]*\), *\([0-9]*\)/\1 \2 \3 \4/p')
+  xdotool mousemove --sync $((x + w - right - top / 2 - 2)) $((y + top / 2)) click 1
+}
+
 # The process and all its descendants, one id a line.
 process_tree() {
   echo "$1"
@@ -61,7 +72,8 @@ check_no_internet_sockets() {
 # Starts the program, checks the window, closes it with the key; prints the exit code.
 run_once() {
   local key=$1 pid wid geometry="" rc=0
-  (cd / && exec "$program") &
+  # In a process group of its own, which holds its helper processes too.
+  (cd / && exec setsid "$program") &
   pid=$!
   wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^Lirrevo - ' | head -n 1) ||
     fail "no window appeared"
@@ -82,13 +94,27 @@ run_once() {
     sleep 0.5
     "$grab" "$screenshot" 132 132 760 504 || fail "no screenshot"
   fi
-  xdotool key "$key"
+  if [[ $key == "close box" ]]; then
+    # Minimising does not end the program: the window comes back.
+    xdotool windowminimize --sync "$wid"
+    xdotool windowactivate --sync "$wid" >/dev/null 2>&1 || true
+    timeout 10 xdotool search --sync --onlyvisible --name '^Lirrevo - ' >/dev/null ||
+      fail "the window did not come back after minimising"
+    kill -0 "$pid" 2>/dev/null || fail "minimising ended the program"
+    click_close_box "$wid"
+  else
+    xdotool key "$key"
+  fi
   timeout 20 tail --pid="$pid" -f /dev/null || fail "still running after $key"
   wait "$pid" || rc=$?
   [[ $rc == 0 ]] || fail "exit code $rc after $key"
+  local left
+  left=$(pgrep -g "$pid" -a || true)
+  [[ -z $left ]] || fail "processes left after $key: $left"
   echo "ok: exit code 0 after $key"
 }
 
 run_once Escape
 screenshot=""
 run_once alt+F4
+run_once "close box"

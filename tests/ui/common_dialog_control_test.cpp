@@ -277,6 +277,17 @@ class CommonDialogControlTest : public QObject {
     script.On<QFileDialog>([&](QFileDialog* dialog) { EnterName(dialog, test.Path(typed)); });
     QCOMPARE(test.Show(script), std::optional<bool>(true));
     QCOMPARE(test.FileNameText(), test.Path(chosen));
+    // Each later dialog starts with the chosen file, also after a cancelled one.
+    for (int run = 0; run < 2; ++run) {
+      QString started;
+      ModalScript again;
+      again.On<QFileDialog>([&](QFileDialog* dialog) {
+        started = dialog->selectedFiles().value(0);
+        Cancel(dialog);
+      });
+      QCOMPARE(test.Show(again), std::optional<bool>(false));
+      QCOMPARE(started, test.Path(chosen));
+    }
   }
 
   // The path goes to the file system as the dialog gave it; read as GBK it

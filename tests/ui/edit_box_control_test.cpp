@@ -59,13 +59,16 @@ class EditBoxControlTest : public QObject {
     QVERIFY(exact);
   }
 
+  // Tab moves on, so Ctrl+Tab is how a tab is typed.
   void TwoTypedLinesReadWithOneCrLf() {
     BoxTest box;
     QVERIFY(box.shown());
     QTest::keyClicks(box.Edit(), "L1");
+    QTest::keyClick(box.Edit(), Qt::Key_Tab, Qt::ControlModifier);
     QTest::keyClick(box.Edit(), Qt::Key_Return);
     QTest::keyClicks(box.Edit(), "L2");
-    QCOMPARE(box.Read(), Content("L1\r\nL2"));
+    QCOMPARE(box.Read(), Content("L1\t\r\nL2"));
+    QCOMPARE(QApplication::focusWidget(), box.Edit());
   }
 
   // Qt changes the block format before it inserts on an empty line.
@@ -93,6 +96,8 @@ class EditBoxControlTest : public QObject {
     QTest::keyClick(box.Edit(), Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(box.changes(), 1);
     QCOMPARE(box.Read(), Content("a\r\nb\r\n\xCB\xC0\xC1\xB4\r\nd"));  // "死链" in GBK
+    QTest::keyClick(box.Edit(), Qt::Key_Z, Qt::ControlModifier);       // one undo takes it all back
+    QCOMPARE(box.Read(), Content(""));
   }
 
   void CharacterOutsideGbkIsReported() {
@@ -112,6 +117,27 @@ class EditBoxControlTest : public QObject {
     QCOMPARE(box.changes(), 2);
     QVERIFY(!box.Write("bad\xFF\xFF"));
     QCOMPARE(box.changes(), 2);
+  }
+
+  void BothScrollBarsAreAlwaysShown() {
+    BoxTest box;
+    QVERIFY(box.shown());
+    QVERIFY(box.Edit()->horizontalScrollBar()->isVisible());
+    QVERIFY(box.Edit()->verticalScrollBar()->isVisible());
+  }
+
+  // With the focus elsewhere the box looks as if nothing were selected.
+  void SelectionIsHiddenWithoutFocus() {
+    BoxTest box;
+    QVERIFY(box.shown());
+    QVERIFY(box.Write("selected text"));
+    box.Edit()->selectAll();
+    const QColor highlight = box.Edit()->palette().color(QPalette::Active, QPalette::Highlight);
+    QVERIFY(box.Edit()->viewport()->grab().toImage().pixelColor(4, 8) == highlight);
+    box.Edit()->parentWidget()->window()->findChild<QWidget*>("按钮1")->setFocus();
+    const QImage selected = box.Edit()->viewport()->grab().toImage();
+    box.Edit()->moveCursor(QTextCursor::End);
+    QCOMPARE(selected, box.Edit()->viewport()->grab().toImage());
   }
 
   void LongLineDoesNotWrap() {

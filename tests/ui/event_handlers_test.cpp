@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <functional>
 
 #include "core/link_list.h"
 #include "test_window.h"
@@ -111,7 +112,17 @@ class EventHandlersTest : public QObject {
     // The box has one kind of line break: a lone CR or LF pasted into it
     // starts a new line on the screen, and the count follows the screen.
     QTest::newRow("lone CR and LF") << "L1\rL2\nL3" << 3;
+    QTest::newRow("LF CR") << "L1\n\rL2" << 3;
+    QTest::newRow("line and paragraph separators") << "L1\u2028L2\u2029L3" << 3;
+    QTest::newRow("trailing line separator") << "L1\u2028" << 1;
+    QTest::newRow("only line separators") << "\u2028\u2028" << 2;
+    QTest::newRow("separator after a break") << "L1\n\u2028" << 2;
+    QTest::newRow("outside gbk last") << "L1\n\U0001F600" << 2;
+    QTest::newRow("lone surrogate") << QStringLiteral("L1\n") + QChar(0xD800) << 2;
+    QTest::newRow("euro and tab") << "\u20AC\r\n\t" << 2;
   }
+  // The box keeps its count as it changes; it is what splitting the text
+  // read from the box gives.
   void PastedCount() {
     QFETCH(QString, content);
     QFETCH(int, count);
@@ -119,6 +130,45 @@ class EventHandlersTest : public QObject {
     test.Paste(content);
     QCOMPARE(test.runs(), content.isEmpty() ? 0 : 1);
     QCOMPARE(test.Caption(), FormatLinkCount(count));
+    QCOMPARE(lirrevo::CountLinks(lirrevo::ui::ReadContentForCount(test.window())), count);
+  }
+
+  // Each step changes the box; the count stays the split of what it holds.
+  void CountFollowsEveryKindOfChange() {
+    CountTest test;
+    QVERIFY(test.shown());
+    auto* edit = static_cast<QPlainTextEdit*>(test.Edit());
+    const auto key = [edit](Qt::Key k, Qt::KeyboardModifiers m = {}) {
+      return [=] { QTest::keyClick(edit, k, m); };
+    };
+    const std::pair<const char*, std::function<void()>> steps[] = {
+        {"paste", [&] { test.Paste(QStringLiteral("a\u2028b\nc\u2028\u2028d\n")); }},
+        {"backspace at a line start", key(Qt::Key_Backspace)},
+        {"backspace over a separator",
+         [&] {
+           edit->moveCursor(QTextCursor::Start);
+           edit->moveCursor(QTextCursor::Right);
+           edit->moveCursor(QTextCursor::Right);
+           QTest::keyClick(edit, Qt::Key_Backspace);
+         }},
+        {"undo", key(Qt::Key_Z, Qt::ControlModifier)},
+        {"redo", key(Qt::Key_Y, Qt::ControlModifier)},
+        {"select all and type",
+         [&] {
+           QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+           QTest::keyClicks(edit, "x");
+         }},
+        {"undo the replacement", key(Qt::Key_Z, Qt::ControlModifier)},
+        {"whole text set", [&] { edit->setPlainText(QStringLiteral("\u2028q\n\u2028")); }},
+        {"cleared", [&] { edit->clear(); }},
+    };
+    const int expected[] = {5, 5, 4, 5, 4, 1, 4, 3, 0};
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+      steps[i].second();
+      const std::string read = lirrevo::ui::ReadContentForCount(test.window());
+      QVERIFY2(lirrevo::CountLinks(read) == expected[i], steps[i].first);
+      QVERIFY2(test.Caption() == FormatLinkCount(expected[i]), steps[i].first);
+    }
   }
 
   void ExactReaderRefusesCharactersOutsideGbk() {

@@ -1,22 +1,33 @@
-// fatal_error_probe window|memory: meets a fatal error of that kind, prints
-// what the error box shows, raises an event while the box is open and
-// closes the box. The process must then end with exit code -1.
+// fatal_error_probe window|memory|engine: meets a fatal error of that kind,
+// prints what the error box shows, raises an event while the box is open and
+// closes the box. The process must then end with exit code -1. "engine"
+// runs out of memory once the window's web panel has loaded its page, so
+// that the web engine's helper processes are running.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QMessageBox>
+#include <QStyle>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 #include <string>
 
+#if LIRREVO_WEBENGINE
+#include <QWebEngineView>
+#endif
+
+#include "ui/controls/web_panel_control.h"
+#include "ui/event_handlers.h"
 #include "ui/event_table.h"
 #include "ui/fatal_error.h"
 #include "ui/main_window.h"
+#include "ui/panel/panel_engine.h"
 #include "ui/startup.h"
 #include "ui/window_template.h"
 
 using lirrevo::ui::ButtonName;
 using lirrevo::ui::EditBoxName;
-
 using lirrevo::ui::EventKind;
 using lirrevo::ui::EventTable;
 
@@ -39,6 +50,14 @@ void Describe(QMessageBox& box, EventTable& events) {
   Print("ok", box.button(QMessageBox::Ok) ? "yes" : "no");
   Print("owner", box.parentWidget() ? "yes" : "no");
   Print("modal", box.isModal() ? "yes" : "no");
+  // Room for the title beside the icon and the buttons; the close button alone.
+  const QFontMetrics title(QApplication::font("QMdiSubWindowTitleBar"));
+  const int button = box.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &box);
+  Print("fits",
+        box.width() >= title.horizontalAdvance(box.windowTitle()) + 4 * button ? "yes" : "no");
+  const auto buttons =
+      Qt::CustomizeWindowHint | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
+  Print("frame", QString::number(int(box.windowFlags() & buttons), 16));
   events.RaiseEvent(EditBoxName, EventKind::kContentChanged);
   std::fflush(stdout);
 }
@@ -56,8 +75,9 @@ void CloseBoxWhenShown(EventTable& events) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
   const std::string mode = argc > 1 ? argv[1] : "";
+  if (mode == "engine") lirrevo::ui::PreparePanelEngine();
+  QApplication app(argc, argv);
   EventTable events(
       {{std::string(EditBoxName), EventKind::kContentChanged, [] { std::puts("handler ran"); }},
        {std::string(ButtonName), EventKind::kClicked,
@@ -72,6 +92,25 @@ int main(int argc, char** argv) {
     lirrevo::ui::LoadStartupWindow(broken, events);
   } else if (mode == "memory") {
     events.RaiseEvent(ButtonName, EventKind::kClicked);
+  } else if (mode == "engine") {
+    lirrevo::ui::StartPanelEngine();
+    std::unique_ptr<lirrevo::ui::MainWindow> window =
+        lirrevo::ui::LoadStartupWindow(lirrevo::ui::StartupWindowTemplate(), events);
+    const auto run_out = [&events] {
+      std::puts("page loaded");
+      events.RaiseEvent(ButtonName, EventKind::kClicked);
+    };
+#if LIRREVO_WEBENGINE
+    auto& panel = dynamic_cast<lirrevo::ui::WebPanelControl&>(
+        *window->FindControl(lirrevo::ui::WebPanelName));
+    QObject::connect(static_cast<QWebEngineView*>(panel.View()), &QWebEngineView::loadFinished,
+                     run_out);
+    lirrevo::ui::OnWindowCreated(*window);
+    return QApplication::exec();
+#else
+    lirrevo::ui::OnWindowCreated(*window);
+    run_out();
+#endif
   }
   std::puts("returned");
   return 0;

@@ -1,7 +1,11 @@
 #include "ui/fatal_error.h"
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <QProcess>
 #include <QTest>
+#include <cerrno>
 
 #include "ui/allocation_failure.h"
 
@@ -55,23 +59,33 @@ class FatalErrorTest : public QObject {
   void ProcessShowsTheBoxAndEndsWithMinusOne_data() {
     QTest::addColumn<QString>("mode");
     QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("before");  // what the probe printed before the box
     // The box shows each CR LF pair as a line break.
+    const QString memory = "运行时出错!\\n\\n错误信息：分配 70368744177664 字节内存失败!\\n";
     QTest::newRow("window") << "window"
-                            << "运行时出错!\\n\\n错误信息：载入启动窗口失败\\n";
-    QTest::newRow("memory") << "memory"
-                            << "运行时出错!\\n\\n错误信息：分配 70368744177664 字节内存失败!\\n";
+                            << "运行时出错!\\n\\n错误信息：载入启动窗口失败\\n"
+                            << QStringList();
+    QTest::newRow("memory") << "memory" << memory << QStringList();
+    QTest::newRow("memory, web engine running") << "engine" << memory << QStringList{"page loaded"};
   }
+  // The probe runs in a process group of its own, which also holds the web
+  // engine's helper processes: none may be left once its exit code is in.
   void ProcessShowsTheBoxAndEndsWithMinusOne() {
     QFETCH(QString, mode);
     QFETCH(QString, text);
+    QFETCH(QStringList, before);
     QProcess probe;
+    probe.setChildProcessModifier([] { ::setsid(); });
     probe.start(QStringLiteral(FATAL_ERROR_PROBE), {mode});
+    const pid_t group = static_cast<pid_t>(probe.processId());
     QVERIFY(probe.waitForFinished(30000));
+    QVERIFY2(::kill(-group, 0) == -1 && errno == ESRCH, "a process of the probe is left");
     const QString out = QString::fromUtf8(probe.readAllStandardOutput());
     QCOMPARE(probe.exitStatus(), QProcess::NormalExit);
     QCOMPARE(probe.exitCode(), 255);
-    const QStringList expected{"title=错误", "text=" + text, "icon=3",   "buttons=1",
-                               "ok=yes",     "owner=no",     "modal=yes"};
+    const QStringList expected =
+        before + QStringList{"title=错误", "text=" + text, "icon=3",   "buttons=1",    "ok=yes",
+                             "owner=no",   "modal=yes",    "fits=yes", "frame=a000000"};
     QCOMPARE(out.split('\n', Qt::SkipEmptyParts), expected);
   }
 };

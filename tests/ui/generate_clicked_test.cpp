@@ -4,10 +4,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -36,13 +38,24 @@ struct Message {
   QList<QMessageBox::StandardButton> buttons;
   QWidget* owner = nullptr;
   Qt::WindowModality modality = Qt::NonModal;
+  Qt::WindowFlags frame;
+  bool title_fits = false;
 };
+
+// Whether the shown box is as wide as its frame needs to show the whole
+// title beside the icon and the close button, and the minimise and maximise
+// buttons that some window managers draw whatever the window asks for.
+bool TitleFits(const QMessageBox& box) {
+  const QFontMetrics title(QApplication::font("QMdiSubWindowTitleBar"));
+  const int button = box.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &box);
+  return box.width() >= title.horizontalAdvance(box.windowTitle()) + 4 * button;
+}
 
 // Notes what the box shows and closes it with OK.
 std::function<void(QMessageBox*)> Note(Message& message) {
   return [&message](QMessageBox* box) {
-    message = {box->windowTitle(),  box->text(),          box->icon(), {},
-               box->parentWidget(), box->windowModality()};
+    message = {box->windowTitle(),  box->text(),           box->icon(),        {},
+               box->parentWidget(), box->windowModality(), box->windowFlags(), TitleFits(*box)};
     for (QAbstractButton* button : box->buttons()) message.buttons << box->standardButton(button);
     Press(box, QMessageBox::Ok);
   };
@@ -136,6 +149,11 @@ class GenerateClickedTest : public QObject {
     QCOMPARE(message.buttons, QList<QMessageBox::StandardButton>{QMessageBox::Ok});
     QCOMPARE(message.owner, nullptr);
     QCOMPARE(message.modality, Qt::ApplicationModal);
+    QVERIFY(message.title_fits);
+    // The frame is asked for exactly its buttons: the close button alone.
+    constexpr Qt::WindowFlags kButtons =
+        Qt::CustomizeWindowHint | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
+    QCOMPARE(message.frame & kButtons, Qt::CustomizeWindowHint | Qt::WindowCloseButtonHint);
     QTRY_COMPARE(QApplication::activeWindow(), &test.window());
     QCOMPARE(QApplication::focusWidget(), test.Button());
   }

@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QSignalSpy>
@@ -47,6 +48,18 @@ std::vector<EventBinding> RecordWindowEvents(QStringList& log) {
 }
 
 QWidget* Focused() { return QApplication::focusWidget(); }
+
+// Notes the keys pressed on the widget that it watches.
+class KeySeen : public QObject {
+ public:
+  QList<int> keys;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress) keys << static_cast<QKeyEvent*>(event)->key();
+    return false;
+  }
+};
 
 }  // namespace
 
@@ -100,6 +113,26 @@ class MainWindowTest : public QObject {
              ObjectNames({GroupBoxName, ButtonName, WebPanelName, DialogName, LabelName}));
   }
 
+  // The group box's frame shows around the edit box: its top line, through
+  // the caption, lies above the box (which starts at 19), and its left,
+  // right and bottom lines just outside it.
+  void GroupBoxFrameShowsAroundTheBox() {
+    TestWindow test;
+    QVERIFY(test.Show());
+    const QImage image = test.window().grab().toImage();
+    const QColor face = test.Widget("分组框1")->palette().color(QPalette::Window);
+    const auto line_at = [&](QPoint from, QPoint step, int points) {
+      for (int i = 0; i < points; ++i, from += step) {
+        if (image.pixelColor(from) != face) return true;
+      }
+      return false;
+    };
+    QVERIFY(line_at({300, 5}, {0, 1}, 14));   // top, between the caption and the panel
+    QVERIFY(line_at({2, 200}, {0, 0}, 1));    // left
+    QVERIFY(line_at({525, 200}, {1, 0}, 2));  // right
+    QVERIFY(line_at({200, 434}, {0, 1}, 2));  // bottom
+  }
+
   void WindowFrame() {
     TestWindow test;
     QVERIFY(test.built());
@@ -134,6 +167,17 @@ class MainWindowTest : public QObject {
     TestWindow test({}, broken);
     QVERIFY(!test.built());
     QVERIFY(!test.window().isVisible());
+  }
+
+  // The dialog component lies over the edit box but is never there for
+  // the mouse: a click at its place reaches the box.
+  void ClickAtTheDialogReachesTheEditBox() {
+    TestWindow test;
+    QVERIFY(test.Show());
+    test.Widget("按钮1")->setFocus();
+    const QPoint dialog_centre(445 + 13, 410 + 13);
+    QTest::mouseClick(test.window().windowHandle(), Qt::LeftButton, {}, dialog_centre);
+    QTRY_COMPARE(Focused(), test.Widget("编辑框1"));
   }
 
   void EditBoxHasFocusWhenFirstShown() {
@@ -207,6 +251,19 @@ class MainWindowTest : public QObject {
     QVERIFY(test.window().isVisible());
     QTest::keyClick(button, Qt::Key_Space);  // the button itself still works
     QCOMPARE(clicks, 1);
+  }
+
+  // The panel asks for Enter, the main and the keypad key alike: both reach
+  // the page. (On the button both do nothing, as tested above.)
+  void BothEnterKeysReachThePanel() {
+    TestWindow test;
+    QVERIFY(test.Show());
+    test.Widget("互联网浏览器1")->setFocus();
+    KeySeen seen;
+    Focused()->installEventFilter(&seen);
+    QTest::keyPress(Focused(), Qt::Key_Return);
+    QTest::keyPress(Focused(), Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(seen.keys, QList<int>({Qt::Key_Return, Qt::Key_Enter}));
   }
 
   void FocusComesBackOnReactivation() {

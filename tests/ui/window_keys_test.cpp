@@ -41,7 +41,7 @@ class WindowKeysTest : public QObject {
     row("tab") << int(Qt::Key_Tab) << none << true << KeyAction::kFocusNext;
     row("shift+tab as backtab") << int(Qt::Key_Backtab) << shift << true
                                 << KeyAction::kFocusPrevious;
-    row("ctrl+tab types nothing") << int(Qt::Key_Tab) << ctrl << true << KeyAction::kSwallow;
+    row("ctrl+tab goes to the control") << int(Qt::Key_Tab) << ctrl << true << KeyAction::kPass;
     row("alt+f4") << int(Qt::Key_F4) << alt << false << KeyAction::kClose;
     row("f1") << int(Qt::Key_F1) << none << true << KeyAction::kSwallow;
   }

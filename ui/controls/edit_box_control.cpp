@@ -5,6 +5,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include "ui/controls/link_count.h"
 #include "ui/controls/link_edit.h"
 #include "ui/controls/property_numbers.h"
 #include "ui/controls/setting_color.h"
@@ -25,6 +26,7 @@ Qt::ScrollBarPolicy ScrollBarPolicy(bool shown) {
 EditBoxControl::EditBoxControl(const ControlTemplate& entry, QWidget* parent, RaiseEventFn raise)
     : Control(entry, new LinkEdit(parent)),
       edit_(static_cast<LinkEdit*>(Widget())),
+      count_(new LinkCount(*edit_->document())),
       raise_(std::move(raise)) {
   edit_->setLineWrapMode(QPlainTextEdit::NoWrap);
   edit_->setTabChangesFocus(true);
@@ -40,6 +42,8 @@ bool EditBoxControl::WantsKey(int key) const {
   const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
   return enter && BoolSetting(Settings(), edit_box::MultiLine, true) && !edit_->isReadOnly();
 }
+
+std::int32_t EditBoxControl::LinkCountNow() const { return count_->Count(); }
 
 std::optional<PropertyValue> EditBoxControl::GetSetting(int number, bool* exact) const {
   GbkText text;

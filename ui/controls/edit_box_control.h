@@ -5,6 +5,7 @@
 
 namespace lirrevo::ui {
 
+class LinkCount;
 class LinkEdit;
 
 class EditBoxControl : public Control {
@@ -14,6 +15,10 @@ class EditBoxControl : public Control {
 
   // Enter starts a new line unless the box is single-line or read-only.
   bool WantsKey(int key) const override;
+
+  // The number of links that splitting Content gives, kept as the text
+  // changes: reading it costs nothing, however large the box.
+  std::int32_t LinkCountNow() const;
 
  protected:
   // Content (read from the live widget, GBK, CR LF line breaks) and SelText
@@ -29,7 +34,8 @@ class EditBoxControl : public Control {
   bool WriteContent(const std::string& gbk);
   bool WriteSelection(const std::string& gbk);
 
-  LinkEdit* edit_;  // owned by its parent widget, which outlives this object
+  LinkEdit* edit_;    // owned by its parent widget, which outlives this object
+  LinkCount* count_;  // owned by the edit's document
   RaiseEventFn raise_;
 };
 

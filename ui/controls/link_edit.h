@@ -21,6 +21,10 @@ class LinkEdit : public QPlainTextEdit {
  protected:
   bool event(QEvent* event) override;
   bool viewportEvent(QEvent* event) override;
+  // Tab moves the focus on; Ctrl+Tab types the tab instead.
+  void keyPressEvent(QKeyEvent* event) override;
+  // Pasted or dropped text goes straight into the document.
+  void insertFromMimeData(const QMimeData* source) override;
 
  private:
   void Report();

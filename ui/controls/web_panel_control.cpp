@@ -134,7 +134,9 @@ void WebPanelControl::NavigateTo(std::string_view address) {
 
 QWidget* WebPanelControl::View() const { return view_->Widget(); }
 
-bool WebPanelControl::WantsKey(int key) const { return key == Qt::Key_Return; }
+bool WebPanelControl::WantsKey(int key) const {
+  return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
 
 bool WebPanelControl::SetSetting(int number, const PropertyValue& value) {
   if (number == web_browser::BorderStyle) {

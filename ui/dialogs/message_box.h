@@ -1,8 +1,12 @@
-// The Generate command's message box.
+// The Generate command's message box, and what every message box of the
+// program shares.
 #pragma once
 
 #include <string>
 #include <string_view>
+
+class QMessageBox;
+class QWidget;
 
 namespace lirrevo::ui {
 
@@ -13,5 +17,13 @@ inline constexpr std::string_view DefaultMessageTitle = "\xD0\xC5\xCF\xA2\xA3\xB
 // icon, owned by no window and modal for the whole program, and returns when
 // the user has closed it.
 void ShowMessage(const std::string& text);
+
+// The outer width that the window's frame needs to show its whole title
+// beside the icon and the close button.
+int TitleFrameWidth(const QWidget& box);
+
+// Gives the box a title bar with only a close button and makes it at least
+// as wide as its title needs. Before the box is shown.
+void FitBoxToTitle(QMessageBox& box);
 
 }  // namespace lirrevo::ui

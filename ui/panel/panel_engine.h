@@ -15,12 +15,18 @@ namespace lirrevo::ui {
 // unchanged otherwise.
 std::string EngineFlags(std::string_view flags, bool as_root);
 
-// Before the application object exists: what the engine needs of Qt.
+// Before the application object exists: what the engine needs of Qt. The
+// program also becomes the parent of every process that its helpers leave
+// behind, so that EndHelperProcesses finds them all.
 void PreparePanelEngine();
 // Starts the engine (its first use would start it too).
 void StartPanelEngine();
 // Releases the engine; every panel must be gone by then.
 void StopPanelEngine();
+// Ends the engine's helper processes (every child process of the program is
+// one) and waits until they are gone: asked to end, then forced after a
+// second. At exit, so that none is left when the exit code is delivered.
+void EndHelperProcesses();
 
 #if LIRREVO_WEBENGINE
 // The engine's profile for the panel: in memory only, so that nothing of a
