@@ -9,6 +9,7 @@
 #include "ui/controls/property_numbers.h"
 #include "ui/window_template.h"
 
+using lirrevo::ui::ButtonName;
 using lirrevo::ui::EditBoxName;
 
 using lirrevo::ui::EventKind;
@@ -134,7 +135,11 @@ class EditBoxControlTest : public QObject {
     box.Edit()->selectAll();
     const QColor highlight = box.Edit()->palette().color(QPalette::Active, QPalette::Highlight);
     QVERIFY(box.Edit()->viewport()->grab().toImage().pixelColor(4, 8) == highlight);
-    box.Edit()->parentWidget()->window()->findChild<QWidget*>("按钮1")->setFocus();
+    box.Edit()
+        ->parentWidget()
+        ->window()
+        ->findChild<QWidget*>(lirrevo::ui::testing::Utf8(ButtonName))
+        ->setFocus();
     const QImage selected = box.Edit()->viewport()->grab().toImage();
     box.Edit()->moveCursor(QTextCursor::End);
     QCOMPARE(selected, box.Edit()->viewport()->grab().toImage());

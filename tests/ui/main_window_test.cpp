@@ -120,7 +120,7 @@ class MainWindowTest : public QObject {
     TestWindow test;
     QVERIFY(test.Show());
     const QImage image = test.window().grab().toImage();
-    const QColor face = test.Widget("分组框1")->palette().color(QPalette::Window);
+    const QColor face = test.Widget(GroupBoxName)->palette().color(QPalette::Window);
     const auto line_at = [&](QPoint from, QPoint step, int points) {
       for (int i = 0; i < points; ++i, from += step) {
         if (image.pixelColor(from) != face) return true;
@@ -174,10 +174,10 @@ class MainWindowTest : public QObject {
   void ClickAtTheDialogReachesTheEditBox() {
     TestWindow test;
     QVERIFY(test.Show());
-    test.Widget("按钮1")->setFocus();
+    test.Widget(ButtonName)->setFocus();
     const QPoint dialog_centre(445 + 13, 410 + 13);
     QTest::mouseClick(test.window().windowHandle(), Qt::LeftButton, {}, dialog_centre);
-    QTRY_COMPARE(Focused(), test.Widget("编辑框1"));
+    QTRY_COMPARE(Focused(), test.Widget(EditBoxName));
   }
 
   void EditBoxHasFocusWhenFirstShown() {
@@ -258,7 +258,7 @@ class MainWindowTest : public QObject {
   void BothEnterKeysReachThePanel() {
     TestWindow test;
     QVERIFY(test.Show());
-    test.Widget("互联网浏览器1")->setFocus();
+    test.Widget(WebPanelName)->setFocus();
     KeySeen seen;
     Focused()->installEventFilter(&seen);
     QTest::keyPress(Focused(), Qt::Key_Return);
