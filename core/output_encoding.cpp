@@ -2,14 +2,24 @@
 
 #include <iconv.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <new>
 #include <stdexcept>
+
+#include "core/gbk_character.h"
+#include "core/xml_characters.h"
 
 namespace lirrevo {
 namespace {
 
 constexpr std::size_t kMaxGrowths = 11;
+constexpr const char* kTextEncoding = "GB18030";
+constexpr char kEuroByte = static_cast<char>(0x80);
+constexpr std::string_view kEuroUtf8 = "\xE2\x82\xAC";
+constexpr char kInvalidMark = static_cast<char>(0xFF);
+constexpr char kTruncatedMark = static_cast<char>(0xFE);
 
 class Converter {
  public:
@@ -61,6 +71,48 @@ std::string Convert(iconv_t cd, std::string_view input, ConversionReport& report
   return buffer;
 }
 
+std::optional<std::string> Converted(std::string_view input, const char* from, const char* to) {
+  ConversionReport report;
+  std::string output = ConvertEncoding(input, from, to, &report);
+  if (!report.ok) return std::nullopt;
+  return output;
+}
+
+// Text holding GBK's one-byte euro sign, which GB18030 lacks: the runs
+// between such bytes (where a character begins) convert on their own.
+std::optional<std::string> TextWithEuroToUtf8(std::string_view text) {
+  std::string utf8;
+  std::size_t run = 0;
+  for (std::size_t pos = 0; pos <= text.size();
+       pos += pos < text.size() ? GbkCharacterLength(text, pos) : 1) {
+    if (pos < text.size() && text[pos] != kEuroByte) continue;
+    const std::optional<std::string> part =
+        Converted(text.substr(run, pos - run), kTextEncoding, "UTF-8");
+    if (!part) return std::nullopt;
+    utf8 += *part;
+    if (pos < text.size()) utf8 += kEuroUtf8;
+    run = pos + 1;
+  }
+  return utf8;
+}
+
+std::string Utf8Of(char32_t c) {
+  std::string utf8;
+  if (c < 0x80) return std::string(1, static_cast<char>(c));
+  if (c < 0x800) {
+    utf8 += static_cast<char>(0xC0 | (c >> 6));
+  } else if (c < 0x10000) {
+    utf8 += static_cast<char>(0xE0 | (c >> 12));
+    utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+  } else {
+    utf8 += static_cast<char>(0xF0 | (c >> 18));
+    utf8 += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+  }
+  utf8 += static_cast<char>(0x80 | (c & 0x3F));
+  return utf8;
+}
+
 }  // namespace
 
 std::string_view TextToBytes(std::string_view text) { return text.substr(0, text.find('\0')); }
@@ -86,11 +138,65 @@ std::string ConvertEncoding(std::string_view input, const char* from, const char
 }
 
 std::string EncodeDocument(std::string_view document) {
-  const std::string_view bytes = TextToBytes(document);
-  // A NUL inside (a box holding one) would cut the document short: the part
-  // before it is no document, so that is a failure too.
-  if (bytes.size() != document.size()) return {};
-  return ConvertEncoding(bytes, "GBK", "UTF-8");
+  std::optional<std::string> utf8 = TextToUtf8(document);
+  // A NUL among them: the document is refused, not cut short at it.
+  if (!utf8 || FindForbiddenInUtf8(*utf8) != std::string_view::npos) return {};
+  return *std::move(utf8);
+}
+
+std::optional<std::string> TextToUtf8(std::string_view text) {
+  std::optional<std::string> utf8 = Converted(text, kTextEncoding, "UTF-8");
+  if (utf8 || text.find(kEuroByte) == std::string_view::npos) return utf8;
+  return TextWithEuroToUtf8(text);
+}
+
+std::optional<std::string> Utf8ToText(std::string_view utf8) {
+  return Converted(utf8, "UTF-8", kTextEncoding);
+}
+
+bool TextCanHold(char32_t code_point) {
+  if (code_point > 0x10FFFF || (code_point >= 0xD800 && code_point < 0xE000)) return false;
+  // The converter's GB18030 codes every other scalar value except a few in
+  // the private use area, which are looked up once and kept.
+  constexpr char32_t kPrivateFirst = 0xE000;
+  constexpr char32_t kPrivateLast = 0xF8FF;
+  if (code_point < kPrivateFirst || code_point > kPrivateLast) return true;
+  enum : char { kUnknown, kHeld, kNotHeld };
+  static std::array<char, kPrivateLast - kPrivateFirst + 1> known{};
+  char& entry = known[code_point - kPrivateFirst];
+  if (entry == kUnknown) entry = Utf8ToText(Utf8Of(code_point)) ? kHeld : kNotHeld;
+  return entry == kHeld;
+}
+
+std::string ToUtf8MarkingInvalid(std::string_view input, const char* from, std::size_t step) {
+  Converter converter(from, "UTF-8");
+  if (!converter.valid()) return {};
+  std::string output(input.size() + input.size() / 2 + 16, '\0');
+  char* in = const_cast<char*>(input.data());
+  std::size_t in_left = input.size();
+  std::size_t produced = 0;
+  while (in_left > 0) {
+    char* out = output.data() + produced;
+    std::size_t out_left = output.size() - produced;
+    const std::size_t result = iconv(converter.get(), &in, &in_left, &out, &out_left);
+    const int error = errno;
+    produced = output.size() - out_left;
+    if (result != static_cast<std::size_t>(-1)) break;
+    if (error == E2BIG || produced == output.size()) {
+      output.resize(output.size() + in_left * 2 + 16);
+      if (error == E2BIG) continue;
+    }
+    if (error == EINVAL) {
+      output[produced++] = kTruncatedMark;
+      break;
+    }
+    output[produced++] = kInvalidMark;
+    const std::size_t skip = std::min(step, in_left);
+    in += skip;
+    in_left -= skip;
+  }
+  output.resize(produced);
+  return output;
 }
 
 std::optional<std::string> Utf8ToGbk(std::string_view utf8) {
