@@ -53,33 +53,40 @@ struct HostileCase {
   std::vector<std::string> locs = {};  // when the input is accepted: the loc texts, in UTF-8
 };
 
+// The same run of bytes read as GBK is valid: the error suggests it.
+#define GBK_HINT "; is it GBK? try --input-encoding gbk"
+
 const std::vector<HostileCase> kHostileCases = {
     {"NulByte", std::string("http://a.com/1\nhttp://a.com/\0x\n", 31), "utf-8",
      "line 2: NUL byte in the input"},
     {"NulFirst", std::string("\0", 1), "utf-8", "line 1: NUL byte in the input"},
-    // The first problem is named: the image header is invalid UTF-8 before its NUL.
+    // Every bad line is named: the header's bytes, its control character and its NULs.
     {"BinaryImageHeader", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), "utf-8",
-     "line 1: invalid UTF-8"},
+     "line 1: invalid UTF-8" GBK_HINT
+     "\nlirrevo-cli: standard input, line 2: control character U+001A"
+     "\nlirrevo-cli: standard input, line 3: NUL byte in the input"},
     {"BinaryWithoutNul", "\xFF\xD8\xFF\xE0JFIF", "utf-8", "line 1: invalid UTF-8"},
     {"LoneContinuationByte",
      "a\nb\nc\x80"
      "d",
-     "utf-8", "line 3: invalid UTF-8"},
-    {"OverlongSlash", "ok\n\xC0\xAF", "utf-8", "line 2: invalid UTF-8"},
-    {"Surrogate", "\xED\xA0\x80", "utf-8", "line 1: invalid UTF-8"},
-    {"AboveUnicode", "a\r\n\xF4\x90\x80\x80", "utf-8", "line 2: invalid UTF-8"},
-    {"TruncatedAtEnd", "a\n\xE4\xB8", "utf-8", "line 2: invalid UTF-8"},
-    {"Korean", "http://a.com/\n\xED\x95\x9C\xEA\xB5\xAD\n", "utf-8",
-     "line 2: character U+D55C cannot be represented in GBK"},
-    {"Emoji", "a\nb\nc\xF0\x9F\x98\x80", "utf-8",
-     "line 3: character U+1F600 cannot be represented in GBK"},
+     "utf-8", "line 3: invalid UTF-8" GBK_HINT},
+    {"OverlongSlash", "ok\n\xC0\xAF", "utf-8", "line 2: invalid UTF-8" GBK_HINT},
+    {"Surrogate", "\xED\xA0\x80", "utf-8", "line 1: invalid UTF-8" GBK_HINT},
+    {"AboveUnicode", "a\r\n\xF4\x90\x80\x80", "utf-8", "line 2: invalid UTF-8" GBK_HINT},
+    {"TruncatedAtEnd", "a\n\xE4\xB8", "utf-8", "line 2: invalid UTF-8" GBK_HINT},
+    {"Korean",
+     "http://a.com/\n\xED\x95\x9C\xEA\xB5\xAD\n",
+     "utf-8",
+     nullptr,
+     {"http://a.com/", "\xED\x95\x9C\xEA\xB5\xAD"}},
+    {"Emoji", "a\nb\nc\xF0\x9F\x98\x80", "utf-8", nullptr, {"a", "b", "c\xF0\x9F\x98\x80"}},
     {"GbkUndefinedByte", "a\r\n\xFF\r\n", "gbk", "line 2: invalid GBK"},
     {"GbkBadTrailByte", "\x81\x20", "gbk", "line 1: invalid GBK"},
     {"GbkTrailByte7F", "x\n\n\x81\x7F", "gbk", "line 3: invalid GBK"},
     {"GbkLoneLeadAtEnd", "a\n\x81", "gbk", "line 2: input ends inside a GBK character"},
     {"OnlyLineFeeds", "\n\n\n", "utf-8", nullptr, {"", "", ""}},
     {"OnlyCrLfs", "\r\n\r\n", "utf-8", nullptr, {"", ""}},
-    {"OnlyCarriageReturn", "\r", "utf-8", nullptr, {"\r"}},
+    {"OnlyCarriageReturn", "\r", "utf-8", nullptr, {""}},
     {"OnlyByteOrderMark", "\xEF\xBB\xBF", "utf-8", nullptr, {}},
     {"EuroEndsItsLine", "price\xE2\x82\xAC\nnext", "utf-8", nullptr, {"price\xE2\x82\xAC", "next"}},
     {"EuroBeforeAmpersand", "\xE2\x82\xAC&x", "utf-8", nullptr, {"\xE2\x82\xAC&amp;x"}},
@@ -127,8 +134,9 @@ TEST(HostileInput, TenMegabyteLineWithBadByteAtItsEnd) {
   EXPECT_EQ(run.err, "lirrevo-cli: standard input, line 2: invalid UTF-8\n");
 }
 
-// Random bytes in either encoding: the run ends with a document or with one
-// line naming line N; then lines before N are accepted and line N alone is not.
+// Random bytes in either encoding: the run ends with a document or with lines
+// naming the bad lines, the first of them N; then lines before N are accepted
+// and line N alone is not.
 TEST(HostileInput, RandomBytesNameTheRightLine) {
   std::mt19937 random(20150212);
   int refused = 0;
@@ -147,7 +155,6 @@ TEST(HostileInput, RandomBytesNameTheRightLine) {
     ++refused;
     const std::string prefix = "lirrevo-cli: standard input, line ";
     ASSERT_TRUE(run.err.starts_with(prefix)) << run.err;
-    ASSERT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
     const std::size_t line = std::stoul(run.err.substr(prefix.size()));
     std::size_t begin = 0;
     for (std::size_t n = 1; n < line; ++n) begin = input.find('\n', begin) + 1;

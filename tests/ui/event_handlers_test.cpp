@@ -116,15 +116,17 @@ class EventHandlersTest : public QObject {
     QCOMPARE(test.Caption(), FormatLinkCount(count));
   }
 
-  void ExactReaderRefusesCharactersOutsideGbk() {
+  void ExactReaderRefusesOnlyCharactersWithoutCode() {
     CountTest test;
     const lirrevo::ReadContentFn read = lirrevo::ui::ExactContentReader(test.window());
     QVERIFY(test.window().SetProperty("编辑框1", lirrevo::ui::edit_box::Content,
                                       std::string("a\r\nb")));
     QCOMPARE(read(), std::optional<std::string>("a\r\nb"));
     static_cast<QPlainTextEdit*>(test.Edit())->setPlainText(QStringLiteral("a\U0001F600"));
+    QCOMPARE(read(), std::optional<std::string>("a\x94\x39\xFC\x36"));
+    static_cast<QPlainTextEdit*>(test.Edit())->setPlainText(QString(QChar(0xDC00)) + "a");
     QCOMPARE(read(), std::nullopt);
-    QCOMPARE(lirrevo::ui::ReadContentForCount(test.window()), std::string("a?"));
+    QCOMPARE(lirrevo::ui::ReadContentForCount(test.window()), std::string("?a"));
   }
 
   void ExactlyThreeBindings() {
