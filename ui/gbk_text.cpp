@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -20,8 +21,7 @@ constexpr char kPlaceholder = '?';
 constexpr char16_t kLineSeparator = 0x2028;
 constexpr char16_t kParagraphSeparator = 0x2029;
 
-// The code of one character of the Basic Multilingual Plane: up to two bytes
-// in GBK, up to four in GB18030.
+// The code of one character: up to two bytes in GBK, up to four in GB18030.
 struct CharacterCode {
   bool known = false;       // looked up already
   std::uint8_t length = 0;  // 0: there is no code for it
@@ -29,18 +29,6 @@ struct CharacterCode {
 };
 
 using EncodeFn = std::optional<std::string> (*)(std::string_view utf8);
-
-std::string Utf8Of(char16_t c) {
-  std::string utf8;
-  if (c < 0x800) {
-    utf8 += static_cast<char>(0xC0 | (c >> 6));
-  } else {
-    utf8 += static_cast<char>(0xE0 | (c >> 12));
-    utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-  }
-  utf8 += static_cast<char>(0x80 | (c & 0x3F));
-  return utf8;
-}
 
 // Codes are looked up through the core once per character and kept: both
 // encodings are stateless, so converting character by character gives the
@@ -52,15 +40,25 @@ class CodeTable {
 
   const CharacterCode& Of(char16_t c) {
     CharacterCode& code = codes_[c];
-    if (!code.known) code = LookUp(c);
+    if (!code.known) code = LookUp(QString(QChar(c)));
+    return code;
+  }
+
+  // A character outside the Basic Multilingual Plane, from its two units.
+  // These are few in any text, so they are kept as they come.
+  const CharacterCode& OfPair(char16_t high, char16_t low) {
+    const char32_t key = (static_cast<char32_t>(high) << 16) | low;
+    CharacterCode& code = supplementary_[key];
+    const QChar pair[] = {QChar(high), QChar(low)};
+    if (!code.known) code = LookUp(QString(pair, 2));
     return code;
   }
 
  private:
-  CharacterCode LookUp(char16_t c) const {
+  CharacterCode LookUp(const QString& character) const {
     CharacterCode code;
     code.known = true;
-    const std::optional<std::string> bytes = encode_(Utf8Of(c));
+    const std::optional<std::string> bytes = encode_(character.toStdString());
     if (bytes && !bytes->empty() && bytes->size() <= sizeof code.bytes) {
       code.length = static_cast<std::uint8_t>(bytes->size());
       bytes->copy(code.bytes, bytes->size());
@@ -70,6 +68,7 @@ class CodeTable {
 
   EncodeFn encode_;
   std::vector<CharacterCode> codes_;
+  std::unordered_map<char32_t, CharacterCode> supplementary_;
 };
 
 CodeTable& GbkCodes() {
@@ -80,19 +79,6 @@ CodeTable& GbkCodes() {
 CodeTable& Gb18030Codes() {
   static CodeTable table(Utf8ToText);
   return table;
-}
-
-// GB18030 gives the planes above the first four bytes by arithmetic alone:
-// byte i counts the scalar value's offset from U+10000 in mixed radix
-// 10 x 126 x 10 x (from the top), starting at 90 30 81 30.
-void Gb18030Supplementary(char32_t code_point, char* out) {
-  std::uint32_t offset = code_point - 0x10000;
-  out[3] = static_cast<char>(0x30 + offset % 10);
-  offset /= 10;
-  out[2] = static_cast<char>(0x81 + offset % 126);
-  offset /= 126;
-  out[1] = static_cast<char>(0x30 + offset % 10);
-  out[0] = static_cast<char>(0x90 + offset / 10);
 }
 
 // Eight UTF-16 units at p that are all ASCII and none CR or LF become the
@@ -150,14 +136,6 @@ class TextWriter {
     if (code.length > 2 && size_ + 4 + units * 2 > capacity_) Grow(units);
     for (int i = 0; i < code.length; ++i) Byte(code.bytes[i]);
   }
-  // A character outside the Basic Multilingual Plane, from its two units: it
-  // fits the two bytes per unit.
-  void Supplementary(char16_t high, char16_t low, bool gb18030) {
-    if (!gb18030) return Placeholder();  // GBK has no code for any of them
-    const char32_t code_point = 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00);
-    Gb18030Supplementary(code_point, buffer_.get() + size_);
-    size_ += 4;
-  }
   GbkText Finish() && { return {std::string(buffer_.get(), size_), exact_}; }
 
  private:
@@ -175,7 +153,7 @@ class TextWriter {
   bool exact_ = true;
 };
 
-GbkText Convert(const QString& text, CodeTable& codes, bool gb18030) {
+GbkText Convert(const QString& text, CodeTable& codes) {
   const auto* units = reinterpret_cast<const char16_t*>(text.utf16());
   const std::size_t n = static_cast<std::size_t>(text.size());
   TextWriter out(n);
@@ -193,7 +171,8 @@ GbkText Convert(const QString& text, CodeTable& codes, bool gb18030) {
       out.LineBreak();
       if (i + 1 < n && units[i + 1] == '\n') ++i;
     } else if (IsHighSurrogate(c) && i + 1 < n && IsLowSurrogate(units[i + 1])) {
-      out.Supplementary(c, units[i + 1], gb18030);
+      // At most four bytes for two units: within what the buffer keeps.
+      out.Code(codes.OfPair(c, units[i + 1]), 0);
       ++i;
     } else if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
       out.Placeholder();
@@ -206,9 +185,9 @@ GbkText Convert(const QString& text, CodeTable& codes, bool gb18030) {
 
 }  // namespace
 
-GbkText QStringToGbk(const QString& text) { return Convert(text, GbkCodes(), false); }
+GbkText QStringToGbk(const QString& text) { return Convert(text, GbkCodes()); }
 
-GbkText QStringToGb18030(const QString& text) { return Convert(text, Gb18030Codes(), true); }
+GbkText QStringToGb18030(const QString& text) { return Convert(text, Gb18030Codes()); }
 
 std::optional<QString> GbkToQString(std::string_view gbk) {
   const std::optional<std::string> utf8 = TextToUtf8(gbk);

@@ -205,3 +205,129 @@ INSTANTIATE_TEST_SUITE_P(AllCases, CliWriteMatrix, ::testing::ValuesIn(test::Wri
 
 }  // namespace
 }  // namespace lirrevo
+
+namespace lirrevo {
+namespace {
+
+// What users have: every line break, more encodings, characters outside GBK;
+// and what XML 1.0 cannot hold, refused line by line.
+struct ReadCase {
+  const char* name;
+  std::string input;
+  std::vector<std::string> args;
+  std::vector<std::string> errors;     // each after "standard input, "; none: accepted
+  std::vector<std::string> locs = {};  // when accepted: the loc texts, in UTF-8
+};
+
+void PrintTo(const ReadCase& c, std::ostream* out) { *out << c.name; }
+
+class ReadsWhatUsersHave : public ::testing::TestWithParam<ReadCase> {};
+
+TEST_P(ReadsWhatUsersHave, DocumentOrEveryBadLine) {
+  const ReadCase& c = GetParam();
+  const test::ProgramOutcome run = RunCli(c.input, c.args);
+  ASSERT_EQ(run.signal, 0);
+  std::string err;
+  for (const std::string& error : c.errors) err += "lirrevo-cli: standard input, " + error + "\n";
+  EXPECT_EQ(run.err, err);
+  EXPECT_EQ(run.exit_code, c.errors.empty() ? 0 : 1);
+  if (c.errors.empty()) {
+    EXPECT_EQ(LocsOf(run.out), c.locs);
+  } else {
+    EXPECT_EQ(run.out, "");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReadsWhatUsersHave,
+    ::testing::Values(
+        ReadCase{"EveryLineBreak", "a\r\nb\nc\rd\r\r\ne\n", {}, {}, {"a", "b", "c", "d", "", "e"}},
+        ReadCase{"OldMacFile", "a\rb\r", {}, {}, {"a", "b"}},
+        ReadCase{"Europe",
+                 "stra\xC3\x9F"
+                 "e\n\xC3\xB1\xC3\xA7\xC2\xA9\xE2\x80\xA2\xC2\xBD\n"
+                 "\xCE\x95\xD0\x96\xD7\x90",
+                 {},
+                 {},
+                 {"stra\xC3\x9F"
+                  "e",
+                  "\xC3\xB1\xC3\xA7\xC2\xA9\xE2\x80\xA2\xC2\xBD", "\xCE\x95\xD0\x96\xD7\x90"}},
+        ReadCase{"RareCjkAndTab", "\xF0\xA0\x80\x80\ta", {}, {}, {"\xF0\xA0\x80\x80\ta"}},
+        ReadCase{"Gb18030",
+                 "\x81\x30\x89\x38\n\x94\x39\xFC\x36",
+                 {"--input-encoding", "gb18030"},
+                 {},
+                 {"\xC3\x9F", "\xF0\x9F\x98\x80"}},
+        ReadCase{"Gb2312",
+                 "\xC1\xB4\xBD\xD3",
+                 {"--input-encoding", "gb2312"},
+                 {},
+                 {"\xE9\x93\xBE\xE6\x8E\xA5"}},
+        ReadCase{"Utf16ByItsMark",
+                 std::string("\xFF\xFE"
+                             "a\0\r\0\n\0\x3D\xD8\x00\xDE",
+                             12),
+                 {},
+                 {},
+                 {"a", "\xF0\x9F\x98\x80"}},
+        ReadCase{"Utf16BigEndianMark", std::string("\xFE\xFF\0a\0\r\0b", 8), {}, {}, {"a", "b"}},
+        ReadCase{"Utf16WithoutMark",
+                 std::string("a\0&\0", 4),
+                 {"--input-encoding", "utf-16"},
+                 {},
+                 {"a&amp;"}},
+        ReadCase{"Utf16LoneSurrogate",
+                 std::string("a\0\n\0\x00\xDC"
+                             "b\0",
+                             8),
+                 {"--input-encoding", "utf-16"},
+                 {"line 2: invalid UTF-16"}},
+        ReadCase{"Utf16OddLength",
+                 std::string("a\0b", 3),
+                 {"--input-encoding", "utf-16"},
+                 {"line 1: input ends inside a UTF-16 character"}},
+        ReadCase{"ControlCharacters",
+                 "ok\na\x0C\n\x01x\n\x7F\n\x1F",
+                 {},
+                 {"line 2: control character U+000C", "line 3: control character U+0001",
+                  "line 5: control character U+001F"}},
+        ReadCase{"Noncharacters",
+                 "\xEF\xBF\xBE\n\xEF\xBF\xBD\nx\xEF\xBF\xBF",
+                 {},
+                 {"line 1: noncharacter U+FFFE", "line 3: noncharacter U+FFFF"}},
+        ReadCase{"GbkControlCharacter",
+                 "\xC1\xB4\x0B",
+                 {"--input-encoding", "gbk"},
+                 {"line 1: control character U+000B"}},
+        ReadCase{"PrivateUseWithoutCode",
+                 "\xEE\x9E\x8D",
+                 {},
+                 {"line 1: character U+E78D has no code in GB18030"}},
+        ReadCase{"GbkFileReadAsUtf8",
+                 "ok\n\xC1\xB4\xBD\xD3\n",
+                 {},
+                 {"line 2: invalid UTF-8; is it GBK? try --input-encoding gbk"}},
+        ReadCase{"BadLinesOfEveryKind",
+                 "\xFF\n\x0C\nok\n",
+                 {},
+                 {"line 1: invalid UTF-8", "line 2: control character U+000C"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ReadsWhatUsersHave, NamesTwentyBadLinesThenHowManyMore) {
+  std::string input;
+  for (int i = 1; i <= 26; ++i) input += i == 3 ? "fine\n" : "a\x0C\n";
+  const test::ProgramOutcome run = RunCli(input);
+  EXPECT_EQ(run.exit_code, 1);
+  std::string err;
+  for (int line = 1; line <= 21; ++line) {
+    if (line != 3) {
+      err += "lirrevo-cli: standard input, line " + std::to_string(line) +
+             ": control character U+000C\n";
+    }
+  }
+  err += "lirrevo-cli: standard input, 5 more bad lines\n";
+  EXPECT_EQ(run.err, err);
+}
+
+}  // namespace
+}  // namespace lirrevo

@@ -117,3 +117,119 @@ TEST(BoundaryConversions, RoundTripAndRefuseWhatGbkCannotHold) {
 
 }  // namespace
 }  // namespace lirrevo
+
+namespace lirrevo {
+namespace {
+
+// The system's text is GB18030: GBK's bytes, the four-byte codes of every other
+// character, and GBK's one-byte euro sign; a document XML 1.0 cannot hold
+// gives no bytes.
+class EncodeGb18030Document : public ::testing::TestWithParam<ConversionCase> {};
+
+TEST_P(EncodeGb18030Document, GivesTheUtf8BytesOrNothing) {
+  EXPECT_EQ(EncodeDocument(GetParam().gbk), GetParam().utf8);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EncodeGb18030Document,
+    ::testing::Values(ConversionCase{"SharpS",
+                                     "stra\x81\x30\x89\x38"
+                                     "e",
+                                     "stra\xC3\x9F"
+                                     "e"},
+                      ConversionCase{"Korean", "\x83\x36\x84\x33", "\xED\x95\x9C"},
+                      ConversionCase{"Emoji", "\x94\x39\xFC\x36", "\xF0\x9F\x98\x80"},
+                      ConversionCase{"RareCjk", "\x95\x32\x82\x36", "\xF0\xA0\x80\x80"},
+                      ConversionCase{"LastScalarValue", "\xE3\x32\x9A\x35", "\xF4\x8F\xBF\xBF"},
+                      ConversionCase{"EuroBothWays", "\xA2\xE3\x80\x81\x30\x89\x38",
+                                     "\xE2\x82\xAC\xE2\x82\xAC\xC3\x9F"},
+                      ConversionCase{"EuroBesideInvalid", "\x80\xFF", ""},
+                      ConversionCase{"Tab", "a\tb", "a\tb"},
+                      ConversionCase{"FormFeed", "a\x0C", ""},
+                      ConversionCase{"Unit separator", "\x1F", ""},
+                      ConversionCase{"ReplacementCharacter", "\x84\x31\xA4\x37", "\xEF\xBF\xBD"},
+                      ConversionCase{"NoncharacterFFFE", "\x84\x31\xA4\x38", ""},
+                      ConversionCase{"NoncharacterFFFF", "a\x80\x84\x31\xA4\x39", ""}),
+    [](const auto& info) {
+      std::string name = info.param.name;
+      std::erase(name, ' ');
+      return name;
+    });
+
+// Every scalar value but a few private-use characters goes to the system's
+// text and back unchanged, in one conversion each way.
+TEST(Utf8ToText, EveryCharacterWithACodeRoundTrips) {
+  std::string all;
+  int without_code = 0;
+  for (char32_t c = 0; c <= 0x10FFFF; ++c) {
+    if (c >= 0xD800 && c < 0xE000) continue;
+    if (!TextCanHold(c)) {
+      ++without_code;
+      EXPECT_TRUE(c >= 0xE000 && c <= 0xF8FF) << std::hex << static_cast<unsigned>(c);
+      continue;
+    }
+    if (c < 0x80) {
+      all += static_cast<char>(c);
+    } else if (c < 0x800) {
+      all += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+    } else if (c < 0x10000) {
+      all += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+              static_cast<char>(0x80 | (c & 0x3F))};
+    } else {
+      all += {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
+              static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+    }
+  }
+  EXPECT_LT(without_code, 30);
+  EXPECT_FALSE(TextCanHold(0xD800));
+  EXPECT_FALSE(TextCanHold(0x110000));
+  EXPECT_FALSE(Utf8ToText("\xEE\x9E\x8D").has_value());  // U+E78D
+  const std::optional<std::string> text = Utf8ToText(all);
+  ASSERT_TRUE(text.has_value());
+  EXPECT_EQ(TextToUtf8(*text), all);
+}
+
+struct MarkingCase {
+  const char* name;
+  std::string input;
+  const char* from;
+  std::size_t step;
+  std::string utf8;
+};
+
+void PrintTo(const MarkingCase& c, std::ostream* out) { *out << c.name; }
+
+class ToUtf8MarkingInvalidTable : public ::testing::TestWithParam<MarkingCase> {};
+
+TEST_P(ToUtf8MarkingInvalidTable, MarksAndGoesOn) {
+  const MarkingCase& c = GetParam();
+  EXPECT_EQ(ToUtf8MarkingInvalid(c.input, c.from, c.step), c.utf8);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ToUtf8MarkingInvalidTable,
+    ::testing::Values(MarkingCase{"Valid", "a\xC1\xB4\x80", "GBK", 1, "a\xE9\x93\xBE\xE2\x82\xAC"},
+                      MarkingCase{"EveryBadByte",
+                                  "\xFF"
+                                  "a\xFF\xFF",
+                                  "GBK", 1,
+                                  "\xFF"
+                                  "a\xFF\xFF"},
+                      MarkingCase{"BadTrailByte",
+                                  "\x81\x20"
+                                  "b",
+                                  "GBK", 1, "\xFF b"},
+                      MarkingCase{"EndsInsideACharacter", "a\x81", "GB18030", 1, "a\xFE"},
+                      MarkingCase{"LoneSurrogate",
+                                  std::string("a\0\x00\xDC"
+                                              "b\0",
+                                              6),
+                                  "UTF-16LE", 2,
+                                  "a\xFF"
+                                  "b"},
+                      MarkingCase{"OddByteAtTheEnd", std::string("a\0b", 3), "UTF-16LE", 2,
+                                  "a\xFE"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace lirrevo
