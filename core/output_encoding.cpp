@@ -8,7 +8,6 @@
 #include <new>
 #include <stdexcept>
 
-#include "core/gbk_character.h"
 #include "core/xml_characters.h"
 
 namespace lirrevo {
@@ -18,8 +17,8 @@ constexpr std::size_t kMaxGrowths = 11;
 constexpr const char* kTextEncoding = "GB18030";
 constexpr char kEuroByte = static_cast<char>(0x80);
 constexpr std::string_view kEuroUtf8 = "\xE2\x82\xAC";
-constexpr char kInvalidMark = static_cast<char>(0xFF);
-constexpr char kTruncatedMark = static_cast<char>(0xFE);
+constexpr std::string_view kInvalidMark = "\xFF";
+constexpr std::string_view kTruncatedMark = "\xFE";
 
 class Converter {
  public:
@@ -78,22 +77,46 @@ std::optional<std::string> Converted(std::string_view input, const char* from, c
   return output;
 }
 
-// Text holding GBK's one-byte euro sign, which GB18030 lacks: the runs
-// between such bytes (where a character begins) convert on their own.
-std::optional<std::string> TextWithEuroToUtf8(std::string_view text) {
-  std::string utf8;
-  std::size_t run = 0;
-  for (std::size_t pos = 0; pos <= text.size();
-       pos += pos < text.size() ? GbkCharacterLength(text, pos) : 1) {
-    if (pos < text.size() && text[pos] != kEuroByte) continue;
-    const std::optional<std::string> part =
-        Converted(text.substr(run, pos - run), kTextEncoding, "UTF-8");
-    if (!part) return std::nullopt;
-    utf8 += *part;
-    if (pos < text.size()) utf8 += kEuroUtf8;
-    run = pos + 1;
+// What stands in the output for a sequence that the source encoding does not
+// allow, and how many input bytes it takes; a skip of 0 fails the conversion.
+struct Resolution {
+  std::size_t skip = 0;
+  std::string_view replacement;
+};
+
+// Converts input to UTF-8 in one pass with one descriptor. At each sequence
+// that `from` does not allow, resolve(rest, truncated) decides what happens;
+// `rest` starts at that sequence, `truncated` tells that the input ends inside
+// a character there.
+template <typename Resolve>
+std::optional<std::string> ConvertResolving(std::string_view input, const char* from,
+                                            Resolve&& resolve) {
+  Converter converter(from, "UTF-8");
+  if (!converter.valid()) return std::nullopt;
+  std::string output(input.size() + input.size() / 2 + 16, '\0');
+  char* in = const_cast<char*>(input.data());
+  std::size_t in_left = input.size();
+  std::size_t produced = 0;
+  while (in_left > 0) {
+    char* out = output.data() + produced;
+    std::size_t out_left = output.size() - produced;
+    const std::size_t result = iconv(converter.get(), &in, &in_left, &out, &out_left);
+    const int error = errno;
+    produced = output.size() - out_left;
+    if (result != static_cast<std::size_t>(-1)) break;
+    const Resolution resolution =
+        error == E2BIG ? Resolution{} : resolve(std::string_view(in, in_left), error == EINVAL);
+    if (error != E2BIG && resolution.skip == 0) return std::nullopt;
+    if (error == E2BIG || output.size() - produced < resolution.replacement.size()) {
+      output.resize(output.size() + resolution.replacement.size() + in_left * 2 + 16);
+    }
+    resolution.replacement.copy(output.data() + produced, resolution.replacement.size());
+    produced += resolution.replacement.size();
+    in += resolution.skip;
+    in_left -= resolution.skip;
   }
-  return utf8;
+  output.resize(produced);
+  return output;
 }
 
 std::string Utf8Of(char32_t c) {
@@ -147,7 +170,11 @@ std::string EncodeDocument(std::string_view document) {
 std::optional<std::string> TextToUtf8(std::string_view text) {
   std::optional<std::string> utf8 = Converted(text, kTextEncoding, "UTF-8");
   if (utf8 || text.find(kEuroByte) == std::string_view::npos) return utf8;
-  return TextWithEuroToUtf8(text);
+  // GBK's one-byte euro sign, which GB18030 lacks. The converter stops where a
+  // character begins, so a 0x80 there is never the second byte of another.
+  return ConvertResolving(text, kTextEncoding, [](std::string_view rest, bool truncated) {
+    return !truncated && rest[0] == kEuroByte ? Resolution{1, kEuroUtf8} : Resolution{};
+  });
 }
 
 std::optional<std::string> Utf8ToText(std::string_view utf8) {
@@ -169,34 +196,12 @@ bool TextCanHold(char32_t code_point) {
 }
 
 std::string ToUtf8MarkingInvalid(std::string_view input, const char* from, std::size_t step) {
-  Converter converter(from, "UTF-8");
-  if (!converter.valid()) return {};
-  std::string output(input.size() + input.size() / 2 + 16, '\0');
-  char* in = const_cast<char*>(input.data());
-  std::size_t in_left = input.size();
-  std::size_t produced = 0;
-  while (in_left > 0) {
-    char* out = output.data() + produced;
-    std::size_t out_left = output.size() - produced;
-    const std::size_t result = iconv(converter.get(), &in, &in_left, &out, &out_left);
-    const int error = errno;
-    produced = output.size() - out_left;
-    if (result != static_cast<std::size_t>(-1)) break;
-    if (error == E2BIG || produced == output.size()) {
-      output.resize(output.size() + in_left * 2 + 16);
-      if (error == E2BIG) continue;
-    }
-    if (error == EINVAL) {
-      output[produced++] = kTruncatedMark;
-      break;
-    }
-    output[produced++] = kInvalidMark;
-    const std::size_t skip = std::min(step, in_left);
-    in += skip;
-    in_left -= skip;
-  }
-  output.resize(produced);
-  return output;
+  return ConvertResolving(input, from,
+                          [step](std::string_view rest, bool truncated) {
+                            if (truncated) return Resolution{rest.size(), kTruncatedMark};
+                            return Resolution{std::min(step, rest.size()), kInvalidMark};
+                          })
+      .value_or(std::string());
 }
 
 std::optional<std::string> Utf8ToGbk(std::string_view utf8) {
