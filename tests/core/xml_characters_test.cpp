@@ -17,12 +17,6 @@ TEST(IsForbiddenInXml, ControlCharactersSurrogatesAndTwoNoncharacters) {
   }
 }
 
-TEST(DescribeForbidden, NamesTheKindAndTheCodePoint) {
-  EXPECT_EQ(DescribeForbidden(0x0C), "control character U+000C");
-  EXPECT_EQ(DescribeForbidden(0x00), "control character U+0000");
-  EXPECT_EQ(DescribeForbidden(0xFFFF), "noncharacter U+FFFF");
-}
-
 struct FindCase {
   std::string utf8;
   std::size_t offset;

@@ -106,6 +106,7 @@ class EventHandlersTest : public QObject {
     // The box has one kind of line break: a lone CR or LF pasted into it
     // starts a new line on the screen, and the count follows the screen.
     QTest::newRow("lone CR and LF") << "L1\rL2\nL3" << 3;
+    QTest::newRow("characters outside GBK") << QStringLiteral("ß\n\U0001F600\r\n한\U00020000") << 3;
   }
   void PastedCount() {
     QFETCH(QString, content);
