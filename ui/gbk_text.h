@@ -10,8 +10,8 @@ class QString;
 
 namespace lirrevo::ui {
 
-// GBK bytes read from a widget. Each character that GBK has no code for is
-// read as one '?', so it still counts as one character; `exact` is false then.
+// GBK (or GB18030) bytes read from a widget. Each character that has no code
+// is read as one '?', so it still counts as one character; `exact` is false then.
 struct GbkText {
   std::string bytes;
   bool exact = true;
