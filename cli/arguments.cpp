@@ -6,13 +6,19 @@ namespace lirrevo::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: lirrevo-cli [--input-encoding utf-8|gbk] [-o OUTPUT] [INPUT]\n";
+    "usage: lirrevo-cli [--input-encoding utf-8|gbk|gb18030|utf-16] [-o OUTPUT] [INPUT]\n";
 constexpr const char* kHelp =
     "Writes the dead-link submission document (sitemap urlset, UTF-8) for the\n"
     "links in INPUT, one per line. INPUT is a file, or standard input when it\n"
     "is absent or '-'. Every entry carries today's date, or the UTC date of\n"
-    "SOURCE_DATE_EPOCH (seconds) where that is set.\n\n"
-    "  --input-encoding E  encoding of INPUT: utf-8 (default) or gbk\n"
+    "SOURCE_DATE_EPOCH (seconds) where that is set.\n"
+    "Every Unicode character is written as its UTF-8; CR LF, LF and CR each end\n"
+    "a line. Refused, naming each bad line, with nothing written: bytes invalid\n"
+    "in the encoding, and characters XML 1.0 cannot hold (control characters\n"
+    "other than tab, U+FFFE, U+FFFF).\n\n"
+    "  --input-encoding E  encoding of INPUT: utf-8 (default; a UTF-16 file with\n"
+    "                      a byte-order mark is also read), gbk (gb2312 is read\n"
+    "                      as gbk), gb18030 or utf-16\n"
     "  -o, --output OUTPUT write the document to OUTPUT instead of standard\n"
     "                      output; '-' is standard output\n"
     "  -h, --help          show this help\n"
@@ -35,7 +41,13 @@ std::optional<InputEncoding> EncodingNamed(const std::string& name) {
   if (strcasecmp(name.c_str(), "utf-8") == 0 || strcasecmp(name.c_str(), "utf8") == 0) {
     return InputEncoding::kUtf8;
   }
-  if (strcasecmp(name.c_str(), "gbk") == 0) return InputEncoding::kGbk;
+  if (strcasecmp(name.c_str(), "gbk") == 0 || strcasecmp(name.c_str(), "gb2312") == 0) {
+    return InputEncoding::kGbk;
+  }
+  if (strcasecmp(name.c_str(), "gb18030") == 0) return InputEncoding::kGb18030;
+  if (strcasecmp(name.c_str(), "utf-16") == 0 || strcasecmp(name.c_str(), "utf16") == 0) {
+    return InputEncoding::kUtf16;
+  }
   return std::nullopt;
 }
 

@@ -70,7 +70,10 @@ int RunGenerate(const Options& options) {
   if (!raw) return Fail("cannot read " + InputName(options) + ": " + std::strerror(errno));
   lirrevo::cli::PreparedInput prepared = lirrevo::cli::PrepareInput(*raw, options.encoding);
   raw.reset();
-  if (!prepared.ok) return Fail(InputName(options) + ", " + prepared.error);
+  if (!prepared.ok) {
+    for (const std::string& error : prepared.errors) Fail(InputName(options) + ", " + error);
+    return 1;
+  }
 
   const std::string document = lirrevo::BuildSitemapDocument(
       [&]() -> std::optional<std::string> { return std::move(prepared.text); }, *clock);

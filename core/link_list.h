@@ -15,7 +15,7 @@ inline constexpr std::string_view CountCaptionPrefix =
     "\xB9\xB2\xD3\xD0\xC1\xB4\xBD\xD3\xCA\xFD\xC1\xBF\xA3\xBA";
 inline constexpr std::string_view CountCaptionSuffix = "  --->\xB5\xE3\xBB\xF7\xC9\xFA\xB3\xC9XML";
 
-// Cuts GBK text into links at every CR LF pair that starts a character (a byte
+// Cuts the text (GBK or GB18030) into links at every CR LF pair that starts a character (a byte
 // above 0x80 takes the byte after it along; 0x80 alone is a character, the
 // euro sign, as the converter reads it). Elements keep every other
 // byte; empty lines give empty elements; a trailing CR LF adds no element; the

@@ -2,14 +2,23 @@
 
 #include <iconv.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <new>
 #include <stdexcept>
+
+#include "core/xml_characters.h"
 
 namespace lirrevo {
 namespace {
 
 constexpr std::size_t kMaxGrowths = 11;
+constexpr const char* kTextEncoding = "GB18030";
+constexpr char kEuroByte = static_cast<char>(0x80);
+constexpr std::string_view kEuroUtf8 = "\xE2\x82\xAC";
+constexpr std::string_view kInvalidMark = "\xFF";
+constexpr std::string_view kTruncatedMark = "\xFE";
 
 class Converter {
  public:
@@ -61,6 +70,72 @@ std::string Convert(iconv_t cd, std::string_view input, ConversionReport& report
   return buffer;
 }
 
+std::optional<std::string> Converted(std::string_view input, const char* from, const char* to) {
+  ConversionReport report;
+  std::string output = ConvertEncoding(input, from, to, &report);
+  if (!report.ok) return std::nullopt;
+  return output;
+}
+
+// What stands in the output for a sequence that the source encoding does not
+// allow, and how many input bytes it takes; a skip of 0 fails the conversion.
+struct Resolution {
+  std::size_t skip = 0;
+  std::string_view replacement;
+};
+
+// Converts input to UTF-8 in one pass with one descriptor. At each sequence
+// that `from` does not allow, resolve(rest, truncated) decides what happens;
+// `rest` starts at that sequence, `truncated` tells that the input ends inside
+// a character there.
+template <typename Resolve>
+std::optional<std::string> ConvertResolving(std::string_view input, const char* from,
+                                            Resolve&& resolve) {
+  Converter converter(from, "UTF-8");
+  if (!converter.valid()) return std::nullopt;
+  std::string output(input.size() + input.size() / 2 + 16, '\0');
+  char* in = const_cast<char*>(input.data());
+  std::size_t in_left = input.size();
+  std::size_t produced = 0;
+  while (in_left > 0) {
+    char* out = output.data() + produced;
+    std::size_t out_left = output.size() - produced;
+    const std::size_t result = iconv(converter.get(), &in, &in_left, &out, &out_left);
+    const int error = errno;
+    produced = output.size() - out_left;
+    if (result != static_cast<std::size_t>(-1)) break;
+    const Resolution resolution =
+        error == E2BIG ? Resolution{} : resolve(std::string_view(in, in_left), error == EINVAL);
+    if (error != E2BIG && resolution.skip == 0) return std::nullopt;
+    if (error == E2BIG || output.size() - produced < resolution.replacement.size()) {
+      output.resize(output.size() + resolution.replacement.size() + in_left * 2 + 16);
+    }
+    resolution.replacement.copy(output.data() + produced, resolution.replacement.size());
+    produced += resolution.replacement.size();
+    in += resolution.skip;
+    in_left -= resolution.skip;
+  }
+  output.resize(produced);
+  return output;
+}
+
+std::string Utf8Of(char32_t c) {
+  std::string utf8;
+  if (c < 0x80) return std::string(1, static_cast<char>(c));
+  if (c < 0x800) {
+    utf8 += static_cast<char>(0xC0 | (c >> 6));
+  } else if (c < 0x10000) {
+    utf8 += static_cast<char>(0xE0 | (c >> 12));
+    utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+  } else {
+    utf8 += static_cast<char>(0xF0 | (c >> 18));
+    utf8 += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+  }
+  utf8 += static_cast<char>(0x80 | (c & 0x3F));
+  return utf8;
+}
+
 }  // namespace
 
 std::string_view TextToBytes(std::string_view text) { return text.substr(0, text.find('\0')); }
@@ -86,11 +161,47 @@ std::string ConvertEncoding(std::string_view input, const char* from, const char
 }
 
 std::string EncodeDocument(std::string_view document) {
-  const std::string_view bytes = TextToBytes(document);
-  // A NUL inside (a box holding one) would cut the document short: the part
-  // before it is no document, so that is a failure too.
-  if (bytes.size() != document.size()) return {};
-  return ConvertEncoding(bytes, "GBK", "UTF-8");
+  std::optional<std::string> utf8 = TextToUtf8(document);
+  // A NUL among them: the document is refused, not cut short at it.
+  if (!utf8 || FindForbiddenInUtf8(*utf8) != std::string_view::npos) return {};
+  return *std::move(utf8);
+}
+
+std::optional<std::string> TextToUtf8(std::string_view text) {
+  std::optional<std::string> utf8 = Converted(text, kTextEncoding, "UTF-8");
+  if (utf8 || text.find(kEuroByte) == std::string_view::npos) return utf8;
+  // GBK's one-byte euro sign, which GB18030 lacks. The converter stops where a
+  // character begins, so a 0x80 there is never the second byte of another.
+  return ConvertResolving(text, kTextEncoding, [](std::string_view rest, bool truncated) {
+    return !truncated && rest[0] == kEuroByte ? Resolution{1, kEuroUtf8} : Resolution{};
+  });
+}
+
+std::optional<std::string> Utf8ToText(std::string_view utf8) {
+  return Converted(utf8, "UTF-8", kTextEncoding);
+}
+
+bool TextCanHold(char32_t code_point) {
+  if (code_point > 0x10FFFF || (code_point >= 0xD800 && code_point < 0xE000)) return false;
+  // The converter's GB18030 codes every other scalar value except a few in
+  // the private use area, which are looked up once and kept.
+  constexpr char32_t kPrivateFirst = 0xE000;
+  constexpr char32_t kPrivateLast = 0xF8FF;
+  if (code_point < kPrivateFirst || code_point > kPrivateLast) return true;
+  enum : char { kUnknown, kHeld, kNotHeld };
+  static std::array<char, kPrivateLast - kPrivateFirst + 1> known{};
+  char& entry = known[code_point - kPrivateFirst];
+  if (entry == kUnknown) entry = Utf8ToText(Utf8Of(code_point)) ? kHeld : kNotHeld;
+  return entry == kHeld;
+}
+
+std::string ToUtf8MarkingInvalid(std::string_view input, const char* from, std::size_t step) {
+  return ConvertResolving(input, from,
+                          [step](std::string_view rest, bool truncated) {
+                            if (truncated) return Resolution{rest.size(), kTruncatedMark};
+                            return Resolution{std::min(step, rest.size()), kInvalidMark};
+                          })
+      .value_or(std::string());
 }
 
 std::optional<std::string> Utf8ToGbk(std::string_view utf8) {

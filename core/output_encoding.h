@@ -1,4 +1,10 @@
-// Turns the finished GBK document into the UTF-8 bytes that are written.
+// Turns the finished document text into the UTF-8 bytes that are written.
+//
+// The system's text is GB18030, GBK's superset: every GBK character keeps its
+// bytes, and the characters GBK lacks take four bytes whose second and fourth
+// are the digits 0x30-0x39, so a scan that steps two bytes at a byte above
+// 0x80 still finds every CR, LF and markup character. A lone 0x80, which
+// GBK converters read as the euro sign, is read so here too.
 #pragma once
 
 #include <cstddef>
@@ -27,9 +33,26 @@ std::string_view TextToBytes(std::string_view text);
 std::string ConvertEncoding(std::string_view input, const char* from, const char* to,
                             ConversionReport* report = nullptr);
 
-// GBK document text to UTF-8 bytes; empty on failure, which includes a
-// document holding a NUL byte.
+// Document text to UTF-8 bytes; empty on failure: text that is not valid,
+// or a character that XML 1.0 cannot hold (a control character other than tab,
+// CR and LF, among them NUL, or U+FFFE, U+FFFF), which no parser would read.
 std::string EncodeDocument(std::string_view document);
+
+// The system's text as UTF-8 and back; nullopt when the input is not valid,
+// or (to text) holds one of the few private-use characters that the
+// converter's GB18030 has no code for.
+std::optional<std::string> TextToUtf8(std::string_view text);
+std::optional<std::string> Utf8ToText(std::string_view utf8);
+
+// Whether the system's text has a code for the code point: every Unicode
+// scalar value except a few private-use characters.
+bool TextCanHold(char32_t code_point);
+
+// Converts input to UTF-8 in one pass like ConvertEncoding, except that a
+// sequence `from` does not allow does not end it: the byte 0xFF, never part
+// of UTF-8, takes its place and the conversion resumes `step` bytes later;
+// input that ends inside a character ends with the byte 0xFE instead.
+std::string ToUtf8MarkingInvalid(std::string_view input, const char* from, std::size_t step);
 
 // Conversions at the window and command-line boundaries; nullopt when the
 // input is invalid or holds a character that the target cannot represent.

@@ -22,6 +22,9 @@ std::string_view EntityFor(char c) {
       return "&quot;";
     case '\'':
       return "&apos;";
+    case '\r':
+      // A parser reads a raw CR as LF: the reference keeps the link as it is.
+      return "&#13;";
     default:
       return {};
   }
@@ -30,7 +33,7 @@ std::string_view EntityFor(char c) {
 bool NeedsEscaping(std::string_view link) {
   static constexpr auto kMarkup = [] {
     std::array<bool, 256> table{};
-    for (unsigned char c : std::string_view("&<>\"'")) table[c] = true;
+    for (unsigned char c : std::string_view("&<>\"'\r")) table[c] = true;
     return table;
   }();
   bool found = false;

@@ -35,8 +35,8 @@ struct DateTime {
   int second = 0;
 };
 
-// Reads the edit box's whole text as GBK with CR LF line breaks; nullopt when
-// the box holds a character that GBK cannot represent.
+// Reads the edit box's whole text (GB18030, see output_encoding.h) with CR LF
+// line breaks; nullopt when the box holds something that has no code there.
 using ReadContentFn = std::function<std::optional<std::string>()>;
 
 // Replaces every occurrence of pattern, left to right and without overlap,
@@ -49,8 +49,8 @@ std::string ReplaceAll(std::string_view text, std::string_view pattern,
 // without leading zeros; everything else of the format is copied.
 std::string FormatDate(const DateTime& value, std::string_view format);
 
-// The link with & < > " ' turned into XML entities, scanning by GBK
-// characters; every other byte is kept.
+// The link with & < > " ' turned into XML entities and CR into "&#13;",
+// scanning by characters; every other byte is kept.
 std::string EscapeLink(std::string_view link);
 
 // Header, one filled entry per link (date first, then the escaped link), then
@@ -61,7 +61,8 @@ std::string BuildSitemapText(const std::vector<std::string>& links, std::string_
 DateTime CurrentDateTime();
 
 // Reads the box, splits it, dates it once with `now` and returns the UTF-8
-// document; empty when the box cannot be read or the document not converted.
+// document; empty when the box cannot be read or the document not converted,
+// which includes a character that XML 1.0 cannot hold.
 std::string BuildSitemapDocument(const ReadContentFn& read_content,
                                  const std::function<DateTime()>& now = CurrentDateTime);
 

@@ -1,12 +1,16 @@
 // ConvertEncoding against one plain iconv call with a generous buffer: same
 // bytes, same failure, same place of failure; and the work buffer grows only
-// when it must, by the fixed step.
+// when it must, by the fixed step. To UTF-8, the conversion that marks invalid
+// input gives the same bytes up to the first failure, then its mark; and the
+// system's text (GB18030) converts as plain iconv does.
 #include <fuzzer/FuzzedDataProvider.h>
 #include <iconv.h>
 
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,7 +27,8 @@ struct Direction {
 };
 // UTF-32 output needs several growths of the work buffer; the others one at most.
 constexpr Direction kDirections[] = {
-    {"GBK", "UTF-8"}, {"UTF-8", "GBK"}, {"GBK", "UTF-16LE"}, {"UTF-8", "UTF-32LE"}};
+    {"GBK", "UTF-8"},     {"UTF-8", "GBK"},     {"GBK", "UTF-16LE"},  {"UTF-8", "UTF-32LE"},
+    {"GB18030", "UTF-8"}, {"UTF-8", "GB18030"}, {"UTF-16LE", "UTF-8"}};
 
 struct Outcome {
   bool ok = false;
@@ -72,10 +77,12 @@ std::string ShapeAsGbk(std::string_view raw) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider provider(data, size);
-  const Direction& direction = kDirections[provider.ConsumeIntegralInRange<std::size_t>(0, 3)];
+  const Direction& direction =
+      kDirections[provider.ConsumeIntegralInRange<std::size_t>(0, std::size(kDirections) - 1)];
   const bool shaped = provider.ConsumeBool();
   std::string input = provider.ConsumeRemainingBytesAsString();
-  if (shaped && std::string_view(direction.from) == "GBK") input = ShapeAsGbk(input);
+  const std::string_view from = direction.from;
+  if (shaped && from.starts_with("GB")) input = ShapeAsGbk(input);
 
   lirrevo::ConversionReport report;
   const std::string result = lirrevo::ConvertEncoding(input, direction.from, direction.to, &report);
@@ -88,6 +95,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(result.empty(), "no partial output on failure");
     Require(report.error_offset == expected.consumed, "failure at the same input byte");
     Require(report.truncated == (expected.error == EINVAL), "same kind of failure");
+  }
+  if (std::string_view(direction.to) == "UTF-8") {
+    const std::string marked =
+        lirrevo::ToUtf8MarkingInvalid(input, direction.from, from == "UTF-16LE" ? 2 : 1);
+    Require(marked.starts_with(expected.bytes), "marked conversion agrees up to the failure");
+    if (!expected.ok) {
+      const char mark = static_cast<char>(expected.error == EINVAL ? 0xFE : 0xFF);
+      Require(marked.size() > expected.bytes.size() && marked[expected.bytes.size()] == mark,
+              "the failure is marked");
+    }
+  }
+  if (from == "GB18030") {
+    const std::optional<std::string> text = lirrevo::TextToUtf8(input);
+    if (expected.ok) Require(text == expected.bytes, "the text converts as plain iconv does");
+    if (input.find('\x80') == std::string::npos) {
+      Require(text.has_value() == expected.ok, "without a 0x80 the text is plain GB18030");
+    }
   }
   if (input.empty()) return 0;
   const std::size_t n = input.size();

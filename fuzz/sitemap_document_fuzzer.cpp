@@ -1,13 +1,17 @@
-// The whole document: links split from GBK text, built with escaping and
-// encoded to UTF-8, then read back with an XML parser. When every link
-// converts, the document converts; when no link holds a control character it
-// is well-formed, with one url per link whose loc gives the link back. A NUL
-// byte in a link makes the whole document fail rather than cutting it short.
+// The whole document, as the window builds it from the box: every document
+// reported as a success is well-formed XML 1.0 with one url per line, whose
+// loc, parsed, gives the line back. The box's text is drawn two ways: lines
+// of characters from the whole Unicode range (with control characters, markup,
+// line breaks and the odd private-use character GB18030 lacks) brought to
+// GB18030 as the window does; or raw bytes, GBK and GB18030 alike. A document
+// fails exactly when a line does not convert or holds a character XML 1.0
+// cannot hold.
 #include <expat.h>
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -85,11 +89,114 @@ ParsedDocument Parse(const std::string& utf8) {
   return doc;
 }
 
-bool HasControlCharacter(const std::string& link) {
-  for (const char c : link) {
-    if (static_cast<unsigned char>(c) < 0x20) return true;
+std::string Utf8Of(char32_t c) {
+  std::string utf8;
+  if (c < 0x80) return std::string(1, static_cast<char>(c));
+  if (c < 0x800) {
+    utf8 += static_cast<char>(0xC0 | (c >> 6));
+  } else if (c < 0x10000) {
+    utf8 += static_cast<char>(0xE0 | (c >> 12));
+    utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+  } else {
+    utf8 += static_cast<char>(0xF0 | (c >> 18));
+    utf8 += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+  }
+  utf8 += static_cast<char>(0x80 | (c & 0x3F));
+  return utf8;
+}
+
+// Whether valid UTF-8 holds a character that XML 1.0 cannot hold: a control
+// character other than tab, LF and CR, or U+FFFE, U+FFFF.
+bool HoldsForbidden(const std::string& utf8) {
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const auto b = static_cast<unsigned char>(utf8[i]);
+    if (b < 0x20 && b != '\t' && b != '\n' && b != '\r') return true;
+    if (utf8.compare(i, 3, "\xEF\xBF\xBE") == 0 || utf8.compare(i, 3, "\xEF\xBF\xBF") == 0) {
+      return true;
+    }
   }
   return false;
+}
+
+char32_t DrawCharacter(FuzzedDataProvider& provider) {
+  static constexpr char32_t kSpecial[] = {'&',      '<',     '>',     '"',    '\'',   ']',
+                                          '\t',     '\r',    '\n',    0x80,   0x20AC, 0xFFFD,
+                                          0xFFFE,   0xFFFF,  0xE78D,  0xE000, 0xF8FF, 0x10000,
+                                          0x10FFFF, 0x20000, 0x1F600, 0xFEFF, 0x2028, 0x85};
+  char32_t c = 0;
+  switch (provider.ConsumeIntegralInRange(0, 5)) {
+    case 0:
+      c = provider.ConsumeIntegralInRange<char32_t>(0x20, 0x7E);
+      break;
+    case 1:
+      c = provider.ConsumeIntegralInRange<char32_t>(0, 0x1F);
+      break;
+    case 2:
+      c = provider.ConsumeIntegralInRange<char32_t>(0x4E00, 0x9FFF);
+      break;
+    case 3:
+      c = provider.ConsumeIntegralInRange<char32_t>(0x80, 0xFFFF);
+      break;
+    case 4:
+      c = kSpecial[provider.ConsumeIntegralInRange<std::size_t>(0, std::size(kSpecial) - 1)];
+      break;
+    default:
+      c = provider.ConsumeIntegralInRange<char32_t>(0, 0x10FFFF);
+      break;
+  }
+  return c >= 0xD800 && c < 0xE000 ? 0xFFFD : c;  // UTF-8 has no surrogates
+}
+
+// Lines of Unicode characters; none holds a CR LF pair, which would end it.
+std::vector<std::string> DrawLines(FuzzedDataProvider& provider) {
+  std::vector<std::string> lines(1);
+  while (provider.remaining_bytes() > 0) {
+    if (provider.ConsumeIntegralInRange(0, 15) == 0) {
+      lines.emplace_back();
+      continue;
+    }
+    const char32_t c = DrawCharacter(provider);
+    if (c == '\n' && lines.back().ends_with('\r')) continue;
+    lines.back() += Utf8Of(c);
+  }
+  return lines;
+}
+
+// What the document must say for a box: the box's text, its lines in UTF-8 and
+// whether they can all be written; nullopt when the box cannot be read.
+struct Box {
+  std::string text;
+  std::vector<std::string> lines;
+  bool writable = true;
+};
+
+std::optional<Box> UnicodeBox(FuzzedDataProvider& provider) {
+  Box box;
+  box.lines = DrawLines(provider);
+  std::string utf8;
+  for (std::size_t i = 0; i < box.lines.size(); ++i) {
+    if (i > 0) utf8 += "\r\n";
+    utf8 += box.lines[i];
+    box.writable = box.writable && !HoldsForbidden(box.lines[i]);
+  }
+  // A final line break adds no line.
+  if (box.lines.back().empty()) box.lines.pop_back();
+  const std::optional<std::string> text = lirrevo::Utf8ToText(utf8);
+  if (!text) return std::nullopt;  // the few private-use characters without a code
+  box.text = *text;
+  return box;
+}
+
+Box RawBox(FuzzedDataProvider& provider) {
+  Box box;
+  box.text = provider.ConsumeRemainingBytesAsString();
+  for (const std::string& link : lirrevo::SplitLinks(box.text)) {
+    const std::optional<std::string> utf8 = lirrevo::TextToUtf8(link);
+    box.writable = box.writable && utf8 && !HoldsForbidden(*utf8);
+    box.lines.push_back(utf8.value_or(std::string()));
+  }
+  return box;
 }
 
 }  // namespace
@@ -100,33 +207,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   date.year = provider.ConsumeIntegralInRange(1, 9999);
   date.month = provider.ConsumeIntegralInRange(1, 12);
   date.day = provider.ConsumeIntegralInRange(1, 31);
+  const bool unicode = provider.ConsumeBool();
+  const std::optional<Box> box = unicode ? UnicodeBox(provider) : RawBox(provider);
+  if (!box) return 0;
+
+  const std::string document = lirrevo::BuildSitemapDocument(
+      [&] { return std::optional<std::string>(box->text); }, [&] { return date; });
+  Require(document.empty() != box->writable,
+          "the document is written exactly when every line converts and XML can hold it");
+  if (document.empty()) return 0;
+
   const std::string date_text = lirrevo::FormatDate(date, lirrevo::LastmodDateFormat);
-  const std::vector<std::string> links =
-      lirrevo::SplitLinks(provider.ConsumeRemainingBytesAsString());
-
-  std::vector<std::string> expected_locs;
-  bool plain = true;
-  for (const std::string& link : links) {
-    const std::optional<std::string> utf8 = lirrevo::GbkToUtf8(link);
-    if (!utf8 || link.find('\0') != std::string::npos) break;
-    expected_locs.push_back(*utf8);
-    plain = plain && !HasControlCharacter(link);
-  }
-  const bool all_convert = expected_locs.size() == links.size();
-  const std::string document = lirrevo::EncodeDocument(lirrevo::BuildSitemapText(links, date_text));
-  Require(document.empty() != all_convert,
-          "the document converts exactly when every link does and none holds a NUL");
-  if (!all_convert) return 0;
-
   const ParsedDocument parsed = Parse(document);
-  if (!plain && !parsed.well_formed) return 0;  // XML 1.0 forbids most control characters
   Require(parsed.well_formed, "the document is well-formed XML");
   Require(parsed.shape_ok, "urlset holds url entries of loc, lastmod, changefreq, priority");
-  Require(parsed.urls.size() == links.size(), "one url per link");
-  if (!plain) return 0;  // the parser folds a lone CR into LF
-  for (std::size_t i = 0; i < links.size(); ++i) {
+  Require(parsed.urls.size() == box->lines.size(), "one url per line");
+  for (std::size_t i = 0; i < box->lines.size(); ++i) {
     const Url& url = parsed.urls[i];
-    Require(url.loc == expected_locs[i], "loc gives the link back");
+    Require(url.loc == box->lines[i], "loc gives the line back");
     Require(url.lastmod == date_text, "lastmod is the date");
     Require(url.changefreq == "always" && url.priority == "1.0", "fixed changefreq and priority");
   }

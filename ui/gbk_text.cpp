@@ -1,9 +1,11 @@
 #include "ui/gbk_text.h"
 
 #include <QString>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -19,44 +21,64 @@ constexpr char kPlaceholder = '?';
 constexpr char16_t kLineSeparator = 0x2028;
 constexpr char16_t kParagraphSeparator = 0x2029;
 
-// The GBK code of one character of the Basic Multilingual Plane.
-struct GbkCode {
+// The code of one character: up to two bytes in GBK, up to four in GB18030.
+struct CharacterCode {
   bool known = false;       // looked up already
-  std::uint8_t length = 0;  // 0: GBK has no code for it
-  char bytes[2] = {};
+  std::uint8_t length = 0;  // 0: there is no code for it
+  char bytes[4] = {};
 };
 
-std::string Utf8Of(char16_t c) {
-  std::string utf8;
-  if (c < 0x800) {
-    utf8 += static_cast<char>(0xC0 | (c >> 6));
-  } else {
-    utf8 += static_cast<char>(0xE0 | (c >> 12));
-    utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+using EncodeFn = std::optional<std::string> (*)(std::string_view utf8);
+
+// Codes are looked up through the core once per character and kept: both
+// encodings are stateless, so converting character by character gives the
+// bytes that one conversion of the whole text would, and a large box costs no
+// iconv work.
+class CodeTable {
+ public:
+  explicit CodeTable(EncodeFn encode) : encode_(encode), codes_(0x10000) {}
+
+  const CharacterCode& Of(char16_t c) {
+    CharacterCode& code = codes_[c];
+    if (!code.known) code = LookUp(QString(QChar(c)));
+    return code;
   }
-  utf8 += static_cast<char>(0x80 | (c & 0x3F));
-  return utf8;
+
+  // A character outside the Basic Multilingual Plane, from its two units.
+  // These are few in any text, so they are kept as they come.
+  const CharacterCode& OfPair(char16_t high, char16_t low) {
+    const char32_t key = (static_cast<char32_t>(high) << 16) | low;
+    CharacterCode& code = supplementary_[key];
+    const QChar pair[] = {QChar(high), QChar(low)};
+    if (!code.known) code = LookUp(QString(pair, 2));
+    return code;
+  }
+
+ private:
+  CharacterCode LookUp(const QString& character) const {
+    CharacterCode code;
+    code.known = true;
+    const std::optional<std::string> bytes = encode_(character.toStdString());
+    if (bytes && !bytes->empty() && bytes->size() <= sizeof code.bytes) {
+      code.length = static_cast<std::uint8_t>(bytes->size());
+      bytes->copy(code.bytes, bytes->size());
+    }
+    return code;
+  }
+
+  EncodeFn encode_;
+  std::vector<CharacterCode> codes_;
+  std::unordered_map<char32_t, CharacterCode> supplementary_;
+};
+
+CodeTable& GbkCodes() {
+  static CodeTable table(Utf8ToGbk);
+  return table;
 }
 
-GbkCode LookUp(char16_t c) {
-  GbkCode code;
-  code.known = true;
-  const std::optional<std::string> gbk = Utf8ToGbk(Utf8Of(c));
-  if (gbk && !gbk->empty() && gbk->size() <= 2) {
-    code.length = static_cast<std::uint8_t>(gbk->size());
-    gbk->copy(code.bytes, gbk->size());
-  }
-  return code;
-}
-
-// Codes are looked up through the core once per character and kept: GBK is
-// stateless, so converting character by character gives the bytes that one
-// conversion of the whole text would, and a large box costs no iconv work.
-const GbkCode& CodeOf(char16_t c) {
-  static std::vector<GbkCode> codes(0x10000);
-  GbkCode& code = codes[c];
-  if (!code.known) code = LookUp(c);
-  return code;
+CodeTable& Gb18030Codes() {
+  static CodeTable table(Utf8ToText);
+  return table;
 }
 
 // Eight UTF-16 units at p that are all ASCII and none CR or LF become the
@@ -84,17 +106,19 @@ bool CopyPlainAscii8(const char16_t* p, char* out) {
 bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c < 0xDC00; }
 bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c < 0xE000; }
 
-class GbkWriter {
+class TextWriter {
  public:
-  // At most two bytes per UTF-16 unit; the buffer is not cleared first.
-  explicit GbkWriter(std::size_t units)
-      : buffer_(std::make_unique_for_overwrite<char[]>(units * 2 + 1)), out_(buffer_.get()) {}
+  // Two bytes per UTF-16 unit to start with, which is enough for GBK; the
+  // buffer grows where GB18030 gives a unit four bytes.
+  explicit TextWriter(std::size_t units) : capacity_(units * 2 + 4) {
+    buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
+  }
 
-  void Byte(char b) { *out_++ = b; }
+  void Byte(char b) { buffer_[size_++] = b; }
   // Eight plain ASCII units at p as eight bytes; false if they are not plain.
   bool Ascii8(const char16_t* p) {
-    if (!CopyPlainAscii8(p, out_)) return false;
-    out_ += 8;
+    if (!CopyPlainAscii8(p, buffer_.get() + size_)) return false;
+    size_ += 8;
     return true;
   }
   void LineBreak() {
@@ -105,34 +129,34 @@ class GbkWriter {
     Byte(kPlaceholder);
     exact_ = false;
   }
-  void Code(const GbkCode& code) {
+  // `units` is what the text had left from this character on: growing to
+  // two bytes for each of them, and four more, keeps the worst case in room.
+  void Code(const CharacterCode& code, std::size_t units) {
     if (code.length == 0) return Placeholder();
+    if (code.length > 2 && size_ + 4 + units * 2 > capacity_) Grow(units);
     for (int i = 0; i < code.length; ++i) Byte(code.bytes[i]);
   }
-  // A character outside the Basic Multilingual Plane: at most two bytes per
-  // UTF-16 unit fit, and GBK has no code for any of them anyway.
-  void Supplementary(char16_t high, char16_t low) {
-    const QChar pair[] = {QChar(high), QChar(low)};
-    const std::optional<std::string> gbk = Utf8ToGbk(QString(pair, 2).toStdString());
-    if (!gbk || gbk->empty() || gbk->size() > 4) return Placeholder();
-    for (char b : *gbk) Byte(b);
-  }
-  GbkText Finish() && {
-    return {std::string(buffer_.get(), static_cast<std::size_t>(out_ - buffer_.get())), exact_};
-  }
+  GbkText Finish() && { return {std::string(buffer_.get(), size_), exact_}; }
 
  private:
+  void Grow(std::size_t units) {
+    const std::size_t capacity = std::max(capacity_ * 3 / 2, size_ + 4 + units * 2);
+    std::unique_ptr<char[]> grown = std::make_unique_for_overwrite<char[]>(capacity);
+    std::memcpy(grown.get(), buffer_.get(), size_);
+    buffer_ = std::move(grown);
+    capacity_ = capacity;
+  }
+
   std::unique_ptr<char[]> buffer_;
-  char* out_;
+  std::size_t capacity_;
+  std::size_t size_ = 0;
   bool exact_ = true;
 };
 
-}  // namespace
-
-GbkText QStringToGbk(const QString& text) {
+GbkText Convert(const QString& text, CodeTable& codes) {
   const auto* units = reinterpret_cast<const char16_t*>(text.utf16());
   const std::size_t n = static_cast<std::size_t>(text.size());
-  GbkWriter out(n);
+  TextWriter out(n);
   for (std::size_t i = 0; i < n; ++i) {
     if (i + 8 <= n && out.Ascii8(units + i)) {
       i += 7;
@@ -147,19 +171,26 @@ GbkText QStringToGbk(const QString& text) {
       out.LineBreak();
       if (i + 1 < n && units[i + 1] == '\n') ++i;
     } else if (IsHighSurrogate(c) && i + 1 < n && IsLowSurrogate(units[i + 1])) {
-      out.Supplementary(c, units[i + 1]);
+      // At most four bytes for two units: within what the buffer keeps.
+      out.Code(codes.OfPair(c, units[i + 1]), 0);
       ++i;
     } else if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
       out.Placeholder();
     } else {
-      out.Code(CodeOf(c));
+      out.Code(codes.Of(c), n - i);
     }
   }
   return std::move(out).Finish();
 }
 
+}  // namespace
+
+GbkText QStringToGbk(const QString& text) { return Convert(text, GbkCodes()); }
+
+GbkText QStringToGb18030(const QString& text) { return Convert(text, Gb18030Codes()); }
+
 std::optional<QString> GbkToQString(std::string_view gbk) {
-  const std::optional<std::string> utf8 = GbkToUtf8(gbk);
+  const std::optional<std::string> utf8 = TextToUtf8(gbk);
   if (!utf8) return std::nullopt;
   QString text = QString::fromStdString(*utf8);
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));

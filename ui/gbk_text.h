@@ -10,8 +10,8 @@ class QString;
 
 namespace lirrevo::ui {
 
-// GBK bytes read from a widget. Each character that GBK has no code for is
-// read as one '?', so it still counts as one character; `exact` is false then.
+// GBK (or GB18030) bytes read from a widget. Each character that has no code
+// is read as one '?', so it still counts as one character; `exact` is false then.
 struct GbkText {
   std::string bytes;
   bool exact = true;
@@ -21,8 +21,14 @@ struct GbkText {
 // CR LF pair. The empty text gives no bytes.
 GbkText QStringToGbk(const QString& text);
 
-// GBK bytes as widget text, each CR LF pair as one LF; nullopt when the bytes
-// are not valid GBK.
+// The same in GB18030, GBK's superset, the form in which the edit box's text
+// reaches the core: every GBK character keeps its bytes (the euro sign aside,
+// which GBK converters give the one byte 0x80), every other character takes
+// four. Only a lone surrogate and a few private-use characters have no code.
+GbkText QStringToGb18030(const QString& text);
+
+// GBK or GB18030 bytes as widget text, each CR LF pair as one LF; nullopt
+// when the bytes are not valid.
 std::optional<QString> GbkToQString(std::string_view gbk);
 
 // GBK bytes as text to show: GbkToQString, or where the bytes are not valid

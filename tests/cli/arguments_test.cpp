@@ -76,5 +76,19 @@ INSTANTIATE_TEST_SUITE_P(
             "TwoInputs", {"a.txt", "b.txt"}, 2, "lirrevo-cli: more than one input given"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+INSTANTIATE_TEST_SUITE_P(
+    MoreEncodings, ArgumentsTest,
+    ::testing::Values(
+        ArgumentsCase{"Gb18030", {"--input-encoding", "GB18030"}, -1, "", InputEncoding::kGb18030},
+        ArgumentsCase{
+            "Gb2312IsReadAsGbk", {"--input-encoding=gb2312"}, -1, "", InputEncoding::kGbk},
+        ArgumentsCase{"Utf16", {"--input-encoding", "utf-16"}, -1, "", InputEncoding::kUtf16},
+        ArgumentsCase{"Utf16Alias", {"--input-encoding=UTF16"}, -1, "", InputEncoding::kUtf16},
+        ArgumentsCase{"Utf16LeIsNotAName",
+                      {"--input-encoding", "utf-16le"},
+                      2,
+                      "lirrevo-cli: unknown input encoding 'utf-16le'"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace lirrevo::cli

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <string>
 
 namespace lirrevo {
@@ -114,6 +115,107 @@ TEST(BoundaryConversions, RoundTripAndRefuseWhatGbkCannotHold) {
   EXPECT_EQ(Utf8ToGbk("\xC3"), std::nullopt);          // truncated UTF-8
   EXPECT_EQ(GbkToUtf8("\xFF"), std::nullopt);
 }
+
+}  // namespace
+}  // namespace lirrevo
+
+namespace lirrevo {
+namespace {
+
+// The system's text is GB18030: GBK's bytes, the four-byte codes of every other
+// character, and GBK's one-byte euro sign; a document XML 1.0 cannot hold
+// gives no bytes.
+class EncodeGb18030Document : public ::testing::TestWithParam<ConversionCase> {};
+
+TEST_P(EncodeGb18030Document, GivesTheUtf8BytesOrNothing) {
+  EXPECT_EQ(EncodeDocument(GetParam().gbk), GetParam().utf8);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EncodeGb18030Document,
+    ::testing::Values(ConversionCase{"SharpS",
+                                     "stra\x81\x30\x89\x38"
+                                     "e",
+                                     "stra\xC3\x9F"
+                                     "e"},
+                      ConversionCase{"Emoji", "\x94\x39\xFC\x36", "\xF0\x9F\x98\x80"},
+                      ConversionCase{"EuroBothWays", "\xA2\xE3\x80\x81\x30\x89\x38",
+                                     "\xE2\x82\xAC\xE2\x82\xAC\xC3\x9F"},
+                      ConversionCase{"EuroBesideInvalid", "\x80\xFF", ""},
+                      ConversionCase{"Tab", "a\tb", "a\tb"},
+                      ConversionCase{"FormFeed", "a\x0C", ""},
+                      ConversionCase{"ReplacementCharacter", "\x84\x31\xA4\x37", "\xEF\xBF\xBD"},
+                      ConversionCase{"NoncharacterFFFE", "\x84\x31\xA4\x38", ""},
+                      ConversionCase{"NoncharacterFFFF", "a\x80\x84\x31\xA4\x39", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Every scalar value but a few private-use characters goes to the system's
+// text and back unchanged, in one conversion each way.
+TEST(Utf8ToText, EveryCharacterWithACodeRoundTrips) {
+  std::string all;  // UTF-32 first, then UTF-8
+  int without_code = 0;
+  for (char32_t c = 0; c <= 0x10FFFF; ++c) {
+    if (c >= 0xD800 && c < 0xE000) continue;
+    if (!TextCanHold(c)) {
+      ++without_code;
+      EXPECT_TRUE(c >= 0xE000 && c <= 0xF8FF) << std::hex << static_cast<unsigned>(c);
+      continue;
+    }
+    all += std::string(reinterpret_cast<const char*>(&c), 4);
+  }
+  // The UTF-32 to UTF-8 step is plain iconv, which ConvertEncoding calls.
+  all = ConvertEncoding(all, std::endian::native == std::endian::little ? "UTF-32LE" : "UTF-32BE",
+                        "UTF-8");
+  EXPECT_LT(without_code, 30);
+  EXPECT_FALSE(TextCanHold(0xD800));
+  EXPECT_FALSE(TextCanHold(0x110000));
+  EXPECT_FALSE(Utf8ToText("\xEE\x9E\x8D").has_value());  // U+E78D
+  const std::optional<std::string> text = Utf8ToText(all);
+  ASSERT_TRUE(text.has_value());
+  EXPECT_EQ(TextToUtf8(*text), all);
+}
+
+struct MarkingCase {
+  const char* name;
+  std::string input;
+  const char* from;
+  std::size_t step;
+  std::string utf8;
+};
+
+void PrintTo(const MarkingCase& c, std::ostream* out) { *out << c.name; }
+
+class ToUtf8MarkingInvalidTable : public ::testing::TestWithParam<MarkingCase> {};
+
+TEST_P(ToUtf8MarkingInvalidTable, MarksAndGoesOn) {
+  const MarkingCase& c = GetParam();
+  EXPECT_EQ(ToUtf8MarkingInvalid(c.input, c.from, c.step), c.utf8);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ToUtf8MarkingInvalidTable,
+    ::testing::Values(MarkingCase{"Valid", "a\xC1\xB4\x80", "GBK", 1, "a\xE9\x93\xBE\xE2\x82\xAC"},
+                      MarkingCase{"EveryBadByte",
+                                  "\xFF"
+                                  "a\xFF\xFF",
+                                  "GBK", 1,
+                                  "\xFF"
+                                  "a\xFF\xFF"},
+                      MarkingCase{"BadTrailByte",
+                                  "\x81\x20"
+                                  "b",
+                                  "GBK", 1, "\xFF b"},
+                      MarkingCase{"EndsInsideACharacter", "a\x81", "GB18030", 1, "a\xFE"},
+                      MarkingCase{"LoneSurrogate",
+                                  std::string("a\0\x00\xDC"
+                                              "b\0",
+                                              6),
+                                  "UTF-16LE", 2,
+                                  "a\xFF"
+                                  "b"},
+                      MarkingCase{"OddByteAtTheEnd", std::string("a\0b", 3), "UTF-16LE", 2,
+                                  "a\xFE"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace lirrevo

@@ -247,3 +247,37 @@ TEST(BuildSitemapDocument, IsEmptyWhenTheDocumentCannotBeConverted) {
 
 }  // namespace
 }  // namespace lirrevo
+
+namespace lirrevo {
+namespace {
+
+// A parser reads a raw CR in a loc as LF; the reference keeps it a CR.
+TEST(EscapeLink, WritesACarriageReturnAsAReference) {
+  EXPECT_EQ(EscapeLink("a\rb\r"), "a&#13;b&#13;");
+  EXPECT_EQ(EscapeLink("\x81\r&"), "\x81\r&amp;");  // the CR is a second byte here
+}
+
+// Every character of the box reaches the file as its UTF-8.
+TEST(BuildSitemapDocument, WritesEveryCharacterAsItsUtf8) {
+  const auto build = [](std::string box) {
+    return BuildSitemapDocument([&] { return std::optional<std::string>(box); },
+                                [] {
+                                  return DateTime{2026, 12, 8};
+                                });
+  };
+  EXPECT_EQ(build("stra\x81\x30\x89\x38"
+                  "e\r\n\x94\x39\xFC\x36\t\xA2\xE3\r\n"),
+            std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n  <urlset>\r\n") +
+                "    <url>\r\n        <loc>stra\xC3\x9F"
+                "e</loc>\r\n"
+                "        <lastmod>2026-12-8</lastmod>\r\n"
+                "        <changefreq>always</changefreq>\r\n"
+                "        <priority>1.0</priority>\r\n    </url>\r\n"
+                "    <url>\r\n        <loc>\xF0\x9F\x98\x80\t\xE2\x82\xAC</loc>\r\n"
+                "        <lastmod>2026-12-8</lastmod>\r\n"
+                "        <changefreq>always</changefreq>\r\n"
+                "        <priority>1.0</priority>\r\n    </url>\r\n  </urlset>");
+}
+
+}  // namespace
+}  // namespace lirrevo

@@ -120,6 +120,7 @@ class EventHandlersTest : public QObject {
     QTest::newRow("outside gbk last") << "L1\n\U0001F600" << 2;
     QTest::newRow("lone surrogate") << QStringLiteral("L1\n") + QChar(0xD800) << 2;
     QTest::newRow("euro and tab") << "\u20AC\r\n\t" << 2;
+    QTest::newRow("characters outside GBK") << QStringLiteral("ß\n\U0001F600\r\n한\U00020000") << 3;
   }
   // The box keeps its count as it changes; it is what splitting the text
   // read from the box gives.
@@ -171,15 +172,17 @@ class EventHandlersTest : public QObject {
     }
   }
 
-  void ExactReaderRefusesCharactersOutsideGbk() {
+  void ExactReaderRefusesOnlyCharactersWithoutCode() {
     CountTest test;
     const lirrevo::ReadContentFn read = lirrevo::ui::ExactContentReader(test.window());
     QVERIFY(test.window().SetProperty(EditBoxName, lirrevo::ui::edit_box::Content,
                                       std::string("a\r\nb")));
     QCOMPARE(read(), std::optional<std::string>("a\r\nb"));
     static_cast<QPlainTextEdit*>(test.Edit())->setPlainText(QStringLiteral("a\U0001F600"));
+    QCOMPARE(read(), std::optional<std::string>("a\x94\x39\xFC\x36"));
+    static_cast<QPlainTextEdit*>(test.Edit())->setPlainText(QString(QChar(0xDC00)) + "a");
     QCOMPARE(read(), std::nullopt);
-    QCOMPARE(lirrevo::ui::ReadContentForCount(test.window()), std::string("a?"));
+    QCOMPARE(lirrevo::ui::ReadContentForCount(test.window()), std::string("?a"));
   }
 
   void ExactlyThreeBindings() {

@@ -48,9 +48,9 @@ std::int32_t EditBoxControl::LinkCountNow() const { return count_->Count(); }
 std::optional<PropertyValue> EditBoxControl::GetSetting(int number, bool* exact) const {
   GbkText text;
   if (number == edit_box::Content) {
-    text = QStringToGbk(edit_->document()->toRawText());
+    text = QStringToGb18030(edit_->document()->toRawText());
   } else if (number == edit_box::SelText) {
-    text = QStringToGbk(edit_->textCursor().selectedText());
+    text = QStringToGb18030(edit_->textCursor().selectedText());
   } else {
     return Control::GetSetting(number, exact);
   }

@@ -1,0 +1,22 @@
+// The characters that XML 1.0 cannot hold in any form, not even as a
+// character reference: a document holding one is no XML at all.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace lirrevo {
+
+// True for the control characters other than tab, LF and CR (U+0000-U+0008,
+// U+000B, U+000C, U+000E-U+001F), the surrogates and U+FFFE, U+FFFF.
+bool IsForbiddenInXml(char32_t code_point);
+
+// How an error names such a character: "control character U+000C",
+// "noncharacter U+FFFE".
+std::string DescribeForbidden(char32_t code_point);
+
+// Offset of the first forbidden character in valid UTF-8, or npos.
+std::size_t FindForbiddenInUtf8(std::string_view utf8);
+
+}  // namespace lirrevo
