@@ -215,7 +215,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BoxCase{"BlankLineBetween", "a\r\n\r\nb\r\n", {"a", "", "b"}},
                       BoxCase{"Query", "http://a.cn/x?a=1&b=2", {"http://a.cn/x?a=1&amp;b=2"}},
                       BoxCase{"SpacesAndMarkup", " \r\n<'\">", {" ", "&lt;&apos;&quot;&gt;"}},
-                      BoxCase{"LoneCrAndLf", "\r\r\n\n\r\nx\ry", {"\r", "\n", "x\ry"}},
+                      // A parser would read a raw CR as LF: it is written as a reference.
+                      BoxCase{"LoneCrAndLf", "\r\r\n\n\r\nx\ry", {"&#13;", "\n", "x&#13;y"}},
                       BoxCase{"Chinese",
                               "\xC1\xB4\r\n\xC1\xB4\xBD\xD3",
                               {"\xE9\x93\xBE", "\xE9\x93\xBE\xE6\x8E\xA5"}},
