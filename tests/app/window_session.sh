@@ -85,8 +85,18 @@ run_once() {
   [[ $geometry == "132 132 760 504" ]] || fail "outer frame is '$geometry', not '132 132 760 504'"
   [[ $(readlink "/proc/$pid/cwd") == "$(dirname "$program")" ]] ||
     fail "current directory is $(readlink "/proc/$pid/cwd")"
-  sleep 1
-  check_no_internet_sockets "$pid"
+  # The panel's page loads in the web engine's helper processes: once they
+  # run, the process tree is looked at for a second.
+  if ldd "$program" | grep -q WebEngine; then
+    for _ in $(seq 200); do
+      process_tree "$pid" | xargs -r ps -o comm= -p | grep -q QtWebEngine && break
+      sleep 0.1
+    done
+  fi
+  for _ in $(seq 10); do
+    check_no_internet_sockets "$pid"
+    sleep 0.1
+  done
   xdotool windowactivate --sync "$wid" >/dev/null 2>&1 || true
   if [[ -n $screenshot ]]; then
     for n in 1 2 3; do xdotool type "http://www.example.com/old/page-$n.html" && xdotool key Return; done
