@@ -82,7 +82,6 @@ class Checker {
     for (std::size_t i = 0; i < links.size(); ++i) Enqueue(i, links[i]);
     for (std::size_t h = 0; h < hosts_.size(); ++h) MarkEligible(h);
     while (!running_.empty() || !eligible_.empty() || !waiting_.empty()) {
-      if (!StartWhatMay()) return false;
       int still_running = 0;
       if (curl_multi_perform(multi_, &still_running) != CURLM_OK) return false;
       int left = 0;
@@ -91,6 +90,8 @@ class Checker {
           return false;
         }
       }
+      // The slots just freed are filled before the wait, not after it.
+      if (!StartWhatMay()) return false;
       if (curl_multi_poll(multi_, nullptr, 0, PollMilliseconds(), nullptr) != CURLM_OK) {
         return false;
       }
