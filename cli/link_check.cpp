@@ -207,8 +207,8 @@ class Checker {
       request->get = true;
       return Start(std::move(request));
     }
-    const bool retryable =
-        status == 429 || status >= 500 || (status == 0 && IsConnectionFailure(result));
+    const bool retryable = status == 429 || (status >= 500 && status < 600) ||
+                           (status == 0 && IsConnectionFailure(result));
     if (retryable && !request->retried) {
       long pause_ms = std::min(settings_.retry_pause_ms, settings_.timeout_ms);
       if (request->retry_after_s) pause_ms = *request->retry_after_s * 1000;
