@@ -135,14 +135,9 @@ class LinkCheck : public ::testing::Test {
   TempFolder dir_;
 };
 
-struct Line {
-  std::string verdict;  // "CLASS\tCODE"
-  std::string link;
-};
-
 TEST_F(LinkCheck, WritesEveryLinesClassAndCodeInInputOrder) {
   const std::vector<std::string> tls = MakeCertificate();
-  LinkServer server(2, tls);
+  LinkServer server(3, tls);
   const std::string a = server.Http(1);
   const std::string lines[][2] = {
       {"dead\t404", a + "/status/404"},
@@ -157,8 +152,8 @@ TEST_F(LinkCheck, WritesEveryLinesClassAndCodeInInputOrder) {
       {"dead\t404", a + "/noimpl/404"},
       {"alive\t200", a + "/once/503/0"},
       {"alive\t200", a + "/once/429/1"},
-      {"error\t503", a + "/once/503/30"},  // asks for a longer wait than --timeout
-      {"alive\t200", server.Http(2) + "/drop"},
+      {"error\t503", a + "/once/503/30"},        // asks for a longer wait than --timeout
+      {"alive\t200", server.Http(3) + "/drop"},  // a host of its own: a fresh connection
       {"error\t0", a + "/slow/3000/404"},
       {"error\t0", "http://127.0.0.1:1/"},
       {"invalid\t0", ""},
