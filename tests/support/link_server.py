@@ -58,13 +58,27 @@ class Handler(http.server.BaseHTTPRequestHandler):
             in_flight[address] = in_flight.get(address, 0) + 1
             max_host[address] = max(max_host.get(address, 0), in_flight[address])
         try:
-            self.answer(path, seen, with_body)
+            answer = self.answer(path, seen, with_body)
         finally:
+            # Counted out before the answer leaves: once the client has it,
+            # the client may start its next request.
             with lock:
                 state["total"] -= 1
                 in_flight[address] -= 1
+        if answer is None:
+            self.close_connection = True
+            return
+        code, headers, body = answer
+        self.send_response(code)
+        for name, value in headers.items():
+            self.send_header(name, value)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        if with_body:
+            self.wfile.write(body)
 
     def answer(self, path, seen, with_body):
+        """The status, headers and body to send, or None to close unanswered."""
         parts = path.strip("/").split("/")
         headers = {}
         code = 200
@@ -81,16 +95,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             code = int(parts[1])
             headers["Retry-After"] = parts[2]
         elif parts[0] == "drop" and seen == 1:
-            self.close_connection = True
-            return
-        body = b"<html>some page</html>\n" if with_body else b""
-        self.send_response(code)
-        for name, value in headers.items():
-            self.send_header(name, value)
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
-        if with_body:
-            self.wfile.write(body)
+            return None
+        return code, headers, b"<html>some page</html>\n" if with_body else b""
 
 
 class Server(http.server.ThreadingHTTPServer):
