@@ -2,11 +2,17 @@
 
 #include <strings.h>
 
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
 namespace lirrevo::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: lirrevo-cli [--input-encoding utf-8|gbk|gb18030|utf-16] [-o OUTPUT] [INPUT]\n";
+    "usage: lirrevo-cli [--input-encoding utf-8|gbk|gb18030|utf-16] [-o OUTPUT] [INPUT]\n"
+    "       lirrevo-cli check [--concurrency N] [--timeout SECONDS] [--cacert FILE]\n"
+    "                         [--input-encoding E] [-o OUTPUT] [INPUT]\n";
 constexpr const char* kHelp =
     "Writes the dead-link submission document (sitemap urlset, UTF-8) for the\n"
     "links in INPUT, one per line. INPUT is a file, or standard input when it\n"
@@ -16,11 +22,22 @@ constexpr const char* kHelp =
     "a line. Refused, naming each bad line, with nothing written: bytes invalid\n"
     "in the encoding, and characters XML 1.0 cannot hold (control characters\n"
     "other than tab, U+FFFE, U+FFFF).\n\n"
+    "'check' first asks every link (HTTP HEAD, GET where HEAD is refused;\n"
+    "redirects are not followed) and writes one line per input line to standard\n"
+    "output: CLASS<TAB>CODE<TAB>LINK, CLASS being dead (404, 410), alive (2xx),\n"
+    "redirect (3xx), error (any other status, or 0: no answer) or invalid (not\n"
+    "an absolute http or https URL; 0). Exit status 0 when every line is dead,\n"
+    "1 when any is not. With -o it writes the document of the dead links only.\n"
+    "An input file named 'check' is given as './check'.\n\n"
     "  --input-encoding E  encoding of INPUT: utf-8 (default; a UTF-16 file with\n"
     "                      a byte-order mark is also read), gbk (gb2312 is read\n"
     "                      as gbk), gb18030 or utf-16\n"
     "  -o, --output OUTPUT write the document to OUTPUT instead of standard\n"
     "                      output; '-' is standard output\n"
+    "  --concurrency N     check: at most N requests in flight (default 16,\n"
+    "                      1-1000); never more than 4 to one host\n"
+    "  --timeout SECONDS   check: the most one request may take (default 10)\n"
+    "  --cacert FILE       check: also trust the CA certificates in FILE (PEM)\n"
     "  -h, --help          show this help\n"
     "  --version           show the version\n";
 
@@ -51,30 +68,104 @@ std::optional<InputEncoding> EncodingNamed(const std::string& name) {
   return std::nullopt;
 }
 
+std::optional<double> NumberIn(const std::string& text, double low, double high) {
+  if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ') return std::nullopt;
+  char* end = nullptr;
+  errno = 0;
+  const double value = std::strtod(text.c_str(), &end);
+  if (*end != '\0' || errno != 0 || !std::isfinite(value) || value < low || value > high) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+// Options that take a value, as "--name value" or "--name=value".
+enum class Valued { kNone, kEncoding, kOutput, kConcurrency, kTimeout, kCacert };
+
+Valued ValuedOption(const std::string& name) {
+  if (name == "--input-encoding") return Valued::kEncoding;
+  if (name == "-o" || name == "--output") return Valued::kOutput;
+  if (name == "--concurrency") return Valued::kConcurrency;
+  if (name == "--timeout") return Valued::kTimeout;
+  if (name == "--cacert") return Valued::kCacert;
+  return Valued::kNone;
+}
+
+// Takes the option's value into options; a usage error's message, or empty.
+std::string Take(Valued option, const std::string& name, const std::string& value,
+                 Options& options) {
+  switch (option) {
+    case Valued::kEncoding:
+      if (const std::optional<InputEncoding> encoding = EncodingNamed(value)) {
+        options.encoding = *encoding;
+        return {};
+      }
+      return "unknown input encoding '" + value + "'";
+    case Valued::kOutput:
+      if (value == "-" && options.command == Command::kCheck) {
+        return "check writes its lines to standard output; -o takes a file name";
+      }
+      options.output = value;
+      if (value == "-") options.output.reset();  // standard output, as when -o is absent
+      return {};
+    case Valued::kConcurrency:
+      if (const std::optional<double> n = NumberIn(value, 1, 1000); n && *n == std::floor(*n)) {
+        options.concurrency = static_cast<int>(*n);
+        return {};
+      }
+      return "--concurrency takes a whole number from 1 to 1000, not '" + value + "'";
+    case Valued::kTimeout:
+      if (const std::optional<double> seconds = NumberIn(value, 0.001, 86400)) {
+        options.timeout_seconds = *seconds;
+        return {};
+      }
+      return "--timeout takes a number of seconds above 0, not '" + value + "'";
+    case Valued::kCacert:
+      options.cacert = value;
+      return {};
+    case Valued::kNone:
+      break;
+  }
+  return "unknown option '" + name + "'";
+}
+
+bool OnlyForCheck(Valued option) {
+  return option == Valued::kConcurrency || option == Valued::kTimeout || option == Valued::kCacert;
+}
+
 }  // namespace
 
 ParsedArguments ParseArguments(const std::vector<std::string>& args) {
   Options options;
   bool have_input = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
+  std::size_t i = 0;
+  if (!args.empty() && args[0] == "check") {
+    options.command = Command::kCheck;
+    i = 1;
+  }
+  for (; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    const auto value = [&]() -> const std::string* {
-      return i + 1 < args.size() ? &args[++i] : nullptr;
-    };
     if (arg == "--help" || arg == "-h") return End(std::string(kUsage) + '\n' + kHelp);
     if (arg == "--version") return End("lirrevo-cli " LIRREVO_VERSION "\n");
-    if (arg == "--input-encoding" || arg.starts_with("--input-encoding=")) {
-      const std::string inline_value = arg.substr(std::min(arg.size(), std::size_t{17}));
-      const std::string* name = arg == "--input-encoding" ? value() : &inline_value;
-      if (name == nullptr) return UsageError("--input-encoding needs a value");
-      const std::optional<InputEncoding> encoding = EncodingNamed(*name);
-      if (!encoding) return UsageError("unknown input encoding '" + *name + "'");
-      options.encoding = *encoding;
-    } else if (arg == "-o" || arg == "--output") {
-      const std::string* path = value();
-      if (path == nullptr) return UsageError(arg + " needs a file name");
-      options.output = *path;
-      if (*path == "-") options.output.reset();  // standard output, as when -o is absent
+    const std::size_t equals = arg.starts_with("--") ? arg.find('=') : std::string::npos;
+    const std::string name = arg.substr(0, equals);
+    const Valued option = ValuedOption(name);
+    if (option != Valued::kNone && (name != "-o" || equals == std::string::npos)) {
+      if (OnlyForCheck(option) && options.command != Command::kCheck) {
+        return UsageError(name + " is an option of 'lirrevo-cli check'");
+      }
+      std::string value;
+      if (equals != std::string::npos) {
+        value = arg.substr(equals + 1);
+      } else if (i + 1 < args.size()) {
+        value = args[++i];
+      } else {
+        return UsageError(name + (option == Valued::kOutput || option == Valued::kCacert
+                                      ? " needs a file name"
+                                      : " needs a value"));
+      }
+      const std::string error = Take(option, name, value, options);
+      if (!error.empty()) return UsageError(error);
     } else if (arg.size() > 1 && arg[0] == '-') {
       return UsageError("unknown option '" + arg + "'");
     } else if (have_input) {

@@ -9,10 +9,19 @@
 
 namespace lirrevo::cli {
 
+// `lirrevo-cli [options] [INPUT]` writes the document; `lirrevo-cli check
+// [options] [INPUT]` asks every link first.
+enum class Command { kGenerate, kCheck };
+
 struct Options {
+  Command command = Command::kGenerate;
   InputEncoding encoding = InputEncoding::kUtf8;
   std::string input = "-";            // a file name, or "-" for standard input
   std::optional<std::string> output;  // absent: standard output
+  // check only: requests in flight, seconds a request may take, an extra CA.
+  int concurrency = 16;
+  double timeout_seconds = 10;
+  std::optional<std::string> cacert;
 };
 
 // What the command line asks for: a run with `options`, or an end right here

@@ -62,26 +62,37 @@ std::string InputName(const Options& options) {
 
 }  // namespace
 
-int RunGenerate(const Options& options) {
-  const std::optional<std::function<DateTime()>> clock = Clock();
-  if (!clock) return Fail("SOURCE_DATE_EPOCH is not a number of seconds");
+std::optional<std::function<DateTime()>> DocumentClock() {
+  std::optional<std::function<DateTime()>> clock = Clock();
+  if (!clock) Fail("SOURCE_DATE_EPOCH is not a number of seconds");
+  return clock;
+}
+
+std::optional<std::string> ReadListText(const Options& options) {
   errno = 0;
   std::optional<std::string> raw = ReadInput(options.input);
-  if (!raw) return Fail("cannot read " + InputName(options) + ": " + std::strerror(errno));
-  lirrevo::cli::PreparedInput prepared = lirrevo::cli::PrepareInput(*raw, options.encoding);
+  if (!raw) {
+    Fail("cannot read " + InputName(options) + ": " + std::strerror(errno));
+    return std::nullopt;
+  }
+  PreparedInput prepared = PrepareInput(*raw, options.encoding);
   raw.reset();
   if (!prepared.ok) {
     for (const std::string& error : prepared.errors) Fail(InputName(options) + ", " + error);
-    return 1;
+    return std::nullopt;
   }
+  return std::move(prepared.text);
+}
 
+int WriteDocument(std::string text, const std::function<DateTime()>& clock,
+                  const std::optional<std::string>& output) {
   const std::string document = lirrevo::BuildSitemapDocument(
-      [&]() -> std::optional<std::string> { return std::move(prepared.text); }, *clock);
+      [&]() -> std::optional<std::string> { return std::move(text); }, clock);
   if (document.empty()) return Fail("the document could not be converted to UTF-8");
 
-  if (options.output) {
-    if (!lirrevo::WriteBytesToFile(*options.output, document)) {
-      return Fail("cannot write '" + *options.output + "': " + std::strerror(errno));
+  if (output) {
+    if (!lirrevo::WriteBytesToFile(*output, document)) {
+      return Fail("cannot write '" + *output + "': " + std::strerror(errno));
     }
     return 0;
   }
@@ -90,6 +101,14 @@ int RunGenerate(const Options& options) {
     return Fail(std::string("cannot write standard output: ") + std::strerror(errno));
   }
   return 0;
+}
+
+int RunGenerate(const Options& options) {
+  const std::optional<std::function<DateTime()>> clock = DocumentClock();
+  if (!clock) return 1;
+  std::optional<std::string> text = ReadListText(options);
+  if (!text) return 1;
+  return WriteDocument(*std::move(text), *clock, options.output);
 }
 
 }  // namespace lirrevo::cli

@@ -1,10 +1,11 @@
-// lirrevo-cli: the dead-link document from a file or a pipe.
+// lirrevo-cli: the dead-link document from a file or a pipe, and the check of its links.
 #include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli/arguments.h"
+#include "cli/check_run.h"
 #include "cli/generate_run.h"
 
 int main(int argc, char** argv) {
@@ -16,6 +17,9 @@ int main(int argc, char** argv) {
     std::cout << parsed.out;
     std::cerr << parsed.error;
     return parsed.exit_code;
+  }
+  if (parsed.options->command == lirrevo::cli::Command::kCheck) {
+    return lirrevo::cli::RunCheck(*parsed.options);
   }
   return lirrevo::cli::RunGenerate(*parsed.options);
 }

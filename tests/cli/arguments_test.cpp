@@ -16,6 +16,11 @@ struct ArgumentsCase {
   InputEncoding encoding = InputEncoding::kUtf8;
   std::string input = "-";
   std::optional<std::string> output = std::nullopt;
+  // check: the command, then --concurrency, --timeout and --cacert as parsed.
+  Command command = Command::kGenerate;
+  int concurrency = 16;
+  double timeout_seconds = 10;
+  std::optional<std::string> cacert = std::nullopt;
 };
 
 class ArgumentsTest : public testing::TestWithParam<ArgumentsCase> {};
@@ -37,6 +42,10 @@ TEST_P(ArgumentsTest, ParsesAsTheHelpSays) {
   EXPECT_EQ(parsed.options->encoding, c.encoding);
   EXPECT_EQ(parsed.options->input, c.input);
   EXPECT_EQ(parsed.options->output, c.output);
+  EXPECT_EQ(parsed.options->command, c.command);
+  EXPECT_EQ(parsed.options->concurrency, c.concurrency);
+  EXPECT_EQ(parsed.options->timeout_seconds, c.timeout_seconds);
+  EXPECT_EQ(parsed.options->cacert, c.cacert);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -88,6 +97,56 @@ INSTANTIATE_TEST_SUITE_P(
                       {"--input-encoding", "utf-16le"},
                       2,
                       "lirrevo-cli: unknown input encoding 'utf-16le'"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+constexpr InputEncoding kUtf8 = InputEncoding::kUtf8;
+constexpr Command kCheck = Command::kCheck;
+
+INSTANTIATE_TEST_SUITE_P(
+    Check, ArgumentsTest,
+    ::testing::Values(
+        ArgumentsCase{"Defaults", {"check"}, -1, "", kUtf8, "-", std::nullopt, kCheck},
+        ArgumentsCase{"AllOptions",
+                      {"check", "--concurrency", "3", "--timeout=2.5", "--cacert", "ca.pem",
+                       "--input-encoding", "gbk", "-o", "dead.xml", "in.txt"},
+                      -1,
+                      "",
+                      InputEncoding::kGbk,
+                      "in.txt",
+                      "dead.xml",
+                      kCheck,
+                      3,
+                      2.5,
+                      "ca.pem"},
+        ArgumentsCase{"CheckOnlyFirst", {"in.txt", "check"}, 2, "lirrevo-cli: more than one"},
+        ArgumentsCase{"FileNamedCheck", {"./check"}, -1, "", kUtf8, "./check"},
+        ArgumentsCase{"ConcurrencyWithoutCheck",
+                      {"--concurrency", "4"},
+                      2,
+                      "lirrevo-cli: --concurrency is an option of 'lirrevo-cli check'"},
+        ArgumentsCase{"ConcurrencyZero",
+                      {"check", "--concurrency", "0"},
+                      2,
+                      "lirrevo-cli: --concurrency takes a whole number from 1 to 1000, not '0'"},
+        ArgumentsCase{"ConcurrencyFraction",
+                      {"check", "--concurrency=1.5"},
+                      2,
+                      "lirrevo-cli: --concurrency takes a whole number"},
+        ArgumentsCase{"TimeoutNegative",
+                      {"check", "--timeout", "-1"},
+                      2,
+                      "lirrevo-cli: --timeout takes a number of seconds above 0, not '-1'"},
+        ArgumentsCase{"TimeoutNotANumber",
+                      {"check", "--timeout", "5s"},
+                      2,
+                      "lirrevo-cli: --timeout takes a number of seconds"},
+        ArgumentsCase{
+            "CacertWithoutName", {"check", "--cacert"}, 2, "lirrevo-cli: --cacert needs a file"},
+        ArgumentsCase{"CheckOutputToStandardOutput",
+                      {"check", "-o", "-"},
+                      2,
+                      "lirrevo-cli: check writes its lines to standard output"},
+        ArgumentsCase{"CheckHelp", {"check", "--help"}, 0, "usage: lirrevo-cli"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,0 +1,14 @@
+// lirrevo-cli check: read the list, ask every link, tell what each one is.
+#pragma once
+
+#include "cli/arguments.h"
+
+namespace lirrevo::cli {
+
+// Writes "CLASS<TAB>CODE<TAB>LINK" per input line, in input order, to standard
+// output and a summary to standard error; with options.output also the
+// document of the dead links. 0 when every line is dead; 1 when one is not,
+// and after an input or write error, which is named on standard error.
+int RunCheck(const Options& options);
+
+}  // namespace lirrevo::cli

@@ -1,0 +1,250 @@
+// Runs `lirrevo-cli check` against web servers of its own on loopback
+// addresses (tests/support/link_server.py): never another address.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/child_process.h"
+#include "tests/support/expected_document.h"
+#include "tests/support/temp_folder.h"
+
+namespace lirrevo {
+namespace {
+
+using test::TempFolder;
+
+// The test server: started with its addresses, stopped by closing its input,
+// after which it tells what it saw. It ends by itself after two minutes.
+class LinkServer {
+ public:
+  explicit LinkServer(int hosts, const std::vector<std::string>& tls = {}) {
+    std::vector<std::string> argv = {"python3", LIRREVO_LINK_SERVER, "--hosts",
+                                     std::to_string(hosts)};
+    if (!tls.empty()) argv.insert(argv.end(), {"--tls", tls[0], tls[1]});
+    int in[2], out[2];
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(in[0], 0);
+      dup2(out[1], 1);
+      std::vector<char*> args;
+      for (std::string& arg : argv) args.push_back(arg.data());
+      args.push_back(nullptr);
+      execvp(args[0], args.data());
+      _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    to_server_ = in[1];
+    from_server_ = out[0];
+    std::istringstream ready(ReadUntil('\n', 20000));
+    std::string word;
+    ready >> word;
+    if (word != "ready") throw std::runtime_error("the link server did not start");
+    for (int port; ready >> port;) ports_.push_back(port);
+  }
+
+  ~LinkServer() {
+    if (to_server_ >= 0) Stop();
+  }
+
+  // "http://127.0.0.N:PORT" for host n (1-based), or the HTTPS server's.
+  std::string Http(int n) const {
+    return "http://127.0.0." + std::to_string(n) + ":" + std::to_string(ports_[n - 1]);
+  }
+  std::string Https() const { return "https://127.0.0.1:" + std::to_string(ports_.back()); }
+
+  // Ends the server; its report, one "name value..." entry a line.
+  std::map<std::string, std::string> Stop() {
+    close(to_server_);
+    to_server_ = -1;
+    std::istringstream lines(ReadUntil('\0', 20000));
+    close(from_server_);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    std::map<std::string, std::string> report;
+    for (std::string line; std::getline(lines, line);) {
+      const std::size_t value = line.starts_with("agent ") ? 5 : line.rfind(' ');
+      report[line.substr(0, value)] = line.substr(value + 1);
+    }
+    return report;
+  }
+
+ private:
+  // Reads the server's output up to `end` (or its end) within ms milliseconds.
+  std::string ReadUntil(char end, int ms) {
+    std::string text;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < deadline) {
+      pollfd fd{from_server_, POLLIN, 0};
+      if (poll(&fd, 1, 100) <= 0) continue;
+      char c;
+      if (read(from_server_, &c, 1) != 1 || (c == end && end != '\0')) break;
+      text += c;
+    }
+    return text;
+  }
+
+  pid_t pid_ = -1;
+  int to_server_ = -1;
+  int from_server_ = -1;
+  std::vector<int> ports_;
+};
+
+class LinkCheck : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Loopback traffic goes straight to the servers, never through a proxy.
+    for (const char* name : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy",
+                             "ALL_PROXY", "no_proxy", "NO_PROXY"}) {
+      unsetenv(name);
+    }
+    setenv("SOURCE_DATE_EPOCH", test::kFixedEpoch, 1);
+  }
+
+  static test::ProgramOutcome Check(const std::vector<std::string>& args,
+                                    const std::string& input) {
+    std::vector<std::string> argv = {LIRREVO_CLI, "check"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return test::RunProgram(argv, input);
+  }
+
+  // A certificate for 127.0.0.1 and its key, made for this test.
+  std::vector<std::string> MakeCertificate() {
+    const std::string cert = dir_ / "cert.pem";
+    const std::string key = dir_ / "key.pem";
+    const test::ProgramOutcome made = test::RunProgram(
+        {"/usr/bin/openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
+         "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", key, "-out", cert, "-days", "1",
+         "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"},
+        "");
+    if (made.exit_code != 0) throw std::runtime_error("openssl: " + made.err);
+    return {cert, key};
+  }
+
+  TempFolder dir_;
+};
+
+TEST_F(LinkCheck, WritesEveryLinesClassAndCodeInInputOrder) {
+  const std::vector<std::string> tls = MakeCertificate();
+  LinkServer server(3, tls);
+  const std::string a = server.Http(1);
+  const std::string lines[][2] = {
+      {"dead\t404", a + "/status/404"},
+      {"dead\t410", server.Https() + "/status/410"},
+      {"alive\t200", a + "/status/200?x=1&y=2"},
+      {"alive\t204", a + "/status/204"},
+      {"redirect\t301", a + "/status/301"},
+      {"redirect\t302", server.Http(2) + "/status/302"},
+      {"error\t403", a + "/status/403"},
+      {"error\t500", a + "/status/500"},
+      {"alive\t200", a + "/nohead/200"},
+      {"dead\t404", a + "/noimpl/404"},
+      {"alive\t200", a + "/once/503/0"},
+      {"alive\t200", a + "/once/429/1"},
+      {"error\t503", a + "/once/503/30"},        // asks for a longer wait than --timeout
+      {"alive\t200", server.Http(3) + "/drop"},  // a host of its own: a fresh connection
+      {"error\t0", a + "/slow/3000/404"},
+      {"error\t0", "http://127.0.0.1:1/"},
+      {"invalid\t0", ""},
+      {"invalid\t0", "ftp://127.0.0.1/x"},
+      {"invalid\t0", "127.0.0.1/status/404"},
+      {"invalid\t0", "http://"},
+      {"invalid\t0", a + "/a b"},
+      {"invalid\t0", " " + a + "/status/404"},
+      {"dead\t404", a + "/status/404#part"},
+  };
+  std::string input;
+  std::string expected;
+  for (const auto& [verdict, link] : lines) {
+    input += link + "\r\n";
+    expected += verdict + "\t" + link + "\n";
+  }
+  const auto start = std::chrono::steady_clock::now();
+  const test::ProgramOutcome r = Check({"--timeout", "1", "--cacert", tls[0]}, input);
+  const auto took = std::chrono::steady_clock::now() - start;
+  std::map<std::string, std::string> seen = server.Stop();
+
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.out, expected);
+  EXPECT_TRUE(r.err.starts_with("23 links checked in ")) << r.err;
+  EXPECT_TRUE(r.err.ends_with(": 4 dead, 6 alive, 2 redirect, 5 error, 6 invalid\n")) << r.err;
+  // The retries waited their pause (1 s, or Retry-After) but not the 30 s asked for.
+  EXPECT_GT(took, std::chrono::seconds(1));
+  EXPECT_LT(took, std::chrono::seconds(20));
+
+  const std::map<std::string, std::string> requests = {
+      {"count HEAD /status/404", "2"}, {"count HEAD /status/301", "1"},
+      {"count HEAD /status/500", "2"}, {"count HEAD /nohead/200", "1"},
+      {"count GET /nohead/200", "1"},  {"count HEAD /noimpl/404", "1"},
+      {"count GET /noimpl/404", "1"},  {"count HEAD /once/503/0", "2"},
+      {"count HEAD /once/429/1", "2"}, {"count HEAD /once/503/30", "1"},
+      {"count HEAD /drop", "2"},       {"count HEAD /status/403", "1"},
+  };
+  for (const auto& [what, count] : requests) EXPECT_EQ(seen[what], count) << what;
+  EXPECT_EQ(seen.count("count HEAD /target") + seen.count("count GET /target"), 0u);
+  EXPECT_EQ(seen.count("count GET /status/200"), 0u);
+  EXPECT_EQ(seen["agent"], "Lirrevo/" LIRREVO_VERSION " (dead-link check)");
+}
+
+TEST_F(LinkCheck, AnUntrustedCertificateIsAnError) {
+  LinkServer server(1, MakeCertificate());
+  const test::ProgramOutcome r = Check({}, server.Https() + "/status/404\n");
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.out, "error\t0\t" + server.Https() + "/status/404\n");
+}
+
+TEST_F(LinkCheck, KeepsToTheBoundsPerHostAndInTotal) {
+  LinkServer server(7);
+  // Host 1's links come first: only its bound keeps them from taking every slot.
+  std::string input;
+  std::string expected;
+  for (int i = 0; i < 24; ++i) {
+    const std::string link = i < 12 ? server.Http(1) + "/slow/400/410?" + std::to_string(i)
+                                    : server.Http(2 + i % 6) + "/slow/400/404?" + std::to_string(i);
+    input += link + "\n";
+    expected += (i < 12 ? "dead\t410\t" : "dead\t404\t") + link + "\n";
+  }
+  const test::ProgramOutcome r = Check({"--concurrency", "6"}, input);
+  std::map<std::string, std::string> seen = server.Stop();
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out, expected);
+  const int most_on_one_host = std::atoi(seen["max_host 127.0.0.1"].c_str());
+  const int most_in_all = std::atoi(seen["max_total"].c_str());
+  EXPECT_LE(most_on_one_host, 4);
+  EXPECT_GE(most_on_one_host, 3);  // the bound is used, not one request at a time
+  EXPECT_LE(most_in_all, 6);
+  EXPECT_GE(most_in_all, 5);
+}
+
+TEST_F(LinkCheck, OutputHoldsTheDocumentOfTheDeadLinksOnly) {
+  LinkServer server(1);
+  const std::string a = server.Http(1);
+  test::WriteFile(dir_ / "links.txt",
+                  a + "/status/410?a=1&b=2\n" + a + "/status/200\n\n" + a + "/status/404\n");
+  const test::ProgramOutcome r = Check({"-o", dir_ / "dead.xml", dir_ / "links.txt"}, "");
+  EXPECT_EQ(r.exit_code, 1) << r.err;
+  EXPECT_EQ(test::ReadFile(dir_ / "dead.xml"),
+            test::ExpectedDocument({a + "/status/410?a=1&amp;b=2", a + "/status/404"},
+                                   test::kFixedLastmod));
+
+  // Bad input is refused as by the generating command, and nothing is asked.
+  const test::ProgramOutcome bad = Check({"-o", dir_ / "dead.xml"}, a + "/status/404\n\x0C\n");
+  EXPECT_EQ(bad.exit_code, 1);
+  EXPECT_EQ(bad.err, "lirrevo-cli: standard input, line 2: control character U+000C\n");
+  EXPECT_EQ(bad.out, "");
+  EXPECT_EQ(server.Stop()["count HEAD /status/404"], "1");
+}
+
+}  // namespace
+}  // namespace lirrevo

@@ -1,0 +1,142 @@
+#!/usr/bin/env python3
+"""Web servers for the link checker's tests, on loopback addresses only.
+
+Serves on 127.0.0.1 .. 127.0.0.N (--hosts N), each on a free port, and, with
+--tls CERT KEY, HTTPS on 127.0.0.1. Prints "ready PORT... [TLS_PORT]" once
+listening. Ends when its standard input closes or after --lifetime seconds,
+whichever comes first, and then prints what it saw:
+  max_total N             the most requests in flight at once, all servers
+  max_host ADDRESS N      the same for one address
+  count METHOD PATH N     requests per method and path (without the query)
+  agent TEXT              the last User-Agent
+
+Paths:
+  /status/CODE            answers CODE (a 3xx points to /target)
+  /nohead/CODE            HEAD answers 405, GET answers CODE with a body
+  /noimpl/CODE            HEAD answers 501, GET answers CODE with a body
+  /slow/MS/CODE           waits MS milliseconds, then answers CODE
+  /once/CODE/SECONDS      the first request answers CODE with Retry-After:
+                          SECONDS, later ones 200
+  /drop                   the first request is closed unanswered, later 200
+"""
+import argparse
+import http.server
+import ssl
+import sys
+import threading
+import time
+
+lock = threading.Lock()
+in_flight = {}
+max_host = {}
+state = {"total": 0, "max_total": 0, "agent": ""}
+counts = {}
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, *args):
+        pass
+
+    def do_HEAD(self):
+        self.serve(False)
+
+    def do_GET(self):
+        self.serve(True)
+
+    def serve(self, with_body):
+        address = self.server.server_address[0]
+        path = self.path.split("?")[0]
+        with lock:
+            key = (self.command, path)
+            counts[key] = counts.get(key, 0) + 1
+            seen = counts[key]
+            state["agent"] = self.headers.get("User-Agent", "")
+            state["total"] += 1
+            state["max_total"] = max(state["max_total"], state["total"])
+            in_flight[address] = in_flight.get(address, 0) + 1
+            max_host[address] = max(max_host.get(address, 0), in_flight[address])
+        try:
+            answer = self.answer(path, seen, with_body)
+        finally:
+            # Counted out before the answer leaves: once the client has it,
+            # the client may start its next request.
+            with lock:
+                state["total"] -= 1
+                in_flight[address] -= 1
+        if answer is None:
+            self.close_connection = True
+            return
+        code, headers, body = answer
+        self.send_response(code)
+        for name, value in headers.items():
+            self.send_header(name, value)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        if with_body:
+            self.wfile.write(body)
+
+    def answer(self, path, seen, with_body):
+        """The status, headers and body to send, or None to close unanswered."""
+        parts = path.strip("/").split("/")
+        headers = {}
+        code = 200
+        if parts[0] == "status":
+            code = int(parts[1])
+            if 300 <= code < 400:
+                headers["Location"] = "/target"
+        elif parts[0] in ("nohead", "noimpl"):
+            code = int(parts[1]) if with_body else (405 if parts[0] == "nohead" else 501)
+        elif parts[0] == "slow":
+            time.sleep(int(parts[1]) / 1000)
+            code = int(parts[2])
+        elif parts[0] == "once" and seen == 1:
+            code = int(parts[1])
+            headers["Retry-After"] = parts[2]
+        elif parts[0] == "drop" and seen == 1:
+            return None
+        return code, headers, b"<html>some page</html>\n" if with_body else b""
+
+
+class Server(http.server.ThreadingHTTPServer):
+    daemon_threads = True
+    request_queue_size = 64
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--hosts", type=int, default=1)
+    parser.add_argument("--tls", nargs=2, metavar=("CERT", "KEY"))
+    parser.add_argument("--lifetime", type=float, default=120)
+    args = parser.parse_args()
+    servers = [Server(("127.0.0.%d" % (n + 1), 0), Handler) for n in range(args.hosts)]
+    if args.tls:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(args.tls[0], args.tls[1])
+        tls = Server(("127.0.0.1", 0), Handler)
+        tls.socket = context.wrap_socket(tls.socket, server_side=True)
+        servers.append(tls)
+    for server in servers:
+        threading.Thread(target=server.serve_forever, daemon=True).start()
+    print("ready", *[s.server_address[1] for s in servers], flush=True)
+
+    closed = threading.Event()
+
+    def wait_for_end_of_input():
+        sys.stdin.read()
+        closed.set()
+
+    threading.Thread(target=wait_for_end_of_input, daemon=True).start()
+    closed.wait(args.lifetime)
+    with lock:
+        print("max_total", state["max_total"])
+        for address, most in sorted(max_host.items()):
+            print("max_host", address, most)
+        for (method, path), n in sorted(counts.items()):
+            print("count", method, path, n)
+        print("agent", state["agent"], flush=True)
+
+
+if __name__ == "__main__":
+    main()
