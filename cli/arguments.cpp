@@ -2,11 +2,15 @@
 
 #include <strings.h>
 
+#include <string>
+
 namespace lirrevo::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: lirrevo-cli [--input-encoding utf-8|gbk|gb18030|utf-16] [-o OUTPUT] [INPUT]\n";
+    "usage: lirrevo-cli [--input-encoding utf-8|gbk|gb18030|utf-16] [-o OUTPUT]\n"
+    "                   [--split [--max-urls N] [--max-bytes N] [--index-url BASE]]\n"
+    "                   [--gzip] [--standard] [INPUT]\n";
 constexpr const char* kHelp =
     "Writes the dead-link submission document (sitemap urlset, UTF-8) for the\n"
     "links in INPUT, one per line. INPUT is a file, or standard input when it\n"
@@ -21,6 +25,19 @@ constexpr const char* kHelp =
     "                      as gbk), gb18030 or utf-16\n"
     "  -o, --output OUTPUT write the document to OUTPUT instead of standard\n"
     "                      output; '-' is standard output\n"
+    "  --split             write parts STEM-1.xml, STEM-2.xml, ... beside OUTPUT\n"
+    "                      (STEM: OUTPUT without .xml and .gz), each a whole\n"
+    "                      document, cut between entries; needs -o. Without it\n"
+    "                      a list past 50,000 links or 10,485,760 bytes is\n"
+    "                      written whole, with a warning\n"
+    "  --max-urls N        links per part (default 50000)\n"
+    "  --max-bytes N       bytes per part, uncompressed (default 10485760)\n"
+    "  --index-url BASE    OUTPUT becomes the parts' sitemapindex; each loc is\n"
+    "                      BASE, a '/' where BASE lacks one, and the part's name\n"
+    "  --gzip              compress every file written (and standard output)\n"
+    "                      with gzip; names get .gz\n"
+    "  --standard          the sitemaps.org form: its namespace, dates as\n"
+    "                      YYYY-MM-DD, empty lines skipped\n"
     "  -h, --help          show this help\n"
     "  --version           show the version\n";
 
@@ -51,11 +68,23 @@ std::optional<InputEncoding> EncodingNamed(const std::string& name) {
   return std::nullopt;
 }
 
+// A whole positive decimal number.
+std::optional<std::size_t> Count(const std::string& text) {
+  if (text.empty() || text.size() > 15 ||
+      text.find_first_not_of("0123456789") != std::string::npos) {
+    return std::nullopt;
+  }
+  const std::size_t value = std::stoull(text);
+  if (value == 0) return std::nullopt;
+  return value;
+}
+
 }  // namespace
 
 ParsedArguments ParseArguments(const std::vector<std::string>& args) {
   Options options;
   bool have_input = false;
+  bool limits_given = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     const auto value = [&]() -> const std::string* {
@@ -75,6 +104,22 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
       if (path == nullptr) return UsageError(arg + " needs a file name");
       options.output = *path;
       if (*path == "-") options.output.reset();  // standard output, as when -o is absent
+    } else if (arg == "--split") {
+      options.split = true;
+    } else if (arg == "--gzip") {
+      options.gzip = true;
+    } else if (arg == "--standard") {
+      options.standard = true;
+    } else if (arg == "--max-urls" || arg == "--max-bytes") {
+      const std::string* text = value();
+      const std::optional<std::size_t> count = text ? Count(*text) : std::nullopt;
+      if (!count) return UsageError(arg + " needs a positive number");
+      (arg == "--max-urls" ? options.max_urls : options.max_bytes) = *count;
+      limits_given = true;
+    } else if (arg == "--index-url") {
+      const std::string* base = value();
+      if (base == nullptr || base->empty()) return UsageError("--index-url needs a URL");
+      options.index_url = *base;
     } else if (arg.size() > 1 && arg[0] == '-') {
       return UsageError("unknown option '" + arg + "'");
     } else if (have_input) {
@@ -83,6 +128,11 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
       options.input = arg;
       have_input = true;
     }
+  }
+  if (options.split && !options.output) return UsageError("--split needs -o OUTPUT");
+  if (!options.split && (limits_given || options.index_url)) {
+    return UsageError(options.index_url ? "--index-url needs --split"
+                                        : "--max-urls and --max-bytes need --split");
   }
   ParsedArguments parsed;
   parsed.options = std::move(options);

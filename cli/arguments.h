@@ -11,8 +11,14 @@ namespace lirrevo::cli {
 
 struct Options {
   InputEncoding encoding = InputEncoding::kUtf8;
-  std::string input = "-";            // a file name, or "-" for standard input
-  std::optional<std::string> output;  // absent: standard output
+  std::string input = "-";               // a file name, or "-" for standard input
+  std::optional<std::string> output;     // absent: standard output
+  bool split = false;                    // parts STEM-1.xml, STEM-2.xml, ... beside output
+  std::size_t max_urls = 50000;          // per part
+  std::size_t max_bytes = 10485760;      // per part, uncompressed
+  std::optional<std::string> index_url;  // with split: output is the parts' sitemapindex
+  bool gzip = false;
+  bool standard = false;  // the sitemaps.org form
 };
 
 // What the command line asks for: a run with `options`, or an end right here
