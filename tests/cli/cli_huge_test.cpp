@@ -1,6 +1,6 @@
 // lirrevo-cli on a million links and on a 200 MB list: the right number of
 // entries, the right first, middle and last entries, a document of exactly
-// the expected length, and peak memory within four times the output.
+// the expected length, and peak memory within the input's size plus 64 MB.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -80,6 +80,7 @@ void RunOnLinks(const std::vector<std::string>& links) {
   std::string input;
   for (const std::string& link : links) input += link + "\n";
   test::WriteFile(folder / "links.txt", input);
+  const double input_size = static_cast<double>(input.size());
   std::cout << "input: " << links.size() << " links, " << input.size() << " bytes\n";
   std::string().swap(input);
 
@@ -90,7 +91,8 @@ void RunOnLinks(const std::vector<std::string>& links) {
   const double peak = static_cast<double>(run.peak_memory_kb) * 1024;
   std::cout << "output: " << document.size() << " bytes; peak memory " << run.peak_memory_kb
             << " kB = " << peak / static_cast<double>(document.size()) << " x output\n";
-  EXPECT_LE(peak, 4.0 * static_cast<double>(document.size()));
+  // The document is written in chunks: memory holds the input and little more.
+  EXPECT_LE(peak, input_size + 64.0 * 1024 * 1024);
   ExpectDocumentFor(links, document);
 }
 
