@@ -10,8 +10,62 @@
 #include "core/output_encoding.h"
 #include "core/xml_characters.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace lirrevo {
 namespace {
+
+#if defined(__SSE2__)
+constexpr std::size_t kBlock = 16;
+
+__m128i Load(const char* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+
+// Bit i set where p[i] is below 0x20 or at or above 0x80: as signed bytes,
+// exactly those below 0x20.
+unsigned NotPlainBytes(const char* p) {
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(Load(p), _mm_set1_epi8(0x20))));
+}
+
+// Bit i set where p[i] is one of & < > " '.
+unsigned MarkupBytes(const char* p) {
+  const __m128i v = Load(p);
+  const auto is = [&](char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); };
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+      _mm_or_si128(_mm_or_si128(is('&'), is('<')), _mm_or_si128(is('>'), is('"'))), is('\''))));
+}
+#endif
+
+// Offset of the first byte at or after from that is not printable ASCII (a
+// control byte, tab among them, or a byte at or above 0x80), or text.size().
+std::size_t SkipPlain(std::string_view text, std::size_t from) {
+#if defined(__SSE2__)
+  for (; from + kBlock <= text.size(); from += kBlock) {
+    if (const unsigned found = NotPlainBytes(text.data() + from); found != 0) {
+      return from + static_cast<std::size_t>(__builtin_ctz(found));
+    }
+  }
+#endif
+  while (from < text.size() && static_cast<signed char>(text[from]) >= 0x20) ++from;
+  return from;
+}
+
+// Offset of the first markup character at or after from, or text.size().
+std::size_t FindMarkup(std::string_view text, std::size_t from) {
+#if defined(__SSE2__)
+  for (; from + kBlock <= text.size(); from += kBlock) {
+    if (const unsigned found = MarkupBytes(text.data() + from); found != 0) {
+      return from + static_cast<std::size_t>(__builtin_ctz(found));
+    }
+  }
+#endif
+  for (; from < text.size(); ++from) {
+    const char c = text[from];
+    if (c == '&' || c == '<' || c == '>' || c == '"' || c == '\'') return from;
+  }
+  return from;
+}
 
 enum ByteClass : unsigned char { kPlain, kBreak, kControl, kHigh };
 
@@ -63,7 +117,7 @@ class LineReader {
     bool converted = false;
     line_.clear();
     std::size_t copied = start;  // list bytes before this are in line_ already
-    while (pos_ < list_.size()) {
+    while ((pos_ = SkipPlain(list_, pos_)) < list_.size()) {
       const auto cls = kByteClasses[static_cast<unsigned char>(list_[pos_])];
       if (cls == kPlain) {
         ++pos_;
@@ -137,12 +191,9 @@ constexpr std::array<std::string_view, 256> kEntities = [] {
 // character is ASCII, so a byte scan finds exactly the markup characters.
 void AppendEscapedUtf8(std::string& out, std::string_view link) {
   std::size_t run = 0;
-  for (std::size_t pos = 0; pos < link.size(); ++pos) {
-    const std::string_view entity = kEntities[static_cast<unsigned char>(link[pos])];
-    if (entity.empty()) continue;
+  for (std::size_t pos; (pos = FindMarkup(link, run)) < link.size(); run = pos + 1) {
     out.append(link.substr(run, pos - run));
-    out.append(entity);
-    run = pos + 1;
+    out.append(kEntities[static_cast<unsigned char>(link[pos])]);
   }
   out.append(link.substr(run));
 }
