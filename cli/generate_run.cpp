@@ -137,10 +137,13 @@ class Outputs : public PartSink {
     return StartGzip();
   }
 
-  bool Write(std::string_view chunk) override { return gzip_ ? gzip_->Write(chunk) : Raw(chunk); }
+  bool Write(std::string_view chunk) override {
+    if (!gzip_) return Raw(chunk);
+    return gzip_->Write(chunk) || Failed(CurrentName());
+  }
 
   bool EndPart() override {
-    if (gzip_ && !gzip_->Finish()) return false;
+    if (gzip_ && !gzip_->Finish()) return Failed(CurrentName());
     gzip_.reset();
     if (!options_.output) return std::fflush(stdout) == 0 || Failed("");
     return files_.back()->Finish() || Failed(names_.back());
@@ -174,6 +177,8 @@ class Outputs : public PartSink {
       gzip_ = std::make_unique<GzipStream>([this](std::string_view b) { return Raw(b); });
     return true;
   }
+
+  std::string CurrentName() const { return options_.output ? names_.back() : std::string(); }
 
   bool Raw(std::string_view bytes) {
     if (!options_.output) {
