@@ -5,12 +5,15 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <string>
 
 namespace lirrevo::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: lirrevo-cli [--input-encoding utf-8|gbk|gb18030|utf-16] [-o OUTPUT] [INPUT]\n"
+    "usage: lirrevo-cli [--input-encoding utf-8|gbk|gb18030|utf-16] [-o OUTPUT]\n"
+    "                   [--split [--max-urls N] [--max-bytes N] [--index-url BASE]]\n"
+    "                   [--gzip] [--standard] [INPUT]\n"
     "       lirrevo-cli check [--concurrency N] [--timeout SECONDS] [--cacert FILE]\n"
     "                         [--input-encoding E] [-o OUTPUT] [INPUT]\n";
 constexpr const char* kHelp =
@@ -34,6 +37,20 @@ constexpr const char* kHelp =
     "                      as gbk), gb18030 or utf-16\n"
     "  -o, --output OUTPUT write the document to OUTPUT instead of standard\n"
     "                      output; '-' is standard output\n"
+    "  --split             write parts STEM-1.xml, STEM-2.xml, ... beside OUTPUT\n"
+    "                      (STEM: OUTPUT without .xml and .gz), each a whole\n"
+    "                      document, cut between entries; needs -o, and OUTPUT\n"
+    "                      is written only with --index-url. Without --split\n"
+    "                      a list past 50,000 links or 10,485,760 bytes is\n"
+    "                      written whole, with a warning\n"
+    "  --max-urls N        links per part (default 50000)\n"
+    "  --max-bytes N       bytes per part, uncompressed (default 10485760)\n"
+    "  --index-url BASE    OUTPUT becomes the parts' sitemapindex; each loc is\n"
+    "                      BASE, a '/' where BASE lacks one, and the part's name\n"
+    "  --gzip              compress every file written (and standard output)\n"
+    "                      with gzip; names get .gz\n"
+    "  --standard          the sitemaps.org form: its namespace, dates as\n"
+    "                      YYYY-MM-DD, empty lines skipped\n"
     "  --concurrency N     check: at most N requests in flight (default 16,\n"
     "                      1-1000); never more than 4 to one host\n"
     "  --timeout SECONDS   check: the most one request may take (default 10)\n"
@@ -68,6 +85,17 @@ std::optional<InputEncoding> EncodingNamed(const std::string& name) {
   return std::nullopt;
 }
 
+// A whole positive decimal number.
+std::optional<std::size_t> Count(const std::string& text) {
+  if (text.empty() || text.size() > 15 ||
+      text.find_first_not_of("0123456789") != std::string::npos) {
+    return std::nullopt;
+  }
+  const std::size_t value = std::stoull(text);
+  if (value == 0) return std::nullopt;
+  return value;
+}
+
 std::optional<double> NumberIn(const std::string& text, double low, double high) {
   if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ') return std::nullopt;
   char* end = nullptr;
@@ -80,11 +108,24 @@ std::optional<double> NumberIn(const std::string& text, double low, double high)
 }
 
 // Options that take a value, as "--name value" or "--name=value".
-enum class Valued { kNone, kEncoding, kOutput, kConcurrency, kTimeout, kCacert };
+enum class Valued {
+  kNone,
+  kEncoding,
+  kOutput,
+  kMaxUrls,
+  kMaxBytes,
+  kIndexUrl,
+  kConcurrency,
+  kTimeout,
+  kCacert
+};
 
 Valued ValuedOption(const std::string& name) {
   if (name == "--input-encoding") return Valued::kEncoding;
   if (name == "-o" || name == "--output") return Valued::kOutput;
+  if (name == "--max-urls") return Valued::kMaxUrls;
+  if (name == "--max-bytes") return Valued::kMaxBytes;
+  if (name == "--index-url") return Valued::kIndexUrl;
   if (name == "--concurrency") return Valued::kConcurrency;
   if (name == "--timeout") return Valued::kTimeout;
   if (name == "--cacert") return Valued::kCacert;
@@ -107,6 +148,17 @@ std::string Take(Valued option, const std::string& name, const std::string& valu
       }
       options.output = value;
       if (value == "-") options.output.reset();  // standard output, as when -o is absent
+      return {};
+    case Valued::kMaxUrls:
+    case Valued::kMaxBytes:
+      if (const std::optional<std::size_t> count = Count(value)) {
+        (option == Valued::kMaxUrls ? options.max_urls : options.max_bytes) = *count;
+        return {};
+      }
+      return name + " needs a positive number";
+    case Valued::kIndexUrl:
+      if (value.empty()) return "--index-url needs a URL";
+      options.index_url = value;
       return {};
     case Valued::kConcurrency:
       if (const std::optional<double> n = NumberIn(value, 1, 1000); n && *n == std::floor(*n)) {
@@ -138,6 +190,7 @@ bool OnlyForCheck(Valued option) {
 ParsedArguments ParseArguments(const std::vector<std::string>& args) {
   Options options;
   bool have_input = false;
+  bool limits_given = false;
   std::size_t i = 0;
   if (!args.empty() && args[0] == "check") {
     options.command = Command::kCheck;
@@ -166,6 +219,13 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
       }
       const std::string error = Take(option, name, value, options);
       if (!error.empty()) return UsageError(error);
+      limits_given |= option == Valued::kMaxUrls || option == Valued::kMaxBytes;
+    } else if (arg == "--split") {
+      options.split = true;
+    } else if (arg == "--gzip") {
+      options.gzip = true;
+    } else if (arg == "--standard") {
+      options.standard = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
       return UsageError("unknown option '" + arg + "'");
     } else if (have_input) {
@@ -174,6 +234,11 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
       options.input = arg;
       have_input = true;
     }
+  }
+  if (options.split && !options.output) return UsageError("--split needs -o OUTPUT");
+  if (!options.split && (limits_given || options.index_url)) {
+    return UsageError(options.index_url ? "--index-url needs --split"
+                                        : "--max-urls and --max-bytes need --split");
   }
   ParsedArguments parsed;
   parsed.options = std::move(options);

@@ -16,8 +16,14 @@ enum class Command { kGenerate, kCheck };
 struct Options {
   Command command = Command::kGenerate;
   InputEncoding encoding = InputEncoding::kUtf8;
-  std::string input = "-";            // a file name, or "-" for standard input
-  std::optional<std::string> output;  // absent: standard output
+  std::string input = "-";               // a file name, or "-" for standard input
+  std::optional<std::string> output;     // absent: standard output
+  bool split = false;                    // parts STEM-1.xml, STEM-2.xml, ... beside output
+  std::size_t max_urls = 50000;          // per part
+  std::size_t max_bytes = 10485760;      // per part, uncompressed
+  std::optional<std::string> index_url;  // with split: output is the parts' sitemapindex
+  bool gzip = false;
+  bool standard = false;  // the sitemaps.org form
   // check only: requests in flight, seconds a request may take, an extra CA.
   int concurrency = 16;
   double timeout_seconds = 10;

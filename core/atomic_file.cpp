@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <optional>
@@ -306,6 +307,173 @@ bool WriteBytesToFile(const std::string& path, std::string_view bytes) {
   if (!ReplaceFile(path, existing, bytes)) return false;
   errno = 0;
   return true;
+}
+
+namespace {
+
+// A file for the bytes of an in-place write until they are copied in: nameless
+// where the file system allows, else removed as soon as it is open.
+int OpenScratchFile() {
+  const char* env = std::getenv("TMPDIR");
+  const std::string folder = env != nullptr && *env != '\0' ? env : "/tmp";
+  const int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd >= 0) return fd;
+  std::string name = folder + "/.lirrevo-scratch-XXXXXX";
+  const int named = mkostemp(name.data(), O_CLOEXEC);
+  if (named >= 0) unlink(name.c_str());
+  return named;
+}
+
+}  // namespace
+
+FileOutput::~FileOutput() { Abandon(); }
+
+void FileOutput::Abandon() {
+  const int error = errno;
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+  if (!temp_.empty()) unlink(temp_.c_str());
+  temp_.clear();
+  mode_ = Mode::kClosed;
+  errno = error;
+}
+
+bool FileOutput::Open(const std::string& path) {
+  Abandon();
+  errno = 0;
+  path_ = path;
+  written_ = 0;
+  if (path.empty() || path.find('\0') != std::string::npos) return Refuse(EINVAL);
+  // The temporary file that is renamed over the target, beside it.
+  const auto open_temporary = [this](const std::string& target) {
+    temp_ = FolderOf(target) + "/.lirrevo-XXXXXX";
+    fd_ = mkostemp(temp_.data(), O_CLOEXEC);
+    if (fd_ < 0) {
+      temp_.clear();
+      return false;
+    }
+    target_ = target;
+    mode_ = Mode::kReplace;
+    return true;
+  };
+  struct stat existing {};
+  if (stat(path.c_str(), &existing) != 0) {
+    if (errno != ENOENT) return false;
+    const std::optional<std::string> target = FollowLinks(path);
+    if (!target) return Refuse(ELOOP);
+    if (target->back() == '/') return Refuse(EISDIR);
+    if (!open_temporary(*target)) return false;
+    if (fchmod(fd_, 0666 & ~CurrentUmask()) != 0) {
+      Abandon();
+      return false;
+    }
+    return true;
+  }
+  if (S_ISDIR(existing.st_mode)) return Refuse(EISDIR);
+  if (S_ISCHR(existing.st_mode) || S_ISFIFO(existing.st_mode)) {
+    fd_ = open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd_ < 0) return false;
+    struct stat st {};
+    if (fstat(fd_, &st) != 0 || (!S_ISCHR(st.st_mode) && !S_ISFIFO(st.st_mode))) {
+      const int error = errno != 0 ? errno : EINVAL;
+      Abandon();
+      return Refuse(error);
+    }
+    mode_ = Mode::kStraight;
+    return true;
+  }
+  if (!S_ISREG(existing.st_mode)) return Refuse(EOPNOTSUPP);
+  if ((existing.st_mode & 0222) == 0) return Refuse(EACCES);
+  if (access(path.c_str(), W_OK) != 0) return false;
+  // As WriteBytesToFile decides: replaced where the new file can be all the old one was.
+  if (existing.st_nlink != 1) return OpenInPlace();
+  const std::optional<std::string> target = FollowLinks(path);
+  struct stat named {};
+  if (!target || stat(target->c_str(), &named) != 0 || named.st_dev != existing.st_dev ||
+      named.st_ino != existing.st_ino) {
+    return OpenInPlace();
+  }
+  const int old_fd = open(target->c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (old_fd < 0) return OpenInPlace();
+  const bool replaced = open_temporary(*target) && TakeOverIdentity(fd_, old_fd, existing);
+  close(old_fd);
+  if (replaced) return true;
+  Abandon();
+  return OpenInPlace();
+}
+
+bool FileOutput::OpenInPlace() {
+  errno = 0;
+  const int probe = open(path_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  if (probe < 0) return false;
+  close(probe);
+  fd_ = OpenScratchFile();
+  if (fd_ < 0) return false;
+  mode_ = Mode::kInPlace;
+  return true;
+}
+
+bool FileOutput::Write(std::string_view chunk) {
+  if (fd_ < 0) return Refuse(EBADF);
+  const bool ok =
+      mode_ == Mode::kStraight ? WriteAllWithoutSigpipe(fd_, chunk) : WriteAll(fd_, chunk);
+  if (ok) written_ += static_cast<off_t>(chunk.size());
+  return ok;
+}
+
+bool FileOutput::Finish() {
+  if (mode_ == Mode::kInPlace) return true;
+  if (fd_ < 0) return Refuse(EBADF);
+  const bool ok = mode_ == Mode::kStraight || fsync(fd_) == 0;
+  const int fd = fd_;
+  fd_ = -1;
+  return Close(fd, ok);
+}
+
+// Copies the written bytes over the file at path_ from its start, after
+// reserving their size, then cuts it to that size and flushes it.
+bool FileOutput::CopyInPlace(int from) {
+  const int fd = open(path_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return false;
+  struct stat st {};
+  if (fstat(fd, &st) != 0) return Close(fd, false);
+  if (!S_ISREG(st.st_mode)) return Close(fd, Refuse(EINVAL));
+  bool ok = Reserve(fd, st.st_size, written_);
+  std::string buffer(std::size_t{1} << 20, '\0');
+  for (off_t at = 0; ok && at < written_;) {
+    const ssize_t got = pread(from, buffer.data(), buffer.size(), at);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      ok = got == 0 ? Refuse(EIO) : false;
+      break;
+    }
+    ok = WriteAll(fd, std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+    at += got;
+  }
+  ok = ok && ftruncate(fd, written_) == 0 && fsync(fd) == 0;
+  return Close(fd, ok);
+}
+
+bool FileOutput::Commit() {
+  bool ok = true;
+  if (mode_ == Mode::kReplace) {
+    if (rename(temp_.c_str(), target_.c_str()) == 0) {
+      temp_.clear();
+      SyncFolder(FolderOf(target_));
+    } else if (errno == EPERM || errno == EACCES) {
+      const int from = open(temp_.c_str(), O_RDONLY | O_CLOEXEC);
+      ok = from >= 0 && Close(from, CopyInPlace(from));
+    } else {
+      ok = false;
+    }
+  } else if (mode_ == Mode::kInPlace) {
+    ok = CopyInPlace(fd_);
+  } else if (mode_ != Mode::kStraight) {
+    ok = Refuse(EBADF);
+  }
+  Abandon();
+  if (ok) errno = 0;
+  return ok;
 }
 
 }  // namespace lirrevo

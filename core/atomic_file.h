@@ -25,4 +25,39 @@ namespace lirrevo {
 // EACCES, EPIPE when a FIFO's reader goes away, ...).
 bool WriteBytesToFile(const std::string& path, std::string_view bytes);
 
+// Writes a file in chunks under the rules of WriteBytesToFile: Open, Write as
+// often as needed, Finish, then Commit puts the file in place. Until Commit
+// the target is untouched (a device or FIFO excepted, which is written
+// straight): a file that is replaced atomically is written to its temporary
+// file; one written in place goes to a scratch file first, and Commit reserves
+// its new size, copies it in and flushes it. Abandon, or the destructor before
+// Commit, removes what was written. Every step returns false with errno set
+// as WriteBytesToFile does.
+class FileOutput {
+ public:
+  FileOutput() = default;
+  ~FileOutput();
+  FileOutput(const FileOutput&) = delete;
+  FileOutput& operator=(const FileOutput&) = delete;
+
+  bool Open(const std::string& path);
+  bool Write(std::string_view chunk);
+  // Flushes and closes what was written; the target is not yet changed.
+  bool Finish();
+  bool Commit();
+  void Abandon();
+
+ private:
+  enum class Mode { kClosed, kReplace, kInPlace, kStraight };
+  bool OpenInPlace();
+  bool CopyInPlace(int from);
+
+  Mode mode_ = Mode::kClosed;
+  int fd_ = -1;         // where Write goes
+  std::string path_;    // as given
+  std::string target_;  // kReplace: the name the temporary file is renamed to
+  std::string temp_;    // kReplace: the temporary file
+  off_t written_ = 0;
+};
+
 }  // namespace lirrevo

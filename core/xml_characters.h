@@ -16,6 +16,15 @@ bool IsForbiddenInXml(char32_t code_point);
 // "noncharacter U+FFFE".
 std::string DescribeForbidden(char32_t code_point);
 
+struct Utf8Character {
+  char32_t code_point = 0;
+  std::size_t length = 0;  // 0: no valid UTF-8 sequence here
+};
+
+// The character that starts at text[pos] (pos < text.size()): no overlong
+// forms, no surrogates, nothing above U+10FFFF.
+Utf8Character DecodeUtf8(std::string_view text, std::size_t pos);
+
 // Offset of the first forbidden character in valid UTF-8, or npos.
 std::size_t FindForbiddenInUtf8(std::string_view utf8);
 

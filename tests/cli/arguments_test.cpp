@@ -149,5 +149,48 @@ INSTANTIATE_TEST_SUITE_P(
         ArgumentsCase{"CheckHelp", {"check", "--help"}, 0, "usage: lirrevo-cli"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+INSTANTIATE_TEST_SUITE_P(
+    Parts, ArgumentsTest,
+    ::testing::Values(
+        ArgumentsCase{"SplitWithoutOutput", {"--split"}, 2, "lirrevo-cli: --split needs -o OUTPUT"},
+        ArgumentsCase{"LimitWithoutSplit",
+                      {"-o", "d.xml", "--max-urls", "10"},
+                      2,
+                      "lirrevo-cli: --max-urls and --max-bytes need --split"},
+        ArgumentsCase{"IndexWithoutSplit",
+                      {"-o", "d.xml", "--index-url", "https://e.cn/"},
+                      2,
+                      "lirrevo-cli: --index-url needs --split"},
+        ArgumentsCase{"ZeroUrls",
+                      {"-o", "d.xml", "--split", "--max-urls", "0"},
+                      2,
+                      "lirrevo-cli: --max-urls needs a positive number"},
+        ArgumentsCase{"BytesNotANumber",
+                      {"-o", "d.xml", "--split", "--max-bytes", "10MB"},
+                      2,
+                      "lirrevo-cli: --max-bytes needs a positive number"},
+        ArgumentsCase{"EmptyIndexUrl",
+                      {"-o", "d.xml", "--split", "--index-url", ""},
+                      2,
+                      "lirrevo-cli: --index-url needs a URL"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Arguments, TakesThePartOptions) {
+  const ParsedArguments parsed =
+      ParseArguments({"--split", "--max-urls", "7", "--max-bytes", "9000", "--index-url",
+                      "https://e.cn/dl/", "--gzip", "--standard", "-o", "d.xml"});
+  ASSERT_TRUE(parsed.options.has_value()) << parsed.error;
+  const Options& o = *parsed.options;
+  EXPECT_TRUE(o.split && o.gzip && o.standard);
+  EXPECT_EQ(o.max_urls, 7u);
+  EXPECT_EQ(o.max_bytes, 9000u);
+  EXPECT_EQ(o.index_url, "https://e.cn/dl/");
+
+  const Options defaults = *ParseArguments({}).options;
+  EXPECT_FALSE(defaults.split || defaults.gzip || defaults.standard);
+  EXPECT_EQ(defaults.max_urls, 50000u);
+  EXPECT_EQ(defaults.max_bytes, 10485760u);
+}
+
 }  // namespace
 }  // namespace lirrevo::cli

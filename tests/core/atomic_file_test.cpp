@@ -142,5 +142,46 @@ TEST(WriteBytesToFile, FifoWhoseReaderLeavesGivesBrokenPipe) {
   EXPECT_EQ(WEXITSTATUS(status), 0) << "no EPIPE";
 }
 
+// A file written in chunks: the target keeps its old bytes until Commit, which
+// gives every name of it the new ones; Abandon leaves it as it was.
+TEST(FileOutput, ChangesNothingBeforeCommit) {
+  for (const bool exists : {false, true}) {
+    for (const bool hard_link : {false, true}) {
+      if (hard_link && !exists) continue;
+      for (const bool commit : {false, true}) {
+        SCOPED_TRACE(std::to_string(exists) + std::to_string(hard_link) + std::to_string(commit));
+        TempFolder dir;
+        const std::string out = dir / "out.xml";
+        if (exists) WriteFile(out, "old bytes, longer than the new ones");
+        if (hard_link) {
+          ASSERT_EQ(link(out.c_str(), (dir / "other.xml").c_str()), 0);
+        }
+        {
+          FileOutput file;
+          ASSERT_TRUE(file.Open(out));
+          ASSERT_TRUE(file.Write("new "));
+          ASSERT_TRUE(file.Write("bytes"));
+          ASSERT_TRUE(file.Finish());
+          EXPECT_EQ(ReadFile(out),
+                    exists ? std::optional<std::string>("old bytes, longer than the new ones")
+                           : std::nullopt);
+          if (commit) {
+            EXPECT_TRUE(file.Commit());
+          }
+        }
+        const std::optional<std::string> expected =
+            commit   ? std::optional<std::string>("new bytes")
+            : exists ? std::optional<std::string>("old bytes, longer than the new ones")
+                     : std::nullopt;
+        EXPECT_EQ(ReadFile(out), expected);
+        if (hard_link) {
+          EXPECT_EQ(ReadFile(dir / "other.xml"), expected);
+        }
+        EXPECT_TRUE(test::TemporaryFilesIn(dir.path()).empty());
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace lirrevo

@@ -1,0 +1,50 @@
+#include "core/gzip_stream.h"
+
+#include <zlib.h>
+
+namespace lirrevo {
+
+struct GzipStream::State {
+  z_stream z{};
+  bool ready = false;
+  std::string buffer = std::string(std::size_t{1} << 18, '\0');
+};
+
+GzipStream::GzipStream(Out out) : state_(std::make_unique<State>()), out_(std::move(out)) {
+  // 15 + 16: the largest window, wrapped as gzip (no name, no time stamp).
+  state_->ready = deflateInit2(&state_->z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8,
+                               Z_DEFAULT_STRATEGY) == Z_OK;
+}
+
+GzipStream::~GzipStream() {
+  if (state_->ready) deflateEnd(&state_->z);
+}
+
+bool GzipStream::Deflate(std::string_view bytes, int flush) {
+  if (!state_->ready) return false;
+  z_stream& z = state_->z;
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+  z.avail_in = static_cast<uInt>(bytes.size());
+  for (;;) {
+    z.next_out = reinterpret_cast<Bytef*>(state_->buffer.data());
+    z.avail_out = static_cast<uInt>(state_->buffer.size());
+    const int result = deflate(&z, flush);
+    if (result == Z_STREAM_ERROR) return false;
+    const std::size_t produced = state_->buffer.size() - z.avail_out;
+    if (produced != 0 && !out_(std::string_view(state_->buffer.data(), produced))) return false;
+    if (flush == Z_FINISH ? result == Z_STREAM_END : z.avail_out != 0) return true;
+  }
+}
+
+bool GzipStream::Write(std::string_view bytes) {
+  // avail_in is 32 bits wide: very large chunks go in slices.
+  constexpr std::size_t kSlice = std::size_t{1} << 30;
+  for (; bytes.size() > kSlice; bytes.remove_prefix(kSlice)) {
+    if (!Deflate(bytes.substr(0, kSlice), Z_NO_FLUSH)) return false;
+  }
+  return Deflate(bytes, Z_NO_FLUSH);
+}
+
+bool GzipStream::Finish() { return Deflate({}, Z_FINISH); }
+
+}  // namespace lirrevo

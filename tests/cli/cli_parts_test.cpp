@@ -1,0 +1,128 @@
+// lirrevo-cli on big lists: parts, their index, gzip, the standard form and
+// the warnings at the search engines' limits.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tests/support/child_process.h"
+#include "tests/support/expected_document.h"
+#include "tests/support/temp_folder.h"
+
+namespace lirrevo {
+namespace {
+
+using test::ExpectedDocument;
+using test::ReadFile;
+using test::TempFolder;
+using test::WriteFile;
+
+// The bytes of a gzip file, decompressed; "not gzip" when they are none.
+std::string Gunzip(const std::string& compressed) {
+  z_stream z{};
+  if (inflateInit2(&z, 15 + 16) != Z_OK) return "not gzip";
+  std::string out;
+  char buffer[4096];
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
+  z.avail_in = static_cast<uInt>(compressed.size());
+  int result = Z_OK;
+  while (result == Z_OK) {
+    z.next_out = reinterpret_cast<Bytef*>(buffer);
+    z.avail_out = sizeof buffer;
+    result = inflate(&z, Z_NO_FLUSH);
+    out.append(buffer, sizeof buffer - z.avail_out);
+  }
+  inflateEnd(&z);
+  return result == Z_STREAM_END && z.avail_in == 0 ? out : "not gzip";
+}
+
+class CliParts : public ::testing::Test {
+ protected:
+  void SetUp() override { setenv("SOURCE_DATE_EPOCH", test::kFixedEpoch, 1); }
+
+  static test::ProgramOutcome Run(const std::vector<std::string>& args, const std::string& input) {
+    std::vector<std::string> argv = {LIRREVO_CLI};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return test::RunProgram(argv, input);
+  }
+
+  std::string Gunzipped(const std::string& name) const {
+    return Gunzip(ReadFile(dir_ / name).value_or(""));
+  }
+
+  TempFolder dir_;
+};
+
+TEST_F(CliParts, SplitsCompressesAndIndexesTheParts) {
+  const test::ProgramOutcome r = Run({"-o", dir_ / "dead.xml", "--split", "--max-urls", "2",
+                                      "--gzip", "--index-url", "https://e.cn/dl"},
+                                     "a\nb&\nc\nd\ne");
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(test::NamesIn(dir_), (std::vector<std::string>{"dead-1.xml.gz", "dead-2.xml.gz",
+                                                           "dead-3.xml.gz", "dead.xml.gz"}));
+  EXPECT_EQ(Gunzipped("dead-1.xml.gz"), ExpectedDocument({"a", "b&amp;"}, "2015-2-12"));
+  EXPECT_EQ(Gunzipped("dead-2.xml.gz"), ExpectedDocument({"c", "d"}, "2015-2-12"));
+  EXPECT_EQ(Gunzipped("dead-3.xml.gz"), ExpectedDocument({"e"}, "2015-2-12"));
+  std::string index = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n  <sitemapindex>\r\n";
+  for (const char* part : {"dead-1", "dead-2", "dead-3"}) {
+    index += std::string("    <sitemap>\r\n        <loc>https://e.cn/dl/") + part +
+             ".xml.gz</loc>\r\n        <lastmod>2015-2-12</lastmod>\r\n    </sitemap>\r\n";
+  }
+  EXPECT_EQ(Gunzipped("dead.xml.gz"), index + "  </sitemapindex>");
+
+  const test::ProgramOutcome piped = Run({"--gzip"}, "x");
+  EXPECT_EQ(Gunzip(piped.out), ExpectedDocument({"x"}, "2015-2-12"));
+}
+
+// A part that cannot be written replaces nothing: not the parts before it,
+// not the index.
+TEST_F(CliParts, PartsAreAllOrNothing) {
+  WriteFile(dir_ / "dead.xml", "old index");
+  WriteFile(dir_ / "dead-1.xml", "old 1");
+  test::MakeFolder(dir_ / "dead-2.xml");
+  const test::Snapshot before = test::TakeSnapshot(dir_.path());
+
+  const test::ProgramOutcome r =
+      Run({"-o", dir_ / "dead.xml", "--split", "--max-urls", "1", "--index-url", "https://e.cn/"},
+          "a\nb\nc\n");
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.err, "lirrevo-cli: cannot write '" + (dir_ / "dead-2.xml") + "': Is a directory\n");
+  EXPECT_EQ(test::TakeSnapshot(dir_.path()), before);
+
+  const test::ProgramOutcome bad = Run({"-o", dir_ / "dead.xml", "--split"}, "a\n\xFF\n");
+  EXPECT_EQ(bad.exit_code, 1);
+  EXPECT_EQ(bad.err, "lirrevo-cli: standard input, line 2: invalid UTF-8\n");
+  EXPECT_EQ(test::TakeSnapshot(dir_.path()), before);
+}
+
+TEST_F(CliParts, StandardFormSkipsEmptyLinesAndSaysSo) {
+  const test::ProgramOutcome r = Run({"--standard"}, "a\n\nb\n");
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.out,
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+            "  <urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">\r\n" +
+                test::ExpectedEntry("a", "2015-02-12") + test::ExpectedEntry("b", "2015-02-12") +
+                "  </urlset>");
+  EXPECT_EQ(r.err, "lirrevo-cli: 1 empty line skipped: an empty loc is not a URL\n");
+}
+
+// 70,000 entries for "a" take 11,060,063 bytes: past both limits.
+TEST_F(CliParts, OneDocumentPastTheLimitsIsWrittenWithAWarning) {
+  std::string list;
+  for (int i = 0; i < 70000; ++i) list += "a\n";
+  const test::ProgramOutcome r = Run({"-o", dir_ / "all.xml"}, list);
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.err,
+            "lirrevo-cli: warning: the document holds 70,000 links, more than the 50,000 URLs "
+            "search engines take in one file; --split writes parts\n"
+            "lirrevo-cli: warning: the document has 11,060,063 bytes, more than the 10,485,760 "
+            "bytes search engines take in one file; --split writes parts\n");
+  EXPECT_EQ(ReadFile(dir_ / "all.xml").value_or("").size(), 11060063u);
+  EXPECT_EQ(test::NamesIn(dir_), std::vector<std::string>{"all.xml"});
+}
+
+}  // namespace
+}  // namespace lirrevo
