@@ -36,7 +36,8 @@ window.pickerBytes = null;
 window.showSaveFilePicker = async (options) => {
   window.pickerCalls.push(options);
   return { createWritable: async () => ({
-    write: async (bytes) => { window.pickerBytes = Array.from(bytes); },
+    write: async (blob) => {
+      window.pickerBytes = Array.from(new Uint8Array(await blob.arrayBuffer())); },
     close: async () => {} }) };
 };
 """
