@@ -80,7 +80,9 @@ def main():
         print(driver.find_element(By.ID, "count").text)
         for _ in range(3):
             started = time.monotonic()
-            driver.find_element(By.ID, "generate").click()
+            # Clicked from the page: a click through the driver would first lay
+            # out the million-line box to find the button.
+            driver.execute_script("document.getElementById('generate').click();")
             wait_for(lambda: driver.execute_script(
                 "return document.getElementById('message').open;"))
             wall = time.monotonic() - started
@@ -91,8 +93,8 @@ def main():
             wait_for(lambda: os.path.exists(saved))
             size = os.path.getsize(saved)
             os.remove(saved)
-            print("1,000,000 links: %s, %.2f s from the click to the message (%.2f s to build"
-                  " and hand over the file), %d bytes" % (message, wall, inside / 1000, size))
+            print("1,000,000 links: %s, %.2f s from the click to the message in the page"
+                  " (%.2f s until the driver saw it), %d bytes" % (message, inside / 1000, wall, size))
     finally:
         driver.quit()
 
