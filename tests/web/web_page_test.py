@@ -96,7 +96,6 @@ class PageTest(unittest.TestCase):
         cls.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
         threading.Thread(target=cls.server.serve_forever, daemon=True).start()
         cls.origin = "http://127.0.0.1:%d/" % cls.server.server_address[1]
-        cls.requests = []
 
     @classmethod
     def tearDownClass(cls):
@@ -105,6 +104,7 @@ class PageTest(unittest.TestCase):
         shutil.rmtree(cls.downloads, ignore_errors=True)
 
     def setUp(self):
+        self.requests = []
         self.open_page("file://" + os.path.join(PAGE_FOLDER, "lirrevo.html"))
 
     def tearDown(self):
