@@ -185,6 +185,26 @@ class PageTest(unittest.TestCase):
         self.assertEqual(written, cli_document(lines))
         self.assertIn(b"<lastmod>2026-1-2</lastmod>", written[:400])
 
+    def test_every_character_is_written_as_the_desktop_writes_it(self):
+        # Every Unicode scalar value that XML and the system's text can hold
+        # (the private use area, where a few have no code, is left out), but
+        # the line and paragraph separators, which end a line in the window
+        # and not in lirrevo-cli.
+        points = [c for c in range(0x80, 0x110000)
+                  if not 0xD800 <= c < 0xF900 and c not in (0xFFFE, 0xFFFF, 0x2028, 0x2029)]
+        lines = ["".join(map(chr, points[i:i + 64])) for i in range(0, len(points), 64)]
+        self.driver.execute_script(
+            FIXED_DATE + "window.showSaveFilePicker = undefined;"
+            "const box = document.getElementById('box'); box.value = arguments[0];"
+            "box.dispatchEvent(new Event('input'));"
+            "document.getElementById('generate').click();", "\n".join(lines))
+        saved = os.path.join(self.downloads, "deadlinks.xml")
+        wait_for(lambda: os.path.exists(saved), "the download")
+        with open(saved, "rb") as f:
+            written = f.read()
+        os.remove(saved)
+        self.assertEqual(written, cli_document(lines))
+
     def test_save_dialog_gets_an_xml_name_and_the_bytes(self):
         self.driver.execute_script(FIXED_DATE + FAKE_PICKER)
         self.box.send_keys("http://a.example/x?y=1&z=2\n链接")
