@@ -1,0 +1,272 @@
+#!/usr/bin/python3
+"""The web page in headless Chromium: typing and pasting, the count, the
+button, the document's bytes against lirrevo-cli's for the same lines and
+date, refused documents, keyboard and narrow screens, and no request to the
+network at all (every request the browser makes is watched).
+
+usage: web_page_test.py PAGE_FOLDER LIRREVO_CLI
+"""
+import functools
+import http.server
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
+
+PAGE_FOLDER = ""
+CLI = ""
+# 2026-01-02 00:00:00 UTC: lirrevo-cli dates its entries with that UTC date.
+EPOCH_OF_DATE = "1767312000"
+FIXED_DATE = "window.lirrevoDateForTests = () => [2026, 1, 2];"
+COUNT = "共有链接数量：{}  --->点击生成XML"
+# Replaces the Save dialog: records what the page asks for and writes.
+FAKE_PICKER = """
+window.pickerCalls = [];
+window.pickerBytes = null;
+window.showSaveFilePicker = async (options) => {
+  window.pickerCalls.push(options);
+  return { createWritable: async () => ({
+    write: async (blob) => {
+      window.pickerBytes = Array.from(new Uint8Array(await blob.arrayBuffer())); },
+    close: async () => {} }) };
+};
+"""
+
+
+def wait_for(condition, what, timeout=60):
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise AssertionError("timed out waiting for " + what)
+        time.sleep(0.02)
+
+
+def cli_document(lines):
+    """What lirrevo-cli writes for the lines, dated EPOCH_OF_DATE."""
+    env = dict(os.environ, SOURCE_DATE_EPOCH=EPOCH_OF_DATE)
+    run = subprocess.run([CLI], input="\n".join(lines).encode(), env=env,
+                         capture_output=True, check=True)
+    return run.stdout
+
+
+class QuietHandler(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+
+class PageTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.downloads = tempfile.mkdtemp(prefix="lirrevo-web-")
+        options = webdriver.ChromeOptions()
+        options.binary_location = "/usr/bin/chromium"
+        for flag in ["--headless=new", "--disable-gpu", "--no-first-run",
+                     "--disable-background-networking", "--disable-component-update",
+                     "--disable-default-apps", "--disable-sync", "--disable-extensions",
+                     "--disable-features=Translate,OptimizationHints,MediaRouter",
+                     "--window-size=1280,900",
+                     # Nothing outside this machine can be reached by name.
+                     "--host-resolver-rules=MAP * ~NOTFOUND, EXCLUDE 127.0.0.1"]:
+            options.add_argument(flag)
+        if os.geteuid() == 0:
+            options.add_argument("--no-sandbox")
+        options.add_experimental_option("prefs", {
+            "download.default_directory": cls.downloads,
+            "download.prompt_for_download": False})
+        options.set_capability("goog:loggingPrefs", {"performance": "ALL"})
+        cls.driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+        cls.driver.execute_cdp_cmd("Browser.grantPermissions", {
+            "permissions": ["clipboardReadWrite", "clipboardSanitizedWrite"]})
+        cls.driver.execute_cdp_cmd("Browser.setDownloadBehavior",
+                                   {"behavior": "allow", "downloadPath": cls.downloads})
+        handler = functools.partial(QuietHandler, directory=PAGE_FOLDER)
+        cls.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+        threading.Thread(target=cls.server.serve_forever, daemon=True).start()
+        cls.origin = "http://127.0.0.1:%d/" % cls.server.server_address[1]
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.driver.quit()
+        cls.server.shutdown()
+        shutil.rmtree(cls.downloads, ignore_errors=True)
+
+    def setUp(self):
+        self.requests = []
+        self.open_page("file://" + os.path.join(PAGE_FOLDER, "lirrevo.html"))
+
+    def tearDown(self):
+        self.check_requests()
+
+    def open_page(self, url):
+        self.driver.get(url)
+        wait_for(lambda: self.driver.execute_script(
+            "return document.readyState === 'complete'"), "the page")
+        self.box = self.driver.find_element(By.ID, "box")
+        self.box.click()
+
+    def check_requests(self):
+        for entry in self.driver.get_log("performance"):
+            message = json.loads(entry["message"])["message"]
+            if message["method"] == "Network.requestWillBeSent":
+                self.requests.append(message["params"]["request"]["url"])
+        allowed = ("file://", "data:", "blob:", self.origin)
+        outside = [url for url in self.requests if not url.startswith(allowed)]
+        self.assertEqual(outside, [], "requests that left the machine")
+
+    def count(self):
+        return self.driver.find_element(By.ID, "count").text
+
+    def paste(self, text):
+        """Puts the text on the clipboard and pastes it with Ctrl+V."""
+        self.driver.execute_script("return navigator.clipboard.writeText(arguments[0]);", text)
+        self.box.send_keys(Keys.CONTROL, "v")
+
+    def clear_box(self):
+        self.box.send_keys(Keys.CONTROL, "a")
+        self.box.send_keys(Keys.DELETE)
+
+    def generate(self):
+        """Clicks 生成 and returns the message shown, then closes it."""
+        self.driver.find_element(By.ID, "generate").click()
+        text = wait_for(lambda: self.driver.execute_script(
+            "const m = document.getElementById('message');"
+            "return m.open && document.getElementById('message-text').textContent;"),
+            "the message", timeout=120)
+        self.assertEqual(self.driver.find_element(By.ID, "message-title").text, "信息：")
+        self.driver.find_element(By.ID, "message-ok").click()
+        return text
+
+    def test_count_follows_typing(self):
+        # (typed text, count): a trailing line break adds no link, empty lines do.
+        cases = [("", 0), ("a", 1), ("a\n", 1), ("a\nb", 2), ("\n\n", 2),
+                 ("链接\n\nb\n", 3), ("a\u2028b", 2)]
+        for typed, expected in cases:
+            with self.subTest(typed=typed):
+                self.clear_box()
+                self.paste(typed) if "\u2028" in typed else self.box.send_keys(typed)
+                self.assertEqual(self.count(), COUNT.format(expected))
+
+    def test_pasted_list_becomes_the_desktop_document(self):
+        lines = ["https://example.com/page/%d?a=1&b=<%d>" % (i, i) for i in range(99_995)]
+        lines += ["http://例子.测试/路径/文件", "'quoted' \"both\"\tand a tab", "",
+                  "€ ·é 鿿 𠀀", "   spaces kept   "]
+        self.assertEqual(len(lines), 100_000)
+        self.paste("\n".join(lines))
+        self.assertEqual(self.count(), COUNT.format(100_000))
+        # Keystrokes at the end of the 100,000-line box.
+        self.box.send_keys(Keys.CONTROL, Keys.END)
+        self.box.send_keys(Keys.ENTER)
+        self.assertEqual(self.count(), COUNT.format(100_000))
+        self.box.send_keys("z")
+        self.assertEqual(self.count(), COUNT.format(100_001))
+        lines.append("z")
+
+        self.driver.execute_script(FIXED_DATE + "delete window.showSaveFilePicker;"
+                                   "window.showSaveFilePicker = undefined;")
+        self.assertEqual(self.generate(), "生成成功！")
+        saved = os.path.join(self.downloads, "deadlinks.xml")
+        wait_for(lambda: os.path.exists(saved), "the download")
+        with open(saved, "rb") as f:
+            written = f.read()
+        os.remove(saved)
+        self.assertEqual(written, cli_document(lines))
+        self.assertIn(b"<lastmod>2026-1-2</lastmod>", written[:400])
+
+    def test_every_character_is_written_as_the_desktop_writes_it(self):
+        # Every Unicode scalar value that XML and the system's text can hold
+        # (the private use area, where a few have no code, is left out), but
+        # the line and paragraph separators, which end a line in the window
+        # and not in lirrevo-cli.
+        points = [c for c in range(0x80, 0x110000)
+                  if not 0xD800 <= c < 0xF900 and c not in (0xFFFE, 0xFFFF, 0x2028, 0x2029)]
+        lines = ["".join(map(chr, points[i:i + 64])) for i in range(0, len(points), 64)]
+        self.driver.execute_script(
+            FIXED_DATE + "window.showSaveFilePicker = undefined;"
+            "const box = document.getElementById('box'); box.value = arguments[0];"
+            "box.dispatchEvent(new Event('input'));"
+            "document.getElementById('generate').click();", "\n".join(lines))
+        saved = os.path.join(self.downloads, "deadlinks.xml")
+        wait_for(lambda: os.path.exists(saved), "the download")
+        with open(saved, "rb") as f:
+            written = f.read()
+        os.remove(saved)
+        self.assertEqual(written, cli_document(lines))
+
+    def test_save_dialog_gets_an_xml_name_and_the_bytes(self):
+        self.driver.execute_script(FIXED_DATE + FAKE_PICKER)
+        self.box.send_keys("http://a.example/x?y=1&z=2\n链接")
+        self.assertEqual(self.generate(), "生成成功！")
+        calls = self.driver.execute_script("return window.pickerCalls;")
+        self.assertEqual(len(calls), 1)
+        self.assertTrue(calls[0]["suggestedName"].endswith(".xml"))
+        self.assertEqual(calls[0]["types"][0]["accept"], {"application/xml": [".xml"]})
+        written = bytes(self.driver.execute_script("return window.pickerBytes;"))
+        self.assertEqual(written, cli_document(["http://a.example/x?y=1&z=2", "链接"]))
+
+    def test_refused_documents_write_nothing(self):
+        self.driver.execute_script(FIXED_DATE + FAKE_PICKER)
+        # A form feed and U+FFFE cannot stand in XML; U+E78D has no code in
+        # the system's text.
+        for text in ["a\u000cb", "ok\nx\ufffe", "\ue78d"]:
+            with self.subTest(text=ascii(text)):
+                self.clear_box()
+                self.paste(text)
+                self.assertEqual(self.generate(), "失败")
+                self.assertIsNone(self.driver.execute_script("return window.pickerBytes;"))
+
+    def test_keyboard_order_labels_and_narrow_screens(self):
+        active = "return document.activeElement.id;"
+        self.assertEqual(self.driver.execute_script(active), "box")
+        self.box.send_keys(Keys.TAB)
+        self.assertEqual(self.driver.execute_script(active), "generate")
+        outline = self.driver.execute_script(
+            "return getComputedStyle(document.activeElement).outlineStyle;")
+        self.assertNotEqual(outline, "none")
+        self.driver.switch_to.active_element.send_keys(Keys.TAB)
+        self.assertEqual(self.driver.execute_script(active), "info")
+        self.assertEqual(self.driver.execute_script(
+            "return document.getElementById('box').labels[0].textContent;"), "死链地址：一行一条")
+        self.assertEqual(self.driver.find_element(By.ID, "info").get_attribute("title"), "使用说明")
+        self.assertEqual(self.driver.find_element(By.ID, "count").get_attribute("role"), "status")
+        # 200% zoom of a 1280-pixel window, and a phone: nothing needs a
+        # sideways scroll and the button stays in reach.
+        for width in [640, 360]:
+            with self.subTest(width=width):
+                self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
+                    "width": width, "height": 700, "deviceScaleFactor": 1, "mobile": False})
+                fits = self.driver.execute_script(
+                    "const r = document.getElementById('generate').getBoundingClientRect();"
+                    "return document.documentElement.scrollWidth <= innerWidth"
+                    " && r.left >= 0 && r.right <= innerWidth;")
+                self.assertTrue(fits)
+        self.driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+
+    def test_served_from_a_web_server(self):
+        self.open_page(self.origin + "lirrevo.html")
+        self.driver.execute_script(FIXED_DATE + FAKE_PICKER)
+        self.box.send_keys("a\nb")
+        self.assertEqual(self.count(), COUNT.format(2))
+        self.assertEqual(self.generate(), "生成成功！")
+        written = bytes(self.driver.execute_script("return window.pickerBytes;"))
+        self.assertEqual(written, cli_document(["a", "b"]))
+        self.check_requests()
+        self.assertIn(self.origin + "lirrevo-core.js", self.requests)  # the watch sees requests
+
+
+if __name__ == "__main__":
+    PAGE_FOLDER = os.path.abspath(sys.argv[1])
+    CLI = os.path.abspath(sys.argv[2])
+    unittest.main(argv=sys.argv[:1], verbosity=2)

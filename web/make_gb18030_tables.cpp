@@ -1,0 +1,160 @@
+// Writes the GB18030 tables of the page's converter, read from the host C
+// library's converter, so that the page codes every character as the desktop
+// program does. Runs on the build machine; its output is compiled into the
+// page's core.
+#include <iconv.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr std::uint32_t kTwoByteCodes = 126 * 190;
+constexpr std::uint32_t kFourByteCodes = 126 * 10 * 126 * 10;
+
+class Converter {
+ public:
+  Converter(const char* from, const char* to) : cd_(iconv_open(to, from)) {}
+  ~Converter() { iconv_close(cd_); }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+  bool valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+
+  // The whole input as one character's output, or nullopt.
+  std::optional<std::string> Convert(const std::string& input) const {
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    char* in = const_cast<char*>(input.data());
+    std::size_t in_left = input.size();
+    char buffer[16];
+    char* out = buffer;
+    std::size_t out_left = sizeof buffer;
+    if (iconv(cd_, &in, &in_left, &out, &out_left) == static_cast<std::size_t>(-1) ||
+        in_left != 0) {
+      return std::nullopt;
+    }
+    return std::string(buffer, out);
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+std::string Utf8Of(char32_t c) {
+  std::string s;
+  if (c < 0x80) return std::string(1, static_cast<char>(c));
+  if (c < 0x800) {
+    s += static_cast<char>(0xC0 | (c >> 6));
+  } else if (c < 0x10000) {
+    s += static_cast<char>(0xE0 | (c >> 12));
+    s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+  } else {
+    s += static_cast<char>(0xF0 | (c >> 18));
+    s += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+  }
+  s += static_cast<char>(0x80 | (c & 0x3F));
+  return s;
+}
+
+// The one code point of a UTF-8 character, or nullopt when there are more.
+std::optional<char32_t> CodePointOf(const std::string& utf8) {
+  const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+  const std::size_t n = utf8.size();
+  std::size_t length = p[0] < 0x80 ? 1 : p[0] < 0xE0 ? 2 : p[0] < 0xF0 ? 3 : 4;
+  if (n != length) return std::nullopt;
+  char32_t c = length == 1 ? p[0] : p[0] & (0x7F >> length);
+  for (std::size_t i = 1; i < n; ++i) c = (c << 6) | (p[i] & 0x3F);
+  return c;
+}
+
+std::string TwoByteCode(std::uint32_t index) {
+  const std::uint32_t trail = index % 190;
+  return {static_cast<char>(0x81 + index / 190),
+          static_cast<char>(trail < 0x3F ? 0x40 + trail : 0x41 + trail)};
+}
+
+std::string FourByteCode(std::uint32_t index) {
+  std::string code(4, '\0');
+  code[3] = static_cast<char>(0x30 + index % 10);
+  index /= 10;
+  code[2] = static_cast<char>(0x81 + index % 126);
+  index /= 126;
+  code[1] = static_cast<char>(0x30 + index % 10);
+  code[0] = static_cast<char>(0x81 + index / 10);
+  return code;
+}
+
+struct Range {
+  std::uint32_t index;
+  std::uint32_t code_point;
+  std::uint32_t length;
+};
+
+}  // namespace
+
+int main() {
+  const Converter decode("GB18030", "UTF-8");
+  const Converter encode("UTF-8", "GB18030");
+  if (!decode.valid() || !encode.valid()) {
+    std::fputs("make_gb18030_tables: the C library has no GB18030 converter\n", stderr);
+    return 1;
+  }
+  // What the decoding tables give; the encoder starts from their inverse.
+  std::map<char32_t, std::string> inverse;
+  std::vector<std::uint32_t> two_byte(kTwoByteCodes, 0);
+  for (std::uint32_t i = 0; i < kTwoByteCodes; ++i) {
+    const std::optional<std::string> utf8 = decode.Convert(TwoByteCode(i));
+    const std::optional<char32_t> c = utf8 ? CodePointOf(*utf8) : std::nullopt;
+    if (!c || *c == 0) continue;
+    two_byte[i] = static_cast<std::uint32_t>(*c);
+    inverse.try_emplace(*c, TwoByteCode(i));
+  }
+  std::vector<Range> ranges;
+  for (std::uint32_t i = 0; i < kFourByteCodes; ++i) {
+    const std::optional<std::string> utf8 = decode.Convert(FourByteCode(i));
+    const std::optional<char32_t> c = utf8 ? CodePointOf(*utf8) : std::nullopt;
+    if (!c) continue;
+    if (!ranges.empty() && ranges.back().index + ranges.back().length == i &&
+        ranges.back().code_point + ranges.back().length == *c) {
+      ++ranges.back().length;
+    } else {
+      ranges.push_back({i, static_cast<std::uint32_t>(*c), 1});
+    }
+    inverse.try_emplace(*c, FourByteCode(i));
+  }
+  // Code points whose code is not the one that decoding leads back to.
+  std::vector<std::pair<char32_t, std::string>> exceptions;
+  for (char32_t c = 0x80; c <= 0x10FFFF; ++c) {
+    if (c >= 0xD800 && c < 0xE000) continue;
+    const std::optional<std::string> code = encode.Convert(Utf8Of(c));
+    const auto it = inverse.find(c);
+    const std::string expected = it == inverse.end() ? std::string() : it->second;
+    if (code.value_or(std::string()) != expected) exceptions.emplace_back(c, code.value_or(""));
+  }
+
+  std::puts("// Generated by make_gb18030_tables from the C library's GB18030 converter.");
+  std::puts(
+      "// Unicode of each two-byte code (lead 0x81-0xFE, trail 0x40-0x7E, 0x80-0xFE); 0: none.");
+  std::printf("constexpr std::array<std::uint32_t, %u> kTwoByteToUnicode{{\n", kTwoByteCodes);
+  for (std::uint32_t i = 0; i < kTwoByteCodes; ++i) {
+    std::printf("%u,%s", two_byte[i], i % 16 == 15 ? "\n" : "");
+  }
+  std::puts("}};");
+  std::puts("// Runs of four-byte codes (by index) that stand for consecutive code points.");
+  std::printf("constexpr std::array<FourByteRun, %zu> kFourByteRuns{{\n", ranges.size());
+  for (const Range& r : ranges) std::printf("{%u,0x%X,%u},\n", r.index, r.code_point, r.length);
+  std::puts("}};");
+  std::puts("// Code points coded otherwise than decoding leads back (an empty code: none).");
+  std::printf("constexpr std::array<CodeException, %zu> kCodeExceptions{{\n", exceptions.size());
+  for (const auto& [c, code] : exceptions) {
+    std::printf("{0x%X,\"", static_cast<unsigned>(c));
+    for (const char b : code) std::printf("\\x%02X", static_cast<unsigned char>(b));
+    std::printf("\",%zu},\n", code.size());
+  }
+  std::puts("}};");
+  return 0;
+}
