@@ -19,10 +19,12 @@
 #include "core/link_list.h"
 #include "core/output_encoding.h"
 #include "core/sitemap_document.h"
+#include "core/xml_characters.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {
 
+using lirrevo::Utf8Of;
 using lirrevo::fuzz::Require;
 
 struct Url {
@@ -87,23 +89,6 @@ ParsedDocument Parse(const std::string& utf8) {
       XML_Parse(parser, utf8.data(), static_cast<int>(utf8.size()), 1) == XML_STATUS_OK;
   XML_ParserFree(parser);
   return doc;
-}
-
-std::string Utf8Of(char32_t c) {
-  std::string utf8;
-  if (c < 0x80) return std::string(1, static_cast<char>(c));
-  if (c < 0x800) {
-    utf8 += static_cast<char>(0xC0 | (c >> 6));
-  } else if (c < 0x10000) {
-    utf8 += static_cast<char>(0xE0 | (c >> 12));
-    utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-  } else {
-    utf8 += static_cast<char>(0xF0 | (c >> 18));
-    utf8 += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-  }
-  utf8 += static_cast<char>(0x80 | (c & 0x3F));
-  return utf8;
 }
 
 // Whether valid UTF-8 holds a character that XML 1.0 cannot hold: a control
