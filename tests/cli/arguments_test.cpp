@@ -23,6 +23,8 @@ struct ArgumentsCase {
   std::optional<std::string> cacert = std::nullopt;
 };
 
+void PrintTo(const ArgumentsCase& c, std::ostream* os) { *os << c.name; }
+
 class ArgumentsTest : public testing::TestWithParam<ArgumentsCase> {};
 
 TEST_P(ArgumentsTest, ParsesAsTheHelpSays) {
