@@ -11,7 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "core/xml_characters.h"
+
 namespace {
+
+using lirrevo::Utf8Of;
 
 constexpr std::uint32_t kTwoByteCodes = 126 * 190;
 constexpr std::uint32_t kFourByteCodes = 126 * 10 * 126 * 10;
@@ -42,23 +46,6 @@ class Converter {
  private:
   iconv_t cd_;
 };
-
-std::string Utf8Of(char32_t c) {
-  std::string s;
-  if (c < 0x80) return std::string(1, static_cast<char>(c));
-  if (c < 0x800) {
-    s += static_cast<char>(0xC0 | (c >> 6));
-  } else if (c < 0x10000) {
-    s += static_cast<char>(0xE0 | (c >> 12));
-    s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-  } else {
-    s += static_cast<char>(0xF0 | (c >> 18));
-    s += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-  }
-  s += static_cast<char>(0x80 | (c & 0x3F));
-  return s;
-}
 
 // The one code point of a UTF-8 character, or nullopt when there are more.
 std::optional<char32_t> CodePointOf(const std::string& utf8) {

@@ -149,6 +149,14 @@ class PageTest(unittest.TestCase):
         self.driver.find_element(By.ID, "message-ok").click()
         return text
 
+    def take_download(self):
+        """The bytes of the downloaded document, once it is there; removes it."""
+        saved = os.path.join(self.downloads, "deadlinks.xml")
+        wait_for(lambda: os.path.exists(saved), "the download")
+        with open(saved, "rb") as f:
+            written = f.read()
+        os.remove(saved)
+        return written
     def test_count_follows_typing(self):
         # (typed text, count): a trailing line break adds no link, empty lines do.
         cases = [("", 0), ("a", 1), ("a\n", 1), ("a\nb", 2), ("\n\n", 2),
@@ -177,11 +185,7 @@ class PageTest(unittest.TestCase):
         self.driver.execute_script(FIXED_DATE + "delete window.showSaveFilePicker;"
                                    "window.showSaveFilePicker = undefined;")
         self.assertEqual(self.generate(), "生成成功！")
-        saved = os.path.join(self.downloads, "deadlinks.xml")
-        wait_for(lambda: os.path.exists(saved), "the download")
-        with open(saved, "rb") as f:
-            written = f.read()
-        os.remove(saved)
+        written = self.take_download()
         self.assertEqual(written, cli_document(lines))
         self.assertIn(b"<lastmod>2026-1-2</lastmod>", written[:400])
 
@@ -198,11 +202,7 @@ class PageTest(unittest.TestCase):
             "const box = document.getElementById('box'); box.value = arguments[0];"
             "box.dispatchEvent(new Event('input'));"
             "document.getElementById('generate').click();", "\n".join(lines))
-        saved = os.path.join(self.downloads, "deadlinks.xml")
-        wait_for(lambda: os.path.exists(saved), "the download")
-        with open(saved, "rb") as f:
-            written = f.read()
-        os.remove(saved)
+        written = self.take_download()
         self.assertEqual(written, cli_document(lines))
 
     def test_save_dialog_gets_an_xml_name_and_the_bytes(self):
