@@ -1,41 +1,45 @@
-// The page's entry into the core: the box's text arrives as UTF-8, takes the
-// core's UTF-8 route into the system's text and leaves as the document's bytes.
+// The page's entry into the core: the box's text arrives as UTF-8 and takes
+// the streaming core's UTF-8 route; the document leaves in chunks of a few
+// MB, each copied out into the page's list of Blob parts as it is made.
 #include <emscripten/emscripten.h>
 
 #include <cstddef>
-#include <optional>
-#include <string>
+#include <string_view>
 
-#include "core/output_encoding.h"
-#include "core/sitemap_document.h"
+#include "core/urlset_stream.h"
 
 namespace {
 
-// The last document built, kept until the page has copied it out.
-std::string document;
+// Appends a copy of the chunk to Module.lirrevoChunks, which the page empties
+// before each document.
+EM_JS(void, TakeChunk, (const char* data, std::size_t size),
+      { Module.lirrevoChunks.push(HEAPU8.slice(data, data + size)); });
+
+class ChunkSink : public lirrevo::PartSink {
+ public:
+  bool BeginPart(std::size_t) override { return true; }
+  bool Write(std::string_view chunk) override {
+    TakeChunk(chunk.data(), chunk.size());
+    return true;
+  }
+  bool EndPart() override { return true; }
+};
 
 }  // namespace
 
 extern "C" {
 
-// Builds the document from UTF-8 text with CR LF line breaks, dated
-// year-month-day. Returns the document's first byte and its size, or null
-// when the text or the document cannot be converted: the page then says "失败".
-EMSCRIPTEN_KEEPALIVE const char* LirrevoBuildDocument(const char* utf8, std::size_t size, int year,
-                                                      int month, int day, std::size_t* out_size) {
-  document.clear();
-  document.shrink_to_fit();
-  const lirrevo::DateTime date{year, month, day};
-  document = lirrevo::BuildSitemapDocument(
-      [&]() { return lirrevo::Utf8ToText(std::string_view(utf8, size)); }, [&] { return date; });
-  *out_size = document.size();
-  return document.empty() ? nullptr : document.data();
-}
-
-// Lets the last document go once the page holds its own copy.
-EMSCRIPTEN_KEEPALIVE void LirrevoReleaseDocument() {
-  document.clear();
-  document.shrink_to_fit();
+// Builds the document from UTF-8 text whose lines end in LF (or CR LF), dated
+// year-month-day. Returns 1 when every chunk was handed on, 0 when the text
+// holds a line the document cannot hold: then nothing was handed on and the
+// page says "失败".
+EMSCRIPTEN_KEEPALIVE int LirrevoStreamDocument(const char* utf8, std::size_t size, int year,
+                                               int month, int day) {
+  ChunkSink sink;
+  const lirrevo::UrlsetResult result =
+      lirrevo::StreamUrlset(std::string_view(utf8, size), lirrevo::ListEncoding::kUtf8,
+                            lirrevo::DateTime{year, month, day}, lirrevo::UrlsetOptions{}, sink);
+  return result.ok ? 1 : 0;
 }
 
 }  // extern "C"

@@ -199,8 +199,7 @@ class PageTest(unittest.TestCase):
         lines = ["".join(map(chr, points[i:i + 64])) for i in range(0, len(points), 64)]
         self.driver.execute_script(
             FIXED_DATE + "window.showSaveFilePicker = undefined;"
-            "const box = document.getElementById('box'); box.value = arguments[0];"
-            "box.dispatchEvent(new Event('input'));"
+            "window.lirrevoEditor.setValue(arguments[0]);"
             "document.getElementById('generate').click();", "\n".join(lines))
         written = self.take_download()
         self.assertEqual(written, cli_document(lines))
@@ -230,15 +229,20 @@ class PageTest(unittest.TestCase):
     def test_keyboard_order_labels_and_narrow_screens(self):
         active = "return document.activeElement.id;"
         self.assertEqual(self.driver.execute_script(active), "box")
+        # The focused box and button are outlined.
+        outline = "return getComputedStyle(arguments[0]).outlineStyle;"
+        editor = self.driver.find_element(By.CLASS_NAME, "CodeMirror")
+        self.assertNotEqual(self.driver.execute_script(outline, editor), "none")
         self.box.send_keys(Keys.TAB)
         self.assertEqual(self.driver.execute_script(active), "generate")
-        outline = self.driver.execute_script(
-            "return getComputedStyle(document.activeElement).outlineStyle;")
-        self.assertNotEqual(outline, "none")
+        self.assertEqual(self.driver.execute_script(outline, editor), "none")
+        self.assertNotEqual(self.driver.execute_script(
+            outline, self.driver.switch_to.active_element), "none")
         self.driver.switch_to.active_element.send_keys(Keys.TAB)
         self.assertEqual(self.driver.execute_script(active), "info")
-        self.assertEqual(self.driver.execute_script(
-            "return document.getElementById('box').labels[0].textContent;"), "死链地址：一行一条")
+        # What a screen reader is told about the box.
+        self.assertEqual(self.box.accessible_name, "死链地址：一行一条")
+        self.assertEqual(self.box.aria_role, "textbox")
         self.assertEqual(self.driver.find_element(By.ID, "info").get_attribute("title"), "使用说明")
         self.assertEqual(self.driver.find_element(By.ID, "count").get_attribute("role"), "status")
         # 200% zoom of a 1280-pixel window, and a phone: nothing needs a
