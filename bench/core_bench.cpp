@@ -1,8 +1,6 @@
-// Speed of the core on large lists: split and count, build and encode, the
-// streamed build of the command line, a plain iconv pass over the same document as the floor to
-// compare with, and the file write.
+// Speed of the core on large lists: split and count, the window's build, the
+// command line's one pass over the list and streamed build, and the file write.
 #include <benchmark/benchmark.h>
-#include <iconv.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -12,9 +10,9 @@
 #include "bench/link_generator.h"
 #include "core/atomic_file.h"
 #include "core/link_list.h"
+#include "core/list_input.h"
 #include "core/output_encoding.h"
 #include "core/sitemap_document.h"
-#include "core/urlset_stream.h"
 
 namespace {
 
@@ -83,8 +81,10 @@ void BM_StreamUrlset(benchmark::State& state) {
   std::size_t size = 0;
   for (auto _ : state) {
     CountingSink sink;
+    const DecodedList list = DecodeList(text, ListEncoding::kGbk);
+    if (!list.Ok()) std::abort();
     const UrlsetResult result =
-        StreamUrlset(text, ListEncoding::kGbk, DateTime{2026, 12, 8}, UrlsetOptions{}, sink);
+        StreamUrlset(list.Utf8(), LineBreaks::kAny, DateTime{2026, 12, 8}, UrlsetOptions{}, sink);
     if (!result.ok) std::abort();
     size = sink.bytes;
   }
@@ -92,40 +92,6 @@ void BM_StreamUrlset(benchmark::State& state) {
   SetBytes(state, size);
 }
 BENCHMARK(BM_StreamUrlset)->Arg(50000)->Arg(1000000)->Unit(benchmark::kMillisecond);
-
-// One iconv call from GBK to UTF-8 over the finished 1,000,000-link document:
-// what any encoder must at least spend. The plain pass writes into a freshly
-// allocated buffer, as a program converting a document once does; the warm
-// variant reuses one buffer whose pages are already mapped.
-void IconvPass(benchmark::State& state, bool fresh_buffer) {
-  const std::string document =
-      BuildSitemapText(SplitLinks(LinkText(1000000)), FormatDate({2026, 12, 8}, LastmodDateFormat));
-  const std::size_t capacity = document.size() * 3 / 2 + 128;
-  char* warm = static_cast<char*>(std::malloc(capacity));
-  std::memset(warm, 0, capacity);
-  iconv_t cd = iconv_open("UTF-8", "GBK");
-  std::size_t produced = 0;
-  for (auto _ : state) {
-    char* out = fresh_buffer ? static_cast<char*>(std::malloc(capacity)) : warm;
-    char* in = const_cast<char*>(document.data());
-    std::size_t in_left = document.size();
-    char* o = out;
-    std::size_t out_left = capacity;
-    if (iconv(cd, &in, &in_left, &o, &out_left) == static_cast<std::size_t>(-1)) std::abort();
-    produced = capacity - out_left;
-    benchmark::DoNotOptimize(out);
-    if (fresh_buffer) std::free(out);
-  }
-  iconv_close(cd);
-  std::free(warm);
-  SetBytes(state, produced);
-}
-
-void BM_IconvFloor(benchmark::State& state) { IconvPass(state, true); }
-BENCHMARK(BM_IconvFloor)->Unit(benchmark::kMillisecond);
-
-void BM_IconvFloorWarmBuffer(benchmark::State& state) { IconvPass(state, false); }
-BENCHMARK(BM_IconvFloorWarmBuffer)->Unit(benchmark::kMillisecond);
 
 // WriteBytesToFile over an existing file with a 50,000-link document: range 0
 // replaces the file atomically, range 1 writes it in place (the file has a

@@ -15,7 +15,8 @@ constexpr const char* kUsage =
     "                   [--split [--max-urls N] [--max-bytes N] [--index-url BASE]]\n"
     "                   [--gzip] [--standard] [INPUT]\n"
     "       lirrevo-cli check [--concurrency N] [--timeout SECONDS] [--cacert FILE]\n"
-    "                         [--input-encoding E] [-o OUTPUT] [INPUT]\n";
+    "                         [--input-encoding E] [-o OUTPUT [the options above]]\n"
+    "                         [INPUT]\n";
 constexpr const char* kHelp =
     "Writes the dead-link submission document (sitemap urlset, UTF-8) for the\n"
     "links in INPUT, one per line. INPUT is a file, or standard input when it\n"
@@ -30,7 +31,8 @@ constexpr const char* kHelp =
     "output: CLASS<TAB>CODE<TAB>LINK, CLASS being dead (404, 410), alive (2xx),\n"
     "redirect (3xx), error (any other status, or 0: no answer) or invalid (not\n"
     "an absolute http or https URL; 0). Exit status 0 when every line is dead,\n"
-    "1 when any is not. With -o it writes the document of the dead links only.\n"
+    "1 when any is not. With -o it writes the document of the dead links only,\n"
+    "as the options below say for any document.\n"
     "An input file named 'check' is given as './check'.\n\n"
     "  --input-encoding E  encoding of INPUT: utf-8 (default; a UTF-16 file with\n"
     "                      a byte-order mark is also read), gbk (gb2312 is read\n"
@@ -71,16 +73,16 @@ ParsedArguments UsageError(const std::string& message) {
   return parsed;
 }
 
-std::optional<InputEncoding> EncodingNamed(const std::string& name) {
+std::optional<ListEncoding> EncodingNamed(const std::string& name) {
   if (strcasecmp(name.c_str(), "utf-8") == 0 || strcasecmp(name.c_str(), "utf8") == 0) {
-    return InputEncoding::kUtf8;
+    return ListEncoding::kUtf8;
   }
   if (strcasecmp(name.c_str(), "gbk") == 0 || strcasecmp(name.c_str(), "gb2312") == 0) {
-    return InputEncoding::kGbk;
+    return ListEncoding::kGbk;
   }
-  if (strcasecmp(name.c_str(), "gb18030") == 0) return InputEncoding::kGb18030;
+  if (strcasecmp(name.c_str(), "gb18030") == 0) return ListEncoding::kGb18030;
   if (strcasecmp(name.c_str(), "utf-16") == 0 || strcasecmp(name.c_str(), "utf16") == 0) {
-    return InputEncoding::kUtf16;
+    return ListEncoding::kUtf16Le;
   }
   return std::nullopt;
 }
@@ -137,7 +139,7 @@ std::string Take(Valued option, const std::string& name, const std::string& valu
                  Options& options) {
   switch (option) {
     case Valued::kEncoding:
-      if (const std::optional<InputEncoding> encoding = EncodingNamed(value)) {
+      if (const std::optional<ListEncoding> encoding = EncodingNamed(value)) {
         options.encoding = *encoding;
         return {};
       }
@@ -236,6 +238,11 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     }
   }
   if (options.split && !options.output) return UsageError("--split needs -o OUTPUT");
+  // check prints its verdicts; a document, and the options that shape it, only go to -o.
+  if (options.command == Command::kCheck && !options.output && (options.gzip || options.standard)) {
+    return UsageError(std::string(options.gzip ? "--gzip" : "--standard") +
+                      " needs -o OUTPUT in 'lirrevo-cli check'");
+  }
   if (!options.split && (limits_given || options.index_url)) {
     return UsageError(options.index_url ? "--index-url needs --split"
                                         : "--max-urls and --max-bytes need --split");

@@ -5,23 +5,24 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli_input.h"
+#include "core/list_input.h"
 
 namespace lirrevo::cli {
 
 // `lirrevo-cli [options] [INPUT]` writes the document; `lirrevo-cli check
-// [options] [INPUT]` asks every link first.
+// [options] [INPUT]` asks every link first and writes the document of the
+// dead ones, with the same output options, where -o is given.
 enum class Command { kGenerate, kCheck };
 
 struct Options {
   Command command = Command::kGenerate;
-  InputEncoding encoding = InputEncoding::kUtf8;
-  std::string input = "-";               // a file name, or "-" for standard input
-  std::optional<std::string> output;     // absent: standard output
-  bool split = false;                    // parts STEM-1.xml, STEM-2.xml, ... beside output
-  std::size_t max_urls = 50000;          // per part
-  std::size_t max_bytes = 10485760;      // per part, uncompressed
-  std::optional<std::string> index_url;  // with split: output is the parts' sitemapindex
+  ListEncoding encoding = ListEncoding::kUtf8;  // a byte-order mark may tell otherwise
+  std::string input = "-";                      // a file name, or "-" for standard input
+  std::optional<std::string> output;            // absent: standard output
+  bool split = false;                           // parts STEM-1.xml, STEM-2.xml, ... beside output
+  std::size_t max_urls = 50000;                 // per part
+  std::size_t max_bytes = 10485760;             // per part, uncompressed
+  std::optional<std::string> index_url;         // with split: output is the parts' sitemapindex
   bool gzip = false;
   bool standard = false;  // the sitemaps.org form
   // check only: requests in flight, seconds a request may take, an extra CA.

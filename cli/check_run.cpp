@@ -10,15 +10,16 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "cli/generate_run.h"
+#include "cli/cli_input.h"
+#include "cli/document_output.h"
 #include "cli/link_check.h"
-#include "core/link_list.h"
-#include "core/output_encoding.h"
+#include "core/list_input.h"
 
 namespace lirrevo::cli {
 namespace {
@@ -26,18 +27,6 @@ namespace {
 int Fail(const std::string& message) {
   std::fprintf(stderr, "lirrevo-cli: %s\n", message.c_str());
   return 1;
-}
-
-// The lines of UTF-8 text with CR LF breaks, split as the link list is.
-std::vector<std::string> Utf8Lines(std::string_view utf8) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  for (std::size_t cut; (cut = utf8.find("\r\n", start)) != std::string_view::npos;
-       start = cut + 2) {
-    lines.emplace_back(utf8.substr(start, cut - start));
-  }
-  if (start < utf8.size()) lines.emplace_back(utf8.substr(start));
-  return lines;
 }
 
 // Prints the verdicts in input order as soon as each one's turn comes, and a
@@ -99,37 +88,24 @@ class Report {
   std::chrono::steady_clock::time_point shown_{};
 };
 
-// The system's text of the dead lines, in their order, with CR LF breaks: the
-// list the document is built from.
-std::string DeadText(std::string_view text, const Report& report) {
-  std::string dead;
-  std::size_t index = 0;
-  ForEachLink(text, [&](std::string_view link) {
-    const std::optional<LinkVerdict>& verdict = report.Verdict(index++);
-    if (verdict && verdict->link_class == LinkClass::kDead) {
-      dead.append(link);
-      dead += "\r\n";
-    }
-  });
-  return dead;
-}
-
 }  // namespace
 
 int RunCheck(const Options& options) {
-  std::optional<std::function<DateTime()>> clock;
-  if (options.output && !(clock = DocumentClock())) return 1;
+  std::optional<DateTime> date;
+  if (options.output && !(date = DocumentDate())) return 1;
   if (options.cacert) {
     std::FILE* file = std::fopen(options.cacert->c_str(), "rb");
     if (file == nullptr)
       return Fail("cannot read '" + *options.cacert + "': " + std::strerror(errno));
     std::fclose(file);
   }
-  const std::optional<std::string> text = ReadListText(options);
-  if (!text) return 1;
-  const std::optional<std::string> utf8 = TextToUtf8(*text);
-  if (!utf8) return Fail("the input could not be converted to UTF-8");
-  const std::vector<std::string> links = Utf8Lines(*utf8);
+  std::vector<std::string> links;
+  if (const std::unique_ptr<InputList> input = ReadList(options)) {
+    ForEachLine(input->list.Utf8(), LineBreaks::kAny,
+                [&](std::string_view line) { links.emplace_back(line); });
+  } else {
+    return 1;
+  }
 
   if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return Fail("libcurl could not start");
   CheckSettings settings;
@@ -146,8 +122,14 @@ int RunCheck(const Options& options) {
   if (std::ferror(stdout) != 0) {
     return Fail(std::string("cannot write standard output: ") + std::strerror(errno));
   }
-  if (options.output && WriteDocument(DeadText(*text, report), *clock, options.output) != 0) {
-    return 1;
+  if (options.output) {
+    const int written = WriteDocuments(options, *date, [&](DocumentBuilder& builder) {
+      for (std::size_t i = 0; i < links.size(); ++i) {
+        const std::optional<LinkVerdict>& verdict = report.Verdict(i);
+        if (verdict && verdict->link_class == LinkClass::kDead) builder.Add(links[i]);
+      }
+    });
+    if (written != 0) return written;
   }
   return report.AllDead() ? 0 : 1;
 }

@@ -1,6 +1,6 @@
 #include "core/link_list.h"
 
-#include "core/gbk_character.h"
+#include "core/text_character.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -66,7 +66,7 @@ std::size_t FindSeparator(std::string_view text, std::size_t from) {
       continue;
     }
     if (p[pos] == '\r' && p[pos + 1] == '\n') return pos;
-    pos += GbkCharacterLength(text, pos);
+    pos += TextCharacterLength(text, pos);
   }
   return std::string_view::npos;
 }

@@ -121,8 +121,6 @@ std::optional<std::string> ConvertResolving(std::string_view input, const char* 
 
 }  // namespace
 
-std::string_view TextToBytes(std::string_view text) { return text.substr(0, text.find('\0')); }
-
 std::string ConvertEncoding(std::string_view input, const char* from, const char* to,
                             ConversionReport* report) {
   ConversionReport local;

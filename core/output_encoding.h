@@ -23,19 +23,16 @@ struct ConversionReport {
   bool truncated = false;        // on invalid input: it ends inside a character
 };
 
-// The text's bytes up to its first NUL, as a view into text: the document is
-// handed to the converter without a second copy of it in memory.
-std::string_view TextToBytes(std::string_view text);
-
 // Converts input with iconv in one call over the whole input; the work buffer
 // starts at the input's size and grows by n/2+128 at most 11 times. Empty on
 // failure and for empty input; `report` (optional) tells which.
 std::string ConvertEncoding(std::string_view input, const char* from, const char* to,
                             ConversionReport* report = nullptr);
 
-// Document text to UTF-8 bytes; empty on failure: text that is not valid,
-// or a character that XML 1.0 cannot hold (a control character other than tab,
-// CR and LF, among them NUL, or U+FFFE, U+FFFF), which no parser would read.
+// The box's text as the UTF-8 bytes the document is made of; empty on
+// failure: text that is not valid, or a character that XML 1.0 cannot hold
+// (a control character other than tab, CR and LF, among them NUL, or U+FFFE,
+// U+FFFF), which no parser would read.
 std::string EncodeDocument(std::string_view document);
 
 // The system's text as UTF-8 and back; nullopt when the input is not valid,

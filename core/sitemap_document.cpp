@@ -1,82 +1,64 @@
 #include "core/sitemap_document.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdio>
 #include <ctime>
 
-#include "core/gbk_character.h"
-#include "core/link_list.h"
 #include "core/output_encoding.h"
+#include "core/text_character.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace lirrevo {
 namespace {
 
-std::string_view EntityFor(char c) {
-  switch (c) {
-    case '&':
-      return "&amp;";
-    case '<':
-      return "&lt;";
-    case '>':
-      return "&gt;";
-    case '"':
-      return "&quot;";
-    case '\'':
-      return "&apos;";
-    case '\r':
-      // A parser reads a raw CR as LF: the reference keeps the link as it is.
-      return "&#13;";
-    default:
-      return {};
-  }
-}
+// A chunk grows past chunk_bytes by at most one entry.
+constexpr std::size_t kMaxChunkReserve = std::size_t{64} << 20;
 
-bool NeedsEscaping(std::string_view link) {
-  static constexpr auto kMarkup = [] {
-    std::array<bool, 256> table{};
-    for (unsigned char c : std::string_view("&<>\"'\r")) table[c] = true;
-    return table;
-  }();
-  bool found = false;
-  for (char c : link) found |= kMarkup[static_cast<unsigned char>(c)];
-  return found;
-}
+constexpr std::array<std::string_view, 256> kEntities = [] {
+  std::array<std::string_view, 256> table{};
+  table['&'] = "&amp;";
+  table['<'] = "&lt;";
+  table['>'] = "&gt;";
+  table['"'] = "&quot;";
+  table['\''] = "&apos;";
+  // A parser reads a raw CR as LF: the reference keeps the link as it is.
+  table['\r'] = "&#13;";
+  return table;
+}();
 
-// Calls emit(part) with the pieces of the escaped link, in order. The scan
-// steps by GBK characters, so a second byte is never taken for markup.
-template <typename Emit>
-void ForEachEscapedPart(std::string_view link, Emit&& emit) {
-  if (!NeedsEscaping(link)) {
-    emit(link);
-    return;
-  }
-  std::size_t run = 0;
-  std::size_t pos = 0;
-  while (pos < link.size()) {
-    const std::string_view entity = EntityFor(link[pos]);
-    if (entity.empty()) {
-      pos += GbkCharacterLength(link, pos);
-      continue;
+// Offset of the first byte at or after from that kEntities replaces, or text.size().
+std::size_t FindMarkup(std::string_view text, std::size_t from) {
+#if defined(__SSE2__)
+  for (; from + 16 <= text.size(); from += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + from));
+    const auto is = [&](char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); };
+    const __m128i found =
+        _mm_or_si128(_mm_or_si128(_mm_or_si128(is('&'), is('<')), _mm_or_si128(is('>'), is('"'))),
+                     _mm_or_si128(is('\''), is('\r')));
+    if (const auto bits = static_cast<unsigned>(_mm_movemask_epi8(found)); bits != 0) {
+      return from + static_cast<std::size_t>(__builtin_ctz(bits));
     }
-    emit(link.substr(run, pos - run));
-    emit(entity);
-    pos += 1;
-    run = pos;
   }
-  emit(link.substr(run));
+#endif
+  while (from < text.size() && kEntities[static_cast<unsigned char>(text[from])].empty()) ++from;
+  return from;
 }
 
 void AppendEscaped(std::string& out, std::string_view link) {
-  ForEachEscapedPart(link, [&](std::string_view part) { out += part; });
-}
-
-std::size_t EscapedLength(std::string_view link) {
-  std::size_t length = 0;
-  ForEachEscapedPart(link, [&](std::string_view part) { length += part.size(); });
-  return length;
+  std::size_t run = 0;
+  for (std::size_t pos; (pos = FindMarkup(link, run)) < link.size(); run = pos + 1) {
+    out.append(link.substr(run, pos - run));
+    out.append(kEntities[static_cast<unsigned char>(link[pos])]);
+  }
+  out.append(link.substr(run));
 }
 
 // Walks text as ReplaceAll does: gap(part) for text kept as it is, match() for
-// each occurrence of pattern. Matches start only where a GBK character begins.
+// each occurrence of pattern. Matches start only where a character begins.
 template <typename Gap, typename Match>
 void ScanMatches(std::string_view text, std::string_view pattern, Gap&& gap, Match&& match) {
   std::size_t run = 0;
@@ -89,18 +71,18 @@ void ScanMatches(std::string_view text, std::string_view pattern, Gap&& gap, Mat
         pos += pattern.size();
         run = pos;
       } else {
-        pos += GbkCharacterLength(text, pos);
+        pos += TextCharacterLength(text, pos);
       }
     }
   }
   gap(text.substr(run));
 }
 
-// The entry with the date filled in, cut at every place where the link goes:
-// filling it is then the pieces with the link between them, exactly what
-// ReplaceAll gives, since ReplaceAll never rescans what it inserts.
-std::vector<std::string> EntryPieces(std::string_view date_text) {
-  const std::string dated = ReplaceAll(UrlEntryTemplate, DatePlaceholder, date_text);
+// The entry template with the date filled in, cut at every place where the
+// link goes: filling it is then the pieces with the link between them, exactly
+// what ReplaceAll gives, since ReplaceAll never rescans what it inserts.
+std::vector<std::string> EntryPieces(std::string_view entry_template, std::string_view date_text) {
+  const std::string dated = ReplaceAll(entry_template, DatePlaceholder, date_text);
   std::vector<std::string> pieces(1);
   ScanMatches(
       dated, LinkPlaceholder, [&](std::string_view part) { pieces.back() += part; },
@@ -108,34 +90,124 @@ std::vector<std::string> EntryPieces(std::string_view date_text) {
   return pieces;
 }
 
-// The document text for the links that for_each_link(visit) hands to visit:
-// sized exactly in a first pass, then written in one allocation.
-template <typename ForEach>
-std::string BuildText(ForEach&& for_each_link, std::string_view date_text) {
-  const std::vector<std::string> pieces = EntryPieces(date_text);
-  std::size_t pieces_length = 0;
-  for (const std::string& piece : pieces) pieces_length += piece.size();
-  const std::size_t link_slots = pieces.size() - 1;
-
-  std::size_t total = SitemapHeader.size() + SitemapClosing.size();
-  for_each_link(
-      [&](std::string_view link) { total += pieces_length + link_slots * EscapedLength(link); });
-
-  std::string document;
-  document.reserve(total);
-  document += SitemapHeader;
-  for_each_link([&](std::string_view link) {
-    document += pieces[0];
-    for (std::size_t i = 1; i < pieces.size(); ++i) {
-      AppendEscaped(document, link);
-      document += pieces[i];
-    }
-  });
-  document += SitemapClosing;
-  return document;
+std::string Header(DocumentKind kind, UrlsetForm form) {
+  std::string header(kind == DocumentKind::kUrlset ? SitemapHeader : SitemapIndexHeader);
+  if (form == UrlsetForm::kStandard) {
+    header.insert(header.size() - 3, " xmlns=\"" + std::string(SitemapNamespace) + "\"");
+  }
+  return header;
 }
 
+// Collects the whole document in one string.
+class StringSink : public PartSink {
+ public:
+  bool BeginPart(std::size_t) override { return true; }
+  bool Write(std::string_view chunk) override {
+    text.append(chunk);
+    return true;
+  }
+  bool EndPart() override { return true; }
+  std::string text;
+};
+
 }  // namespace
+
+struct DocumentBuilder::State {
+  State(DocumentKind kind, const DateTime& date, const UrlsetOptions& options, PartSink& sink)
+      : kind(kind),
+        options(options),
+        sink(sink),
+        header(Header(kind, options.form)),
+        closing(kind == DocumentKind::kUrlset ? SitemapClosing : SitemapIndexClosing),
+        pieces(EntryPieces(
+            kind == DocumentKind::kUrlset ? UrlEntryTemplate : SitemapIndexEntryTemplate,
+            LastmodText(date, options.form))) {
+    chunk.reserve(std::min(options.chunk_bytes, kMaxChunkReserve) + 4096);
+  }
+
+  void AppendEntry(std::string_view loc) {
+    chunk += pieces[0];
+    for (std::size_t i = 1; i < pieces.size(); ++i) {
+      AppendEscaped(chunk, loc);
+      chunk += pieces[i];
+    }
+  }
+
+  bool Flush() {
+    const bool ok = chunk.empty() || sink.Write(chunk);
+    chunk.clear();
+    return ok;
+  }
+
+  bool Begin() {
+    if (!sink.BeginPart(++result.parts)) return false;
+    open = true;
+    part_urls = 0;
+    part_bytes = header.size();
+    chunk += header;
+    return true;
+  }
+
+  bool End() {
+    chunk += closing;
+    part_bytes += closing.size();
+    result.most_urls = std::max(result.most_urls, part_urls);
+    result.most_bytes = std::max(result.most_bytes, part_bytes);
+    open = false;
+    return Flush() && sink.EndPart();
+  }
+
+  const DocumentKind kind;
+  const UrlsetOptions options;
+  PartSink& sink;
+  const std::string header;
+  const std::string_view closing;
+  const std::vector<std::string> pieces;
+  std::string chunk;
+  bool open = false;
+  bool failed = false;
+  std::size_t part_urls = 0;
+  std::size_t part_bytes = 0;
+  UrlsetResult result;
+};
+
+DocumentBuilder::DocumentBuilder(DocumentKind kind, const DateTime& date,
+                                 const UrlsetOptions& options, PartSink& sink)
+    : state_(std::make_unique<State>(kind, date, options, sink)) {}
+
+DocumentBuilder::~DocumentBuilder() = default;
+
+bool DocumentBuilder::Add(std::string_view loc) {
+  State& s = *state_;
+  if (s.failed) return false;
+  if (loc.empty() && s.kind == DocumentKind::kUrlset && s.options.form == UrlsetForm::kStandard) {
+    ++s.result.skipped_empty;
+    return true;
+  }
+  if (!s.open && !s.Begin()) return !(s.failed = true);
+  const std::size_t mark = s.chunk.size();
+  s.AppendEntry(loc);
+  const std::size_t entry = s.chunk.size() - mark;
+  const bool fits = s.part_urls + 1 <= s.options.max_urls &&
+                    s.part_bytes + entry + s.closing.size() <= s.options.max_bytes;
+  if (s.part_urls != 0 && !fits) {
+    s.chunk.resize(mark);
+    if (!s.End() || !s.Begin()) return !(s.failed = true);
+    s.AppendEntry(loc);
+  }
+  s.part_bytes += entry;
+  ++s.part_urls;
+  ++s.result.urls;
+  if (s.chunk.size() >= s.options.chunk_bytes && !s.Flush()) s.failed = true;
+  return !s.failed;
+}
+
+UrlsetResult DocumentBuilder::Finish() {
+  State& s = *state_;
+  s.result.ok = !s.failed && (s.open || s.Begin()) && s.End();
+  s.failed = true;  // nothing more goes in
+  return s.result;
+}
 
 std::string ReplaceAll(std::string_view text, std::string_view pattern,
                        std::string_view replacement) {
@@ -155,17 +227,34 @@ std::string FormatDate(const DateTime& value, std::string_view format) {
 
 std::string EscapeLink(std::string_view link) {
   std::string escaped;
-  escaped.reserve(EscapedLength(link));
   AppendEscaped(escaped, link);
   return escaped;
 }
 
-std::string BuildSitemapText(const std::vector<std::string>& links, std::string_view date_text) {
-  return BuildText(
-      [&](auto&& visit) {
-        for (const std::string& link : links) visit(link);
-      },
-      date_text);
+std::string LastmodText(const DateTime& date, UrlsetForm form) {
+  if (form == UrlsetForm::kDeadLink) return FormatDate(date, LastmodDateFormat);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.year, date.month, date.day);
+  return text;
+}
+
+UrlsetResult StreamUrlset(std::string_view utf8, LineBreaks breaks, const DateTime& date,
+                          const UrlsetOptions& options, PartSink& sink) {
+  DocumentBuilder builder(DocumentKind::kUrlset, date, options, sink);
+  // After a failed write Add does nothing more.
+  ForEachLine(utf8, breaks, [&](std::string_view line) { builder.Add(line); });
+  return builder.Finish();
+}
+
+std::string BuildSitemapIndex(const std::vector<std::string>& locs, const DateTime& date,
+                              UrlsetForm form) {
+  StringSink sink;
+  UrlsetOptions options;
+  options.form = form;
+  DocumentBuilder builder(DocumentKind::kIndex, date, options, sink);
+  for (const std::string& loc : locs) builder.Add(loc);
+  builder.Finish();
+  return std::move(sink.text);
 }
 
 DateTime CurrentDateTime() {
@@ -180,12 +269,21 @@ std::string BuildSitemapDocument(const ReadContentFn& read_content,
                                  const std::function<DateTime()>& now) {
   std::optional<std::string> content = read_content();
   if (!content) return {};
-  const std::string date_text = FormatDate(now(), LastmodDateFormat);
-  // The links are taken straight from the box's text: the same elements, in
-  // the same order, as SplitLinks gives, without a copy of each.
-  std::string text = BuildText([&](auto&& visit) { ForEachLink(*content, visit); }, date_text);
+  const DateTime date = now();
+  // The box's text as UTF-8 holds its CR LF breaks where the box had them, so
+  // its lines are the links SplitLinks gives.
+  const std::string utf8 = EncodeDocument(*content);
+  if (utf8.empty() && !content->empty()) return {};
   content.reset();
-  return EncodeDocument(text);
+  // Room for every entry unescaped, so that the chunks are appended without
+  // the document being copied as it grows.
+  std::size_t lines = 0;
+  ForEachLine(utf8, LineBreaks::kCrLf, [&](std::string_view) { ++lines; });
+  StringSink sink;
+  sink.text.reserve(SitemapHeader.size() + lines * UrlEntryTemplate.size() + utf8.size() +
+                    SitemapClosing.size());
+  StreamUrlset(utf8, LineBreaks::kCrLf, date, UrlsetOptions{}, sink);
+  return std::move(sink.text);
 }
 
 }  // namespace lirrevo

@@ -1,11 +1,19 @@
-// The dead-link document: a sitemap urlset with one url entry per link.
+// The documents: a sitemap urlset with one url entry per link (the dead-link
+// document) and a sitemapindex of the parts of a long list. One builder makes
+// all of them and hands them on in chunks of a few MB, so that memory does
+// not grow with the output; it cuts a long list into parts where asked.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "core/list_input.h"
 
 namespace lirrevo {
 
@@ -25,6 +33,23 @@ inline constexpr std::string_view UrlEntryTemplate =
 inline constexpr std::string_view SitemapClosing = "  </urlset>";
 inline constexpr std::string_view LastmodDateFormat = "%y-%m-%d";
 
+// The index of the parts, in the same layout.
+inline constexpr std::string_view SitemapIndexHeader =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+    "  <sitemapindex>\r\n";
+inline constexpr std::string_view SitemapIndexEntryTemplate =
+    "    <sitemap>\r\n"
+    "        <loc>[\xC1\xB4\xBD\xD3\xB5\xD8\xD6\xB7]</loc>\r\n"
+    "        <lastmod>[\xB5\xB1\xC7\xB0\xC8\xD5\xC6\xDA]</lastmod>\r\n"
+    "    </sitemap>\r\n";
+inline constexpr std::string_view SitemapIndexClosing = "  </sitemapindex>";
+
+inline constexpr std::string_view SitemapNamespace = "http://www.sitemaps.org/schemas/sitemap/0.9";
+
+// What search engines take at most in one file.
+inline constexpr std::size_t kEngineMaxUrls = 50000;
+inline constexpr std::size_t kEngineMaxBytes = 10485760;  // uncompressed
+
 // A local date and time to the whole second.
 struct DateTime {
   int year = 0;
@@ -40,8 +65,8 @@ struct DateTime {
 using ReadContentFn = std::function<std::optional<std::string>()>;
 
 // Replaces every occurrence of pattern, left to right and without overlap,
-// matching only where a GBK character begins; inserted text is never
-// rescanned. An empty text or pattern gives a copy of the text.
+// matching only where a character of the system's text begins; inserted text
+// is never rescanned. An empty text or pattern gives a copy of the text.
 std::string ReplaceAll(std::string_view text, std::string_view pattern,
                        std::string_view replacement);
 
@@ -49,20 +74,85 @@ std::string ReplaceAll(std::string_view text, std::string_view pattern,
 // without leading zeros; everything else of the format is copied.
 std::string FormatDate(const DateTime& value, std::string_view format);
 
-// The link with & < > " ' turned into XML entities and CR into "&#13;",
-// scanning by characters; every other byte is kept.
+// The link with & < > " ' turned into XML entities and CR into "&#13;"; every
+// other byte is kept. No byte of a longer character, in UTF-8 or in the
+// system's text, is one of these, so bytes are scanned, not characters.
 std::string EscapeLink(std::string_view link);
 
-// Header, one filled entry per link (date first, then the escaped link), then
-// the closing tag. Identical to filling the template with ReplaceAll per link.
-std::string BuildSitemapText(const std::vector<std::string>& links, std::string_view date_text);
+// kDeadLink: the bare <urlset> and dates like 2015-2-12, as the dead-link
+// tools expect. kStandard: the sitemaps.org namespace, dates like 2015-02-12,
+// and no entry for an empty line.
+enum class UrlsetForm { kDeadLink, kStandard };
+
+// The entry's date in the form's way.
+std::string LastmodText(const DateTime& date, UrlsetForm form);
+
+// kUrlset: a url entry per link; kIndex: a sitemap entry per part's address.
+enum class DocumentKind { kUrlset, kIndex };
+
+struct UrlsetOptions {
+  UrlsetForm form = UrlsetForm::kDeadLink;
+  std::size_t max_urls = SIZE_MAX;   // entries per part
+  std::size_t max_bytes = SIZE_MAX;  // bytes per part, header and closing tag included
+  std::size_t chunk_bytes = std::size_t{4} << 20;
+};
+
+// Receives the parts, numbered from 1, each a complete document: BeginPart,
+// then its bytes through Write in order, then EndPart. False from any of them
+// ends the run.
+class PartSink {
+ public:
+  virtual ~PartSink() = default;
+  virtual bool BeginPart(std::size_t number) = 0;
+  virtual bool Write(std::string_view chunk) = 0;
+  virtual bool EndPart() = 0;
+};
+
+struct UrlsetResult {
+  bool ok = false;  // every part was handed on
+  std::size_t parts = 0;
+  std::size_t urls = 0;           // entries in all parts
+  std::size_t skipped_empty = 0;  // empty lines left out (standard form)
+  std::size_t most_urls = 0;      // in the part with the most entries
+  std::size_t most_bytes = 0;     // in the largest part
+};
+
+// Builds the documents from checked UTF-8 locs handed in one at a time:
+// entries in order, a part closed before the entry that would pass max_urls
+// or max_bytes (a part holds at least one entry, and one part is always
+// written, even for no entries).
+class DocumentBuilder {
+ public:
+  DocumentBuilder(DocumentKind kind, const DateTime& date, const UrlsetOptions& options,
+                  PartSink& sink);
+  ~DocumentBuilder();
+  DocumentBuilder(const DocumentBuilder&) = delete;
+  DocumentBuilder& operator=(const DocumentBuilder&) = delete;
+
+  // False when the sink failed; the run is over then.
+  bool Add(std::string_view loc);
+  // Closes the last part; the result then tells what was handed on.
+  UrlsetResult Finish();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// The urlset documents for the lines of checked UTF-8 text.
+UrlsetResult StreamUrlset(std::string_view utf8, LineBreaks breaks, const DateTime& date,
+                          const UrlsetOptions& options, PartSink& sink);
+
+// A sitemapindex listing locs (checked UTF-8) in order, each with the date.
+std::string BuildSitemapIndex(const std::vector<std::string>& locs, const DateTime& date,
+                              UrlsetForm form);
 
 // The system clock's current local date and time.
 DateTime CurrentDateTime();
 
-// Reads the box, splits it, dates it once with `now` and returns the UTF-8
-// document; empty when the box cannot be read or the document not converted,
-// which includes a character that XML 1.0 cannot hold.
+// Reads the box, dates it once with `now` and returns the UTF-8 document of
+// its links (SplitLinks's lines); empty when the box cannot be read or holds
+// what the document cannot (see EncodeDocument).
 std::string BuildSitemapDocument(const ReadContentFn& read_content,
                                  const std::function<DateTime()>& now = CurrentDateTime);
 

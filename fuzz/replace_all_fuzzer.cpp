@@ -6,13 +6,13 @@
 #include <string>
 #include <string_view>
 
-#include "core/gbk_character.h"
+#include "core/text_character.h"
 #include "core/sitemap_document.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {
 
-using lirrevo::GbkCharacterLength;
+using lirrevo::TextCharacterLength;
 using lirrevo::fuzz::Require;
 
 // Walks the text one character at a time; where the pattern starts, the
@@ -28,7 +28,7 @@ std::string ReferenceReplaceAll(std::string_view text, std::string_view pattern,
       result += replacement;
       pos += pattern.size();
     } else {
-      const std::string_view character = text.substr(pos, GbkCharacterLength(text, pos));
+      const std::string_view character = text.substr(pos, TextCharacterLength(text, pos));
       result += character;
       pos += character.size();
     }

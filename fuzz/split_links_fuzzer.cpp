@@ -7,13 +7,13 @@
 #include <string_view>
 #include <vector>
 
-#include "core/gbk_character.h"
+#include "core/text_character.h"
 #include "core/link_list.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {
 
-using lirrevo::GbkCharacterLength;
+using lirrevo::TextCharacterLength;
 using lirrevo::fuzz::Require;
 
 // Offsets of the CR LF pairs that begin a character.
@@ -25,7 +25,7 @@ std::vector<std::size_t> LineBreaks(std::string_view text) {
       breaks.push_back(pos);
       pos += 2;
     } else {
-      pos += GbkCharacterLength(text, pos);
+      pos += TextCharacterLength(text, pos);
     }
   }
   return breaks;

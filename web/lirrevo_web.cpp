@@ -6,7 +6,8 @@
 #include <cstddef>
 #include <string_view>
 
-#include "core/urlset_stream.h"
+#include "core/list_input.h"
+#include "core/sitemap_document.h"
 
 namespace {
 
@@ -35,10 +36,12 @@ extern "C" {
 // page says "失败".
 EMSCRIPTEN_KEEPALIVE int LirrevoStreamDocument(const char* utf8, std::size_t size, int year,
                                                int month, int day) {
+  const std::string_view text(utf8, size);
+  if (!lirrevo::DecodeList(text, lirrevo::ListEncoding::kUtf8).Ok()) return 0;
   ChunkSink sink;
   const lirrevo::UrlsetResult result =
-      lirrevo::StreamUrlset(std::string_view(utf8, size), lirrevo::ListEncoding::kUtf8,
-                            lirrevo::DateTime{year, month, day}, lirrevo::UrlsetOptions{}, sink);
+      lirrevo::StreamUrlset(text, lirrevo::LineBreaks::kAny, lirrevo::DateTime{year, month, day},
+                            lirrevo::UrlsetOptions{}, sink);
   return result.ok ? 1 : 0;
 }
 

@@ -13,7 +13,7 @@ struct ArgumentsCase {
   std::vector<std::string> args;
   int exit_code;        // -1: the run goes on
   const char* message;  // begins the printed text (standard output or error)
-  InputEncoding encoding = InputEncoding::kUtf8;
+  ListEncoding encoding = ListEncoding::kUtf8;
   std::string input = "-";
   std::optional<std::string> output = std::nullopt;
   // check: the command, then --concurrency, --timeout and --cacert as parsed.
@@ -54,20 +54,20 @@ INSTANTIATE_TEST_SUITE_P(
     Table, ArgumentsTest,
     testing::Values(
         ArgumentsCase{"Nothing", {}, -1, ""},
-        ArgumentsCase{"InputFile", {"links.txt"}, -1, "", InputEncoding::kUtf8, "links.txt"},
+        ArgumentsCase{"InputFile", {"links.txt"}, -1, "", ListEncoding::kUtf8, "links.txt"},
         ArgumentsCase{"DashIsStandardInput", {"-"}, -1, ""},
         ArgumentsCase{"Output",
                       {"-o", "out.xml", "in.txt"},
                       -1,
                       "",
-                      InputEncoding::kUtf8,
+                      ListEncoding::kUtf8,
                       "in.txt",
                       "out.xml"},
         ArgumentsCase{
-            "LongOutput", {"--output", "o.xml"}, -1, "", InputEncoding::kUtf8, "-", "o.xml"},
+            "LongOutput", {"--output", "o.xml"}, -1, "", ListEncoding::kUtf8, "-", "o.xml"},
         ArgumentsCase{"DashOutputIsStandardOutput", {"-o", "-"}, -1, ""},
-        ArgumentsCase{"GbkSpaced", {"--input-encoding", "GBK"}, -1, "", InputEncoding::kGbk},
-        ArgumentsCase{"GbkJoined", {"--input-encoding=gbk"}, -1, "", InputEncoding::kGbk},
+        ArgumentsCase{"GbkSpaced", {"--input-encoding", "GBK"}, -1, "", ListEncoding::kGbk},
+        ArgumentsCase{"GbkJoined", {"--input-encoding=gbk"}, -1, "", ListEncoding::kGbk},
         ArgumentsCase{"Utf8Alias", {"--input-encoding=UTF8"}, -1, ""},
         ArgumentsCase{"ShortHelp", {"-h"}, 0, "usage: lirrevo-cli"},
         ArgumentsCase{"LongHelpWinsOverLaterErrors", {"--help", "--bogus"}, 0, "usage: "},
@@ -90,18 +90,18 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     MoreEncodings, ArgumentsTest,
     ::testing::Values(
-        ArgumentsCase{"Gb18030", {"--input-encoding", "GB18030"}, -1, "", InputEncoding::kGb18030},
+        ArgumentsCase{"Gb18030", {"--input-encoding", "GB18030"}, -1, "", ListEncoding::kGb18030},
         ArgumentsCase{
-            "Gb2312IsReadAsGbk", {"--input-encoding=gb2312"}, -1, "", InputEncoding::kGbk},
-        ArgumentsCase{"Utf16", {"--input-encoding", "utf-16"}, -1, "", InputEncoding::kUtf16},
-        ArgumentsCase{"Utf16Alias", {"--input-encoding=UTF16"}, -1, "", InputEncoding::kUtf16},
+            "Gb2312IsReadAsGbk", {"--input-encoding=gb2312"}, -1, "", ListEncoding::kGbk},
+        ArgumentsCase{"Utf16", {"--input-encoding", "utf-16"}, -1, "", ListEncoding::kUtf16Le},
+        ArgumentsCase{"Utf16Alias", {"--input-encoding=UTF16"}, -1, "", ListEncoding::kUtf16Le},
         ArgumentsCase{"Utf16LeIsNotAName",
                       {"--input-encoding", "utf-16le"},
                       2,
                       "lirrevo-cli: unknown input encoding 'utf-16le'"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-constexpr InputEncoding kUtf8 = InputEncoding::kUtf8;
+constexpr ListEncoding kUtf8 = ListEncoding::kUtf8;
 constexpr Command kCheck = Command::kCheck;
 
 INSTANTIATE_TEST_SUITE_P(
@@ -113,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
                        "--input-encoding", "gbk", "-o", "dead.xml", "in.txt"},
                       -1,
                       "",
-                      InputEncoding::kGbk,
+                      ListEncoding::kGbk,
                       "in.txt",
                       "dead.xml",
                       kCheck,

@@ -56,13 +56,21 @@ class CliParts : public ::testing::Test {
 };
 
 TEST_F(CliParts, SplitsCompressesAndIndexesTheParts) {
+  // Left from an earlier run of five parts.
+  WriteFile(dir_ / "dead-4.xml.gz", "old 4");
+  WriteFile(dir_ / "dead-5.xml.gz", "old 5");
   const test::ProgramOutcome r = Run({"-o", dir_ / "dead.xml", "--split", "--max-urls", "2",
                                       "--gzip", "--index-url", "https://e.cn/dl"},
                                      "a\nb&\nc\nd\ne");
   ASSERT_EQ(r.exit_code, 0) << r.err;
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(test::NamesIn(dir_), (std::vector<std::string>{"dead-1.xml.gz", "dead-2.xml.gz",
-                                                           "dead-3.xml.gz", "dead.xml.gz"}));
+  EXPECT_EQ(r.err, "lirrevo-cli: wrote 3 parts, '" + (dir_ / "dead-1.xml.gz") + "' to '" +
+                       (dir_ / "dead-3.xml.gz") + "', and the index '" + (dir_ / "dead.xml.gz") +
+                       "'\nlirrevo-cli: warning: 2 parts of an earlier run still beside the new "
+                       "ones: '" +
+                       (dir_ / "dead-4.xml.gz") + "' to '" + (dir_ / "dead-5.xml.gz") + "'\n");
+  EXPECT_EQ(test::NamesIn(dir_),
+            (std::vector<std::string>{"dead-1.xml.gz", "dead-2.xml.gz", "dead-3.xml.gz",
+                                      "dead-4.xml.gz", "dead-5.xml.gz", "dead.xml.gz"}));
   EXPECT_EQ(Gunzipped("dead-1.xml.gz"), ExpectedDocument({"a", "b&amp;"}, "2015-2-12"));
   EXPECT_EQ(Gunzipped("dead-2.xml.gz"), ExpectedDocument({"c", "d"}, "2015-2-12"));
   EXPECT_EQ(Gunzipped("dead-3.xml.gz"), ExpectedDocument({"e"}, "2015-2-12"));

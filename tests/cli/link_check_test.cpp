@@ -9,7 +9,10 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <iterator>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -244,6 +247,40 @@ TEST_F(LinkCheck, OutputHoldsTheDocumentOfTheDeadLinksOnly) {
   EXPECT_EQ(bad.err, "lirrevo-cli: standard input, line 2: control character U+000C\n");
   EXPECT_EQ(bad.out, "");
   EXPECT_EQ(server.Stop()["count HEAD /status/404"], "1");
+}
+
+// The document options shape check's document exactly as they shape the
+// generating command's for the list of the dead links.
+TEST_F(LinkCheck, OutputOptionsMeanWhatTheyMeanWithoutCheck) {
+  LinkServer server(1);
+  const std::string a = server.Http(1);
+  const std::string dead = a + "/status/404?x=1&y=2\n" + a + "/status/410\n" + a + "/status/404\n";
+  test::WriteFile(dir_ / "links.txt", a + "/status/200\n" + dead);
+  test::MakeFolder(dir_ / "check");
+  test::MakeFolder(dir_ / "generate");
+  const std::vector<std::string> options = {
+      "--split", "--max-urls", "2", "--gzip", "--standard", "--index-url", "https://e.cn/"};
+  std::vector<std::string> args = {"-o", dir_ / "check/dead.xml"};
+  args.insert(args.end(), options.begin(), options.end());
+  args.push_back(dir_ / "links.txt");
+  EXPECT_EQ(Check(args, "").exit_code, 1);
+  std::vector<std::string> generate = {LIRREVO_CLI, "-o", dir_ / "generate/dead.xml"};
+  generate.insert(generate.end(), options.begin(), options.end());
+  ASSERT_EQ(test::RunProgram(generate, dead).exit_code, 0);
+  const std::vector<std::string> names = {"dead-1.xml.gz", "dead-2.xml.gz", "dead.xml.gz"};
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_ / "check"), {}), 3);
+  for (const std::string& name : names) {
+    const std::optional<std::string> bytes = test::ReadFile(dir_ / "check/" + name);
+    ASSERT_TRUE(bytes) << name;
+    EXPECT_EQ(bytes, test::ReadFile(dir_ / "generate/" + name)) << name;
+  }
+  // An option that shapes only a document needs the document.
+  const test::ProgramOutcome refused = Check({"--gzip", dir_ / "links.txt"}, "");
+  EXPECT_EQ(refused.exit_code, 2);
+  EXPECT_TRUE(
+      refused.err.starts_with("lirrevo-cli: --gzip needs -o OUTPUT in 'lirrevo-cli check'\n"))
+      << refused.err;
+  server.Stop();
 }
 
 }  // namespace

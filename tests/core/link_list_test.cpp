@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/gbk_character.h"
+#include "core/text_character.h"
 
 namespace lirrevo {
 namespace {
@@ -70,7 +70,7 @@ std::vector<std::string> ReferenceSplit(const std::string& text) {
       pos += 2;
       start = pos;
     } else {
-      pos += GbkCharacterLength(text, pos);
+      pos += TextCharacterLength(text, pos);
     }
   }
   if (start < text.size()) links.push_back(text.substr(start));

@@ -101,12 +101,6 @@ TEST(ConvertEncoding, GrowsRepeatedlyWhenOutputIsMuchLarger) {
   EXPECT_EQ(utf32.substr(3996), std::string("a\0\0\0", 4));
 }
 
-TEST(TextToBytes, IsTheBytesBeforeTheFirstNul) {
-  EXPECT_EQ(TextToBytes(""), "");
-  EXPECT_EQ(TextToBytes("abc"), "abc");
-  EXPECT_EQ(TextToBytes(std::string("a\0b", 3)), "a");
-}
-
 TEST(BoundaryConversions, RoundTripAndRefuseWhatGbkCannotHold) {
   EXPECT_EQ(Utf8ToGbk("\xE9\x93\xBE\xE6\x8E\xA5"), std::optional<std::string>("\xC1\xB4\xBD\xD3"));
   EXPECT_EQ(GbkToUtf8("\xC1\xB4\xBD\xD3"), std::optional<std::string>("\xE9\x93\xBE\xE6\x8E\xA5"));

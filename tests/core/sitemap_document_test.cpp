@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tests/support/expected_document.h"
@@ -108,74 +109,10 @@ INSTANTIATE_TEST_SUITE_P(
                       EscapeCase{"a?x=1&y=2", "a?x=1&amp;y=2"},
                       EscapeCase{"<>\"'&", "&lt;&gt;&quot;&apos;&amp;"},
                       EscapeCase{" &amp; ", " &amp;amp; "},
-                      // 0x81 0x26 is one (invalid) character: its second byte is no ampersand.
-                      EscapeCase{"\x81&&", "\x81&&amp;"}, EscapeCase{"\x80&", "\x80&amp;"},
-                      EscapeCase{kLinkPh, kLinkPh}));
-
-TEST(BuildSitemapText, EmptyListIsThreeLinesOf63Bytes) {
-  const std::string text = BuildSitemapText({}, "2015-2-12");
-  EXPECT_EQ(text, kHeader + kClosing);
-  EXPECT_EQ(text.size(), 63u);
-}
-
-TEST(BuildSitemapText, OneLinkGivesOneFilledEntry) {
-  const std::string text = BuildSitemapText({"http://a.cn/1"}, "2015-2-12");
-  EXPECT_EQ(text, kHeader + Entry("http://a.cn/1", "2015-2-12") + kClosing);
-  EXPECT_EQ(text.size(), 63u + 148 + 9 + 13);
-}
-
-TEST(BuildSitemapText, LengthIs63PlusEntriesOfEscapedLinks) {
-  // Escaped, the links take 0 + 3 + 7 ("x&amp;y") + 4 + 9 ("&lt;b&gt;") bytes.
-  const std::vector<std::string> links = {"", " a ", "x&y", kLink, "<b>"};
-  EXPECT_EQ(BuildSitemapText(links, "2016-1-5").size(), 63u + 5 * (148 + 8) + 23);
-}
-
-TEST(BuildSitemapText, EntriesKeepOrderSpacesAndEmptyLinks) {
-  const std::string text = BuildSitemapText({" a ", "", " a "}, "2016-1-5");
-  EXPECT_EQ(text, kHeader + Entry(" a ", "2016-1-5") + Entry("", "2016-1-5") +
-                      Entry(" a ", "2016-1-5") + kClosing);
-}
-
-TEST(BuildSitemapText, PlaceholdersInsideLinksStayLiteral) {
-  const std::string text = BuildSitemapText({kDatePh, kLinkPh}, "2015-2-12");
-  EXPECT_EQ(text, kHeader + Entry(kDatePh, "2015-2-12") + Entry(kLinkPh, "2015-2-12") + kClosing);
-}
-
-TEST(BuildSitemapText, EscapesMarkupSoTheDocumentStaysWellFormed) {
-  const std::string text = BuildSitemapText({"http://a.cn/?x=1&y=<2>"}, "2015-2-12");
-  EXPECT_EQ(text, kHeader + Entry("http://a.cn/?x=1&amp;y=&lt;2&gt;", "2015-2-12") + kClosing);
-}
-
-struct OddDate {
-  const char* name;
-  std::string date;
-  std::string lastmod_a;  // the lastmod of the entry for "a&b"
-  std::string lastmod_b;  // and for "[当前日期]"
-};
-
-void PrintTo(const OddDate& c, std::ostream* os) { *os << c.name; }
-
-class BuildSitemapTextOddDates : public ::testing::TestWithParam<OddDate> {};
-
-// The date is filled in before the link, so a link placeholder inside the date
-// takes the link too; nothing inserted is scanned again.
-TEST_P(BuildSitemapTextOddDates, FillTheDateFirstAndNeverRescan) {
-  const OddDate& c = GetParam();
-  EXPECT_EQ(BuildSitemapText({"a&b", kDatePh}, c.date),
-            kHeader + Entry("a&amp;b", c.lastmod_a) + Entry(kDatePh, c.lastmod_b) + kClosing);
-}
-
-INSTANTIATE_TEST_SUITE_P(Dates, BuildSitemapTextOddDates,
-                         ::testing::Values(OddDate{"Empty", "", "", ""},
-                                           OddDate{"Plain", "2015-2-12", "2015-2-12", "2015-2-12"},
-                                           OddDate{"LinkPlaceholder", kLinkPh, "a&amp;b", kDatePh},
-                                           OddDate{"TwoLinkPlaceholders", kLinkPh + kLinkPh,
-                                                   "a&amp;ba&amp;b", kDatePh + kDatePh},
-                                           OddDate{"DatePlaceholder", kDatePh, kDatePh, kDatePh},
-                                           OddDate{"LoneLeadByte", "\xC1", "\xC1", "\xC1"},
-                                           OddDate{"PlaceholderWithoutBracket", kLinkPh.substr(1),
-                                                   kLinkPh.substr(1), kLinkPh.substr(1)}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                      // No second byte of a GB18030 or UTF-8 character is markup.
+                      EscapeCase{"\xC1\xB4&\x81\x30\x89\x38<", "\xC1\xB4&amp;\x81\x30\x89\x38&lt;"},
+                      EscapeCase{"\xE9\x93\xBE'", "\xE9\x93\xBE&apos;"},
+                      EscapeCase{"\x80&", "\x80&amp;"}, EscapeCase{kLinkPh, kLinkPh}));
 
 TEST(BuildSitemapDocument, SplitsTheBoxAndDatesEveryEntryOnce) {
   int clock_reads = 0;
@@ -220,7 +157,11 @@ INSTANTIATE_TEST_SUITE_P(
                       BoxCase{"Chinese",
                               "\xC1\xB4\r\n\xC1\xB4\xBD\xD3",
                               {"\xE9\x93\xBE", "\xE9\x93\xBE\xE6\x8E\xA5"}},
-                      BoxCase{"EuroSignBeforeBreak", "\x80\r\nb", {"\xE2\x82\xAC", "b"}}),
+                      BoxCase{"EuroSignBeforeBreak", "\x80\r\nb", {"\xE2\x82\xAC", "b"}},
+                      BoxCase{"PlaceholdersStayLiteral",
+                              kDatePh + "\r\n" + kLinkPh,
+                              {"[\xE5\xBD\x93\xE5\x89\x8D\xE6\x97\xA5\xE6\x9C\x9F]",
+                               "[\xE9\x93\xBE\xE6\x8E\xA5\xE5\x9C\xB0\xE5\x9D\x80]"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(BuildSitemapDocument, EmptyBoxStillTakesTheDate) {
@@ -255,7 +196,6 @@ namespace {
 // A parser reads a raw CR in a loc as LF; the reference keeps it a CR.
 TEST(EscapeLink, WritesACarriageReturnAsAReference) {
   EXPECT_EQ(EscapeLink("a\rb\r"), "a&#13;b&#13;");
-  EXPECT_EQ(EscapeLink("\x81\r&"), "\x81\r&amp;");  // the CR is a second byte here
 }
 
 // Every character of the box reaches the file as its UTF-8.
@@ -278,6 +218,112 @@ TEST(BuildSitemapDocument, WritesEveryCharacterAsItsUtf8) {
                 "        <lastmod>2026-12-8</lastmod>\r\n"
                 "        <changefreq>always</changefreq>\r\n"
                 "        <priority>1.0</priority>\r\n    </url>\r\n  </urlset>");
+}
+
+constexpr DateTime kDate{2015, 2, 12};
+
+// Keeps every part's bytes; fails the Write call numbered fail_at (from 1).
+class RecordingSink : public PartSink {
+ public:
+  bool BeginPart(std::size_t number) override {
+    parts.emplace_back();
+    return number == parts.size();
+  }
+  bool Write(std::string_view chunk) override {
+    parts.back() += chunk;
+    return ++writes != fail_at;
+  }
+  bool EndPart() override { return true; }
+
+  std::vector<std::string> parts;
+  std::size_t writes = 0;
+  std::size_t fail_at = 0;
+};
+
+struct SplitCase {
+  const char* name;
+  std::size_t max_urls;
+  std::size_t max_bytes;
+  std::vector<std::vector<std::string>> parts;
+};
+
+class StreamUrlsetSplit : public testing::TestWithParam<SplitCase> {};
+
+// A document with one entry for "a" has 221 bytes (header 52, entry 158,
+// closing tag 11); with two, 379.
+TEST_P(StreamUrlsetSplit, CutsBetweenEntriesAtTheLimits) {
+  const SplitCase& c = GetParam();
+  RecordingSink sink;
+  UrlsetOptions options;
+  options.max_urls = c.max_urls;
+  options.max_bytes = c.max_bytes;
+  options.chunk_bytes = 100;
+  const UrlsetResult result = StreamUrlset("a\nb\nc\n", LineBreaks::kAny, kDate, options, sink);
+  ASSERT_TRUE(result.ok);
+  ASSERT_EQ(sink.parts.size(), c.parts.size());
+  for (std::size_t i = 0; i < c.parts.size(); ++i) {
+    EXPECT_EQ(sink.parts[i], test::ExpectedDocument(c.parts[i], "2015-2-12")) << i;
+  }
+  EXPECT_EQ(result.parts, c.parts.size());
+  EXPECT_EQ(result.urls, 3u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, StreamUrlsetSplit,
+    testing::Values(SplitCase{"NoLimit", SIZE_MAX, SIZE_MAX, {{"a", "b", "c"}}},
+                    SplitCase{"TwoUrls", 2, SIZE_MAX, {{"a", "b"}, {"c"}}},
+                    SplitCase{"ExactlyTwoEntriesOfBytes", SIZE_MAX, 379, {{"a", "b"}, {"c"}}},
+                    SplitCase{"OneByteLess", SIZE_MAX, 378, {{"a"}, {"b"}, {"c"}}},
+                    SplitCase{
+                        "AnEntryAloneTooLargeStillGoesOut", SIZE_MAX, 10, {{"a"}, {"b"}, {"c"}}},
+                    SplitCase{"TheSmallerLimitCuts", 1, 379, {{"a"}, {"b"}, {"c"}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(StreamUrlset, StandardFormSkipsEmptyLines) {
+  RecordingSink sink;
+  UrlsetOptions options;
+  options.form = UrlsetForm::kStandard;
+  const UrlsetResult result =
+      StreamUrlset("\na\n\n", LineBreaks::kAny, {2015, 2, 3}, options, sink);
+  ASSERT_TRUE(result.ok);
+  EXPECT_EQ(result.skipped_empty, 2u);
+  EXPECT_EQ(sink.parts.at(0),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+            "  <urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">\r\n" +
+                test::ExpectedEntry("a", "2015-02-03") + "  </urlset>");
+}
+
+TEST(StreamUrlset, AFailedWriteEndsTheRun) {
+  RecordingSink sink;
+  sink.fail_at = 2;
+  UrlsetOptions options;
+  options.chunk_bytes = 1;
+  const UrlsetResult result = StreamUrlset("a\nb\nc\n", LineBreaks::kAny, kDate, options, sink);
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(sink.writes, 2u);
+}
+
+TEST(BuildSitemapIndex, ListsEveryLocEscapedInBothForms) {
+  const std::vector<std::string> locs = {"https://e.cn/d-1.xml?a&b", "https://e.cn/d-2.xml"};
+  const std::string entries =
+      "    <sitemap>\r\n        <loc>https://e.cn/d-1.xml?a&amp;b</loc>\r\n"
+      "        <lastmod>LASTMOD</lastmod>\r\n    </sitemap>\r\n"
+      "    <sitemap>\r\n        <loc>https://e.cn/d-2.xml</loc>\r\n"
+      "        <lastmod>LASTMOD</lastmod>\r\n    </sitemap>\r\n";
+  const auto dated = [&](const std::string& date) {
+    std::string text = entries;
+    for (std::size_t at; (at = text.find("LASTMOD")) != std::string::npos;) {
+      text.replace(at, 7, date);
+    }
+    return text;
+  };
+  EXPECT_EQ(BuildSitemapIndex(locs, {2015, 2, 3}, UrlsetForm::kDeadLink),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n  <sitemapindex>\r\n" +
+                dated("2015-2-3") + "  </sitemapindex>");
+  EXPECT_EQ(BuildSitemapIndex(locs, {2015, 2, 3}, UrlsetForm::kStandard),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+            "  <sitemapindex xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">\r\n" +
+                dated("2015-02-03") + "  </sitemapindex>");
 }
 
 }  // namespace

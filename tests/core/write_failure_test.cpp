@@ -23,10 +23,13 @@ namespace {
 
 // A real document of about 20 KB, larger than the matrix's file-size limit.
 std::string Document(int links = 100) {
-  std::vector<std::string> list;
+  std::string box;
   for (int i = 0; i < links; ++i)
-    list.push_back("http://www.example.com/page?id=" + std::to_string(i));
-  return EncodeDocument(BuildSitemapText(list, "2015-2-12"));
+    box += "http://www.example.com/page?id=" + std::to_string(i) + "\r\n";
+  return BuildSitemapDocument([&] { return std::optional<std::string>(box); },
+                              [] {
+                                return DateTime{2015, 2, 12};
+                              });
 }
 
 class WriteMatrix : public ::testing::TestWithParam<test::WriteCase> {};

@@ -1,6 +1,6 @@
 #include "ui/dialogs/dialog_filter.h"
 
-#include "core/gbk_character.h"
+#include "core/text_character.h"
 
 namespace lirrevo::ui {
 namespace {
@@ -17,7 +17,7 @@ std::string_view TrimEnd(std::string_view text) {
 bool EndsInTwoBars(std::string_view text) {
   bool previous_bar = false;
   bool last_bar = false;
-  for (std::size_t at = 0; at < text.size(); at += GbkCharacterLength(text, at)) {
+  for (std::size_t at = 0; at < text.size(); at += TextCharacterLength(text, at)) {
     previous_bar = last_bar;
     last_bar = text[at] == kBar;
   }
@@ -30,7 +30,7 @@ std::string BuildFilterList(std::string_view filter) {
   std::string list(TrimEnd(filter));
   if (list.empty()) return list;
   if (!EndsInTwoBars(list)) list.append("||");
-  for (std::size_t at = 0; at < list.size(); at += GbkCharacterLength(list, at)) {
+  for (std::size_t at = 0; at < list.size(); at += TextCharacterLength(list, at)) {
     if (list[at] == kBar) list[at] = '\0';
   }
   return list;

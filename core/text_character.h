@@ -11,7 +11,7 @@ namespace lirrevo {
 // character of its own (the euro sign, as GBK converters read it). A GB18030
 // four-byte character is two such steps: its second and fourth bytes are
 // digits, never CR, LF or markup.
-inline std::size_t GbkCharacterLength(std::string_view text, std::size_t pos) {
+inline std::size_t TextCharacterLength(std::string_view text, std::size_t pos) {
   const bool lead = static_cast<unsigned char>(text[pos]) > 0x80;
   return lead && pos + 1 < text.size() ? 2 : 1;
 }

@@ -1,0 +1,28 @@
+// Where lirrevo-cli's documents go, for both of its commands: one file, the
+// parts of a long list with their index, or standard output, gzipped where
+// asked, and nothing put in place unless everything was written.
+#pragma once
+
+#include <functional>
+#include <optional>
+
+#include "cli/arguments.h"
+#include "core/sitemap_document.h"
+
+namespace lirrevo::cli {
+
+// The date every entry carries: today's local date, or the UTC date of
+// SOURCE_DATE_EPOCH; nothing (after the error is printed) when that is no
+// number of seconds.
+std::optional<DateTime> DocumentDate();
+
+// Builds the documents of the locs (checked UTF-8) that fill hands to the
+// builder and writes them as options say (-o, --split, --max-urls,
+// --max-bytes, --index-url, --gzip, --standard), then says on standard error
+// what it wrote where that is not just OUTPUT, and warns of what search
+// engines would refuse and of parts left from an earlier, longer run. The
+// exit code: 0, or 1 after one line naming the file and the cause.
+int WriteDocuments(const Options& options, const DateTime& date,
+                   const std::function<void(DocumentBuilder&)>& fill);
+
+}  // namespace lirrevo::cli

@@ -1,0 +1,272 @@
+#include "core/list_input.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "core/output_encoding.h"
+#include "core/xml_characters.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace lirrevo {
+namespace {
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
+constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
+// What ToUtf8MarkingInvalid writes where the input ends inside a character.
+constexpr unsigned char kTruncatedMark = 0xFE;
+
+unsigned char Byte(std::string_view text, std::size_t pos) {
+  return static_cast<unsigned char>(text[pos]);
+}
+
+#if defined(__SSE2__)
+constexpr std::size_t kBlock = 16;
+
+__m128i Load(const char* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+
+// Bit i set where p[i] is below 0x20 or at or above 0x80: as signed bytes,
+// exactly those below 0x20.
+unsigned NotPlainBytes(const char* p) {
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(Load(p), _mm_set1_epi8(0x20))));
+}
+
+unsigned BreakBytes(const char* p) {
+  const __m128i v = Load(p);
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+      _mm_cmpeq_epi8(v, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\n')))));
+}
+#endif
+
+// Offset of the first byte at or after from that is not printable ASCII (a
+// control byte, tab among them, or a byte at or above 0x80), or text.size().
+std::size_t SkipPlain(std::string_view text, std::size_t from) {
+#if defined(__SSE2__)
+  for (; from + kBlock <= text.size(); from += kBlock) {
+    if (const unsigned found = NotPlainBytes(text.data() + from); found != 0) {
+      return from + static_cast<std::size_t>(__builtin_ctz(found));
+    }
+  }
+#endif
+  while (from < text.size() && static_cast<signed char>(text[from]) >= 0x20) ++from;
+  return from;
+}
+
+// Offset of the first CR or LF at or after from, or text.size().
+std::size_t FindCrOrLf(std::string_view text, std::size_t from) {
+#if defined(__SSE2__)
+  for (; from + kBlock <= text.size(); from += kBlock) {
+    if (const unsigned found = BreakBytes(text.data() + from); found != 0) {
+      return from + static_cast<std::size_t>(__builtin_ctz(found));
+    }
+  }
+#endif
+  while (from < text.size() && text[from] != '\r' && text[from] != '\n') ++from;
+  return from;
+}
+
+const char* NameOf(ListEncoding encoding) {
+  switch (encoding) {
+    case ListEncoding::kGbk:
+      return "GBK";
+    case ListEncoding::kGb18030:
+      return "GB18030";
+    case ListEncoding::kUtf16Le:
+    case ListEncoding::kUtf16Be:
+      return "UTF-16";
+    case ListEncoding::kUtf8:
+      break;
+  }
+  return "UTF-8";
+}
+
+// Why a character is refused, or nothing when it is taken.
+std::optional<std::string> Refusal(char32_t code_point) {
+  if (IsForbiddenInXml(code_point)) return DescribeForbidden(code_point);
+  if (TextCanHold(code_point)) return std::nullopt;
+  char name[16];
+  std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(code_point));
+  return std::string("character ") + name + " has no code in GB18030";
+}
+
+struct IconvCloser {
+  void operator()(void* cd) const { iconv_close(static_cast<iconv_t>(cd)); }
+};
+
+}  // namespace
+
+// Walks the list once: line by line, gathering the bad lines and, for GBK and
+// GB18030, the UTF-8 conversion of the runs of bytes above 0x7F.
+class ListScan {
+ public:
+  ListScan(std::string_view bytes, ListEncoding encoding, DecodedList& list)
+      : raw_(bytes),
+        encoding_(encoding),
+        list_(list),
+        converting_(encoding == ListEncoding::kGbk || encoding == ListEncoding::kGb18030) {
+    list.source_ = bytes;
+    if (converting_) {
+      iconv_t cd = iconv_open("UTF-8", NameOf(encoding));
+      if (cd != reinterpret_cast<iconv_t>(-1)) cd_.reset(cd);
+      list.converted_.emplace().reserve(bytes.size() + bytes.size() / 4);
+    } else if (encoding != ListEncoding::kUtf8) {
+      const bool be = encoding == ListEncoding::kUtf16Be;
+      list.converted_ = ToUtf8MarkingInvalid(bytes, be ? "UTF-16BE" : "UTF-16LE", 2);
+    }
+    in_ = converting_ ? bytes : list.Utf8();
+  }
+
+  void Run() {
+    std::size_t pos = 0;
+    while ((pos = SkipPlain(in_, pos)) < in_.size()) {
+      const unsigned char b = Byte(in_, pos);
+      if (b == '\r' || b == '\n') {
+        EndLine();
+        pos += b == '\r' && pos + 1 < in_.size() && in_[pos + 1] == '\n' ? 2 : 1;
+        line_start_ = pos;
+      } else if (b == '\t') {
+        ++pos;
+      } else if (b < 0x20) {
+        Note(b == 0 ? "NUL byte in the input" : DescribeForbidden(b));
+        ++pos;
+      } else {
+        pos = converting_ ? ConvertRun(pos) : CheckCharacter(pos);
+      }
+    }
+    if (line_start_ < in_.size()) EndLine();
+    if (converting_) list_.converted_->append(in_.substr(copied_));
+  }
+
+ private:
+  // Converts the run of GBK or GB18030 characters at pos (a byte above 0x80
+  // takes the byte after it along) and checks what it gives; where to go on.
+  std::size_t ConvertRun(std::size_t pos) {
+    std::size_t end = pos;
+    while (end < in_.size() && Byte(in_, end) >= 0x80) {
+      end += Byte(in_, end) > 0x80 && end + 1 < in_.size() ? 2 : 1;
+    }
+    std::string& out = *list_.converted_;
+    out.append(in_.substr(copied_, pos - copied_));
+    const std::size_t before = out.size();
+    out.resize(before + (end - pos) * 3 + 8);  // a lone 0x80 becomes three bytes
+    char* in = const_cast<char*>(in_.data() + pos);
+    std::size_t in_left = end - pos;
+    char* to = out.data() + before;
+    std::size_t to_left = out.size() - before;
+    auto* cd = static_cast<iconv_t>(cd_.get());
+    const bool converted = cd != nullptr && iconv(cd, nullptr, nullptr, nullptr, nullptr) == 0 &&
+                           iconv(cd, &in, &in_left, &to, &to_left) != static_cast<std::size_t>(-1);
+    const bool truncated = !converted && errno == EINVAL && end == in_.size();
+    out.resize(out.size() - to_left);
+    if (!converted) {
+      const std::string name = NameOf(encoding_);
+      Note(truncated ? "input ends inside a " + name + " character" : "invalid " + name);
+      copied_ = end - in_left + 1;
+      return copied_;
+    }
+    for (std::size_t at = before; at < out.size();) {
+      const Utf8Character c = DecodeUtf8(out, at);
+      if (std::optional<std::string> why = Refusal(c.code_point)) Note(*std::move(why));
+      at += c.length;
+    }
+    copied_ = end;
+    return end;
+  }
+
+  std::size_t CheckCharacter(std::size_t pos) {
+    const Utf8Character c = DecodeUtf8(in_, pos);
+    if (c.length == 0) {
+      Note(InvalidBytes(Byte(in_, pos)));
+      return pos + 1;
+    }
+    if (std::optional<std::string> why = Refusal(c.code_point)) Note(*std::move(why));
+    return pos + c.length;
+  }
+
+  std::string InvalidBytes(unsigned char b) {
+    if (encoding_ != ListEncoding::kUtf8) {
+      return b == kTruncatedMark ? "input ends inside a UTF-16 character" : "invalid UTF-16";
+    }
+    if (!gbk_hint_) {
+      ConversionReport report;
+      ConvertEncoding(raw_, "GBK", "UTF-8", &report);
+      gbk_hint_ = report.ok ? "; is it GBK? try --input-encoding gbk" : "";
+    }
+    return "invalid UTF-8" + *gbk_hint_;
+  }
+
+  void Note(std::string why) {
+    if (!problem_) problem_ = std::move(why);
+  }
+
+  void EndLine() {
+    ++line_number_;
+    if (!problem_) return;
+    if (++list_.bad_lines_ <= kMaxNamedLines) {
+      list_.named_.push_back("line " + std::to_string(line_number_) + ": " + *problem_);
+    }
+    problem_.reset();
+  }
+
+  std::string_view raw_;
+  ListEncoding encoding_;
+  DecodedList& list_;
+  const bool converting_;  // GBK or GB18030: the runs above 0x7F go through iconv
+  std::unique_ptr<void, IconvCloser> cd_;
+  std::string_view in_;  // what the scan walks: the bytes, or their UTF-16 conversion
+  std::size_t copied_ = 0;
+  std::size_t line_start_ = 0;
+  std::size_t line_number_ = 0;
+  std::optional<std::string> problem_;
+  std::optional<std::string> gbk_hint_;
+};
+
+ListEncoding TakeByteOrderMark(std::string_view& bytes, ListEncoding encoding) {
+  const bool may_be_utf16 = encoding == ListEncoding::kUtf8 || encoding == ListEncoding::kUtf16Le ||
+                            encoding == ListEncoding::kUtf16Be;
+  if (may_be_utf16 && (bytes.starts_with(kUtf16LeMark) || bytes.starts_with(kUtf16BeMark))) {
+    const bool be = bytes.starts_with(kUtf16BeMark);
+    bytes.remove_prefix(2);
+    return be ? ListEncoding::kUtf16Be : ListEncoding::kUtf16Le;
+  }
+  if (encoding == ListEncoding::kUtf8 && bytes.starts_with(kUtf8Mark)) {
+    bytes.remove_prefix(kUtf8Mark.size());
+  }
+  return encoding;
+}
+
+std::vector<std::string> DecodedList::Problems() const {
+  std::vector<std::string> problems = named_;
+  if (bad_lines_ > kMaxNamedLines) {
+    const std::size_t more = bad_lines_ - kMaxNamedLines;
+    problems.push_back(std::to_string(more) + (more == 1 ? " more bad line" : " more bad lines"));
+  }
+  return problems;
+}
+
+DecodedList DecodeList(std::string_view bytes, ListEncoding encoding) {
+  DecodedList list;
+  ListScan scan(bytes, encoding, list);
+  scan.Run();
+  return list;
+}
+
+namespace list_input_detail {
+
+std::size_t FindBreak(std::string_view text, std::size_t from, LineBreaks breaks) {
+  for (std::size_t at = from;; ++at) {
+    at = FindCrOrLf(text, at);
+    if (at == text.size() || breaks == LineBreaks::kAny) return at;
+    if (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') return at;
+  }
+}
+
+}  // namespace list_input_detail
+}  // namespace lirrevo

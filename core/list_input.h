@@ -1,0 +1,72 @@
+// A list of links as it arrives from a file, a pipe or the page's box: one
+// pass decodes it to UTF-8 and checks every line, naming the bad ones.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lirrevo {
+
+enum class ListEncoding { kUtf8, kGbk, kGb18030, kUtf16Le, kUtf16Be };
+
+// kAny: CR LF, a lone LF and a lone CR each end a line (a list file).
+// kCrLf: only CR LF does; a lone CR or LF is part of the link (the edit box).
+enum class LineBreaks { kAny, kCrLf };
+
+// The most bad lines that DecodedList::Problems names one by one.
+inline constexpr std::size_t kMaxNamedLines = 20;
+
+// Drops a leading byte-order mark from bytes and returns the encoding to read
+// them in: a UTF-16 mark picks UTF-16 of its order where UTF-8 or UTF-16 is
+// asked for; a UTF-8 mark is dropped where UTF-8 is. UTF-16 without a mark
+// is little-endian, as Windows writes it.
+ListEncoding TakeByteOrderMark(std::string_view& bytes, ListEncoding encoding);
+
+class DecodedList {
+ public:
+  // The list as UTF-8 with its line breaks as they came; meaningful only when Ok().
+  std::string_view Utf8() const { return converted_ ? std::string_view(*converted_) : source_; }
+  bool Ok() const { return bad_lines_ == 0; }
+  // "line N: why" for the first kMaxNamedLines bad lines, then "K more bad lines".
+  std::vector<std::string> Problems() const;
+
+ private:
+  friend class ListScan;
+  std::string_view source_;
+  std::optional<std::string> converted_;  // where the bytes were not UTF-8
+  std::size_t bad_lines_ = 0;
+  std::vector<std::string> named_;
+};
+
+// Decodes bytes (no byte-order mark) and checks each line: it is bad where it
+// holds bytes invalid in the encoding, a NUL or another character XML 1.0
+// cannot hold, or a character the system's text has no code for. Lines end
+// as LineBreaks::kAny says. A UTF-8 list is not copied: the result views it.
+DecodedList DecodeList(std::string_view bytes, ListEncoding encoding);
+
+// Calls line(text) for each line of text in order; a final line break adds
+// no line and the empty text gives none. Only CR and LF are looked at, so
+// any UTF-8 text is cut correctly.
+template <typename Line>
+void ForEachLine(std::string_view text, LineBreaks breaks, Line&& line);
+
+namespace list_input_detail {
+// Offset of the first line break at or after from, or text.size().
+std::size_t FindBreak(std::string_view text, std::size_t from, LineBreaks breaks);
+}  // namespace list_input_detail
+
+template <typename Line>
+void ForEachLine(std::string_view text, LineBreaks breaks, Line&& line) {
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = list_input_detail::FindBreak(text, start, breaks);
+    line(text.substr(start, end - start));
+    if (end == text.size()) break;
+    start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+  }
+}
+
+}  // namespace lirrevo
