@@ -93,21 +93,43 @@ bool Utf8IsWritable(std::string_view utf8) {
   return true;
 }
 
-// Hands out the list's lines as UTF-8: a view of the list itself where the
-// line needs no conversion, else the line converted into a buffer of its own.
-class LineReader {
+// Turns runs of a GBK or GB18030 list's characters into UTF-8. The line
+// reader calls it through the vtable, so a UTF-8 list's route links no iconv.
+class RunConverter {
  public:
-  LineReader(std::string_view list, ListEncoding encoding)
-      : list_(list),
-        encoding_(encoding),
-        cd_(encoding == ListEncoding::kUtf8
-                ? reinterpret_cast<iconv_t>(-1)
-                : iconv_open("UTF-8", encoding == ListEncoding::kGbk ? "GBK" : "GB18030")) {}
-  ~LineReader() {
+  explicit RunConverter(ListEncoding encoding)
+      : cd_(iconv_open("UTF-8", encoding == ListEncoding::kGbk ? "GBK" : "GB18030")) {}
+  virtual ~RunConverter() {
     if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
   }
-  LineReader(const LineReader&) = delete;
-  LineReader& operator=(const LineReader&) = delete;
+  RunConverter(const RunConverter&) = delete;
+  RunConverter& operator=(const RunConverter&) = delete;
+
+  // Appends the run's UTF-8 to out; false when the run is not valid.
+  virtual bool Append(std::string_view run, std::string& out) {
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) return false;
+    const std::size_t before = out.size();
+    out.resize(before + run.size() * 2 + 8);
+    char* in = const_cast<char*>(run.data());
+    std::size_t in_left = run.size();
+    char* to = out.data() + before;
+    std::size_t to_left = out.size() - before;
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(cd_, &in, &in_left, &to, &to_left) == static_cast<std::size_t>(-1)) return false;
+    out.resize(out.size() - to_left);
+    return true;
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+// Hands out the list's lines as UTF-8: a view of the list itself where the
+// line needs no conversion, else the line converted into a buffer of its own.
+// A UTF-8 list has no converter.
+class LineReader {
+ public:
+  LineReader(std::string_view list, RunConverter* converter) : list_(list), converter_(converter) {}
 
   bool AtEnd() const { return pos_ >= list_.size(); }
 
@@ -125,18 +147,21 @@ class LineReader {
         break;
       } else if (cls == kControl) {
         return false;
-      } else if (encoding_ == ListEncoding::kUtf8) {
+      } else if (converter_ == nullptr) {
         const Utf8Character c = DecodeUtf8(list_, pos_);
         if (c.length == 0 || !Writable(c.code_point)) return false;
         pos_ += c.length;
       } else {
-        if (cd_ == reinterpret_cast<iconv_t>(-1)) return false;
         line_.append(list_.substr(copied, pos_ - copied));
         const std::size_t run = pos_;
         while (pos_ < list_.size() && static_cast<unsigned char>(list_[pos_]) >= 0x80) {
           pos_ += static_cast<unsigned char>(list_[pos_]) > 0x80 && pos_ + 1 < list_.size() ? 2 : 1;
         }
-        if (!AppendConverted(list_.substr(run, pos_ - run))) return false;
+        const std::size_t before = line_.size();
+        if (!converter_->Append(list_.substr(run, pos_ - run), line_) ||
+            !Utf8IsWritable(std::string_view(line_).substr(before))) {
+          return false;
+        }
         copied = pos_;
         converted = true;
       }
@@ -156,23 +181,8 @@ class LineReader {
   }
 
  private:
-  // Converts a run of GBK or GB18030 characters and checks what it gives.
-  bool AppendConverted(std::string_view run) {
-    const std::size_t before = line_.size();
-    line_.resize(before + run.size() * 2 + 8);
-    char* in = const_cast<char*>(run.data());
-    std::size_t in_left = run.size();
-    char* out = line_.data() + before;
-    std::size_t out_left = line_.size() - before;
-    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    if (iconv(cd_, &in, &in_left, &out, &out_left) == static_cast<std::size_t>(-1)) return false;
-    line_.resize(line_.size() - out_left);
-    return Utf8IsWritable(std::string_view(line_).substr(before));
-  }
-
   std::string_view list_;
-  ListEncoding encoding_;
-  iconv_t cd_;
+  RunConverter* converter_;
   std::size_t pos_ = 0;
   std::string line_;
 };
@@ -298,10 +308,8 @@ class PartBuilder {
   std::size_t part_bytes_ = 0;
 };
 
-}  // namespace
-
-bool ListIsWritable(std::string_view list, ListEncoding encoding) {
-  LineReader reader(list, encoding);
+bool AllWritable(std::string_view list, RunConverter* converter) {
+  LineReader reader(list, converter);
   std::string_view line;
   while (!reader.AtEnd()) {
     if (!reader.Next(line)) return false;
@@ -309,15 +317,15 @@ bool ListIsWritable(std::string_view list, ListEncoding encoding) {
   return true;
 }
 
-UrlsetResult StreamUrlset(std::string_view list, ListEncoding encoding, const DateTime& date,
-                          const UrlsetOptions& options, PartSink& sink) {
+UrlsetResult StreamLines(std::string_view list, RunConverter* converter, const DateTime& date,
+                         const UrlsetOptions& options, PartSink& sink) {
   UrlsetResult result;
-  if (!ListIsWritable(list, encoding)) {
+  if (!AllWritable(list, converter)) {
     result.input_valid = false;
     return result;
   }
   PartBuilder builder(options, date, sink, result);
-  LineReader reader(list, encoding);
+  LineReader reader(list, converter);
   std::string_view line;
   while (!reader.AtEnd()) {
     if (!reader.Next(line)) return result;  // the list changed under us
@@ -329,6 +337,26 @@ UrlsetResult StreamUrlset(std::string_view list, ListEncoding encoding, const Da
   }
   result.ok = builder.Finish();
   return result;
+}
+
+}  // namespace
+
+bool ListIsWritable(std::string_view list, ListEncoding encoding) {
+  if (encoding == ListEncoding::kUtf8) return AllWritable(list, nullptr);
+  RunConverter converter(encoding);
+  return AllWritable(list, &converter);
+}
+
+UrlsetResult StreamUrlset(std::string_view list, ListEncoding encoding, const DateTime& date,
+                          const UrlsetOptions& options, PartSink& sink) {
+  if (encoding == ListEncoding::kUtf8) return StreamUtf8Urlset(list, date, options, sink);
+  RunConverter converter(encoding);
+  return StreamLines(list, &converter, date, options, sink);
+}
+
+UrlsetResult StreamUtf8Urlset(std::string_view list, const DateTime& date,
+                              const UrlsetOptions& options, PartSink& sink) {
+  return StreamLines(list, nullptr, date, options, sink);
 }
 
 std::string LastmodText(const DateTime& date, UrlsetForm form) {

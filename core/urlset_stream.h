@@ -71,6 +71,12 @@ bool ListIsWritable(std::string_view list, ListEncoding encoding);
 UrlsetResult StreamUrlset(std::string_view list, ListEncoding encoding, const DateTime& date,
                           const UrlsetOptions& options, PartSink& sink);
 
+// StreamUrlset for a UTF-8 list. It never reaches the converter that GBK and
+// GB18030 lists need, so a program that calls only this (the web page) links
+// no iconv.
+UrlsetResult StreamUtf8Urlset(std::string_view list, const DateTime& date,
+                              const UrlsetOptions& options, PartSink& sink);
+
 // The entry's date: 2015-2-12 in the dead-link form, 2015-02-12 in the standard one.
 std::string LastmodText(const DateTime& date, UrlsetForm form);
 

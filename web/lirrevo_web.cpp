@@ -1,6 +1,7 @@
 // The page's entry into the core: the box's text arrives as UTF-8 and takes
-// the streaming core's UTF-8 route; the document leaves in chunks of a few
-// MB, each copied out into the page's list of Blob parts as it is made.
+// the streaming core's UTF-8 route, which needs no converter (the browser's C
+// library has no GB18030 encoder); the document leaves in chunks of a few MB,
+// each copied out into the page's list of Blob parts as it is made.
 #include <emscripten/emscripten.h>
 
 #include <cstddef>
@@ -37,8 +38,8 @@ EMSCRIPTEN_KEEPALIVE int LirrevoStreamDocument(const char* utf8, std::size_t siz
                                                int month, int day) {
   ChunkSink sink;
   const lirrevo::UrlsetResult result =
-      lirrevo::StreamUrlset(std::string_view(utf8, size), lirrevo::ListEncoding::kUtf8,
-                            lirrevo::DateTime{year, month, day}, lirrevo::UrlsetOptions{}, sink);
+      lirrevo::StreamUtf8Urlset(std::string_view(utf8, size), lirrevo::DateTime{year, month, day},
+                                lirrevo::UrlsetOptions{}, sink);
   return result.ok ? 1 : 0;
 }
 
