@@ -19,6 +19,7 @@
 #include "cli/link_check.h"
 #include "core/link_list.h"
 #include "core/output_encoding.h"
+#include "core/version.h"
 
 namespace lirrevo::cli {
 namespace {
