@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/version.h"
+
 namespace lirrevo::cli {
 namespace {
 

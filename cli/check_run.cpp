@@ -20,6 +20,7 @@
 #include "cli/document_output.h"
 #include "cli/link_check.h"
 #include "core/list_input.h"
+#include "core/version.h"
 
 namespace lirrevo::cli {
 namespace {

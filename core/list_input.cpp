@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include "core/output_encoding.h"
 #include "core/xml_characters.h"
@@ -96,25 +95,65 @@ std::optional<std::string> Refusal(char32_t code_point) {
   return std::string("character ") + name + " has no code in GB18030";
 }
 
-struct IconvCloser {
-  void operator()(void* cd) const { iconv_close(static_cast<iconv_t>(cd)); }
-};
-
 }  // namespace
+
+// What the scan needs iconv for: converting the runs of GBK or GB18030 bytes,
+// and telling whether a list that is not UTF-8 would be GBK. Reached only
+// through this interface, so that a program that reads UTF-8 alone links no
+// converter.
+class ListConverter {
+ public:
+  explicit ListConverter(ListEncoding encoding)
+      : cd_(encoding == ListEncoding::kGbk || encoding == ListEncoding::kGb18030
+                ? iconv_open("UTF-8", NameOf(encoding))
+                : reinterpret_cast<iconv_t>(-1)) {}
+  virtual ~ListConverter() {
+    if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
+  }
+  ListConverter(const ListConverter&) = delete;
+  ListConverter& operator=(const ListConverter&) = delete;
+
+  // Appends the UTF-8 of run to out; else the bytes left where it failed,
+  // and whether it failed for want of the run's last bytes.
+  virtual bool Convert(std::string_view run, std::string& out, std::size_t& left, bool& cut) {
+    const std::size_t before = out.size();
+    out.resize(before + run.size() * 3 + 8);  // a lone 0x80 becomes three bytes
+    char* in = const_cast<char*>(run.data());
+    left = run.size();
+    char* to = out.data() + before;
+    std::size_t to_left = out.size() - before;
+    const bool ok = cd_ != reinterpret_cast<iconv_t>(-1) &&
+                    iconv(cd_, nullptr, nullptr, nullptr, nullptr) == 0 &&
+                    iconv(cd_, &in, &left, &to, &to_left) != static_cast<std::size_t>(-1);
+    cut = !ok && errno == EINVAL;
+    out.resize(out.size() - to_left);
+    return ok;
+  }
+
+  virtual bool IsGbk(std::string_view bytes) {
+    ConversionReport report;
+    ConvertEncoding(bytes, "GBK", "UTF-8", &report);
+    return report.ok;
+  }
+
+ private:
+  iconv_t cd_;
+};
 
 // Walks the list once: line by line, gathering the bad lines and, for GBK and
 // GB18030, the UTF-8 conversion of the runs of bytes above 0x7F.
 class ListScan {
  public:
-  ListScan(std::string_view bytes, ListEncoding encoding, DecodedList& list)
+  // converter: null where the list is UTF-8 and no hint is wanted.
+  ListScan(std::string_view bytes, ListEncoding encoding, ListConverter* converter,
+           DecodedList& list)
       : raw_(bytes),
         encoding_(encoding),
         list_(list),
+        converter_(converter),
         converting_(encoding == ListEncoding::kGbk || encoding == ListEncoding::kGb18030) {
     list.source_ = bytes;
     if (converting_) {
-      iconv_t cd = iconv_open("UTF-8", NameOf(encoding));
-      if (cd != reinterpret_cast<iconv_t>(-1)) cd_.reset(cd);
       list.converted_.emplace().reserve(bytes.size() + bytes.size() / 4);
     } else if (encoding != ListEncoding::kUtf8) {
       const bool be = encoding == ListEncoding::kUtf16Be;
@@ -155,20 +194,13 @@ class ListScan {
     std::string& out = *list_.converted_;
     out.append(in_.substr(copied_, pos - copied_));
     const std::size_t before = out.size();
-    out.resize(before + (end - pos) * 3 + 8);  // a lone 0x80 becomes three bytes
-    char* in = const_cast<char*>(in_.data() + pos);
-    std::size_t in_left = end - pos;
-    char* to = out.data() + before;
-    std::size_t to_left = out.size() - before;
-    auto* cd = static_cast<iconv_t>(cd_.get());
-    const bool converted = cd != nullptr && iconv(cd, nullptr, nullptr, nullptr, nullptr) == 0 &&
-                           iconv(cd, &in, &in_left, &to, &to_left) != static_cast<std::size_t>(-1);
-    const bool truncated = !converted && errno == EINVAL && end == in_.size();
-    out.resize(out.size() - to_left);
-    if (!converted) {
+    std::size_t left = end - pos;
+    bool cut = false;
+    if (!converter_->Convert(in_.substr(pos, end - pos), out, left, cut)) {
       const std::string name = NameOf(encoding_);
+      const bool truncated = cut && end == in_.size();
       Note(truncated ? "input ends inside a " + name + " character" : "invalid " + name);
-      copied_ = end - in_left + 1;
+      copied_ = end - left + 1;
       return copied_;
     }
     for (std::size_t at = before; at < out.size();) {
@@ -195,9 +227,8 @@ class ListScan {
       return b == kTruncatedMark ? "input ends inside a UTF-16 character" : "invalid UTF-16";
     }
     if (!gbk_hint_) {
-      ConversionReport report;
-      ConvertEncoding(raw_, "GBK", "UTF-8", &report);
-      gbk_hint_ = report.ok ? "; is it GBK? try --input-encoding gbk" : "";
+      const bool gbk = converter_ != nullptr && converter_->IsGbk(raw_);
+      gbk_hint_ = gbk ? "; is it GBK? try --input-encoding gbk" : "";
     }
     return "invalid UTF-8" + *gbk_hint_;
   }
@@ -218,9 +249,9 @@ class ListScan {
   std::string_view raw_;
   ListEncoding encoding_;
   DecodedList& list_;
-  const bool converting_;  // GBK or GB18030: the runs above 0x7F go through iconv
-  std::unique_ptr<void, IconvCloser> cd_;
-  std::string_view in_;  // what the scan walks: the bytes, or their UTF-16 conversion
+  ListConverter* converter_;
+  const bool converting_;  // GBK or GB18030: the runs above 0x7F go through converter_
+  std::string_view in_;    // what the scan walks: the bytes, or their UTF-16 conversion
   std::size_t copied_ = 0;
   std::size_t line_start_ = 0;
   std::size_t line_number_ = 0;
@@ -253,7 +284,15 @@ std::vector<std::string> DecodedList::Problems() const {
 
 DecodedList DecodeList(std::string_view bytes, ListEncoding encoding) {
   DecodedList list;
-  ListScan scan(bytes, encoding, list);
+  ListConverter converter(encoding);
+  ListScan scan(bytes, encoding, &converter, list);
+  scan.Run();
+  return list;
+}
+
+DecodedList DecodeUtf8List(std::string_view bytes) {
+  DecodedList list;
+  ListScan scan(bytes, ListEncoding::kUtf8, nullptr, list);
   scan.Run();
   return list;
 }

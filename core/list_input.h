@@ -47,6 +47,10 @@ class DecodedList {
 // as LineBreaks::kAny says. A UTF-8 list is not copied: the result views it.
 DecodedList DecodeList(std::string_view bytes, ListEncoding encoding);
 
+// DecodeList for UTF-8, without the hint that a refused list may be GBK: it
+// needs no converter, which the web page does not have.
+DecodedList DecodeUtf8List(std::string_view bytes);
+
 // Calls line(text) for each line of text in order; a final line break adds
 // no line and the empty text gives none. Only CR and LF are looked at, so
 // any UTF-8 text is cut correctly.

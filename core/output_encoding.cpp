@@ -20,6 +20,25 @@ constexpr std::string_view kEuroUtf8 = "\xE2\x82\xAC";
 constexpr std::string_view kInvalidMark = "\xFF";
 constexpr std::string_view kTruncatedMark = "\xFE";
 
+struct CodeRun {
+  char32_t first;
+  char32_t last;
+};
+
+// The private-use characters that the desktop's GB18030 converter (glibc's)
+// has no code for: it reads their old codes as the characters' later standard
+// code points (U+FE10-U+FE19, U+20087, ...). Every other scalar value has a code.
+constexpr std::array<CodeRun, 10> kWithoutCode{{{0xE78D, 0xE796},
+                                                {0xE816, 0xE818},
+                                                {0xE81E, 0xE81E},
+                                                {0xE826, 0xE826},
+                                                {0xE82B, 0xE82C},
+                                                {0xE831, 0xE832},
+                                                {0xE83B, 0xE83B},
+                                                {0xE843, 0xE843},
+                                                {0xE854, 0xE855},
+                                                {0xE864, 0xE864}}};
+
 class Converter {
  public:
   Converter(const char* from, const char* to) : cd_(iconv_open(to, from)) {}
@@ -164,16 +183,10 @@ std::optional<std::string> Utf8ToText(std::string_view utf8) {
 
 bool TextCanHold(char32_t code_point) {
   if (code_point > 0x10FFFF || (code_point >= 0xD800 && code_point < 0xE000)) return false;
-  // The converter's GB18030 codes every other scalar value except a few in
-  // the private use area, which are looked up once and kept.
-  constexpr char32_t kPrivateFirst = 0xE000;
-  constexpr char32_t kPrivateLast = 0xF8FF;
-  if (code_point < kPrivateFirst || code_point > kPrivateLast) return true;
-  enum : char { kUnknown, kHeld, kNotHeld };
-  static std::array<char, kPrivateLast - kPrivateFirst + 1> known{};
-  char& entry = known[code_point - kPrivateFirst];
-  if (entry == kUnknown) entry = Utf8ToText(Utf8Of(code_point)) ? kHeld : kNotHeld;
-  return entry == kHeld;
+  if (code_point < kWithoutCode.front().first || code_point > kWithoutCode.back().last) return true;
+  return std::none_of(kWithoutCode.begin(), kWithoutCode.end(), [code_point](const CodeRun& run) {
+    return code_point >= run.first && code_point <= run.last;
+  });
 }
 
 std::string ToUtf8MarkingInvalid(std::string_view input, const char* from, std::size_t step) {

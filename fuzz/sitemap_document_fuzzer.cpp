@@ -1,4 +1,5 @@
-// The whole document, as the window builds it from the box: every document
+// The whole document, as the window builds it from the box, and the same
+// lines cut into parts by the same builder: every document
 // reported as a success is well-formed XML 1.0 with one url per line, whose
 // loc, parsed, gives the line back. The box's text is drawn two ways: lines
 // of characters from the whole Unicode range (with control characters, markup,
@@ -14,6 +15,7 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/link_list.h"
@@ -184,6 +186,46 @@ Box RawBox(FuzzedDataProvider& provider) {
   return box;
 }
 
+// Keeps each part's bytes.
+class PartsSink : public lirrevo::PartSink {
+ public:
+  bool BeginPart(std::size_t) override {
+    parts.emplace_back();
+    return true;
+  }
+  bool Write(std::string_view chunk) override {
+    parts.back() += chunk;
+    return true;
+  }
+  bool EndPart() override { return true; }
+  std::vector<std::string> parts;
+};
+
+// The same lines cut into parts of at most max_urls entries, in chunks of a
+// few bytes: every part parses, and the parts' locs are the lines in order.
+void CheckParts(const std::vector<std::string>& lines, const lirrevo::DateTime& date,
+                std::size_t max_urls) {
+  PartsSink sink;
+  lirrevo::UrlsetOptions options;
+  options.max_urls = max_urls;
+  options.chunk_bytes = 5;
+  lirrevo::DocumentBuilder builder(lirrevo::DocumentKind::kUrlset, date, options, sink);
+  for (const std::string& line : lines) builder.Add(line);
+  const lirrevo::UrlsetResult result = builder.Finish();
+  Require(result.ok && result.parts == sink.parts.size(), "every part is handed on");
+  std::size_t next = 0;
+  for (const std::string& part : sink.parts) {
+    const ParsedDocument parsed = Parse(part);
+    Require(parsed.well_formed && parsed.shape_ok, "every part is a well-formed urlset");
+    Require(parsed.urls.size() <= max_urls && (!parsed.urls.empty() || lines.empty()),
+            "a part holds one to max_urls entries");
+    for (const Url& url : parsed.urls) {
+      Require(next < lines.size() && url.loc == lines[next++], "the parts hold the lines in order");
+    }
+  }
+  Require(next == lines.size(), "the parts hold every line");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -193,6 +235,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   date.month = provider.ConsumeIntegralInRange(1, 12);
   date.day = provider.ConsumeIntegralInRange(1, 31);
   const bool unicode = provider.ConsumeBool();
+  const std::size_t max_urls = provider.ConsumeIntegralInRange<std::size_t>(1, 4);
   const std::optional<Box> box = unicode ? UnicodeBox(provider) : RawBox(provider);
   if (!box) return 0;
 
@@ -213,5 +256,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(url.lastmod == date_text, "lastmod is the date");
     Require(url.changefreq == "always" && url.priority == "1.0", "fixed changefreq and priority");
   }
+  CheckParts(box->lines, date, max_urls);
   return 0;
 }

@@ -1,6 +1,7 @@
 // The page's entry into the core: the box's text arrives as UTF-8 and takes
-// the streaming core's UTF-8 route; the document leaves in chunks of a few
-// MB, each copied out into the page's list of Blob parts as it is made.
+// the streaming core's UTF-8 route, which needs no converter (the browser's C
+// library has no GB18030 encoder); the document leaves in chunks of a few MB,
+// each copied out into the page's list of Blob parts as it is made.
 #include <emscripten/emscripten.h>
 
 #include <cstddef>
@@ -37,7 +38,7 @@ extern "C" {
 EMSCRIPTEN_KEEPALIVE int LirrevoStreamDocument(const char* utf8, std::size_t size, int year,
                                                int month, int day) {
   const std::string_view text(utf8, size);
-  if (!lirrevo::DecodeList(text, lirrevo::ListEncoding::kUtf8).Ok()) return 0;
+  if (!lirrevo::DecodeUtf8List(text).Ok()) return 0;
   ChunkSink sink;
   const lirrevo::UrlsetResult result =
       lirrevo::StreamUrlset(text, lirrevo::LineBreaks::kAny, lirrevo::DateTime{year, month, day},

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/version.h"
+
 namespace lirrevo::cli {
 namespace {
 
@@ -71,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
         ArgumentsCase{"Utf8Alias", {"--input-encoding=UTF8"}, -1, ""},
         ArgumentsCase{"ShortHelp", {"-h"}, 0, "usage: lirrevo-cli"},
         ArgumentsCase{"LongHelpWinsOverLaterErrors", {"--help", "--bogus"}, 0, "usage: "},
-        ArgumentsCase{"Version", {"--version"}, 0, "lirrevo-cli 0."},
+        ArgumentsCase{"Version", {"--version"}, 0, "lirrevo-cli " LIRREVO_VERSION "\n"},
         ArgumentsCase{"UnknownEncoding",
                       {"--input-encoding", "latin1"},
                       2,

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "core/version.h"
 #include "tests/support/child_process.h"
 #include "tests/support/expected_document.h"
 #include "tests/support/temp_folder.h"

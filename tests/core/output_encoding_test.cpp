@@ -1,9 +1,13 @@
 #include "core/output_encoding.h"
 
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include <bit>
 #include <string>
+#include <vector>
+
+#include "core/xml_characters.h"
 
 namespace lirrevo {
 namespace {
@@ -167,6 +171,31 @@ TEST(Utf8ToText, EveryCharacterWithACodeRoundTrips) {
   const std::optional<std::string> text = Utf8ToText(all);
   ASSERT_TRUE(text.has_value());
   EXPECT_EQ(TextToUtf8(*text), all);
+}
+
+// TextCanHold answers from a table of its own; glibc's converter is the
+// judge, asked once for every scalar value.
+TEST(TextCanHold, RefusesExactlyWhatTheDesktopConverterRefuses) {
+  const iconv_t cd = iconv_open("GB18030", "UTF-8");
+  ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+  std::vector<char32_t> refused_by_iconv;
+  std::vector<char32_t> refused_by_table;
+  for (char32_t c = 0; c <= 0x10FFFF; ++c) {
+    if (c >= 0xD800 && c < 0xE000) continue;
+    std::string utf8 = Utf8Of(c);
+    char code[8];
+    char* in = utf8.data();
+    std::size_t in_left = utf8.size();
+    char* out = code;
+    std::size_t out_left = sizeof code;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(cd, &in, &in_left, &out, &out_left) == static_cast<std::size_t>(-1)) {
+      refused_by_iconv.push_back(c);
+    }
+    if (!TextCanHold(c)) refused_by_table.push_back(c);
+  }
+  iconv_close(cd);
+  EXPECT_EQ(refused_by_table, refused_by_iconv);
 }
 
 struct MarkingCase {
