@@ -10,7 +10,7 @@
 #include <string>
 
 #include "bench/link_generator.h"
-#include "core/atomic_file.h"
+#include "core/file_output.h"
 #include "core/link_list.h"
 #include "core/output_encoding.h"
 #include "core/sitemap_document.h"

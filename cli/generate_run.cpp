@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "cli/cli_input.h"
-#include "core/atomic_file.h"
+#include "core/file_output.h"
 #include "core/gzip_stream.h"
 #include "core/output_encoding.h"
 #include "core/sitemap_document.h"
