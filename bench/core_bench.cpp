@@ -8,7 +8,7 @@
 #include <string>
 
 #include "bench/link_generator.h"
-#include "core/atomic_file.h"
+#include "core/file_output.h"
 #include "core/link_list.h"
 #include "core/list_input.h"
 #include "core/output_encoding.h"

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/atomic_file.h"
+#include "core/file_output.h"
 #include "core/gzip_stream.h"
 #include "core/list_input.h"
 

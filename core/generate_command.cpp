@@ -1,6 +1,6 @@
 #include "core/generate_command.h"
 
-#include "core/atomic_file.h"
+#include "core/file_output.h"
 
 namespace lirrevo {
 

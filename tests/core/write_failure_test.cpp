@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/atomic_file.h"
+#include "core/file_output.h"
 #include "core/generate_command.h"
 #include "core/output_encoding.h"
 #include "core/sitemap_document.h"

@@ -1,4 +1,4 @@
-#include "core/atomic_file.h"
+#include "core/file_output.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -9,10 +9,12 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "tests/support/child_process.h"
 #include "tests/support/temp_folder.h"
 
 namespace lirrevo {
@@ -180,6 +182,40 @@ TEST(FileOutput, ChangesNothingBeforeCommit) {
         EXPECT_TRUE(test::TemporaryFilesIn(dir.path()).empty());
       }
     }
+  }
+}
+
+// Writing clears the set-id bits of a file whose writer may not keep them; a
+// replacement gets them back once its last byte is in, in one piece or in chunks.
+TEST(FileOutput, ReplacementKeepsSetIdBitsOfItsOwnersFile) {
+  if (!test::CanSwitchUser()) GTEST_SKIP() << "needs root to write as an unprivileged owner";
+  const test::UserIds user = test::UnprivilegedUser();
+  for (const bool chunked : {false, true}) {
+    SCOPED_TRACE(chunked ? "chunked" : "whole");
+    TempFolder dir;
+    const std::string path = dir / "mine/tool";
+    test::MakeFolder(dir / "mine");
+    test::SetOwner(dir / "mine", user.uid, user.gid);
+    WriteFile(path, "old");
+    test::SetOwner(path, user.uid, user.gid);
+    test::SetMode(path, 06755);
+    struct stat old {};
+    ASSERT_EQ(stat(path.c_str(), &old), 0);
+    test::ChildConditions as_owner;
+    as_owner.user = user;
+    const test::ChildOutcome outcome = test::RunInChild(as_owner, [&] {
+      if (!chunked) return WriteBytesToFile(path, "new bytes");
+      FileOutput file;
+      return file.Open(path) && file.Write("new ") && file.Write("bytes") && file.Finish() &&
+             file.Commit();
+    });
+    ASSERT_TRUE(outcome.ok) << std::strerror(outcome.error);
+    struct stat now {};
+    ASSERT_EQ(stat(path.c_str(), &now), 0);
+    EXPECT_EQ(ReadFile(path), "new bytes");
+    EXPECT_NE(now.st_ino, old.st_ino) << "not replaced atomically";
+    EXPECT_EQ(now.st_mode & 07777, 06755u);
+    EXPECT_EQ(now.st_uid, user.uid);
   }
 }
 

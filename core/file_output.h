@@ -1,9 +1,12 @@
-// Writing a whole file so that a failed write never does worse than writing
-// the file in place would.
+// Writing a file so that a failed write never does worse than writing the
+// file in place would.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "core/file_identity.h"
 
 namespace lirrevo {
 
@@ -48,16 +51,18 @@ class FileOutput {
   void Abandon();
 
  private:
-  enum class Mode { kClosed, kReplace, kInPlace, kStraight };
+  enum class Route { kClosed, kReplace, kInPlace, kStraight };
+  bool OpenTemporary(const std::string& target, std::optional<FileIdentity> identity);
   bool OpenInPlace();
+  bool CommitReplacement();
   bool CopyInPlace(int from);
 
-  Mode mode_ = Mode::kClosed;
-  int fd_ = -1;         // where Write goes
-  std::string path_;    // as given
-  std::string target_;  // kReplace: the name the temporary file is renamed to
-  std::string temp_;    // kReplace: the temporary file
-  off_t written_ = 0;
+  Route route_ = Route::kClosed;
+  int fd_ = -1;                           // where Write goes
+  std::string path_;                      // as given
+  std::string target_;                    // kReplace: the name the temporary file is renamed to
+  std::string temp_;                      // kReplace: the temporary file
+  std::optional<FileIdentity> identity_;  // kReplace of an existing file: what it had
 };
 
 }  // namespace lirrevo
