@@ -25,7 +25,7 @@ using lirrevo::ui::MainWindow;
 constexpr int kLines = 100000;
 constexpr int kHugeLines = 1000000;
 
-// The links as GBK text with CR LF breaks; `chinese` adds a Chinese path part.
+// The links as the system's text with CR LF breaks; `chinese` adds a Chinese path part.
 std::string Links(bool chinese, int lines = kLines) {
   std::string text;
   char line[96];
@@ -34,7 +34,7 @@ std::string Links(bool chinese, int lines = kLines) {
                   chinese ? "死链/页面" : "dead/page", i);
     text += line;
   }
-  return lirrevo::Utf8ToGbk(text).value_or(std::string());
+  return lirrevo::Utf8ToText(text).value_or(std::string());
 }
 
 void OnLinksChanged(benchmark::State& state, bool chinese) {
@@ -115,7 +115,7 @@ void PasteIntoBox(benchmark::State& state) {
     return;
   }
   QGuiApplication::clipboard()->setText(
-      QString::fromStdString(lirrevo::GbkToUtf8(Links(true, lines)).value_or(std::string())));
+      QString::fromStdString(lirrevo::TextToUtf8(Links(true, lines)).value_or(std::string())));
   window.Show();
   for (auto _ : state) {
     state.PauseTiming();
@@ -142,7 +142,7 @@ void KeystrokeInHugeBox(benchmark::State& state) {
   }
   window.Unbound([&window] {
     window.Edit()->setPlainText(QString::fromStdString(
-        lirrevo::GbkToUtf8(Links(false, kHugeLines)).value_or(std::string())));
+        lirrevo::TextToUtf8(Links(false, kHugeLines)).value_or(std::string())));
     window.Edit()->moveCursor(QTextCursor::End);
   });
   window.Show();
