@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
   for (char c : text) {
     if (c != '\r') lf += c;
   }
-  const std::optional<std::string> utf8 = lirrevo::GbkToUtf8(lf + "\n");
+  const std::optional<std::string> utf8 = lirrevo::TextToUtf8(lf + "\n");
   if (!utf8) return 1;
   return std::fwrite(utf8->data(), 1, utf8->size(), stdout) == utf8->size() ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 // The count label on a box of many links: its handler alone, a keystroke
-// until the new count shows, and a paste until its count shows.
+// until the new count shows, and a paste until its count shows; and the
+// Generate command over the box, from its read to the written file.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -7,10 +8,13 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
+#include <QTemporaryDir>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "core/generate_command.h"
 #include "core/link_list.h"
 #include "core/output_encoding.h"
 #include "ui/controls/property_numbers.h"
@@ -25,7 +29,7 @@ using lirrevo::ui::MainWindow;
 constexpr int kLines = 100000;
 constexpr int kHugeLines = 1000000;
 
-// The links as GBK text with CR LF breaks; `chinese` adds a Chinese path part.
+// The links as the system's text with CR LF breaks; `chinese` adds a Chinese path part.
 std::string Links(bool chinese, int lines = kLines) {
   std::string text;
   char line[96];
@@ -34,7 +38,7 @@ std::string Links(bool chinese, int lines = kLines) {
                   chinese ? "死链/页面" : "dead/page", i);
     text += line;
   }
-  return lirrevo::Utf8ToGbk(text).value_or(std::string());
+  return lirrevo::Utf8ToText(text).value_or(std::string());
 }
 
 void OnLinksChanged(benchmark::State& state, bool chinese) {
@@ -52,6 +56,36 @@ void OnLinksChanged(benchmark::State& state, bool chinese) {
 
 BENCHMARK_CAPTURE(OnLinksChanged, ascii_100000_lines, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(OnLinksChanged, chinese_100000_lines, true)->Unit(benchmark::kMillisecond);
+
+// The Generate command on a box of 100,000 links with the Save dialog and
+// the message box stood in for: reading the box, building the document,
+// converting and writing it, with the user's own steps left out.
+void GenerateClicked(benchmark::State& state) {
+  lirrevo::ui::EventTable events({});
+  MainWindow window(events);
+  const QTemporaryDir folder(QStringLiteral("/tmp/lirrevo-generate-XXXXXX"));
+  if (!folder.isValid() || !window.Build(lirrevo::ui::StartupWindowTemplate()) ||
+      !window.SetProperty(lirrevo::ui::EditBoxName, lirrevo::ui::edit_box::Content, Links(false))) {
+    state.SkipWithError("the window could not be built");
+    return;
+  }
+  const std::string path = folder.filePath(QStringLiteral("sitemap.xml")).toStdString();
+  const lirrevo::DateTime date{2024, 5, 6, 7, 8, 9};
+  std::string message;
+  for (auto _ : state) {
+    message.clear();
+    lirrevo::GenerateSitemapFile(
+        lirrevo::ui::ExactContentReader(window),
+        [&path] { return std::optional<std::string>(path); },
+        [&message](const std::string& text) { message = text; }, [&date] { return date; });
+    if (message != lirrevo::GenerateSuccessMessage) {
+      state.SkipWithError("the document was not written");
+      break;
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * kLines);
+}
+BENCHMARK(GenerateClicked)->Unit(benchmark::kMillisecond);
 
 // The window with the program's handler bound to the box's change, as the
 // user meets it.
@@ -115,7 +149,7 @@ void PasteIntoBox(benchmark::State& state) {
     return;
   }
   QGuiApplication::clipboard()->setText(
-      QString::fromStdString(lirrevo::GbkToUtf8(Links(true, lines)).value_or(std::string())));
+      QString::fromStdString(lirrevo::TextToUtf8(Links(true, lines)).value_or(std::string())));
   window.Show();
   for (auto _ : state) {
     state.PauseTiming();
@@ -142,7 +176,7 @@ void KeystrokeInHugeBox(benchmark::State& state) {
   }
   window.Unbound([&window] {
     window.Edit()->setPlainText(QString::fromStdString(
-        lirrevo::GbkToUtf8(Links(false, kHugeLines)).value_or(std::string())));
+        lirrevo::TextToUtf8(Links(false, kHugeLines)).value_or(std::string())));
     window.Edit()->moveCursor(QTextCursor::End);
   });
   window.Show();

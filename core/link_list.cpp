@@ -1,5 +1,7 @@
 #include "core/link_list.h"
 
+#include <algorithm>
+
 #include "core/text_character.h"
 
 #if defined(__SSE2__)
@@ -81,11 +83,20 @@ std::vector<std::string> SplitLinks(std::string_view text) {
 }
 
 std::int32_t CountLinks(std::string_view text) {
-  std::int32_t count = 0;
-  ForEachLink(text, [&](std::string_view) {
-    if (count < INT32_MAX) ++count;  // the box never holds that many lines
-  });
-  return count;
+  std::int64_t breaks = 0;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t cut = link_list_detail::FindSeparator(text, start);
+    if (cut == std::string_view::npos) break;
+    ++breaks;
+    start = cut + 2;
+  }
+  return LinkCountOf(breaks, start < text.size());
+}
+
+std::int32_t LinkCountOf(std::int64_t line_breaks, bool text_after_last_break) {
+  const std::int64_t count = line_breaks + (text_after_last_break ? 1 : 0);
+  return static_cast<std::int32_t>(std::min<std::int64_t>(count, INT32_MAX));
 }
 
 std::string FormatLinkCount(std::int32_t count) {
@@ -95,9 +106,9 @@ std::string FormatLinkCount(std::int32_t count) {
   return caption;
 }
 
-void UpdateLinkCount(const std::function<std::string()>& read_content,
+void UpdateLinkCount(const std::function<std::int32_t()>& count_links,
                      const std::function<void(const std::string&)>& set_caption) {
-  set_caption(FormatLinkCount(CountLinks(read_content())));
+  set_caption(FormatLinkCount(count_links()));
 }
 
 }  // namespace lirrevo

@@ -30,12 +30,17 @@ void ForEachLink(std::string_view text, Piece&& piece);
 // The number of elements SplitLinks would give, without building them.
 std::int32_t CountLinks(std::string_view text);
 
+// The one rule for the link count, for every view of the text: one link per
+// line break, plus one when text follows the last break (with no break, when
+// the text is not empty). Capped at INT32_MAX, more lines than any box holds.
+std::int32_t LinkCountOf(std::int64_t line_breaks, bool text_after_last_break);
+
 // "共有链接数量：" + count in plain decimal + "  --->点击生成XML", in GBK.
 std::string FormatLinkCount(std::int32_t count);
 
-// The whole work of the edit box's content-changed handler: reads the box's
-// text, counts its links and sets the count caption.
-void UpdateLinkCount(const std::function<std::string()>& read_content,
+// The whole work of the edit box's content-changed handler: takes the box's
+// link count now and sets the count caption to it.
+void UpdateLinkCount(const std::function<std::int32_t()>& count_links,
                      const std::function<void(const std::string&)>& set_caption);
 
 namespace link_list_detail {

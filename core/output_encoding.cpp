@@ -198,18 +198,4 @@ std::string ToUtf8MarkingInvalid(std::string_view input, const char* from, std::
       .value_or(std::string());
 }
 
-std::optional<std::string> Utf8ToGbk(std::string_view utf8) {
-  ConversionReport report;
-  std::string gbk = ConvertEncoding(utf8, "UTF-8", "GBK", &report);
-  if (!report.ok) return std::nullopt;
-  return gbk;
-}
-
-std::optional<std::string> GbkToUtf8(std::string_view gbk) {
-  ConversionReport report;
-  std::string utf8 = ConvertEncoding(gbk, "GBK", "UTF-8", &report);
-  if (!report.ok) return std::nullopt;
-  return utf8;
-}
-
 }  // namespace lirrevo

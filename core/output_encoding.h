@@ -51,9 +51,4 @@ bool TextCanHold(char32_t code_point);
 // input that ends inside a character ends with the byte 0xFE instead.
 std::string ToUtf8MarkingInvalid(std::string_view input, const char* from, std::size_t step);
 
-// Conversions at the window and command-line boundaries; nullopt when the
-// input is invalid or holds a character that the target cannot represent.
-std::optional<std::string> Utf8ToGbk(std::string_view utf8);
-std::optional<std::string> GbkToUtf8(std::string_view gbk);
-
 }  // namespace lirrevo

@@ -10,27 +10,13 @@
 #include "ui/main_window.h"
 
 namespace lirrevo::ui {
-namespace {
-
-std::optional<std::string> ReadContent(const MainWindow& window, bool* exact) {
-  std::optional<PropertyValue> value = window.GetProperty(EditBoxName, edit_box::Content, exact);
-  auto* text = value ? std::get_if<std::string>(&*value) : nullptr;
-  if (text == nullptr) return std::nullopt;
-  return std::move(*text);
-}
-
-}  // namespace
-
-std::string ReadContentForCount(const MainWindow& window) {
-  return ReadContent(window, nullptr).value_or(std::string());
-}
-
 ReadContentFn ExactContentReader(const MainWindow& window) {
   return [&window]() -> std::optional<std::string> {
     bool exact = false;
-    std::optional<std::string> text = ReadContent(window, &exact);
-    if (!exact) return std::nullopt;
-    return text;
+    std::optional<PropertyValue> value = window.GetProperty(EditBoxName, edit_box::Content, &exact);
+    auto* text = value ? std::get_if<std::string>(&*value) : nullptr;
+    if (text == nullptr || !exact) return std::nullopt;
+    return std::move(*text);
   };
 }
 
@@ -38,8 +24,10 @@ void OnLinksChanged(MainWindow& window) {
   // The box keeps the count of its text as it changes, so a keystroke in a
   // box of a million lines does not read and convert all of them again.
   const auto* box = dynamic_cast<const EditBoxControl*>(window.FindControl(EditBoxName));
-  const std::int32_t count = box != nullptr ? box->LinkCountNow() : 0;
-  window.SetProperty(LabelName, label::Caption, FormatLinkCount(count));
+  UpdateLinkCount([box]() -> std::int32_t { return box != nullptr ? box->LinkCountNow() : 0; },
+                  [&window](const std::string& caption) {
+                    window.SetProperty(LabelName, label::Caption, caption);
+                  });
 }
 
 std::optional<std::string> AskOutputFile(MainWindow& window) {

@@ -13,20 +13,17 @@ namespace lirrevo::ui {
 
 class MainWindow;
 
-// The content of 编辑框1 in GBK with CR LF line breaks, read now; a character
-// that GBK has no code for counts as one character ('?').
-std::string ReadContentForCount(const MainWindow& window);
-
 // The box read for building the document: nullopt when the box holds a
-// character that GBK has no code for, so that nothing corrupted is written.
+// character that the system's text has no code for, so that nothing
+// corrupted is written.
 ReadContentFn ExactContentReader(const MainWindow& window);
 
-// The count label follows the edit box: sets the caption of 标签_提示 to the
-// count of links that splitting the box's content gives.
+// The count label follows the edit box: UpdateLinkCount over the box's own
+// count, which is what splitting its content gives, and 标签_提示's caption.
 void OnLinksChanged(MainWindow& window);
 
 // The Save dialog of 通用对话框1: the confirmed path as the file system names
-// it (not GBK), or nullopt when the user did not confirm a file.
+// it (not the system's text), or nullopt when the user did not confirm a file.
 std::optional<std::string> AskOutputFile(MainWindow& window);
 
 // The Generate command with the window's box, Save dialog and message box.

@@ -6,8 +6,8 @@
 #include <cstdlib>
 
 #include "ui/dialogs/message_box.h"
-#include "ui/gbk_text.h"
 #include "ui/panel/panel_engine.h"
+#include "ui/widget_text.h"
 
 namespace lirrevo::ui {
 namespace {
@@ -23,8 +23,8 @@ void ShowFatalErrorBox(const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stderr);
     return;
   }
-  QMessageBox box(QMessageBox::Critical, GbkToDisplayText(FatalErrorTitle), GbkToDisplayText(text),
-                  QMessageBox::Ok, nullptr);
+  QMessageBox box(QMessageBox::Critical, TextToDisplayText(FatalErrorTitle),
+                  TextToDisplayText(text), QMessageBox::Ok, nullptr);
   FitBoxToTitle(box);
   box.exec();
 }

@@ -17,7 +17,7 @@
 #include "ui/controls/setting_color.h"
 #include "ui/event_table.h"
 #include "ui/focus_order.h"
-#include "ui/gbk_text.h"
+#include "ui/widget_text.h"
 #include "ui/window_geometry.h"
 #include "ui/window_keys.h"
 
@@ -94,7 +94,7 @@ bool MainWindow::SetProperty(std::string_view control, int number, const Propert
 bool MainWindow::ApplyWindowSettings(const WindowTemplate& window) {
   using namespace window_setting;
   settings_ = window.settings;
-  const std::optional<QString> caption = GbkToQString(TextSetting(settings_, Caption));
+  const std::optional<QString> caption = TextToQString(TextSetting(settings_, Caption));
   if (!caption) return false;
   setWindowTitle(*caption);
   setWindowFlags(FrameFlags(settings_));

@@ -119,21 +119,39 @@ INSTANTIATE_TEST_SUITE_P(Counts, FormatLinkCountTable,
                                            CaptionCase{1234, "1234"}, CaptionCase{10000, "10000"},
                                            CaptionCase{2147483647, "2147483647"}));
 
-TEST(UpdateLinkCount, SetsTheCaptionForTheBoxText) {
-  std::vector<std::string> captions;
-  UpdateLinkCount([] { return std::string("L1\r\n\r\nL2\r\n"); },
-                  [&](const std::string& caption) { captions.push_back(caption); });
-  ASSERT_EQ(captions.size(), 1u);
-  EXPECT_EQ(captions[0], FormatLinkCount(3));
+struct CountCase {
+  const char* name;
+  std::int64_t line_breaks;
+  bool text_after_last_break;
+  std::int32_t count;
+};
+
+void PrintTo(const CountCase& c, std::ostream* os) { *os << c.name; }
+
+class LinkCountOfTable : public ::testing::TestWithParam<CountCase> {};
+
+TEST_P(LinkCountOfTable, CountsBreaksAndAnOpenLastLine) {
+  const CountCase& c = GetParam();
+  EXPECT_EQ(LinkCountOf(c.line_breaks, c.text_after_last_break), c.count);
 }
 
-TEST(UpdateLinkCount, WritesTheCaptionEvenForAnEmptyBox) {
-  int writes = 0;
-  std::string caption;
-  UpdateLinkCount([] { return std::string(); },
-                  [&](const std::string& c) { caption = c, ++writes; });
-  EXPECT_EQ(writes, 1);
-  EXPECT_EQ(caption, FormatLinkCount(0));
+INSTANTIATE_TEST_SUITE_P(
+    Counts, LinkCountOfTable,
+    ::testing::Values(CountCase{"EmptyText", 0, false, 0}, CountCase{"OneOpenLine", 0, true, 1},
+                      CountCase{"BreaksOnly", 3, false, 3}, CountCase{"OpenLastLine", 3, true, 4},
+                      CountCase{"ReachesTheCap", 2147483646, true, 2147483647},
+                      CountCase{"CappedAtTheBreaks", 2147483647, true, 2147483647},
+                      CountCase{"CappedFarBeyond", 5000000000, false, 2147483647}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(UpdateLinkCount, WritesTheCaptionOfTheCountOnce) {
+  for (const std::int32_t count : {0, 7}) {
+    std::vector<std::string> captions;
+    UpdateLinkCount([count] { return count; },
+                    [&](const std::string& caption) { captions.push_back(caption); });
+    ASSERT_EQ(captions.size(), 1u);
+    EXPECT_EQ(captions[0], FormatLinkCount(count));
+  }
 }
 
 }  // namespace

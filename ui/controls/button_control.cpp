@@ -5,7 +5,7 @@
 
 #include "ui/controls/property_numbers.h"
 #include "ui/event_table.h"
-#include "ui/gbk_text.h"
+#include "ui/widget_text.h"
 
 namespace lirrevo::ui {
 
@@ -14,7 +14,7 @@ ButtonControl::ButtonControl(const ControlTemplate& entry, QWidget* parent, Rais
       button_(static_cast<QPushButton*>(Widget())),
       raise_(std::move(raise)),
       connections_(std::make_unique<QObject>()) {
-  button_->setText(GbkToQString(TextSetting(Settings(), button::Caption)).value_or(QString()));
+  button_->setText(TextToQString(TextSetting(Settings(), button::Caption)).value_or(QString()));
   // ButtonType 0: an ordinary push button, so Enter elsewhere never presses it.
   const bool is_default = IntSetting(Settings(), button::ButtonType, 0) != 0;
   button_->setDefault(is_default);

@@ -8,7 +8,7 @@
 #include "ui/controls/property_numbers.h"
 #include "ui/dialogs/dialog_filter.h"
 #include "ui/dialogs/file_dialog.h"
-#include "ui/gbk_text.h"
+#include "ui/widget_text.h"
 
 namespace lirrevo::ui {
 namespace {
@@ -17,7 +17,7 @@ constexpr std::int32_t kOpenKind = 0;
 constexpr std::int32_t kSaveKind = 1;
 constexpr std::int32_t kLastKind = 3;
 
-QString Text(const std::string& gbk) { return GbkToQString(gbk).value_or(QString()); }
+QString Text(const std::string& text) { return TextToQString(text).value_or(QString()); }
 
 PropertyValue Clamped(int number, const PropertyValue& value) {
   const auto* integer = std::get_if<std::int32_t>(&value);
@@ -53,9 +53,9 @@ std::string CommonDialogControl::FileNameBytes() const {
 
 std::optional<PropertyValue> CommonDialogControl::GetSetting(int number, bool* exact) const {
   if (number != common_dialog::FileName) return Control::GetSetting(number, exact);
-  GbkText gbk = QStringToGbk(file_name_);
-  if (exact != nullptr) *exact = gbk.exact;
-  return std::move(gbk.bytes);
+  WidgetText text = QStringToText(file_name_);
+  if (exact != nullptr) *exact = text.exact;
+  return std::move(text.bytes);
 }
 
 bool CommonDialogControl::SetSetting(int number, const PropertyValue& value) {

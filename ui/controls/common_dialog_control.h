@@ -24,15 +24,16 @@ class CommonDialogControl : public Control {
   bool ShowDialog();
 
   // FileName as the file system names it: the bytes of the file system's own
-  // encoding, not GBK, so that any path the dialog gave can be opened.
+  // encoding, not the system's text, so that any path the dialog gave can be
+  // opened.
   std::string FileNameBytes() const;
 
  protected:
-  // FileName is held as the dialog gave it; read as GBK, a path with a
-  // character outside GBK reads with `exact` false.
+  // FileName is held as the dialog gave it and read as the system's text; only
+  // a path with a character that has no code there reads with `exact` false.
   std::optional<PropertyValue> GetSetting(int number, bool* exact) const override;
   // Kind is clamped to 0..3 and InitialFilterIndex to 0 and above; a text
-  // that is not GBK is refused.
+  // whose bytes are not valid is refused.
   bool SetSetting(int number, const PropertyValue& value) override;
 
  private:

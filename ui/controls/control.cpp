@@ -5,7 +5,7 @@
 #include <QWidget>
 
 #include "ui/controls/property_numbers.h"
-#include "ui/gbk_text.h"
+#include "ui/widget_text.h"
 
 namespace lirrevo::ui {
 namespace {
@@ -127,7 +127,7 @@ bool Control::StoreSetting(int number, const PropertyValue& value) {
 
 std::optional<QString> Control::StoreText(int number, const PropertyValue& value) {
   const auto* text = std::get_if<std::string>(&value);
-  std::optional<QString> converted = text ? GbkToQString(*text) : std::nullopt;
+  std::optional<QString> converted = text ? TextToQString(*text) : std::nullopt;
   if (!converted || !StoreSetting(number, value)) return std::nullopt;
   return converted;
 }

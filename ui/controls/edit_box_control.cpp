@@ -10,7 +10,7 @@
 #include "ui/controls/property_numbers.h"
 #include "ui/controls/setting_color.h"
 #include "ui/event_table.h"
-#include "ui/gbk_text.h"
+#include "ui/widget_text.h"
 
 namespace lirrevo::ui {
 namespace {
@@ -32,7 +32,8 @@ EditBoxControl::EditBoxControl(const ControlTemplate& entry, QWidget* parent, Ra
   edit_->setTabChangesFocus(true);
   ApplyLook();
   // The template's content is there from the start: no change, no event.
-  edit_->setPlainText(GbkToQString(TextSetting(Settings(), edit_box::Content)).value_or(QString()));
+  edit_->setPlainText(
+      TextToQString(TextSetting(Settings(), edit_box::Content)).value_or(QString()));
   edit_->SetChangeHandler([this] { raise_(EventKind::kContentChanged); });
 }
 
@@ -46,11 +47,11 @@ bool EditBoxControl::WantsKey(int key) const {
 std::int32_t EditBoxControl::LinkCountNow() const { return count_->Count(); }
 
 std::optional<PropertyValue> EditBoxControl::GetSetting(int number, bool* exact) const {
-  GbkText text;
+  WidgetText text;
   if (number == edit_box::Content) {
-    text = QStringToGb18030(edit_->document()->toRawText());
+    text = QStringToText(edit_->document()->toRawText());
   } else if (number == edit_box::SelText) {
-    text = QStringToGb18030(edit_->textCursor().selectedText());
+    text = QStringToText(edit_->textCursor().selectedText());
   } else {
     return Control::GetSetting(number, exact);
   }
@@ -91,17 +92,17 @@ void EditBoxControl::ApplyLook() {
   edit_->setPalette(palette);
 }
 
-bool EditBoxControl::WriteContent(const std::string& gbk) {
-  const std::optional<QString> text = GbkToQString(gbk);
-  if (!text) return false;
-  edit_->ReplaceText(*text);
+bool EditBoxControl::WriteContent(const std::string& text) {
+  const std::optional<QString> widget_text = TextToQString(text);
+  if (!widget_text) return false;
+  edit_->ReplaceText(*widget_text);
   return true;
 }
 
-bool EditBoxControl::WriteSelection(const std::string& gbk) {
-  const std::optional<QString> text = GbkToQString(gbk);
-  if (!text) return false;
-  edit_->insertPlainText(*text);
+bool EditBoxControl::WriteSelection(const std::string& text) {
+  const std::optional<QString> widget_text = TextToQString(text);
+  if (!widget_text) return false;
+  edit_->insertPlainText(*widget_text);
   return true;
 }
 

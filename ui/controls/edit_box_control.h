@@ -21,8 +21,8 @@ class EditBoxControl : public Control {
   std::int32_t LinkCountNow() const;
 
  protected:
-  // Content (read from the live widget, GBK, CR LF line breaks) and SelText
-  // are the widget's own; the others are held.
+  // Content (read from the live widget as the system's text, CR LF line
+  // breaks) and SelText are the widget's own; the others are held.
   std::optional<PropertyValue> GetSetting(int number, bool* exact) const override;
   // Writing Content replaces the text and raises exactly one content-changed
   // event; writing SelText replaces the selection.
@@ -31,8 +31,8 @@ class EditBoxControl : public Control {
 
  private:
   void ApplyLook();
-  bool WriteContent(const std::string& gbk);
-  bool WriteSelection(const std::string& gbk);
+  bool WriteContent(const std::string& text);
+  bool WriteSelection(const std::string& text);
 
   LinkEdit* edit_;    // owned by its parent widget, which outlives this object
   LinkCount* count_;  // owned by the edit's document

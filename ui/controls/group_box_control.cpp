@@ -8,7 +8,7 @@
 
 #include "ui/controls/property_numbers.h"
 #include "ui/controls/setting_color.h"
-#include "ui/gbk_text.h"
+#include "ui/widget_text.h"
 
 namespace lirrevo::ui {
 namespace {
@@ -54,7 +54,7 @@ class EtchedGroupBox : public QGroupBox {
 
 GroupBoxControl::GroupBoxControl(const ControlTemplate& entry, QWidget* parent)
     : Control(entry, new EtchedGroupBox(parent)), box_(static_cast<QGroupBox*>(Widget())) {
-  box_->setTitle(GbkToQString(TextSetting(Settings(), group_box::Caption)).value_or(QString()));
+  box_->setTitle(TextToQString(TextSetting(Settings(), group_box::Caption)).value_or(QString()));
   ApplyLook();
 }
 

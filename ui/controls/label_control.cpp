@@ -6,7 +6,7 @@
 #include "ui/controls/caption_label.h"
 #include "ui/controls/property_numbers.h"
 #include "ui/controls/setting_color.h"
-#include "ui/gbk_text.h"
+#include "ui/widget_text.h"
 
 namespace lirrevo::ui {
 namespace {
@@ -25,7 +25,7 @@ int VerticalFlag(std::int32_t align) {
 
 LabelControl::LabelControl(const ControlTemplate& entry, QWidget* parent)
     : Control(entry, new CaptionLabel(parent)), label_(static_cast<CaptionLabel*>(Widget())) {
-  label_->SetCaption(GbkToQString(TextSetting(Settings(), label::Caption)).value_or(QString()));
+  label_->SetCaption(TextToQString(TextSetting(Settings(), label::Caption)).value_or(QString()));
   ApplyLook();
 }
 

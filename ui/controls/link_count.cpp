@@ -4,7 +4,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
-#include <limits>
+
+#include "core/link_list.h"
 
 namespace lirrevo::ui {
 
@@ -52,12 +53,11 @@ LinkCount::~LinkCount() = default;
 std::int32_t LinkCount::Count() const {
   const QTextBlock last = document_.lastBlock();
   const qint64 text_length = last.length() - 1;  // without the block's end
-  const bool open_line =
+  const bool text_after_last_break =
       text_length > 0 &&
       document_.characterAt(last.position() + static_cast<int>(text_length) - 1) != kLineSeparator;
-  const qint64 count = document_.blockCount() - 1 + totals_->separators + (open_line ? 1 : 0);
-  return static_cast<std::int32_t>(
-      std::min<qint64>(count, std::numeric_limits<std::int32_t>::max()));
+  // Each block but the last ends in a paragraph break; each separator is one more.
+  return LinkCountOf(document_.blockCount() - 1 + totals_->separators, text_after_last_break);
 }
 
 void LinkCount::Recount(int position, int added) {

@@ -10,11 +10,11 @@ class QTextDocument;
 namespace lirrevo::ui {
 
 // The number of links in the document: what splitting its text, read with
-// each line break as one CR LF pair, gives. A paragraph break and a line
-// separator (U+2028) each end a line; a last line with no character adds
-// nothing. Every other character gives at least one byte and never a CR LF,
-// so the count needs no conversion: it follows the document's blocks, and
-// each change costs only the blocks that it touched.
+// each line break as one CR LF pair, gives, by the core's LinkCountOf. A
+// paragraph break and a line separator (U+2028) are each a line break. Every
+// other character gives at least one byte and never a CR LF, so the count
+// needs no conversion: it follows the document's blocks, and each change
+// costs only the blocks that it touched.
 class LinkCount : public QObject {
  public:
   explicit LinkCount(QTextDocument& document);

@@ -11,8 +11,8 @@
 #include <functional>
 
 #include "ui/controls/property_numbers.h"
-#include "ui/gbk_text.h"
 #include "ui/panel/panel_view.h"
+#include "ui/widget_text.h"
 
 namespace lirrevo::ui {
 namespace {
@@ -128,7 +128,7 @@ WebPanelControl::WebPanelControl(const ControlTemplate& entry, QWidget* parent)
 WebPanelControl::~WebPanelControl() = default;
 
 void WebPanelControl::NavigateTo(std::string_view address) {
-  const std::optional<QString> text = GbkToQString(address);
+  const std::optional<QString> text = TextToQString(address);
   if (text) Load(QUrl(*text));
 }
 

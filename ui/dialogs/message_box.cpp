@@ -8,7 +8,7 @@
 #include <QStyle>
 #include <algorithm>
 
-#include "ui/gbk_text.h"
+#include "ui/widget_text.h"
 
 namespace lirrevo::ui {
 
@@ -38,8 +38,8 @@ void FitBoxToTitle(QMessageBox& box) {
 }
 
 void ShowMessage(const std::string& text) {
-  QMessageBox box(QMessageBox::NoIcon, GbkToDisplayText(DefaultMessageTitle),
-                  GbkToDisplayText(text), QMessageBox::Ok, nullptr);
+  QMessageBox box(QMessageBox::NoIcon, TextToDisplayText(DefaultMessageTitle),
+                  TextToDisplayText(text), QMessageBox::Ok, nullptr);
   box.setWindowModality(Qt::ApplicationModal);
   FitBoxToTitle(box);
   box.exec();

@@ -1,4 +1,4 @@
-#include "ui/gbk_text.h"
+#include "ui/widget_text.h"
 
 #include <QString>
 #include <algorithm>
@@ -21,22 +21,20 @@ constexpr char kPlaceholder = '?';
 constexpr char16_t kLineSeparator = 0x2028;
 constexpr char16_t kParagraphSeparator = 0x2029;
 
-// The code of one character: up to two bytes in GBK, up to four in GB18030.
+// The code of one character: up to four bytes.
 struct CharacterCode {
   bool known = false;       // looked up already
   std::uint8_t length = 0;  // 0: there is no code for it
   char bytes[4] = {};
 };
 
-using EncodeFn = std::optional<std::string> (*)(std::string_view utf8);
-
-// Codes are looked up through the core once per character and kept: both
-// encodings are stateless, so converting character by character gives the
+// Codes are looked up through the core once per character and kept: the
+// encoding is stateless, so converting character by character gives the
 // bytes that one conversion of the whole text would, and a large box costs no
 // iconv work.
 class CodeTable {
  public:
-  explicit CodeTable(EncodeFn encode) : encode_(encode), codes_(0x10000) {}
+  CodeTable() : codes_(0x10000) {}
 
   const CharacterCode& Of(char16_t c) {
     CharacterCode& code = codes_[c];
@@ -58,7 +56,7 @@ class CodeTable {
   CharacterCode LookUp(const QString& character) const {
     CharacterCode code;
     code.known = true;
-    const std::optional<std::string> bytes = encode_(character.toStdString());
+    const std::optional<std::string> bytes = Utf8ToText(character.toStdString());
     if (bytes && !bytes->empty() && bytes->size() <= sizeof code.bytes) {
       code.length = static_cast<std::uint8_t>(bytes->size());
       bytes->copy(code.bytes, bytes->size());
@@ -66,18 +64,12 @@ class CodeTable {
     return code;
   }
 
-  EncodeFn encode_;
   std::vector<CharacterCode> codes_;
   std::unordered_map<char32_t, CharacterCode> supplementary_;
 };
 
-CodeTable& GbkCodes() {
-  static CodeTable table(Utf8ToGbk);
-  return table;
-}
-
-CodeTable& Gb18030Codes() {
-  static CodeTable table(Utf8ToText);
+CodeTable& TextCodes() {
+  static CodeTable table;
   return table;
 }
 
@@ -108,8 +100,8 @@ bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c < 0xE000; }
 
 class TextWriter {
  public:
-  // Two bytes per UTF-16 unit to start with, which is enough for GBK; the
-  // buffer grows where GB18030 gives a unit four bytes.
+  // Two bytes per UTF-16 unit to start with, which is enough for every GBK
+  // character; the buffer grows where a unit takes four bytes.
   explicit TextWriter(std::size_t units) : capacity_(units * 2 + 4) {
     buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
   }
@@ -136,7 +128,7 @@ class TextWriter {
     if (code.length > 2 && size_ + 4 + units * 2 > capacity_) Grow(units);
     for (int i = 0; i < code.length; ++i) Byte(code.bytes[i]);
   }
-  GbkText Finish() && { return {std::string(buffer_.get(), size_), exact_}; }
+  WidgetText Finish() && { return {std::string(buffer_.get(), size_), exact_}; }
 
  private:
   void Grow(std::size_t units) {
@@ -153,7 +145,10 @@ class TextWriter {
   bool exact_ = true;
 };
 
-GbkText Convert(const QString& text, CodeTable& codes) {
+}  // namespace
+
+WidgetText QStringToText(const QString& text) {
+  CodeTable& codes = TextCodes();
   const auto* units = reinterpret_cast<const char16_t*>(text.utf16());
   const std::size_t n = static_cast<std::size_t>(text.size());
   TextWriter out(n);
@@ -183,24 +178,18 @@ GbkText Convert(const QString& text, CodeTable& codes) {
   return std::move(out).Finish();
 }
 
-}  // namespace
-
-GbkText QStringToGbk(const QString& text) { return Convert(text, GbkCodes()); }
-
-GbkText QStringToGb18030(const QString& text) { return Convert(text, Gb18030Codes()); }
-
-std::optional<QString> GbkToQString(std::string_view gbk) {
-  const std::optional<std::string> utf8 = TextToUtf8(gbk);
+std::optional<QString> TextToQString(std::string_view text) {
+  const std::optional<std::string> utf8 = TextToUtf8(text);
   if (!utf8) return std::nullopt;
-  QString text = QString::fromStdString(*utf8);
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  return text;
+  QString widget_text = QString::fromStdString(*utf8);
+  widget_text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return widget_text;
 }
 
-QString GbkToDisplayText(std::string_view gbk) {
-  std::optional<QString> text = GbkToQString(gbk);
-  if (text) return *std::move(text);
-  return QString::fromLatin1(gbk.data(), static_cast<qsizetype>(gbk.size()));
+QString TextToDisplayText(std::string_view text) {
+  std::optional<QString> shown = TextToQString(text);
+  if (shown) return *std::move(shown);
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 }  // namespace lirrevo::ui
