@@ -93,8 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
     MoreEncodings, ArgumentsTest,
     ::testing::Values(
         ArgumentsCase{"Gb18030", {"--input-encoding", "GB18030"}, -1, "", ListEncoding::kGb18030},
-        ArgumentsCase{
-            "Gb2312IsReadAsGbk", {"--input-encoding=gb2312"}, -1, "", ListEncoding::kGbk},
+        ArgumentsCase{"Gb2312IsReadAsGbk", {"--input-encoding=gb2312"}, -1, "", ListEncoding::kGbk},
         ArgumentsCase{"Utf16", {"--input-encoding", "utf-16"}, -1, "", ListEncoding::kUtf16Le},
         ArgumentsCase{"Utf16Alias", {"--input-encoding=UTF16"}, -1, "", ListEncoding::kUtf16Le},
         ArgumentsCase{"Utf16LeIsNotAName",
