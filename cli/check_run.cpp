@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -101,8 +100,8 @@ int RunCheck(const Options& options) {
     std::fclose(file);
   }
   std::vector<std::string> links;
-  if (const std::unique_ptr<InputList> input = ReadList(options)) {
-    ForEachLine(input->list.Utf8(), LineBreaks::kAny,
+  if (const std::optional<DecodedList> list = ReadList(options)) {
+    ForEachLine(list->Utf8(), LineBreaks::kAny,
                 [&](std::string_view line) { links.emplace_back(line); });
   } else {
     return 1;

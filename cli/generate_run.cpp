@@ -1,6 +1,5 @@
 #include "cli/generate_run.h"
 
-#include <memory>
 #include <optional>
 
 #include "cli/cli_input.h"
@@ -12,9 +11,9 @@ namespace lirrevo::cli {
 int RunGenerate(const Options& options) {
   const std::optional<DateTime> date = DocumentDate();
   if (!date) return 1;
-  const std::unique_ptr<InputList> input = ReadList(options);
-  if (!input) return 1;
-  const std::string_view utf8 = input->list.Utf8();
+  const std::optional<DecodedList> list = ReadList(options);
+  if (!list) return 1;
+  const std::string_view utf8 = list->Utf8();
   return WriteDocuments(options, *date, [utf8](DocumentBuilder& builder) {
     ForEachLine(utf8, LineBreaks::kAny, [&](std::string_view line) { builder.Add(line); });
   });

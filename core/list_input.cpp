@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "core/output_encoding.h"
 #include "core/xml_characters.h"
@@ -140,29 +141,23 @@ class ListConverter {
   iconv_t cd_;
 };
 
-// Walks the list once: line by line, gathering the bad lines and, for GBK and
-// GB18030, the UTF-8 conversion of the runs of bytes above 0x7F.
+// Walks the list once, a region at a time (each region ends after a line
+// break, or at the end of the list): line by line, gathering the bad lines
+// and, for GBK and GB18030, the UTF-8 conversion of the runs of bytes above
+// 0x7F, which it appends to the list's text.
 class ListScan {
  public:
   // converter: null where the list is UTF-8 and no hint is wanted.
-  ListScan(std::string_view bytes, ListEncoding encoding, ListConverter* converter,
-           DecodedList& list)
-      : raw_(bytes),
-        encoding_(encoding),
+  ListScan(ListEncoding encoding, ListConverter* converter, DecodedList& list)
+      : encoding_(encoding),
         list_(list),
         converter_(converter),
-        converting_(encoding == ListEncoding::kGbk || encoding == ListEncoding::kGb18030) {
-    list.source_ = bytes;
-    if (converting_) {
-      list.converted_.emplace().reserve(bytes.size() + bytes.size() / 4);
-    } else if (encoding != ListEncoding::kUtf8) {
-      const bool be = encoding == ListEncoding::kUtf16Be;
-      list.converted_ = ToUtf8MarkingInvalid(bytes, be ? "UTF-16BE" : "UTF-16LE", 2);
-    }
-    in_ = converting_ ? bytes : list.Utf8();
-  }
+        converting_(encoding == ListEncoding::kGbk || encoding == ListEncoding::kGb18030) {}
 
-  void Run() {
+  void Scan(std::string_view region, bool last) {
+    in_ = region;
+    copied_ = 0;
+    line_start_ = 0;
     std::size_t pos = 0;
     while ((pos = SkipPlain(in_, pos)) < in_.size()) {
       const unsigned char b = Byte(in_, pos);
@@ -179,11 +174,22 @@ class ListScan {
         pos = converting_ ? ConvertRun(pos) : CheckCharacter(pos);
       }
     }
-    if (line_start_ < in_.size()) EndLine();
+    if (last && line_start_ < in_.size()) EndLine();
     if (converting_) list_.converted_->append(in_.substr(copied_));
   }
 
+  // Once the whole list is known: a list refused as UTF-8 that would be
+  // valid GBK says so in its invalid lines.
+  void Finish() {
+    if (!invalid_utf8_ || converter_ == nullptr || !converter_->IsGbk(list_.Utf8())) return;
+    for (std::string& named : list_.named_) {
+      if (named.ends_with(kInvalidUtf8)) named += "; is it GBK? try --input-encoding gbk";
+    }
+  }
+
  private:
+  static constexpr std::string_view kInvalidUtf8 = "invalid UTF-8";
+
   // Converts the run of GBK or GB18030 characters at pos (a byte above 0x80
   // takes the byte after it along) and checks what it gives; where to go on.
   std::size_t ConvertRun(std::size_t pos) {
@@ -226,11 +232,8 @@ class ListScan {
     if (encoding_ != ListEncoding::kUtf8) {
       return b == kTruncatedMark ? "input ends inside a UTF-16 character" : "invalid UTF-16";
     }
-    if (!gbk_hint_) {
-      const bool gbk = converter_ != nullptr && converter_->IsGbk(raw_);
-      gbk_hint_ = gbk ? "; is it GBK? try --input-encoding gbk" : "";
-    }
-    return "invalid UTF-8" + *gbk_hint_;
+    invalid_utf8_ = true;
+    return std::string(kInvalidUtf8);
   }
 
   void Note(std::string why) {
@@ -246,17 +249,16 @@ class ListScan {
     problem_.reset();
   }
 
-  std::string_view raw_;
   ListEncoding encoding_;
   DecodedList& list_;
   ListConverter* converter_;
   const bool converting_;  // GBK or GB18030: the runs above 0x7F go through converter_
-  std::string_view in_;    // what the scan walks: the bytes, or their UTF-16 conversion
+  std::string_view in_;    // the region: the bytes, or their UTF-16 conversion
   std::size_t copied_ = 0;
   std::size_t line_start_ = 0;
   std::size_t line_number_ = 0;
   std::optional<std::string> problem_;
-  std::optional<std::string> gbk_hint_;
+  bool invalid_utf8_ = false;
 };
 
 ListEncoding TakeByteOrderMark(std::string_view& bytes, ListEncoding encoding) {
@@ -283,18 +285,82 @@ std::vector<std::string> DecodedList::Problems() const {
 }
 
 DecodedList DecodeList(std::string_view bytes, ListEncoding encoding) {
+  if (encoding == ListEncoding::kGbk || encoding == ListEncoding::kGb18030) {
+    ListDecoder decoder(encoding, bytes.size());
+    decoder.Feed(bytes);
+    return decoder.Finish();
+  }
   DecodedList list;
+  list.source_ = bytes;
+  if (encoding != ListEncoding::kUtf8) {
+    const bool be = encoding == ListEncoding::kUtf16Be;
+    list.converted_ = ToUtf8MarkingInvalid(bytes, be ? "UTF-16BE" : "UTF-16LE", 2);
+  }
   ListConverter converter(encoding);
-  ListScan scan(bytes, encoding, &converter, list);
-  scan.Run();
+  ListScan scan(encoding, &converter, list);
+  scan.Scan(list.Utf8(), true);
+  scan.Finish();
   return list;
 }
 
 DecodedList DecodeUtf8List(std::string_view bytes) {
   DecodedList list;
-  ListScan scan(bytes, ListEncoding::kUtf8, nullptr, list);
-  scan.Run();
+  list.source_ = bytes;
+  ListScan scan(ListEncoding::kUtf8, nullptr, list);
+  scan.Scan(bytes, true);
   return list;
+}
+
+struct ListDecoder::State {
+  State(ListEncoding encoding, std::size_t expected_size)
+      : encoding(encoding), converter(encoding), scan(encoding, &converter, list) {
+    const bool converting = encoding != ListEncoding::kUtf8;
+    list.converted_.emplace().reserve(expected_size + (converting ? expected_size / 4 : 0));
+  }
+
+  // Scans the region; a UTF-8 list keeps its own bytes as its text.
+  void Scan(std::string_view region, bool last) {
+    if (encoding == ListEncoding::kUtf8) list.converted_->append(region);
+    scan.Scan(region, last);
+  }
+
+  ListEncoding encoding;
+  DecodedList list;
+  ListConverter converter;
+  ListScan scan;
+  std::string pending;  // the bytes after the last line break fed so far
+};
+
+ListDecoder::ListDecoder(ListEncoding encoding, std::size_t expected_size)
+    : state_(std::make_unique<State>(encoding, expected_size)) {}
+
+ListDecoder::~ListDecoder() = default;
+
+void ListDecoder::Feed(std::string_view bytes) {
+  State& s = *state_;
+  const std::size_t last = bytes.find_last_of('\n');
+  if (last == std::string_view::npos) {
+    s.pending.append(bytes);
+    return;
+  }
+  std::size_t from = 0;
+  if (!s.pending.empty()) {
+    // The line that the earlier bytes left open ends here.
+    from = bytes.find('\n') + 1;
+    s.pending.append(bytes.substr(0, from));
+    s.Scan(s.pending, false);
+    s.pending.clear();
+  }
+  if (from <= last) s.Scan(bytes.substr(from, last + 1 - from), false);
+  s.pending.append(bytes.substr(last + 1));
+}
+
+DecodedList ListDecoder::Finish() {
+  State& s = *state_;
+  s.Scan(s.pending, true);
+  std::string().swap(s.pending);
+  s.scan.Finish();
+  return std::move(s.list);
 }
 
 namespace list_input_detail {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +36,9 @@ class DecodedList {
 
  private:
   friend class ListScan;
+  friend class ListDecoder;
+  friend DecodedList DecodeList(std::string_view bytes, ListEncoding encoding);
+  friend DecodedList DecodeUtf8List(std::string_view bytes);
   std::string_view source_;
   std::optional<std::string> converted_;  // where the bytes were not UTF-8
   std::size_t bad_lines_ = 0;
@@ -46,6 +50,26 @@ class DecodedList {
 // cannot hold, or a character the system's text has no code for. Lines end
 // as LineBreaks::kAny says. A UTF-8 list is not copied: the result views it.
 DecodedList DecodeList(std::string_view bytes, ListEncoding encoding);
+
+// DecodeList for a list that arrives in pieces, such as a file read a block at
+// a time: the list is held once, as UTF-8, never as its raw bytes as well.
+// UTF-8, GBK or GB18030 (UTF-16 is decoded whole, by DecodeList).
+class ListDecoder {
+ public:
+  // expected_size: the list's size where it is known, to reserve its text.
+  explicit ListDecoder(ListEncoding encoding, std::size_t expected_size = 0);
+  ~ListDecoder();
+  ListDecoder(const ListDecoder&) = delete;
+  ListDecoder& operator=(const ListDecoder&) = delete;
+
+  // Takes the next bytes of the list, cut anywhere.
+  void Feed(std::string_view bytes);
+  DecodedList Finish();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 // DecodeList for UTF-8, without the hint that a refused list may be GBK: it
 // needs no converter, which the web page does not have.

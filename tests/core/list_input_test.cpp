@@ -31,6 +31,22 @@ TEST_P(DecodeListTable, GivesTheLinesAsUtf8OrNamesTheBadOnes) {
   EXPECT_EQ(lines, c.lines);
 }
 
+// Fed a byte at a time, the decoder reads the list as DecodeList does.
+TEST_P(DecodeListTable, ReadsTheSameFedInPieces) {
+  const DecodeCase& c = GetParam();
+  if (c.encoding == ListEncoding::kUtf16Le || c.encoding == ListEncoding::kUtf16Be) {
+    GTEST_SKIP() << "UTF-16 is decoded whole";
+  }
+  ListDecoder decoder(c.encoding);
+  for (const char b : c.bytes) decoder.Feed(std::string_view(&b, 1));
+  const DecodedList fed = decoder.Finish();
+  const DecodedList whole = DecodeList(c.bytes, c.encoding);
+  EXPECT_EQ(fed.Problems(), whole.Problems());
+  if (whole.Ok()) {
+    EXPECT_EQ(fed.Utf8(), whole.Utf8());
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Table, DecodeListTable,
     testing::Values(
