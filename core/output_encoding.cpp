@@ -75,11 +75,7 @@ std::string Convert(iconv_t cd, std::string_view input, ConversionReport& report
     produced = buffer.size() - out_left;
     report.buffer_size = buffer.size();
     if (result != static_cast<std::size_t>(-1)) break;
-    if (error != E2BIG) {
-      report.error_offset = n - in_left;
-      report.truncated = error == EINVAL;
-      return {};
-    }
+    if (error != E2BIG) return {};
     if (report.growths == kMaxGrowths) return {};
     buffer.resize(buffer.size() + growth);
     ++report.growths;

@@ -16,11 +16,9 @@ namespace lirrevo {
 
 // What one ConvertEncoding call did, for callers that need more than the bytes.
 struct ConversionReport {
-  bool ok = false;               // false: unknown name, invalid input or no memory
-  std::size_t growths = 0;       // how often the work buffer grew
-  std::size_t buffer_size = 0;   // final size of the work buffer
-  std::size_t error_offset = 0;  // on invalid input: offset of the first byte not converted
-  bool truncated = false;        // on invalid input: it ends inside a character
+  bool ok = false;              // false: unknown name, invalid input or no memory
+  std::size_t growths = 0;      // how often the work buffer grew
+  std::size_t buffer_size = 0;  // final size of the work buffer
 };
 
 // Converts input with iconv in one call over the whole input; the work buffer

@@ -98,21 +98,4 @@ std::size_t FindForbiddenInUtf8(std::string_view utf8) {
   return std::string_view::npos;
 }
 
-std::string Utf8Of(char32_t c) {
-  std::string utf8;
-  if (c < 0x80) return std::string(1, static_cast<char>(c));
-  if (c < 0x800) {
-    utf8 += static_cast<char>(0xC0 | (c >> 6));
-  } else if (c < 0x10000) {
-    utf8 += static_cast<char>(0xE0 | (c >> 12));
-    utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-  } else {
-    utf8 += static_cast<char>(0xF0 | (c >> 18));
-    utf8 += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-  }
-  utf8 += static_cast<char>(0x80 | (c & 0x3F));
-  return utf8;
-}
-
 }  // namespace lirrevo

@@ -25,9 +25,6 @@ struct Utf8Character {
 // forms, no surrogates, nothing above U+10FFFF.
 Utf8Character DecodeUtf8(std::string_view text, std::size_t pos);
 
-// The UTF-8 bytes of a code point (at most U+10FFFF).
-std::string Utf8Of(char32_t code_point);
-
 // Offset of the first forbidden character in valid UTF-8, or npos.
 std::size_t FindForbiddenInUtf8(std::string_view utf8);
 

@@ -23,11 +23,12 @@
 #include "core/sitemap_document.h"
 #include "core/xml_characters.h"
 #include "fuzz/fuzz_support.h"
+#include "tests/support/utf8_of.h"
 
 namespace {
 
-using lirrevo::Utf8Of;
 using lirrevo::fuzz::Require;
+using lirrevo::test::Utf8Of;
 
 struct Url {
   std::string loc, lastmod, changefreq, priority;
