@@ -8,6 +8,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "core/list_input.h"
 #include "core/xml_characters.h"
 
 namespace lirrevo {
@@ -158,8 +159,8 @@ std::string ConvertEncoding(std::string_view input, const char* from, const char
 
 std::string EncodeDocument(std::string_view document) {
   std::optional<std::string> utf8 = TextToUtf8(document);
-  // A NUL among them: the document is refused, not cut short at it.
-  if (!utf8 || FindForbiddenInUtf8(*utf8) != std::string_view::npos) return {};
+  // Checked as any list is: a NUL among them refuses the text, not cuts it short.
+  if (!utf8 || !DecodeUtf8List(*utf8).Ok()) return {};
   return *std::move(utf8);
 }
 

@@ -25,7 +25,4 @@ struct Utf8Character {
 // forms, no surrogates, nothing above U+10FFFF.
 Utf8Character DecodeUtf8(std::string_view text, std::size_t pos);
 
-// Offset of the first forbidden character in valid UTF-8, or npos.
-std::size_t FindForbiddenInUtf8(std::string_view utf8);
-
 }  // namespace lirrevo

@@ -17,29 +17,5 @@ TEST(IsForbiddenInXml, ControlCharactersSurrogatesAndTwoNoncharacters) {
   }
 }
 
-struct FindCase {
-  std::string utf8;
-  std::size_t offset;
-};
-
-class FindForbiddenInUtf8Table : public ::testing::TestWithParam<FindCase> {};
-
-TEST_P(FindForbiddenInUtf8Table, GivesTheFirstOffset) {
-  EXPECT_EQ(FindForbiddenInUtf8(GetParam().utf8), GetParam().offset);
-}
-
-constexpr std::size_t kNone = std::string::npos;
-const std::string kLong(40, 'a');  // past the block a fast scan takes at once
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, FindForbiddenInUtf8Table,
-    ::testing::Values(FindCase{"", kNone}, FindCase{"a\tb\r\nc\n", kNone},
-                      FindCase{std::string("ab\0", 3), 2}, FindCase{"ab\x0C\x01", 2},
-                      FindCase{kLong + "\x1F" + kLong, 40}, FindCase{kLong + "\x7F", kNone},
-                      // Full-width colon, U+FFFD and U+EFBF share the lead byte of U+FFFE.
-                      FindCase{kLong + "\xEF\xBC\x9A\xEF\xBF\xBD\xEE\xBE\xBF", kNone},
-                      FindCase{"x\xEF\xBF\xBE", 1}, FindCase{kLong + "\xEF\xBF\xBF", 40},
-                      FindCase{"\xEF\xBF", kNone}));
-
 }  // namespace
 }  // namespace lirrevo
