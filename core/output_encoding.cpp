@@ -8,7 +8,6 @@
 #include <new>
 #include <stdexcept>
 
-#include "core/list_input.h"
 #include "core/xml_characters.h"
 
 namespace lirrevo {
@@ -155,13 +154,6 @@ std::string ConvertEncoding(std::string_view input, const char* from, const char
   } catch (const std::length_error&) {
     return {};
   }
-}
-
-std::string EncodeDocument(std::string_view document) {
-  std::optional<std::string> utf8 = TextToUtf8(document);
-  // Checked as any list is: a NUL among them refuses the text, not cuts it short.
-  if (!utf8 || !DecodeUtf8List(*utf8).Ok()) return {};
-  return *std::move(utf8);
 }
 
 std::optional<std::string> TextToUtf8(std::string_view text) {

@@ -27,12 +27,6 @@ struct ConversionReport {
 std::string ConvertEncoding(std::string_view input, const char* from, const char* to,
                             ConversionReport* report = nullptr);
 
-// The box's text as the UTF-8 bytes the document is made of; empty on
-// failure: text that is not valid, or a character that XML 1.0 cannot hold
-// (a control character other than tab, CR and LF, among them NUL, or U+FFFE,
-// U+FFFF), which no parser would read.
-std::string EncodeDocument(std::string_view document);
-
 // The system's text as UTF-8 and back; nullopt when the input is not valid,
 // or (to text) holds one of the few private-use characters that the
 // converter's GB18030 has no code for.

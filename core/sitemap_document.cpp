@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <ctime>
 
-#include "core/output_encoding.h"
 #include "core/text_character.h"
 
 #if defined(__SSE2__)

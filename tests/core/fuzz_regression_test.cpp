@@ -9,6 +9,7 @@
 
 #include "core/generate_command.h"
 #include "core/link_list.h"
+#include "core/list_input.h"
 #include "core/output_encoding.h"
 #include "core/sitemap_document.h"
 #include "tests/support/temp_folder.h"

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/list_input.h"
 #include "core/xml_characters.h"
 #include "tests/support/utf8_of.h"
 
