@@ -33,7 +33,6 @@ constexpr Direction kDirections[] = {
 struct Outcome {
   bool ok = false;
   std::string bytes;
-  std::size_t consumed = 0;
   int error = 0;
 };
 
@@ -51,7 +50,6 @@ Outcome PlainIconv(std::string_view input, const Direction& direction) {
   iconv_close(cd);
   out.resize(out.size() - out_left);
   outcome.bytes = std::move(out);
-  outcome.consumed = input.size() - in_left;
   return outcome;
 }
 
@@ -93,8 +91,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(result == expected.bytes, "same bytes as plain iconv");
   } else {
     Require(result.empty(), "no partial output on failure");
-    Require(report.error_offset == expected.consumed, "failure at the same input byte");
-    Require(report.truncated == (expected.error == EINVAL), "same kind of failure");
   }
   if (std::string_view(direction.to) == "UTF-8") {
     const std::string marked =
