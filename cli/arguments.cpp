@@ -1,11 +1,16 @@
 #include "cli/arguments.h"
 
+#include <curl/curl.h>
 #include <strings.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <string>
+#include <string_view>
 
 #include "core/version.h"
 
@@ -15,7 +20,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: lirrevo-cli [--input-encoding utf-8|gbk|gb18030|utf-16] [-o OUTPUT]\n"
     "                   [--split [--max-urls N] [--max-bytes N] [--index-url BASE]]\n"
-    "                   [--gzip] [--standard] [INPUT]\n"
+    "                   [--gzip] [--standard] [--max-input SIZE] [INPUT]\n"
     "       lirrevo-cli check [--concurrency N] [--timeout SECONDS] [--cacert FILE]\n"
     "                         [--input-encoding E] [-o OUTPUT [the options above]]\n"
     "                         [INPUT]\n";
@@ -50,7 +55,10 @@ constexpr const char* kHelp =
     "  --max-urls N        links per part (default 50000)\n"
     "  --max-bytes N       bytes per part, uncompressed (default 10485760)\n"
     "  --index-url BASE    OUTPUT becomes the parts' sitemapindex; each loc is\n"
-    "                      BASE, a '/' where BASE lacks one, and the part's name\n"
+    "                      BASE (an absolute http or https URL), a '/' where\n"
+    "                      BASE lacks one, and the part's name, percent-encoded\n"
+    "  --max-input SIZE    read at most SIZE bytes of INPUT (K, M, G: powers of\n"
+    "                      1024; default 2G); a larger input is refused\n"
     "  --gzip              compress every file written (and standard output)\n"
     "                      with gzip; names get .gz\n"
     "  --standard          the sitemaps.org form: its namespace, dates as\n"
@@ -61,6 +69,20 @@ constexpr const char* kHelp =
     "  --cacert FILE       check: also trust the CA certificates in FILE (PEM)\n"
     "  -h, --help          show this help\n"
     "  --version           show the version\n";
+
+}  // namespace
+
+std::string SizeText(std::size_t bytes) {
+  constexpr std::string_view kUnits[] = {"bytes", "KiB", "MiB", "GiB", "TiB"};
+  std::size_t unit = 0;
+  while (unit + 1 < std::size(kUnits) && bytes % 1024 == 0 && bytes != 0) {
+    bytes /= 1024;
+    ++unit;
+  }
+  return std::to_string(bytes) + " " + std::string(kUnits[unit]);
+}
+
+namespace {
 
 ParsedArguments End(std::string out) {
   ParsedArguments parsed;
@@ -100,6 +122,48 @@ std::optional<std::size_t> Count(const std::string& text) {
   return value;
 }
 
+// A size in bytes: a whole number, perhaps followed by K, M, G or T (also
+// KiB ...), powers of 1024.
+std::optional<std::size_t> Size(const std::string& text) {
+  const std::size_t digits = text.find_first_not_of("0123456789");
+  if (digits == 0 || text.empty() || digits > 15) return std::nullopt;
+  std::string unit = digits == std::string::npos ? "" : text.substr(digits);
+  if (unit.size() == 3 && strcasecmp(unit.c_str() + 1, "ib") == 0) unit.resize(1);
+  constexpr std::string_view kUnits = "KMGT";
+  const std::size_t found =
+      unit.empty() ? 0 : kUnits.find(static_cast<char>(std::toupper(unit[0])));
+  if (unit.size() > 1 || found == std::string_view::npos) return std::nullopt;
+  const std::size_t power = unit.empty() ? 0 : found + 1;
+  std::size_t value = std::stoull(text.substr(0, digits));
+  for (std::size_t p = 0; p < power; ++p) {
+    if (value > std::numeric_limits<std::size_t>::max() / 1024) return std::nullopt;
+    value *= 1024;
+  }
+  if (value == 0) return std::nullopt;
+  return value;
+}
+
+// An absolute http or https URL that a loc can hold as it is: no space or
+// control character, and UTF-8.
+bool IsSiteUrl(const std::string& text) {
+  const bool plain = std::none_of(text.begin(), text.end(), [](char c) {
+    return static_cast<unsigned char>(c) <= 0x20 || c == 0x7F;
+  });
+  if (!plain || !DecodeUtf8List(text).Ok()) return false;
+  CURLU* url = curl_url();
+  char* scheme = nullptr;
+  char* host = nullptr;
+  const bool ok = url != nullptr &&
+                  curl_url_set(url, CURLUPART_URL, text.c_str(), 0) == CURLUE_OK &&
+                  curl_url_get(url, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
+                  curl_url_get(url, CURLUPART_HOST, &host, 0) == CURLUE_OK && host[0] != '\0' &&
+                  (strcasecmp(scheme, "http") == 0 || strcasecmp(scheme, "https") == 0);
+  curl_free(scheme);
+  curl_free(host);
+  curl_url_cleanup(url);
+  return ok;
+}
+
 std::optional<double> NumberIn(const std::string& text, double low, double high) {
   if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ') return std::nullopt;
   char* end = nullptr;
@@ -121,7 +185,8 @@ enum class Valued {
   kIndexUrl,
   kConcurrency,
   kTimeout,
-  kCacert
+  kCacert,
+  kMaxInput
 };
 
 Valued ValuedOption(const std::string& name) {
@@ -133,6 +198,7 @@ Valued ValuedOption(const std::string& name) {
   if (name == "--concurrency") return Valued::kConcurrency;
   if (name == "--timeout") return Valued::kTimeout;
   if (name == "--cacert") return Valued::kCacert;
+  if (name == "--max-input") return Valued::kMaxInput;
   return Valued::kNone;
 }
 
@@ -161,9 +227,17 @@ std::string Take(Valued option, const std::string& name, const std::string& valu
       }
       return name + " needs a positive number";
     case Valued::kIndexUrl:
-      if (value.empty()) return "--index-url needs a URL";
+      if (!IsSiteUrl(value))
+        return "--index-url needs an absolute http or https URL, not '" + value + "'";
       options.index_url = value;
       return {};
+    case Valued::kMaxInput:
+      if (const std::optional<std::size_t> size = Size(value)) {
+        options.max_input = *size;
+        options.max_input_given = true;
+        return {};
+      }
+      return "--max-input takes a size such as 500M or 4G, not '" + value + "'";
     case Valued::kConcurrency:
       if (const std::optional<double> n = NumberIn(value, 1, 1000); n && *n == std::floor(*n)) {
         options.concurrency = static_cast<int>(*n);

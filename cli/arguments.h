@@ -1,6 +1,7 @@
 // lirrevo-cli's command line: options, help and usage errors.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,15 +15,24 @@ namespace lirrevo::cli {
 // dead ones, with the same output options, where -o is given.
 enum class Command { kGenerate, kCheck };
 
+// What is read of the input at most, unless --max-input says otherwise: the
+// list is held in memory, and endless input must end.
+inline constexpr std::size_t kDefaultMaxInput = std::size_t{2} << 30;
+
+// "2 GiB", "300 MiB", "12345 bytes": a size as --max-input takes it.
+std::string SizeText(std::size_t bytes);
+
 struct Options {
   Command command = Command::kGenerate;
   ListEncoding encoding = ListEncoding::kUtf8;  // a byte-order mark may tell otherwise
   std::string input = "-";                      // a file name, or "-" for standard input
-  std::optional<std::string> output;            // absent: standard output
-  bool split = false;                           // parts STEM-1.xml, STEM-2.xml, ... beside output
-  std::size_t max_urls = 50000;                 // per part
-  std::size_t max_bytes = 10485760;             // per part, uncompressed
-  std::optional<std::string> index_url;         // with split: output is the parts' sitemapindex
+  std::size_t max_input = kDefaultMaxInput;     // bytes of input read at most
+  bool max_input_given = false;
+  std::optional<std::string> output;     // absent: standard output
+  bool split = false;                    // parts STEM-1.xml, STEM-2.xml, ... beside output
+  std::size_t max_urls = 50000;          // per part
+  std::size_t max_bytes = 10485760;      // per part, uncompressed
+  std::optional<std::string> index_url;  // with split: output is the parts' sitemapindex
   bool gzip = false;
   bool standard = false;  // the sitemaps.org form
   // check only: requests in flight, seconds a request may take, an extra CA.

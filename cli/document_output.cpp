@@ -1,5 +1,6 @@
 #include "cli/document_output.h"
 
+#include <curl/curl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -9,6 +10,7 @@
 #include <ctime>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,10 +46,15 @@ std::string WithSlash(std::string base) {
   return base;
 }
 
-// A loc of the index holds UTF-8 that XML can hold, on one line.
-bool CanStandInLoc(std::string_view loc) {
-  return loc.find_first_of("\r\n") == std::string_view::npos &&
-         DecodeList(loc, ListEncoding::kUtf8).Ok();
+// The file's name as a URL's last segment: every byte but letters, digits
+// and "-._~" percent-encoded, so that a '#', '?', space or non-ASCII
+// character in it means itself.
+std::string UrlSegment(const std::string& name) {
+  char* escaped = curl_easy_escape(nullptr, name.data(), static_cast<int>(name.size()));
+  if (escaped == nullptr) throw std::bad_alloc();
+  std::string segment(escaped);
+  curl_free(escaped);
+  return segment;
 }
 
 bool Exists(const std::string& path) {
@@ -213,13 +220,20 @@ void WarnOfOldParts(const OutputNames& names, std::size_t parts) {
 std::optional<DateTime> DocumentDate() {
   const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
   if (epoch == nullptr) return CurrentDateTime();
+  // 0001-01-01T00:00:00Z and 9999-12-31T23:59:59Z: a date of four digits.
+  constexpr long long kFirst = -62135596800;
+  constexpr long long kLast = 253402300799;
   char* end = nullptr;
   errno = 0;
   const long long seconds = std::strtoll(epoch, &end, 10);
+  if (*epoch == '\0' || *end != '\0') {
+    Fail("SOURCE_DATE_EPOCH is not a number of seconds");
+    return std::nullopt;
+  }
   std::tm utc{};
   const std::time_t when = static_cast<std::time_t>(seconds);
-  if (*epoch == '\0' || *end != '\0' || errno != 0 || gmtime_r(&when, &utc) == nullptr) {
-    Fail("SOURCE_DATE_EPOCH is not a number of seconds");
+  if (errno != 0 || seconds < kFirst || seconds > kLast || gmtime_r(&when, &utc) == nullptr) {
+    Fail("SOURCE_DATE_EPOCH '" + std::string(epoch) + "' is outside the years 1 to 9999");
     return std::nullopt;
   }
   return DateTime{utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday};
@@ -229,10 +243,6 @@ int WriteDocuments(const Options& options, const DateTime& date,
                    const std::function<void(DocumentBuilder&)>& fill) {
   const OutputNames names(options);
   const std::string index_base = options.index_url ? WithSlash(*options.index_url) : "";
-  if (options.index_url && !CanStandInLoc(index_base + FileName(names.Part(1)))) {
-    return Fail("--index-url: '" + *options.index_url +
-                "' cannot stand in a loc: it is not UTF-8 or holds a character XML cannot hold");
-  }
   UrlsetOptions shape;
   shape.form = options.standard ? UrlsetForm::kStandard : UrlsetForm::kDeadLink;
   if (options.split) {
@@ -247,7 +257,7 @@ int WriteDocuments(const Options& options, const DateTime& date,
   if (options.index_url) {
     std::vector<std::string> locs;
     for (std::size_t n = 1; n <= result.parts; ++n) {
-      locs.push_back(index_base + FileName(names.Part(n)));
+      locs.push_back(index_base + UrlSegment(FileName(names.Part(n))));
     }
     if (!outputs.WriteWhole(names.Main(), BuildSitemapIndex(locs, date, shape.form))) {
       return Fail(outputs.Failure());

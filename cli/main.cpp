@@ -1,6 +1,8 @@
 // lirrevo-cli: the dead-link document from a file or a pipe, and the check of its links.
 #include <csignal>
+#include <cstdio>
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -8,9 +10,9 @@
 #include "cli/check_run.h"
 #include "cli/generate_run.h"
 
-int main(int argc, char** argv) {
-  // A file-size limit must turn into a write error, not end the process.
-  std::signal(SIGXFSZ, SIG_IGN);
+namespace {
+
+int Run(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   const lirrevo::cli::ParsedArguments parsed = lirrevo::cli::ParseArguments(args);
   if (!parsed.options) {
@@ -22,4 +24,18 @@ int main(int argc, char** argv) {
     return lirrevo::cli::RunCheck(*parsed.options);
   }
   return lirrevo::cli::RunGenerate(*parsed.options);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // A file-size limit must turn into a write error, not end the process.
+  std::signal(SIGXFSZ, SIG_IGN);
+  try {
+    return Run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    // Files under way are removed as the stack unwinds; nothing is put in place.
+    std::fputs("lirrevo-cli: out of memory\n", stderr);
+    return 1;
+  }
 }

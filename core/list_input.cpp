@@ -72,6 +72,16 @@ std::size_t FindCrOrLf(std::string_view text, std::size_t from) {
   return from;
 }
 
+// Whether a byte of encoded text is a character of its own, never part of a
+// longer one: any ASCII byte in UTF-8; in GBK and GB18030, whose second and
+// fourth bytes may be ASCII digits and letters, a byte below '0'. A CR is
+// not, since the LF after it belongs to the same line break.
+bool IsCharacterEnd(char byte, ListEncoding encoding) {
+  const auto b = static_cast<unsigned char>(byte);
+  if (b == '\r') return false;
+  return encoding == ListEncoding::kUtf8 ? b < 0x80 : b < '0';
+}
+
 const char* NameOf(ListEncoding encoding) {
   switch (encoding) {
     case ListEncoding::kGbk:
@@ -174,9 +184,14 @@ class ListScan {
         pos = converting_ ? ConvertRun(pos) : CheckCharacter(pos);
       }
     }
-    if (last && line_start_ < in_.size()) EndLine();
+    // A region may end inside a line, which the next region goes on with.
+    if (line_start_ < in_.size()) open_line_ = true;
+    if (last && open_line_) EndLine();
     if (converting_) list_.converted_->append(in_.substr(copied_));
   }
+
+  // Whether a line read so far is bad, the one still open included.
+  bool FoundProblem() const { return list_.bad_lines_ != 0 || problem_.has_value(); }
 
   // Once the whole list is known: a list refused as UTF-8 that would be
   // valid GBK says so in its invalid lines.
@@ -242,6 +257,7 @@ class ListScan {
 
   void EndLine() {
     ++line_number_;
+    open_line_ = false;
     if (!problem_) return;
     if (++list_.bad_lines_ <= kMaxNamedLines) {
       list_.named_.push_back("line " + std::to_string(line_number_) + ": " + *problem_);
@@ -257,6 +273,7 @@ class ListScan {
   std::size_t copied_ = 0;
   std::size_t line_start_ = 0;
   std::size_t line_number_ = 0;
+  bool open_line_ = false;  // the last region ended inside a line
   std::optional<std::string> problem_;
   bool invalid_utf8_ = false;
 };
@@ -338,22 +355,26 @@ ListDecoder::~ListDecoder() = default;
 
 void ListDecoder::Feed(std::string_view bytes) {
   State& s = *state_;
-  const std::size_t last = bytes.find_last_of('\n');
-  if (last == std::string_view::npos) {
+  // The bytes up to the last one that is a whole character whatever comes
+  // next are scanned now; the rest waits for the next bytes. A CR waits too,
+  // so that a CR LF is never cut in two.
+  std::size_t end = bytes.size();
+  while (end > 0 && !IsCharacterEnd(bytes[end - 1], s.encoding)) --end;
+  if (end == 0) {
     s.pending.append(bytes);
     return;
   }
-  std::size_t from = 0;
   if (!s.pending.empty()) {
-    // The line that the earlier bytes left open ends here.
-    from = bytes.find('\n') + 1;
-    s.pending.append(bytes.substr(0, from));
+    s.pending.append(bytes.substr(0, end));
     s.Scan(s.pending, false);
     s.pending.clear();
+  } else {
+    s.Scan(bytes.substr(0, end), false);
   }
-  if (from <= last) s.Scan(bytes.substr(from, last + 1 - from), false);
-  s.pending.append(bytes.substr(last + 1));
+  s.pending.append(bytes.substr(end));
 }
+
+bool ListDecoder::FoundProblem() const { return state_->scan.FoundProblem(); }
 
 DecodedList ListDecoder::Finish() {
   State& s = *state_;

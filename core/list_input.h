@@ -62,8 +62,12 @@ class ListDecoder {
   ListDecoder(const ListDecoder&) = delete;
   ListDecoder& operator=(const ListDecoder&) = delete;
 
-  // Takes the next bytes of the list, cut anywhere.
+  // Takes the next bytes of the list, cut anywhere. Only the bytes of a
+  // character cut at the end are held apart, so a long line costs no copy.
   void Feed(std::string_view bytes);
+  // Whether a bad line has been read, the line still open included: a
+  // reader of endless input may stop there.
+  bool FoundProblem() const;
   DecodedList Finish();
 
  private:

@@ -14,8 +14,9 @@
 namespace lirrevo {
 namespace {
 
-// A chunk grows past chunk_bytes by at most one entry.
+// A chunk grows past chunk_bytes by at most a slice of a link, escaped.
 constexpr std::size_t kMaxChunkReserve = std::size_t{64} << 20;
+constexpr std::size_t kSlice = std::size_t{1} << 20;
 
 constexpr std::array<std::string_view, 256> kEntities = [] {
   std::array<std::string_view, 256> table{};
@@ -45,6 +46,15 @@ std::size_t FindMarkup(std::string_view text, std::size_t from) {
 #endif
   while (from < text.size() && kEntities[static_cast<unsigned char>(text[from])].empty()) ++from;
   return from;
+}
+
+// The size of the link once escaped.
+std::size_t EscapedSize(std::string_view link) {
+  std::size_t size = link.size();
+  for (std::size_t pos = 0; (pos = FindMarkup(link, pos)) < link.size(); ++pos) {
+    size += kEntities[static_cast<unsigned char>(link[pos])].size() - 1;
+  }
+  return size;
 }
 
 void AppendEscaped(std::string& out, std::string_view link) {
@@ -89,6 +99,12 @@ std::vector<std::string> EntryPieces(std::string_view entry_template, std::strin
   return pieces;
 }
 
+std::size_t SizeOf(const std::vector<std::string>& pieces) {
+  std::size_t size = 0;
+  for (const std::string& piece : pieces) size += piece.size();
+  return size;
+}
+
 std::string Header(DocumentKind kind, UrlsetForm form) {
   std::string header(kind == DocumentKind::kUrlset ? SitemapHeader : SitemapIndexHeader);
   if (form == UrlsetForm::kStandard) {
@@ -124,12 +140,24 @@ struct DocumentBuilder::State {
     chunk.reserve(std::min(options.chunk_bytes, kMaxChunkReserve) + 4096);
   }
 
-  void AppendEntry(std::string_view loc) {
+  std::size_t EntrySize(std::string_view loc) const {
+    std::size_t size = pieces_size;
+    if (pieces.size() > 1) size += (pieces.size() - 1) * EscapedSize(loc);
+    return size;
+  }
+
+  // A link longer than a chunk goes on in slices, each handed on as the
+  // chunk fills, so that a line of a gigabyte is never held twice.
+  bool AppendEntry(std::string_view loc) {
     chunk += pieces[0];
     for (std::size_t i = 1; i < pieces.size(); ++i) {
-      AppendEscaped(chunk, loc);
+      for (std::size_t at = 0; at < loc.size(); at += kSlice) {
+        AppendEscaped(chunk, loc.substr(at, kSlice));
+        if (chunk.size() >= options.chunk_bytes && !Flush()) return false;
+      }
       chunk += pieces[i];
     }
+    return chunk.size() < options.chunk_bytes || Flush();
   }
 
   bool Flush() {
@@ -162,6 +190,7 @@ struct DocumentBuilder::State {
   const std::string header;
   const std::string_view closing;
   const std::vector<std::string> pieces;
+  const std::size_t pieces_size = SizeOf(pieces);
   std::string chunk;
   bool open = false;
   bool failed = false;
@@ -184,21 +213,15 @@ bool DocumentBuilder::Add(std::string_view loc) {
     return true;
   }
   if (!s.open && !s.Begin()) return !(s.failed = true);
-  const std::size_t mark = s.chunk.size();
-  s.AppendEntry(loc);
-  const std::size_t entry = s.chunk.size() - mark;
+  const std::size_t entry = s.EntrySize(loc);
   const bool fits = s.part_urls + 1 <= s.options.max_urls &&
                     s.part_bytes + entry + s.closing.size() <= s.options.max_bytes;
-  if (s.part_urls != 0 && !fits) {
-    s.chunk.resize(mark);
-    if (!s.End() || !s.Begin()) return !(s.failed = true);
-    s.AppendEntry(loc);
-  }
+  if (s.part_urls != 0 && !fits && (!s.End() || !s.Begin())) return !(s.failed = true);
+  if (!s.AppendEntry(loc)) return !(s.failed = true);
   s.part_bytes += entry;
   ++s.part_urls;
   ++s.result.urls;
-  if (s.chunk.size() >= s.options.chunk_bytes && !s.Flush()) s.failed = true;
-  return !s.failed;
+  return true;
 }
 
 UrlsetResult DocumentBuilder::Finish() {

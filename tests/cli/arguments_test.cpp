@@ -175,24 +175,46 @@ INSTANTIATE_TEST_SUITE_P(
         ArgumentsCase{"EmptyIndexUrl",
                       {"-o", "d.xml", "--split", "--index-url", ""},
                       2,
-                      "lirrevo-cli: --index-url needs a URL"}),
+                      "lirrevo-cli: --index-url needs an absolute http or https URL, not ''"},
+        ArgumentsCase{"RelativeIndexUrl",
+                      {"-o", "d.xml", "--split", "--index-url", "e.cn/dl"},
+                      2,
+                      "lirrevo-cli: --index-url needs an absolute http or https URL"},
+        ArgumentsCase{"FtpIndexUrl",
+                      {"-o", "d.xml", "--split", "--index-url", "ftp://e.cn/dl"},
+                      2,
+                      "lirrevo-cli: --index-url needs an absolute http or https URL"},
+        ArgumentsCase{"IndexUrlWithSpace",
+                      {"-o", "d.xml", "--split", "--index-url", "https://e.cn/a b/"},
+                      2,
+                      "lirrevo-cli: --index-url needs an absolute http or https URL"},
+        ArgumentsCase{"MaxInputUnknownUnit",
+                      {"--max-input", "12X"},
+                      2,
+                      "lirrevo-cli: --max-input takes a size such as 500M or 4G, not '12X'"},
+        ArgumentsCase{"MaxInputTooLarge",
+                      {"--max-input", "99999999999T"},
+                      2,
+                      "lirrevo-cli: --max-input takes a size"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Arguments, TakesThePartOptions) {
-  const ParsedArguments parsed =
-      ParseArguments({"--split", "--max-urls", "7", "--max-bytes", "9000", "--index-url",
-                      "https://e.cn/dl/", "--gzip", "--standard", "-o", "d.xml"});
+  const ParsedArguments parsed = ParseArguments(
+      {"--split", "--max-urls", "7", "--max-bytes", "9000", "--index-url", "https://e.cn/dl/",
+       "--gzip", "--standard", "-o", "d.xml", "--max-input", "512MiB"});
   ASSERT_TRUE(parsed.options.has_value()) << parsed.error;
   const Options& o = *parsed.options;
   EXPECT_TRUE(o.split && o.gzip && o.standard);
   EXPECT_EQ(o.max_urls, 7u);
   EXPECT_EQ(o.max_bytes, 9000u);
   EXPECT_EQ(o.index_url, "https://e.cn/dl/");
+  EXPECT_EQ(o.max_input, std::size_t{512} << 20);
 
   const Options defaults = *ParseArguments({}).options;
   EXPECT_FALSE(defaults.split || defaults.gzip || defaults.standard);
   EXPECT_EQ(defaults.max_urls, 50000u);
   EXPECT_EQ(defaults.max_bytes, 10485760u);
+  EXPECT_EQ(defaults.max_input, std::size_t{2} << 30);
 }
 
 }  // namespace

@@ -137,6 +137,42 @@ TEST(HostileInput, TenMegabyteLineWithBadByteAtItsEnd) {
   EXPECT_EQ(run.err, "lirrevo-cli: standard input, line 2: invalid UTF-8\n");
 }
 
+// Input without end stops at its first bad line or at --max-input, and a list
+// that does not fit in memory is refused as such, with the old output kept.
+TEST(HostileInput, EndlessOrHugeInputEndsWithAMessage) {
+  test::TempFolder folder;
+  test::WriteFile(folder / "out.xml", "old");
+  test::WriteFile(folder / "big.txt", std::string(64 << 20, 'a'));
+  const std::string kNotReadFurther = ": not read further\n";
+  const struct {
+    std::vector<std::string> args;
+    std::string err;  // a line that ends standard error
+    std::optional<rlim_t> address_space = std::nullopt;
+  } cases[] = {
+      {{"/dev/zero"},
+       "lirrevo-cli: '/dev/zero', line 1: NUL byte in the input\nlirrevo-cli: '/dev/zero'" +
+           kNotReadFurther},
+      {{"/dev/urandom"}, "lirrevo-cli: '/dev/urandom'" + kNotReadFurther},
+      {{"/bin/sh", "-c", "yes http://e.cn/ | \"$0\" -o \"$1\" --max-input 1M", kCli,
+        folder / "out.xml"},
+       "lirrevo-cli: standard input is larger than 1 MiB, the most --max-input allows\n"},
+      {{folder / "big.txt", "-o", folder / "out.xml"}, "lirrevo-cli: out of memory\n", 48 << 20},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.front());
+    test::ChildConditions conditions;
+    conditions.address_space = c.address_space;
+    const bool shell = c.args.front() == "/bin/sh";
+    const test::ProgramOutcome run =
+        shell ? test::RunProgram(c.args, "") : RunCli("", c.args, conditions);
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_TRUE(run.err.ends_with(c.err)) << run.err;
+    EXPECT_EQ(run.out, "");
+  }
+  EXPECT_EQ(test::ReadFile(folder / "out.xml"), "old");
+  EXPECT_EQ(test::NamesIn(folder), (std::vector<std::string>{"big.txt", "out.xml"}));
+}
+
 // Random bytes in either encoding: the run ends with a document or with lines
 // naming the bad lines, the first of them N; then lines before N are accepted
 // and line N alone is not.

@@ -1,4 +1,4 @@
-// lirrevo-cli on a million links and on a 200 MB list: the right number of
+// lirrevo-cli on a million links, on a 200 MB list and on one long line: the right number of
 // entries, the right first, middle and last entries, a document of exactly
 // the expected length, and peak memory within the input's size plus 64 MB.
 #include <gtest/gtest.h>
@@ -41,7 +41,14 @@ class LinkGenerator {
 
 std::string Escaped(const std::string& link) {
   std::string out;
-  for (const char c : link) out += c == '&' ? std::string("&amp;") : std::string(1, c);
+  out.reserve(link.size());
+  for (const char c : link) {
+    if (c == '&') {
+      out += "&amp;";
+    } else {
+      out += c;
+    }
+  }
   return out;
 }
 
@@ -116,6 +123,12 @@ TEST(HugeInput, TwoHundredMegabytes) {
     bytes += links.back().size() + 1;
   }
   RunOnLinks(links);
+}
+
+TEST(HugeInput, OneLineOf128Megabytes) {
+  std::string link = "https://www.example.com/?q=";
+  while (link.size() < 128'000'000) link += "0123456789abcdef\xE9\x93\xBE&";
+  RunOnLinks({link});
 }
 
 }  // namespace

@@ -85,6 +85,20 @@ TEST_F(CliParts, SplitsCompressesAndIndexesTheParts) {
   EXPECT_EQ(Gunzip(piped.out), ExpectedDocument({"x"}, "2015-2-12"));
 }
 
+// A '#', '?', space or non-ASCII character in a part's name means itself in the index.
+TEST_F(CliParts, IndexLocsArePercentEncoded) {
+  const std::string output = dir_ / "\xE6\xAD\xBB\xE9\x93\xBE #?.xml";  // 死链 #?.xml
+  const test::ProgramOutcome r =
+      Run({"-o", output, "--split", "--max-urls", "1", "--index-url", "https://e.cn/dl/"}, "a\nb");
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const std::string index = ReadFile(output).value_or("");
+  for (const char* n : {"1", "2"}) {
+    const std::string loc =
+        "<loc>https://e.cn/dl/%E6%AD%BB%E9%93%BE%20%23%3F-" + std::string(n) + ".xml</loc>";
+    EXPECT_NE(index.find(loc), std::string::npos) << index;
+  }
+}
+
 // A part that cannot be written replaces nothing: not the parts before it,
 // not the index.
 TEST_F(CliParts, PartsAreAllOrNothing) {

@@ -71,13 +71,30 @@ TEST_F(Cli, ReadsAFileAndWritesTheOutputFile) {
   EXPECT_EQ(ReadFile(dir_ / "out.xml"), Document({"one", "two"}));
 }
 
-TEST_F(Cli, SourceDateEpochFixesTheDateAndMustBeANumber) {
-  setenv("SOURCE_DATE_EPOCH", "1446508800", 1);  // 2015-11-03 00:00:00 UTC
-  EXPECT_EQ(Run({}, "x").out, ExpectedDocument({"x"}, "2015-11-3"));
-  setenv("SOURCE_DATE_EPOCH", "soon", 1);
-  const test::ProgramOutcome r = Run({}, "x");
-  EXPECT_EQ(r.exit_code, 1);
-  EXPECT_EQ(r.err, "lirrevo-cli: SOURCE_DATE_EPOCH is not a number of seconds\n");
+TEST_F(Cli, SourceDateEpochFixesTheDateWithinYearsOneTo9999) {
+  const struct {
+    const char* epoch;
+    const char* lastmod;  // or the error
+  } cases[] = {
+      {"1446508800", "2015-11-3"},  // 2015-11-03 00:00:00 UTC
+      {"-62135596800", "1-1-1"},
+      {"253402300799", "9999-12-31"},
+      {"soon", "SOURCE_DATE_EPOCH is not a number of seconds"},
+      {"253402300800", "SOURCE_DATE_EPOCH '253402300800' is outside the years 1 to 9999"},
+      {"-62135596801", "SOURCE_DATE_EPOCH '-62135596801' is outside the years 1 to 9999"},
+      {"99999999999999999999",
+       "SOURCE_DATE_EPOCH '99999999999999999999' is outside the years 1 to 9999"},
+  };
+  for (const auto& c : cases) {
+    setenv("SOURCE_DATE_EPOCH", c.epoch, 1);
+    const test::ProgramOutcome r = Run({}, "x");
+    if (std::string_view(c.lastmod).starts_with("SOURCE")) {
+      EXPECT_EQ(r.exit_code, 1);
+      EXPECT_EQ(r.err, "lirrevo-cli: " + std::string(c.lastmod) + "\n");
+    } else {
+      EXPECT_EQ(r.out, ExpectedDocument({"x"}, c.lastmod)) << c.epoch;
+    }
+  }
 }
 
 struct BadInput {

@@ -30,6 +30,10 @@ void Enter(const ChildConditions& conditions) {
     const rlimit limit{*conditions.file_size, *conditions.file_size};
     if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(125);
   }
+  if (conditions.address_space) {
+    const rlimit limit{*conditions.address_space, *conditions.address_space};
+    if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(125);
+  }
   if (conditions.user) {
     if (setgroups(0, nullptr) != 0 || setgid(conditions.user->gid) != 0 ||
         setuid(conditions.user->uid) != 0) {

@@ -27,7 +27,8 @@ struct ChildConditions {
   std::optional<UserIds> user;      // run as this user, without supplementary groups
   std::optional<rlim_t> file_size;  // RLIMIT_FSIZE in bytes, SIGXFSZ ignored
   std::optional<mode_t> umask;
-  std::optional<int> standard_output;  // this descriptor becomes the child's standard output
+  std::optional<int> standard_output;   // this descriptor becomes the child's standard output
+  std::optional<rlim_t> address_space;  // RLIMIT_AS in bytes: allocations beyond it fail
 };
 
 // What a function run in a child returned, and errno right after it.
