@@ -11,7 +11,9 @@
 #include <limits>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "core/access_log.h"
 #include "core/version.h"
 
 namespace lirrevo::cli {
@@ -23,7 +25,9 @@ constexpr const char* kUsage =
     "                   [--gzip] [--standard] [--max-input SIZE] [INPUT]\n"
     "       lirrevo-cli check [--concurrency N] [--timeout SECONDS] [--cacert FILE]\n"
     "                         [--input-encoding E] [-o OUTPUT [the options above]]\n"
-    "                         [INPUT]\n";
+    "                         [INPUT]\n"
+    "       lirrevo-cli scan-log --site URL [--status 404,410] [--log-format FORMAT]\n"
+    "                            [-o OUTPUT [the options above]] [LOG...]\n";
 constexpr const char* kHelp =
     "Writes the dead-link submission document (sitemap urlset, UTF-8) for the\n"
     "links in INPUT, one per line. INPUT is a file, or standard input when it\n"
@@ -40,7 +44,13 @@ constexpr const char* kHelp =
     "an absolute http or https URL; 0). Exit status 0 when every line is dead,\n"
     "1 when any is not. With -o it writes the document of the dead links only,\n"
     "as the options below say for any document.\n"
-    "An input file named 'check' is given as './check'.\n\n"
+    "'scan-log' reads access logs (nginx's and Apache's common and combined\n"
+    "formats, or --log-format) and prints, once each and in the order first\n"
+    "seen, URL followed by the path of every GET or HEAD answered 404 or 410;\n"
+    "with -o it writes their document instead. A LOG ending in .gz is read\n"
+    "through gzip; no LOG, or '-', is standard input. Lines that do not parse\n"
+    "are counted on standard error; exit status 1 when none parses.\n"
+    "An input file named 'check' or 'scan-log' is given as './check'.\n\n"
     "  --input-encoding E  encoding of INPUT: utf-8 (default; a UTF-16 file with\n"
     "                      a byte-order mark is also read), gbk (gb2312 is read\n"
     "                      as gbk), gb18030 or utf-16\n"
@@ -67,6 +77,12 @@ constexpr const char* kHelp =
     "                      1-1000); never more than 4 to one host\n"
     "  --timeout SECONDS   check: the most one request may take (default 10)\n"
     "  --cacert FILE       check: also trust the CA certificates in FILE (PEM)\n"
+    "  --site URL          scan-log: the site's address, put before each path\n"
+    "  --status LIST       scan-log: the statuses that mean dead (default 404,410)\n"
+    "  --log-format FORMAT\n"
+    "                      scan-log: the log's layout as an nginx log_format\n"
+    "                      ($request or $request_method and $request_uri, and\n"
+    "                      $status are read)\n"
     "  -h, --help          show this help\n"
     "  --version           show the version\n";
 
@@ -164,6 +180,23 @@ bool IsSiteUrl(const std::string& text) {
   return ok;
 }
 
+// "404,410": statuses 100 to 599, separated by commas.
+std::optional<std::vector<int>> Statuses(const std::string& text) {
+  std::vector<int> statuses;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const std::size_t comma = std::min(text.find(',', start), text.size());
+    const std::string item = text.substr(start, comma - start);
+    if (item.size() != 3 || item.find_first_not_of("0123456789") != std::string::npos ||
+        item < "100" || item > "599") {
+      return std::nullopt;
+    }
+    statuses.push_back(std::stoi(item));
+    start = comma + 1;
+  }
+  return statuses;
+}
+
 std::optional<double> NumberIn(const std::string& text, double low, double high) {
   if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ') return std::nullopt;
   char* end = nullptr;
@@ -173,6 +206,10 @@ std::optional<double> NumberIn(const std::string& text, double low, double high)
     return std::nullopt;
   }
   return value;
+}
+
+std::string CommandName(Command command) {
+  return command == Command::kCheck ? "check" : command == Command::kScanLog ? "scan-log" : "";
 }
 
 // Options that take a value, as "--name value" or "--name=value".
@@ -186,7 +223,10 @@ enum class Valued {
   kConcurrency,
   kTimeout,
   kCacert,
-  kMaxInput
+  kMaxInput,
+  kSite,
+  kStatus,
+  kLogFormat
 };
 
 Valued ValuedOption(const std::string& name) {
@@ -199,6 +239,9 @@ Valued ValuedOption(const std::string& name) {
   if (name == "--timeout") return Valued::kTimeout;
   if (name == "--cacert") return Valued::kCacert;
   if (name == "--max-input") return Valued::kMaxInput;
+  if (name == "--site") return Valued::kSite;
+  if (name == "--status") return Valued::kStatus;
+  if (name == "--log-format") return Valued::kLogFormat;
   return Valued::kNone;
 }
 
@@ -213,8 +256,9 @@ std::string Take(Valued option, const std::string& name, const std::string& valu
       }
       return "unknown input encoding '" + value + "'";
     case Valued::kOutput:
-      if (value == "-" && options.command == Command::kCheck) {
-        return "check writes its lines to standard output; -o takes a file name";
+      if (value == "-" && options.command != Command::kGenerate) {
+        return CommandName(options.command) +
+               " writes its lines to standard output; -o takes a file name";
       }
       options.output = value;
       if (value == "-") options.output.reset();  // standard output, as when -o is absent
@@ -253,14 +297,45 @@ std::string Take(Valued option, const std::string& name, const std::string& valu
     case Valued::kCacert:
       options.cacert = value;
       return {};
+    case Valued::kSite:
+      if (!IsSiteUrl(value))
+        return "--site needs an absolute http or https URL, not '" + value + "'";
+      options.site = value;
+      return {};
+    case Valued::kStatus:
+      if (std::optional<std::vector<int>> statuses = Statuses(value)) {
+        options.statuses = *std::move(statuses);
+        return {};
+      }
+      return "--status takes HTTP statuses (100-599) separated by commas, not '" + value + "'";
+    case Valued::kLogFormat:
+      if (!AccessLogFormat::Parse(value)) {
+        return "--log-format needs $request (or $request_method and $request_uri) and "
+               "$status, each field followed by text that ends it, not '" +
+               value + "'";
+      }
+      options.log_format = value;
+      return {};
     case Valued::kNone:
       break;
   }
   return "unknown option '" + name + "'";
 }
 
-bool OnlyForCheck(Valued option) {
-  return option == Valued::kConcurrency || option == Valued::kTimeout || option == Valued::kCacert;
+// The command an option belongs to, where it is not every command's.
+std::optional<Command> CommandOf(Valued option) {
+  switch (option) {
+    case Valued::kConcurrency:
+    case Valued::kTimeout:
+    case Valued::kCacert:
+      return Command::kCheck;
+    case Valued::kSite:
+    case Valued::kStatus:
+    case Valued::kLogFormat:
+      return Command::kScanLog;
+    default:
+      return std::nullopt;
+  }
 }
 
 }  // namespace
@@ -270,8 +345,8 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
   bool have_input = false;
   bool limits_given = false;
   std::size_t i = 0;
-  if (!args.empty() && args[0] == "check") {
-    options.command = Command::kCheck;
+  if (!args.empty() && (args[0] == "check" || args[0] == "scan-log")) {
+    options.command = args[0] == "check" ? Command::kCheck : Command::kScanLog;
     i = 1;
   }
   for (; i < args.size(); ++i) {
@@ -282,8 +357,12 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     const std::string name = arg.substr(0, equals);
     const Valued option = ValuedOption(name);
     if (option != Valued::kNone && (name != "-o" || equals == std::string::npos)) {
-      if (OnlyForCheck(option) && options.command != Command::kCheck) {
-        return UsageError(name + " is an option of 'lirrevo-cli check'");
+      if (const std::optional<Command> own = CommandOf(option); own && *own != options.command) {
+        return UsageError(name + " is an option of 'lirrevo-cli " + CommandName(*own) + "'");
+      }
+      if ((option == Valued::kEncoding || option == Valued::kMaxInput) &&
+          options.command == Command::kScanLog) {
+        return UsageError(name + " is not an option of 'lirrevo-cli scan-log'");
       }
       std::string value;
       if (equals != std::string::npos) {
@@ -306,6 +385,8 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
       options.standard = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
       return UsageError("unknown option '" + arg + "'");
+    } else if (options.command == Command::kScanLog) {
+      options.logs.push_back(arg);
     } else if (have_input) {
       return UsageError("more than one input given");
     } else {
@@ -313,6 +394,10 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
       have_input = true;
     }
   }
+  if (options.command == Command::kScanLog && options.site.empty()) {
+    return UsageError("scan-log needs --site URL, the site the logged paths belong to");
+  }
+  if (options.command == Command::kScanLog && options.logs.empty()) options.logs.push_back("-");
   if (options.split && !options.output) return UsageError("--split needs -o OUTPUT");
   // check prints its verdicts; a document, and the options that shape it, only go to -o.
   if (options.command == Command::kCheck && !options.output && (options.gzip || options.standard)) {

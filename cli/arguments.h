@@ -13,7 +13,9 @@ namespace lirrevo::cli {
 // `lirrevo-cli [options] [INPUT]` writes the document; `lirrevo-cli check
 // [options] [INPUT]` asks every link first and writes the document of the
 // dead ones, with the same output options, where -o is given.
-enum class Command { kGenerate, kCheck };
+// `lirrevo-cli scan-log --site URL [options] [LOG...]` lists the dead links
+// that access logs show, or writes their document where -o is given.
+enum class Command { kGenerate, kCheck, kScanLog };
 
 // What is read of the input at most, unless --max-input says otherwise: the
 // list is held in memory, and endless input must end.
@@ -39,6 +41,13 @@ struct Options {
   int concurrency = 16;
   double timeout_seconds = 10;
   std::optional<std::string> cacert;
+  // scan-log only: the site the logged paths belong to, the statuses that
+  // mean dead, the log's layout (nginx log_format), and the logs ("-" for
+  // standard input).
+  std::string site;
+  std::vector<int> statuses = {404, 410};
+  std::optional<std::string> log_format;
+  std::vector<std::string> logs;
 };
 
 // What the command line asks for: a run with `options`, or an end right here

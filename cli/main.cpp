@@ -9,6 +9,7 @@
 #include "cli/arguments.h"
 #include "cli/check_run.h"
 #include "cli/generate_run.h"
+#include "cli/scan_log_run.h"
 
 namespace {
 
@@ -22,6 +23,9 @@ int Run(int argc, char** argv) {
   }
   if (parsed.options->command == lirrevo::cli::Command::kCheck) {
     return lirrevo::cli::RunCheck(*parsed.options);
+  }
+  if (parsed.options->command == lirrevo::cli::Command::kScanLog) {
+    return lirrevo::cli::RunScanLog(*parsed.options);
   }
   return lirrevo::cli::RunGenerate(*parsed.options);
 }

@@ -1,0 +1,112 @@
+#include "core/access_log.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lirrevo {
+namespace {
+
+constexpr const char* kCombined =
+    "$remote_addr - $remote_user [$time_local] \"$request\" $status $body_bytes_sent "
+    "\"$http_referer\" \"$http_user_agent\"";
+
+struct LineCase {
+  const char* name;
+  const char* format;  // nullptr: the default layout
+  std::string line;
+  // The request read, or nothing when the line does not parse.
+  std::optional<std::vector<std::string>> method_target_status;
+};
+
+void PrintTo(const LineCase& c, std::ostream* os) { *os << c.name; }
+
+class AccessLogLines : public ::testing::TestWithParam<LineCase> {};
+
+TEST_P(AccessLogLines, ReadsTheRequestAndTheStatus) {
+  const LineCase& c = GetParam();
+  const std::optional<AccessLogFormat> format =
+      AccessLogFormat::Parse(c.format ? c.format : kCommonLogFormat);
+  ASSERT_TRUE(format.has_value());
+  const std::optional<LoggedRequest> read = format->Read(c.line);
+  ASSERT_EQ(read.has_value(), c.method_target_status.has_value());
+  if (read) {
+    EXPECT_EQ((std::vector<std::string>{std::string(read->method), std::string(read->target),
+                                        std::to_string(read->status)}),
+              *c.method_target_status);
+  }
+}
+
+const std::string kTime = "[01/Dec/2026:00:00:00 +0800]";
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, AccessLogLines,
+    ::testing::Values(
+        LineCase{"Combined",
+                 nullptr,
+                 "203.0.113.7 - - " + kTime +
+                     " \"GET /a/b.html?x=1&y=%E6 HTTP/1.1\" 404 0 \"-\" \"curl/8.4.0\"",
+                 {{"GET", "/a/b.html?x=1&y=%E6", "404"}}},
+        LineCase{"CommonEndsAtTheSize",
+                 nullptr,
+                 "::1 - frank " + kTime + " \"HEAD /gone HTTP/1.0\" 410 -",
+                 {{"HEAD", "/gone", "410"}}},
+        LineCase{"StatusEndsTheLine",
+                 nullptr,
+                 "h - - " + kTime + " \"GET /x\" 200",
+                 {{"GET", "/x", "200"}}},
+        LineCase{"EscapedQuoteInTheRequest",
+                 nullptr,
+                 "h - - " + kTime + " \"GET /odd\\\"q HTTP/1.1\" 404 5 \"-\" \"-\"",
+                 {{"GET", "/odd\\\"q", "404"}}},
+        LineCase{"RequestDash", nullptr, "h - - " + kTime + " \"-\" 400 0 \"-\" \"-\"",
+                 std::nullopt},
+        LineCase{"Connect", nullptr,
+                 "h - - " + kTime + " \"CONNECT e.cn:443 HTTP/1.1\" 405 0 \"-\" \"-\"",
+                 std::nullopt},
+        LineCase{"Truncated", nullptr, "h - - " + kTime + " \"GET /a HTT", std::nullopt},
+        LineCase{"StatusNotThreeDigits", nullptr, "h - - " + kTime + " \"GET /a HTTP/1.1\" 4040 0",
+                 std::nullopt},
+        LineCase{"Empty", nullptr, "", std::nullopt},
+        LineCase{"CustomFormatWithMethodAndUri",
+                 "$time_iso8601 $status \"$request_method $request_uri\" $request_time",
+                 "2026-12-01T00:00:00+08:00 404 \"GET /p?q=1\" 0.001",
+                 {{"GET", "/p?q=1", "404"}}},
+        LineCase{"CustomFormatBraced",
+                 "${status}|$request|",
+                 "410|HEAD /z HTTP/2.0|",
+                 {{"HEAD", "/z", "410"}}},
+        LineCase{"CombinedTemplateOnACommonLine",
+                 kCombined,
+                 "h - - " + kTime + " \"GET /a HTTP/1.1\" 404 0",
+                 {{"GET", "/a", "404"}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(AccessLogFormat, RefusesATemplateThatCannotBeRead) {
+  for (const char* format : {"$remote_addr $status", "$request$status", "\"$request\" ${status",
+                             "$request_uri $status"}) {
+    EXPECT_FALSE(AccessLogFormat::Parse(format).has_value()) << format;
+  }
+}
+
+TEST(DeadLinkLog, KeepsEachDeadGetOrHeadOnceInTheOrderFirstSeen) {
+  const AccessLogFormat format = *AccessLogFormat::Parse(kCommonLogFormat);
+  DeadLinkLog dead("https://e.cn/", {404, 410});
+  const auto line = [](const char* request, int status) {
+    return "h - - [t] \"" + std::string(request) + "\" " + std::to_string(status) + " 0";
+  };
+  EXPECT_TRUE(dead.Take(format, line("GET /b HTTP/1.1", 404)));
+  EXPECT_TRUE(dead.Take(format, line("GET /a HTTP/1.1", 200)));
+  EXPECT_TRUE(dead.Take(format, line("POST /c HTTP/1.1", 404)));
+  EXPECT_TRUE(dead.Take(format, line("HEAD /a HTTP/1.1", 410)));
+  EXPECT_TRUE(dead.Take(format, line("GET /b HTTP/1.1", 410)));
+  EXPECT_TRUE(dead.Take(format, line("GET http://x/ HTTP/1.1", 404)));
+  EXPECT_FALSE(dead.Take(format, line("-", 404)));
+  EXPECT_EQ(std::vector<std::string>(dead.Links().begin(), dead.Links().end()),
+            (std::vector<std::string>{"https://e.cn/b", "https://e.cn/a"}));
+}
+
+}  // namespace
+}  // namespace lirrevo
