@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 #include <idn2.h>
 #include <strings.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <cctype>
@@ -42,6 +43,7 @@ struct Request {
   std::string url;
   bool get = false;
   bool retried = false;
+  bool out_of_descriptors = false;  // its socket could not be opened for want of one
   Answer answer;
 };
 
@@ -110,6 +112,16 @@ std::size_t HeaderLine(char* data, std::size_t size, std::size_t count, void* us
 // The status is known once the headers are complete, so the first byte of a
 // GET's body ends its transfer: nothing of the body is downloaded.
 std::size_t StopAtBody(char*, std::size_t, std::size_t, void*) { return 0; }
+
+// Opens a request's socket as libcurl would, noting when the process has no
+// descriptor left for it: libcurl reports that as a failure to connect.
+curl_socket_t OpenSocket(void* user, curlsocktype, curl_sockaddr* address) {
+  const curl_socket_t socket = ::socket(address->family, address->socktype, address->protocol);
+  if (socket == CURL_SOCKET_BAD && (errno == EMFILE || errno == ENFILE)) {
+    static_cast<Request*>(user)->out_of_descriptors = true;
+  }
+  return socket;
+}
 
 bool IsConnectionFailure(CURLcode result) {
   return result == CURLE_COULDNT_CONNECT || result == CURLE_GOT_NOTHING ||
@@ -317,6 +329,8 @@ class Checker {
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, StopAtBody);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, HeaderLine);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &request->answer);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, OpenSocket);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, request.get());
     curl_easy_setopt(easy, CURLOPT_USERAGENT, settings_.user_agent.c_str());
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, settings_.timeout_ms);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, settings_.timeout_ms);
@@ -337,14 +351,10 @@ class Checker {
     running_.erase(it);
     long status = 0;
     if (request->answer.complete) curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-    long os_error = 0;
-    curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &os_error);
     curl_multi_remove_handle(multi_, easy);
     curl_easy_cleanup(easy);
     // No link is to blame for a process out of descriptors, and none would get an answer.
-    if (status == 0 && (os_error == EMFILE || os_error == ENFILE)) {
-      return Fail("too many open files");
-    }
+    if (request->out_of_descriptors) return Fail("too many open files");
 
     if (!request->get && (status == 405 || status == 501)) {
       request->get = true;
