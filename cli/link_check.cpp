@@ -134,8 +134,9 @@ std::string_view ReasonOfNoStatus(const Answer& answer, CURLcode result) {
   if (answer.oversized || (answer.status != 0 && result == CURLE_OUT_OF_MEMORY)) {
     return "headers too large";
   }
-  if (answer.status == 0)
+  if (answer.status == 0) {
     return curl_easy_strerror(result == CURLE_OK ? CURLE_GOT_NOTHING : result);
+  }
   if (result == CURLE_OPERATION_TIMEDOUT) return "headers did not end in time";
   return "answer cut off within its headers";
 }
