@@ -134,7 +134,8 @@ std::string_view ReasonOfNoStatus(const Answer& answer, CURLcode result) {
   if (answer.oversized || (answer.status != 0 && result == CURLE_OUT_OF_MEMORY)) {
     return "headers too large";
   }
-  if (answer.status == 0) {
+  // Complete headers that gave no status were a proxy's, before the failure.
+  if (answer.status == 0 || answer.complete) {
     return curl_easy_strerror(result == CURLE_OK ? CURLE_GOT_NOTHING : result);
   }
   if (result == CURLE_OPERATION_TIMEDOUT) return "headers did not end in time";
