@@ -229,8 +229,9 @@ TEST_F(LinkCheck, HostileAnswersGetNoWrongVerdict) {
   // Each run has a server of its own: /once answers differently the second time.
   const auto links_of = [&](const LinkServer& server) {
     std::vector<std::string> links;
-    for (std::size_t i = 0; i < rows.size(); ++i)
+    for (std::size_t i = 0; i < rows.size(); ++i) {
       links.push_back(server.Http(1 + i % 4) + rows[i].path);
+    }
     return links;
   };
 
@@ -268,8 +269,9 @@ TEST_F(LinkCheck, HostileAnswersGetNoWrongVerdict) {
                             [&](std::size_t i, cli::LinkVerdict v) { reasons[i] = v.reason; }),
             std::nullopt);
   alarm(0);
-  for (std::size_t i = 0; i < rows.size(); ++i)
+  for (std::size_t i = 0; i < rows.size(); ++i) {
     EXPECT_EQ(reasons[i], rows[i].reason) << rows[i].path;
+  }
 }
 
 // The server stands in as the proxy every request goes through: it sees the
