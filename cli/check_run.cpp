@@ -1,14 +1,20 @@
 #include "cli/check_run.h"
 
 #include <curl/curl.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
@@ -24,28 +30,82 @@
 namespace lirrevo::cli {
 namespace {
 
-int Fail(const std::string& message) {
+int Fail(const std::string& message, int exit_code = 1) {
   std::fprintf(stderr, "lirrevo-cli: %s\n", message.c_str());
-  return 1;
+  return exit_code;
+}
+
+// Why the file cannot serve as --cacert, or nothing: it must be a readable
+// file that holds a PEM certificate.
+std::optional<std::string> CacertProblem(const std::string& name) {
+  const std::string what = "--cacert '" + name + "': ";
+  struct stat st {};
+  if (stat(name.c_str(), &st) != 0) return what + std::strerror(errno);
+  if (!S_ISREG(st.st_mode)) return what + "not a file";
+  std::ifstream file(name, std::ios::binary);
+  if (!file) return what + std::strerror(errno);
+  constexpr std::string_view kMarker = "-----BEGIN CERTIFICATE-----";
+  std::string text;
+  std::array<char, 65536> block;
+  while (file.read(block.data(), block.size()) || file.gcount() > 0) {
+    // Only the marker's length less one byte is kept from block to block.
+    text.erase(0, text.size() - std::min(text.size(), kMarker.size() - 1));
+    text.append(block.data(), static_cast<std::size_t>(file.gcount()));
+    if (text.find(kMarker) != std::string::npos) return std::nullopt;
+  }
+  if (file.bad()) return what + std::strerror(errno);
+  return what + "holds no PEM certificate";
+}
+
+// Why -o cannot be written, found without creating or changing a file:
+// its folder takes new files, or, without --split, the file exists and may
+// be written in place. Nothing when it looks writable.
+std::optional<std::string> OutputProblem(const Options& options) {
+  const std::string& name = *options.output;
+  const std::string what = "cannot write '" + name + "': ";
+  const std::filesystem::path parent = std::filesystem::path(name).parent_path();
+  const std::string folder = parent.empty() ? "." : parent.string();
+  struct stat st {};
+  if (stat(folder.c_str(), &st) != 0) return what + std::strerror(errno);
+  if (!S_ISDIR(st.st_mode)) return what + std::strerror(ENOTDIR);
+  if (stat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return what + std::strerror(EISDIR);
+  if (faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0) return std::nullopt;
+  const int folder_error = errno;
+  if (!options.split && faccessat(AT_FDCWD, name.c_str(), W_OK, AT_EACCESS) == 0) {
+    return std::nullopt;
+  }
+  return what + std::strerror(folder_error);
+}
+
+// Every request holds a descriptor: the soft limit is raised, within the
+// hard one, so that the concurrency asked for has enough of them.
+void AllowDescriptorsFor(int concurrency) {
+  rlimit limit{};
+  const rlim_t wanted = static_cast<rlim_t>(concurrency) * 2 + 64;
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= wanted) return;
+  limit.rlim_cur = limit.rlim_max == RLIM_INFINITY ? wanted : std::min(wanted, limit.rlim_max);
+  setrlimit(RLIMIT_NOFILE, &limit);
 }
 
 // Prints the verdicts in input order as soon as each one's turn comes, and a
-// progress line on a terminal.
+// progress line on a terminal. Keeps four bytes per link.
 class Report {
  public:
-  explicit Report(const std::vector<std::string>& links)
+  explicit Report(std::span<const std::string_view> links)
       : links_(links), verdicts_(links.size()), progress_(isatty(STDERR_FILENO) == 1) {}
 
   void Take(std::size_t index, LinkVerdict verdict) {
-    verdicts_[index] = verdict;
+    verdicts_[index] = {static_cast<std::uint16_t>(verdict.code), verdict.link_class, true};
     ++counts_[static_cast<std::size_t>(verdict.link_class)];
     ++settled_;
-    while (next_ < verdicts_.size() && verdicts_[next_]) {
-      const LinkVerdict& v = *verdicts_[next_];
-      std::printf("%s\t%ld\t%s\n", ClassName(v.link_class).data(), v.code, links_[next_].c_str());
-      ++next_;
+    const std::size_t printed = next_;
+    for (; next_ < verdicts_.size() && verdicts_[next_].known; ++next_) {
+      const Settled& v = verdicts_[next_];
+      std::printf("%s\t%u\t", ClassName(v.link_class).data(), unsigned{v.code});
+      std::fwrite(links_[next_].data(), 1, links_[next_].size(), stdout);
+      std::putchar('\n');
     }
-    std::fflush(stdout);
+    if (next_ != printed) std::fflush(stdout);
     ShowProgress();
   }
 
@@ -64,9 +124,17 @@ class Report {
   }
 
   bool AllDead() const { return counts_[0] == links_.size(); }
-  const std::optional<LinkVerdict>& Verdict(std::size_t index) const { return verdicts_[index]; }
+  bool Dead(std::size_t index) const {
+    return verdicts_[index].known && verdicts_[index].link_class == LinkClass::kDead;
+  }
 
  private:
+  struct Settled {
+    std::uint16_t code = 0;
+    LinkClass link_class = LinkClass::kError;
+    bool known = false;
+  };
+
   void ShowProgress() {
     const auto now = std::chrono::steady_clock::now();
     if (!progress_ ||
@@ -78,8 +146,8 @@ class Report {
                  counts_[0]);
   }
 
-  const std::vector<std::string>& links_;
-  std::vector<std::optional<LinkVerdict>> verdicts_;
+  std::span<const std::string_view> links_;
+  std::vector<Settled> verdicts_;
   std::array<std::size_t, 5> counts_{};  // by LinkClass
   std::size_t settled_ = 0;
   std::size_t next_ = 0;
@@ -88,36 +156,50 @@ class Report {
   std::chrono::steady_clock::time_point shown_{};
 };
 
-}  // namespace
-
-int RunCheck(const Options& options) {
-  std::optional<DateTime> date;
-  if (options.output && !(date = DocumentDate())) return 1;
+// What the run needs before its first request; the exit code when something
+// is missing, after its message.
+std::optional<int> Unready(const Options& options) {
+  // Closed, descriptor 1 would go to the next file or socket opened.
+  if (fcntl(STDOUT_FILENO, F_GETFD) == -1) return Fail("standard output is closed");
   if (options.cacert) {
-    std::FILE* file = std::fopen(options.cacert->c_str(), "rb");
-    if (file == nullptr)
-      return Fail("cannot read '" + *options.cacert + "': " + std::strerror(errno));
-    std::fclose(file);
+    if (const std::optional<std::string> problem = CacertProblem(*options.cacert)) {
+      return Fail(*problem, 2);
+    }
   }
-  std::vector<std::string> links;
-  if (const std::optional<DecodedList> list = ReadList(options)) {
-    ForEachLine(list->Utf8(), LineBreaks::kAny,
-                [&](std::string_view line) { links.emplace_back(line); });
-  } else {
-    return 1;
+  if (options.output) {
+    if (const std::optional<std::string> problem = OutputProblem(options)) return Fail(*problem);
   }
+  return std::nullopt;
+}
 
-  if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return Fail("libcurl could not start");
+CheckSettings SettingsOf(const Options& options) {
   CheckSettings settings;
   settings.concurrency = options.concurrency;
   settings.timeout_ms = std::max(1L, std::lround(options.timeout_seconds * 1000));
   settings.cacert = options.cacert;
   settings.user_agent = "Lirrevo/" LIRREVO_VERSION " (dead-link check)";
+  return settings;
+}
+
+}  // namespace
+
+int RunCheck(const Options& options) {
+  if (const std::optional<int> exit_code = Unready(options)) return *exit_code;
+  std::optional<DateTime> date;
+  if (options.output && !(date = DocumentDate())) return 1;
+  const std::optional<DecodedList> list = ReadList(options);
+  if (!list) return 1;
+  std::vector<std::string_view> links;
+  ForEachLine(list->Utf8(), LineBreaks::kAny,
+              [&](std::string_view line) { links.push_back(line); });
+
+  AllowDescriptorsFor(options.concurrency);
+  if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return Fail("libcurl could not start");
   Report report(links);
-  const bool checked =
-      CheckLinks(links, settings, [&](std::size_t i, LinkVerdict v) { report.Take(i, v); });
+  const std::optional<std::string> failure = CheckLinks(
+      links, SettingsOf(options), [&](std::size_t i, LinkVerdict v) { report.Take(i, v); });
   curl_global_cleanup();
-  if (!checked) return Fail("libcurl could not make a request");
+  if (failure) return Fail(*failure);
   report.Summarise();
   if (std::ferror(stdout) != 0) {
     return Fail(std::string("cannot write standard output: ") + std::strerror(errno));
@@ -125,8 +207,7 @@ int RunCheck(const Options& options) {
   if (options.output) {
     const int written = WriteDocuments(options, *date, [&](DocumentBuilder& builder) {
       for (std::size_t i = 0; i < links.size(); ++i) {
-        const std::optional<LinkVerdict>& verdict = report.Verdict(i);
-        if (verdict && verdict->link_class == LinkClass::kDead) builder.Add(links[i]);
+        if (report.Dead(i)) builder.Add(links[i]);
       }
     });
     if (written != 0) return written;

@@ -1,72 +1,211 @@
 #include "cli/link_check.h"
 
 #include <curl/curl.h>
+#include <idn2.h>
 #include <strings.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <charconv>
 #include <chrono>
-#include <cstdlib>
 #include <ctime>
-#include <deque>
 #include <map>
 #include <memory>
-#include <set>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace lirrevo::cli {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// A longer Retry-After counts as this many seconds: far beyond any timeout,
+// and small enough to turn into milliseconds without overflow.
+constexpr long kLongestRetryAfter = 1'000'000'000;
+
+// What a request's answer has shown so far, from its headers.
+struct Answer {
+  std::size_t header_limit = 0;
+  std::size_t header_bytes = 0;
+  long status = 0;         // of the last status line
+  bool complete = false;   // the blank line after a final (not 1xx) status line came
+  bool oversized = false;  // the headers went past header_limit
+  std::optional<long> retry_after_s;
+};
+
 // One link's requests: HEAD, perhaps GET, perhaps one retry of either.
 struct Request {
   std::size_t index = 0;
-  std::size_t host = 0;
+  std::size_t host = 0;  // the key of its host name
   std::string url;
   bool get = false;
   bool retried = false;
-  std::optional<long> retry_after_s;  // from the last answer
-  Clock::time_point due;              // when a waiting retry may start
+  bool out_of_descriptors = false;  // its socket could not be opened for want of one
+  Answer answer;
 };
 
-struct Host {
-  std::deque<std::size_t> pending;  // indexes into the link list, in order
-  int busy = 0;                     // requests in flight or waiting to retry
-};
+bool StartsWithNoCase(std::string_view text, std::string_view start) {
+  return text.size() >= start.size() && strncasecmp(text.data(), start.data(), start.size()) == 0;
+}
 
-// Takes "Retry-After: N" (seconds) or an HTTP date from the answer's headers.
+std::string_view Trimmed(std::string_view text) {
+  constexpr std::string_view kSpace = " \t\r\n";
+  const std::size_t first = text.find_first_not_of(kSpace);
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(kSpace) + 1 - first);
+}
+
+// Seconds to wait for "Retry-After: VALUE", given in seconds or as an HTTP
+// date, at most kLongestRetryAfter; nothing for a value that is neither.
+std::optional<long> RetryAfterSeconds(std::string_view value) {
+  value = Trimmed(value);
+  if (value.empty()) return std::nullopt;
+  if (std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    unsigned long long seconds = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seconds);
+    const bool too_long = error == std::errc::result_out_of_range ||
+                          seconds > static_cast<unsigned long long>(kLongestRetryAfter);
+    return too_long ? kLongestRetryAfter : static_cast<long>(seconds);
+  }
+  const std::time_t when = curl_getdate(std::string(value).c_str(), nullptr);
+  if (when == -1) return std::nullopt;
+  const std::time_t now = std::time(nullptr);
+  return when <= now ? 0 : static_cast<long>(std::min<std::time_t>(when - now, kLongestRetryAfter));
+}
+
+// "HTTP/1.1 404 Not Found" gives 404; 0 where no status follows the version.
+long StatusOf(std::string_view status_line) {
+  const std::size_t space = status_line.find(' ');
+  long status = 0;
+  if (space != std::string_view::npos) {
+    std::from_chars(status_line.data() + space + 1, status_line.data() + status_line.size(),
+                    status);
+  }
+  return status;
+}
+
 std::size_t HeaderLine(char* data, std::size_t size, std::size_t count, void* user) {
   const std::size_t length = size * count;
-  constexpr std::string_view kName = "retry-after:";
-  if (length > kName.size() && strncasecmp(data, kName.data(), kName.size()) == 0) {
-    std::string value(data + kName.size(), length - kName.size());
-    value.erase(0, value.find_first_not_of(" \t"));
-    value.erase(value.find_last_not_of(" \t\r\n") + 1);
-    auto* request = static_cast<Request*>(user);
-    char* end = nullptr;
-    const long seconds = std::strtol(value.c_str(), &end, 10);
-    if (!value.empty() && *end == '\0' && seconds >= 0) {
-      request->retry_after_s = seconds;
-    } else if (const time_t when = curl_getdate(value.c_str(), nullptr); when >= 0) {
-      request->retry_after_s = std::max<long>(0, static_cast<long>(when - std::time(nullptr)));
-    }
+  Answer& answer = *static_cast<Answer*>(user);
+  answer.header_bytes += length;
+  if (answer.header_bytes > answer.header_limit) {
+    answer.oversized = true;
+    return 0;  // ends the transfer
+  }
+  const std::string_view line(data, length);
+  if (line.starts_with("HTTP/")) {
+    // Another answer begins (after a 1xx one): only the last one counts.
+    answer.status = StatusOf(line);
+    answer.complete = false;
+    answer.retry_after_s.reset();
+  } else if (line == "\r\n" || line == "\n") {
+    answer.complete = answer.status >= 200;
+  } else if (constexpr std::string_view kName = "retry-after:"; StartsWithNoCase(line, kName)) {
+    answer.retry_after_s = RetryAfterSeconds(line.substr(kName.size()));
   }
   return length;
 }
 
-std::size_t DropBody(char*, std::size_t size, std::size_t count, void*) { return size * count; }
+// The status is known once the headers are complete, so the first byte of a
+// GET's body ends its transfer: nothing of the body is downloaded.
+std::size_t StopAtBody(char*, std::size_t, std::size_t, void*) { return 0; }
+
+// Opens a request's socket as libcurl would, noting when the process has no
+// descriptor left for it: libcurl reports that as a failure to connect.
+curl_socket_t OpenSocket(void* user, curlsocktype, curl_sockaddr* address) {
+  const curl_socket_t socket = ::socket(address->family, address->socktype, address->protocol);
+  if (socket == CURL_SOCKET_BAD && (errno == EMFILE || errno == ENFILE)) {
+    static_cast<Request*>(user)->out_of_descriptors = true;
+  }
+  return socket;
+}
 
 bool IsConnectionFailure(CURLcode result) {
   return result == CURLE_COULDNT_CONNECT || result == CURLE_GOT_NOTHING ||
          result == CURLE_SEND_ERROR || result == CURLE_RECV_ERROR;
 }
 
+// Why an answer without a complete header block gives no status.
+std::string_view ReasonOfNoStatus(const Answer& answer, CURLcode result) {
+  // libcurl refuses a single header line over 100 KB as out of memory.
+  if (answer.oversized || (answer.status != 0 && result == CURLE_OUT_OF_MEMORY)) {
+    return "headers too large";
+  }
+  // Complete headers that gave no status were a proxy's, before the failure.
+  if (answer.status == 0 || answer.complete) {
+    return curl_easy_strerror(result == CURLE_OK ? CURLE_GOT_NOTHING : result);
+  }
+  if (result == CURLE_OPERATION_TIMEDOUT) return "headers did not end in time";
+  return "answer cut off within its headers";
+}
+
+// A host name in the ASCII form it is asked for by: a name with characters
+// outside ASCII in its punycode form; nothing when it is no valid name.
+std::optional<std::string> AsciiHost(const std::string& host) {
+  if (std::all_of(host.begin(), host.end(), [](char c) { return (c & 0x80) == 0; })) return host;
+  uint8_t* ascii = nullptr;
+  if (idn2_lookup_u8(reinterpret_cast<const uint8_t*>(host.c_str()), &ascii,
+                     IDN2_NFC_INPUT | IDN2_NONTRANSITIONAL) != IDN2_OK) {
+    return std::nullopt;
+  }
+  std::string result(reinterpret_cast<const char*>(ascii));
+  idn2_free(ascii);
+  return result;
+}
+
+std::optional<std::string> UrlPart(CURLU* url, CURLUPart what) {
+  char* part = nullptr;
+  if (curl_url_get(url, what, &part, 0) != CURLUE_OK) return std::nullopt;
+  std::string text(part);
+  curl_free(part);
+  return text;
+}
+
+// What a link is asked at: its URL and the host name that URL names.
+struct Target {
+  std::string url;
+  std::string host;
+};
+
+std::optional<Target> TargetOf(std::string_view link) {
+  const bool http = StartsWithNoCase(link, "http://") || StartsWithNoCase(link, "https://");
+  const bool clean = std::none_of(link.begin(), link.end(), [](char c) {
+    return static_cast<unsigned char>(c) <= 0x20 || c == 0x7F;
+  });
+  if (!http || !clean) return std::nullopt;
+  const std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> parsed(curl_url(), curl_url_cleanup);
+  if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, std::string(link).c_str(),
+                              CURLU_URLENCODE) != CURLUE_OK) {
+    return std::nullopt;
+  }
+  const std::optional<std::string> given = UrlPart(parsed.get(), CURLUPART_HOST);
+  std::optional<std::string> host = given ? AsciiHost(*given) : std::nullopt;
+  if (!host || host->empty() ||
+      (*host != *given &&
+       curl_url_set(parsed.get(), CURLUPART_HOST, host->c_str(), 0) != CURLUE_OK)) {
+    return std::nullopt;
+  }
+  std::optional<std::string> url = UrlPart(parsed.get(), CURLUPART_URL);
+  if (!url) return std::nullopt;
+  return Target{*std::move(url), *std::move(host)};
+}
+
+// Hosts are told apart by a hash of the name, not the name itself, so that a
+// long list of links to many hosts costs no memory per host. Two names with
+// one hash only share the bound per host.
+std::size_t HostKey(std::string host) {
+  for (char& c : host) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return std::hash<std::string>{}(host);
+}
+
 class Checker {
  public:
-  Checker(const CheckSettings& settings, const std::function<void(std::size_t, LinkVerdict)>& done)
-      : settings_(settings), done_(done) {}
+  Checker(std::span<const std::string_view> links, const CheckSettings& settings,
+          const std::function<void(std::size_t, LinkVerdict)>& done)
+      : links_(links), settings_(settings), done_(done) {}
   ~Checker() {
     for (auto& [easy, request] : running_) {
       curl_multi_remove_handle(multi_, easy);
@@ -75,68 +214,78 @@ class Checker {
     if (multi_ != nullptr) curl_multi_cleanup(multi_);
   }
 
-  bool Run(const std::vector<std::string>& links) {
+  std::optional<std::string> Run() {
     multi_ = curl_multi_init();
-    if (multi_ == nullptr) return false;
+    if (multi_ == nullptr) return "libcurl could not start";
     curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, static_cast<long>(settings_.per_host));
-    for (std::size_t i = 0; i < links.size(); ++i) Enqueue(i, links[i]);
-    for (std::size_t h = 0; h < hosts_.size(); ++h) MarkEligible(h);
-    while (!running_.empty() || !eligible_.empty() || !waiting_.empty()) {
+    Enqueue();
+    while (!running_.empty() || !ready_.empty() || !waiting_.empty()) {
       int still_running = 0;
-      if (curl_multi_perform(multi_, &still_running) != CURLM_OK) return false;
+      if (curl_multi_perform(multi_, &still_running) != CURLM_OK) return kNoRequest;
       int left = 0;
       while (CURLMsg* message = curl_multi_info_read(multi_, &left)) {
         if (message->msg == CURLMSG_DONE && !Finished(message->easy_handle, message->data.result)) {
-          return false;
+          return failure_;
         }
       }
       // The slots just freed are filled before the wait, not after it.
-      if (!StartWhatMay()) return false;
+      if (!StartWhatMay()) return failure_;
       if (curl_multi_poll(multi_, nullptr, 0, PollMilliseconds(), nullptr) != CURLM_OK) {
-        return false;
+        return kNoRequest;
       }
     }
-    return true;
+    return std::nullopt;
   }
 
  private:
-  void Enqueue(std::size_t index, const std::string& link) {
-    std::optional<std::string> url = RequestUrl(link);
-    if (!url) {
-      done_(index, {LinkClass::kInvalid, 0});
-      return;
+  static constexpr const char* kNoRequest = "libcurl could not make a request";
+
+  // A host's requests running or waiting to retry, and the position of its
+  // next link while it has no room for it.
+  struct HostState {
+    int busy = 0;
+    std::optional<std::size_t> held;
+  };
+
+  // Settles the invalid links and sorts the others by host, each host's in
+  // input order; every host's first link is ready.
+  void Enqueue() {
+    queue_.reserve(links_.size());
+    for (std::size_t i = 0; i < links_.size(); ++i) {
+      if (std::optional<Target> target = TargetOf(links_[i])) {
+        queue_.emplace_back(HostKey(std::move(target->host)), i);
+      } else {
+        done_(i, {LinkClass::kInvalid, 0, "not an http or https URL"});
+      }
     }
-    const std::string host = HostOf(*url);
-    const auto [it, added] = host_ids_.try_emplace(host, hosts_.size());
-    if (added) hosts_.emplace_back();
-    hosts_[it->second].pending.push_back(index);
-    urls_.emplace(index, *std::move(url));
+    std::sort(queue_.begin(), queue_.end());
+    for (std::size_t p = 0; p < queue_.size(); ++p) {
+      if (p == 0 || queue_[p].first != queue_[p - 1].first) ready_.push_back(p);
+    }
+    std::make_heap(ready_.begin(), ready_.end(), Later());
   }
 
-  static std::string HostOf(const std::string& url) {
-    std::string host;
-    CURLU* parsed = curl_url();
-    char* part = nullptr;
-    if (parsed != nullptr && curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
-        curl_url_get(parsed, CURLUPART_HOST, &part, 0) == CURLUE_OK) {
-      host = part;
-      curl_free(part);
+  // Orders ready_ as a heap with the earliest link in input order on top.
+  struct LaterLink {
+    const std::vector<std::pair<std::size_t, std::size_t>>& queue;
+    bool operator()(std::size_t a, std::size_t b) const {
+      return queue[a].second > queue[b].second;
     }
-    curl_url_cleanup(parsed);
-    for (char& c : host) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return host;
-  }
+  };
+  LaterLink Later() const { return {queue_}; }
 
-  // A host may take another request when it has one pending and room for it.
-  void MarkEligible(std::size_t h) {
-    Host& host = hosts_[h];
-    if (!host.pending.empty() && host.busy < settings_.per_host) {
-      eligible_.emplace(host.pending.front(), h);
+  // The host's link at position is ready when the host has room, else held.
+  void Offer(std::size_t position, HostState& host) {
+    if (host.busy < settings_.per_host) {
+      ready_.push_back(position);
+      std::push_heap(ready_.begin(), ready_.end(), Later());
+    } else {
+      host.held = position;
     }
   }
 
-  // Starts due retries first, then the earliest pending links of the hosts
-  // with room, while the total bound allows.
+  // Starts due retries first, then the earliest ready links, while the total
+  // bound allows.
   bool StartWhatMay() {
     const Clock::time_point now = Clock::now();
     for (auto it = waiting_.begin();
@@ -145,19 +294,20 @@ class Checker {
       it = waiting_.erase(it);
       if (!Start(std::move(request))) return false;
     }
-    while (running_.size() < Limit() && !eligible_.empty()) {
-      const auto [index, h] = *eligible_.begin();
-      eligible_.erase(eligible_.begin());
-      Host& host = hosts_[h];
-      host.pending.pop_front();
+    while (running_.size() < Limit() && !ready_.empty()) {
+      std::pop_heap(ready_.begin(), ready_.end(), Later());
+      const std::size_t position = ready_.back();
+      ready_.pop_back();
+      const auto [key, index] = queue_[position];
+      HostState& host = hosts_[key];
       ++host.busy;
-      MarkEligible(h);
+      if (position + 1 < queue_.size() && queue_[position + 1].first == key) {
+        Offer(position + 1, host);
+      }
       auto request = std::make_unique<Request>();
       request->index = index;
-      request->host = h;
-      const auto url = urls_.find(index);
-      request->url = std::move(url->second);
-      urls_.erase(url);
+      request->host = key;
+      request->url = TargetOf(links_[index])->url;  // Enqueue kept only links with one
       if (!Start(std::move(request))) return false;
     }
     return true;
@@ -167,8 +317,9 @@ class Checker {
 
   bool Start(std::unique_ptr<Request> request) {
     CURL* easy = curl_easy_init();
-    if (easy == nullptr) return false;
-    request->retry_after_s.reset();
+    if (easy == nullptr) return Fail(kNoRequest);
+    request->answer = Answer();
+    request->answer.header_limit = settings_.max_header_bytes;
     curl_easy_setopt(easy, CURLOPT_URL, request->url.c_str());
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     if (request->get) {
@@ -177,9 +328,11 @@ class Checker {
       curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
     }
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, DropBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, StopAtBody);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, HeaderLine);
-    curl_easy_setopt(easy, CURLOPT_HEADERDATA, request.get());
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &request->answer);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, OpenSocket);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, request.get());
     curl_easy_setopt(easy, CURLOPT_USERAGENT, settings_.user_agent.c_str());
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, settings_.timeout_ms);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, settings_.timeout_ms);
@@ -187,21 +340,23 @@ class Checker {
     if (settings_.cacert) curl_easy_setopt(easy, CURLOPT_CAINFO, settings_.cacert->c_str());
     if (curl_multi_add_handle(multi_, easy) != CURLM_OK) {
       curl_easy_cleanup(easy);
-      return false;
+      return Fail(kNoRequest);
     }
     running_.emplace(easy, std::move(request));
     return true;
   }
 
-  // Settles the link or asks again; false when a new request cannot be made.
+  // Settles the link or asks again; false when the check cannot go on.
   bool Finished(CURL* easy, CURLcode result) {
     const auto it = running_.find(easy);
     std::unique_ptr<Request> request = std::move(it->second);
     running_.erase(it);
     long status = 0;
-    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    if (request->answer.complete) curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
     curl_multi_remove_handle(multi_, easy);
     curl_easy_cleanup(easy);
+    // No link is to blame for a process out of descriptors, and none would get an answer.
+    if (request->out_of_descriptors) return Fail("too many open files");
 
     if (!request->get && (status == 405 || status == 501)) {
       request->get = true;
@@ -209,23 +364,43 @@ class Checker {
     }
     const bool retryable = status == 429 || (status >= 500 && status < 600) ||
                            (status == 0 && IsConnectionFailure(result));
-    if (retryable && !request->retried) {
-      long pause_ms = std::min(settings_.retry_pause_ms, settings_.timeout_ms);
-      if (request->retry_after_s) pause_ms = *request->retry_after_s * 1000;
-      // A server that asks for a longer wait than a request may take keeps its answer.
-      if (pause_ms <= settings_.timeout_ms) {
-        request->retried = true;
-        request->due = Clock::now() + std::chrono::milliseconds(pause_ms);
-        waiting_.emplace(request->due, std::move(request));
-        return true;
-      }
-    }
-    const LinkVerdict verdict = status == 0 ? LinkVerdict{LinkClass::kError, 0}
-                                            : LinkVerdict{ClassOfStatus(status), status};
-    done_(request->index, verdict);
-    --hosts_[request->host].busy;
-    MarkEligible(request->host);
+    if (retryable && !request->retried && Retry(request)) return true;
+    done_(request->index,
+          status == 0 ? LinkVerdict{LinkClass::kError, 0, ReasonOfNoStatus(request->answer, result)}
+                      : LinkVerdict{ClassOfStatus(status), status});
+    Settle(request->host);
     return true;
+  }
+
+  // Puts the request to wait for its one retry, unless the server asks for a
+  // longer wait than a request may take: then its answer stands.
+  bool Retry(std::unique_ptr<Request>& request) {
+    long pause_ms = std::min(settings_.retry_pause_ms, settings_.timeout_ms);
+    if (request->answer.retry_after_s) pause_ms = *request->answer.retry_after_s * 1000;
+    if (pause_ms > settings_.timeout_ms) return false;
+    request->retried = true;
+    const Clock::time_point due = Clock::now() + std::chrono::milliseconds(pause_ms);
+    waiting_.emplace(due, std::move(request));
+    return true;
+  }
+
+  // A link of the host is done: its room goes to the host's next link.
+  void Settle(std::size_t key) {
+    const auto it = hosts_.find(key);
+    HostState& host = it->second;
+    --host.busy;
+    if (host.held) {
+      const std::size_t position = *host.held;
+      host.held.reset();
+      Offer(position, host);
+    } else if (host.busy == 0) {
+      hosts_.erase(it);
+    }
+  }
+
+  bool Fail(std::string_view why) {
+    failure_ = why;
+    return false;
   }
 
   int PollMilliseconds() const {
@@ -238,13 +413,14 @@ class Checker {
     return static_cast<int>(wait);
   }
 
+  std::span<const std::string_view> links_;
   const CheckSettings& settings_;
   const std::function<void(std::size_t, LinkVerdict)>& done_;
   CURLM* multi_ = nullptr;
-  std::vector<Host> hosts_;
-  std::unordered_map<std::string, std::size_t> host_ids_;
-  std::unordered_map<std::size_t, std::string> urls_;       // of the links not yet started
-  std::set<std::pair<std::size_t, std::size_t>> eligible_;  // (first pending index, host)
+  std::string failure_;
+  std::vector<std::pair<std::size_t, std::size_t>> queue_;  // (host key, link index), sorted
+  std::vector<std::size_t> ready_;  // positions in queue_ of hosts' next links, a heap
+  std::unordered_map<std::size_t, HostState> hosts_;  // the hosts with requests running or waiting
   std::unordered_map<CURL*, std::unique_ptr<Request>> running_;
   std::multimap<Clock::time_point, std::unique_ptr<Request>> waiting_;
 };
@@ -274,33 +450,17 @@ LinkClass ClassOfStatus(long status) {
   return LinkClass::kError;
 }
 
-std::optional<std::string> RequestUrl(const std::string& link) {
-  const bool http =
-      strncasecmp(link.c_str(), "http://", 7) == 0 || strncasecmp(link.c_str(), "https://", 8) == 0;
-  const bool clean = std::none_of(link.begin(), link.end(), [](char c) {
-    return static_cast<unsigned char>(c) <= 0x20 || c == 0x7F;
-  });
-  if (!http || !clean) return std::nullopt;
-  CURLU* parsed = curl_url();
-  if (parsed == nullptr) return std::nullopt;
-  std::optional<std::string> url;
-  char* host = nullptr;
-  char* whole = nullptr;
-  if (curl_url_set(parsed, CURLUPART_URL, link.c_str(), CURLU_URLENCODE) == CURLUE_OK &&
-      curl_url_get(parsed, CURLUPART_HOST, &host, 0) == CURLUE_OK && host[0] != '\0' &&
-      curl_url_get(parsed, CURLUPART_URL, &whole, 0) == CURLUE_OK) {
-    url = whole;
-  }
-  curl_free(host);
-  curl_free(whole);
-  curl_url_cleanup(parsed);
-  return url;
+std::optional<std::string> RequestUrl(std::string_view link) {
+  std::optional<Target> target = TargetOf(link);
+  if (!target) return std::nullopt;
+  return std::move(target->url);
 }
 
-bool CheckLinks(const std::vector<std::string>& links, const CheckSettings& settings,
-                const std::function<void(std::size_t, LinkVerdict)>& done) {
-  Checker checker(settings, done);
-  return checker.Run(links);
+std::optional<std::string> CheckLinks(std::span<const std::string_view> links,
+                                      const CheckSettings& settings,
+                                      const std::function<void(std::size_t, LinkVerdict)>& done) {
+  Checker checker(links, settings, done);
+  return checker.Run();
 }
 
 }  // namespace lirrevo::cli

@@ -3,24 +3,27 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace lirrevo::cli {
 
-enum class LinkClass { kDead, kAlive, kRedirect, kError, kInvalid };
+enum class LinkClass : std::uint8_t { kDead, kAlive, kRedirect, kError, kInvalid };
 
 // "dead", "alive", "redirect", "error" or "invalid".
 std::string_view ClassName(LinkClass link_class);
 
 // What one link turned out to be: its class and the final HTTP status, or 0
-// when there was no answer or no request.
+// when there was no complete answer or no request; then reason says why (a
+// static text).
 struct LinkVerdict {
   LinkClass link_class = LinkClass::kError;
   long code = 0;
+  std::string_view reason = {};
   bool operator==(const LinkVerdict&) const = default;
 };
 
@@ -29,23 +32,28 @@ LinkClass ClassOfStatus(long status);
 
 // The URL to ask for the link, or nothing when the link is not an absolute
 // http or https URL (empty, another scheme, no host, white space or control
-// characters). Characters outside ASCII in the path and query are
-// percent-encoded.
-std::optional<std::string> RequestUrl(const std::string& link);
+// characters) or its host is no valid international name. Characters
+// outside ASCII in the path and query are percent-encoded, in the host
+// turned into its ASCII (punycode) form.
+std::optional<std::string> RequestUrl(std::string_view link);
 
 struct CheckSettings {
-  int concurrency = 16;               // requests in flight at most
-  int per_host = 4;                   // of them to one host name at most
-  long timeout_ms = 10000;            // per request, connection included
-  long retry_pause_ms = 1000;         // before the one retry, unless Retry-After says otherwise
-  std::optional<std::string> cacert;  // extra CA certificates (PEM file)
+  int concurrency = 16;        // requests in flight at most
+  int per_host = 4;            // of them to one host name at most
+  long timeout_ms = 10000;     // per request, connection included
+  long retry_pause_ms = 1000;  // before the one retry, unless Retry-After says otherwise
+  std::size_t max_header_bytes = 256 << 10;  // of one answer; more is an error
+  std::optional<std::string> cacert;         // extra CA certificates (PEM file)
   std::string user_agent;
 };
 
 // Checks every link (UTF-8) and calls done(index, verdict) once per link as
-// its verdict is known, not in input order. False when libcurl could not be
-// set up; done has then not been called for every link.
-bool CheckLinks(const std::vector<std::string>& links, const CheckSettings& settings,
-                const std::function<void(std::size_t, LinkVerdict)>& done);
+// its verdict is known, not in input order. Nothing when every link has its
+// verdict; else why the check stopped (libcurl could not be set up or make a
+// request, or the process ran out of file descriptors), and done has not
+// been called for every link.
+std::optional<std::string> CheckLinks(std::span<const std::string_view> links,
+                                      const CheckSettings& settings,
+                                      const std::function<void(std::size_t, LinkVerdict)>& done);
 
 }  // namespace lirrevo::cli

@@ -1,5 +1,7 @@
 // Runs `lirrevo-cli check` against web servers of its own on loopback
 // addresses (tests/support/link_server.py): never another address.
+#include "cli/link_check.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -8,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <iterator>
@@ -199,6 +202,137 @@ TEST_F(LinkCheck, WritesEveryLinesClassAndCodeInInputOrder) {
   EXPECT_EQ(seen.count("count HEAD /target") + seen.count("count GET /target"), 0u);
   EXPECT_EQ(seen.count("count GET /status/200"), 0u);
   EXPECT_EQ(seen["agent"], "Lirrevo/" LIRREVO_VERSION " (dead-link check)");
+}
+
+// Answers no well-behaved server gives. None may hang the run (the child's
+// `timeout` is only a guard: every row ends within the 2 s timeout plus one
+// retry), pass a status from an incomplete answer, or download a body.
+TEST_F(LinkCheck, HostileAnswersGetNoWrongVerdict) {
+  struct Hostile {
+    std::string path;
+    std::string line;         // class and code
+    std::string_view reason;  // kept for an error without a status
+  };
+  const std::vector<Hostile> rows = {
+      // Retry-After past the timeout: no retry, however large the number.
+      {"/once/503/590295796911961578", "error\t503", ""},
+      {"/once/503/99999999999999999999999999", "error\t503", ""},
+      {"/once/503/Fri,%2031%20Dec%209999%2023:59:59%20GMT", "error\t503", ""},
+      {"/once/429/Wed,%2021%20Oct%202015%2007:28:00%20GMT", "alive\t200", ""},  // retried at once
+      {"/once/503/soon", "alive\t200", ""},  // no value: the usual pause
+      {"/cut/404", "error\t0", "answer cut off within its headers"},
+      {"/endless/0", "error\t0", "headers too large"},
+      {"/endless/300", "error\t0", "headers did not end in time"},
+      {"/bigheader/200000/404", "error\t0", "headers too large"},
+      {"/huge/404", "dead\t404", ""},  // a 5 GB body after HEAD is refused
+  };
+  // Each run has a server of its own: /once answers differently the second time.
+  const auto links_of = [&](const LinkServer& server) {
+    std::vector<std::string> links;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      links.push_back(server.Http(1 + i % 4) + rows[i].path);
+    }
+    return links;
+  };
+
+  LinkServer server(4);
+  const std::vector<std::string> links = links_of(server);
+  std::string input, expected;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    input += links[i] + "\n";
+    expected += rows[i].line + "\t" + links[i] + "\n";
+  }
+  test::WriteFile(dir_ / "links.txt", input);
+  const test::ProgramOutcome r =
+      test::RunProgram({"/usr/bin/timeout", "60", LIRREVO_CLI, "check", "--timeout", "2", "-o",
+                        dir_ / "dead.xml", dir_ / "links.txt"},
+                       "");
+  std::map<std::string, std::string> seen = server.Stop();
+  EXPECT_EQ(r.exit_code, 1) << r.err;
+  EXPECT_EQ(r.out, expected);
+  EXPECT_EQ(test::ReadFile(dir_ / "dead.xml"),
+            test::ExpectedDocument({links.back()}, test::kFixedLastmod));
+  EXPECT_EQ(seen["count HEAD /once/503/590295796911961578"], "1");
+  EXPECT_EQ(seen["count HEAD /once/429/Wed,%2021%20Oct%202015%2007:28:00%20GMT"], "2");
+  EXPECT_EQ(seen["count GET /huge/404"], "1");
+  // What the socket buffers took before the client closed, not gigabytes.
+  EXPECT_LT(std::stoll(seen["sent /huge/404"]), std::int64_t{64} << 20);
+
+  LinkServer own(4);
+  const std::vector<std::string> own_links = links_of(own);
+  const std::vector<std::string_view> views(own_links.begin(), own_links.end());
+  cli::CheckSettings settings;
+  settings.timeout_ms = 2000;
+  std::vector<std::string_view> reasons(rows.size(), "none given");
+  alarm(60);  // the same guard as above
+  EXPECT_EQ(cli::CheckLinks(views, settings,
+                            [&](std::size_t i, cli::LinkVerdict v) { reasons[i] = v.reason; }),
+            std::nullopt);
+  alarm(0);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ(reasons[i], rows[i].reason) << rows[i].path;
+  }
+}
+
+// The server stands in as the proxy every request goes through: it sees the
+// name asked for, without a name server.
+TEST_F(LinkCheck, AsksForAnInternationalHostByItsAsciiName) {
+  LinkServer server(1);
+  setenv("http_proxy", server.Http(1).c_str(), 1);
+  const test::ProgramOutcome r = Check({}, "http://例子.测试/status/410\n");
+  std::map<std::string, std::string> seen = server.Stop();
+  EXPECT_EQ(r.out, "dead\t410\thttp://例子.测试/status/410\n") << r.err;
+  EXPECT_EQ(seen["host"], "xn--fsqu00a.xn--0zwm56d");
+}
+
+// Each of these is found before the first request, which the server never sees.
+TEST_F(LinkCheck, RefusesToStartWithoutWhatItNeeds) {
+  LinkServer server(1);
+  test::WriteFile(dir_ / "links.txt", server.Http(1) + "/status/404\n");
+  test::WriteFile(dir_ / "notes.txt", "no certificate here\n");
+  struct Case {
+    std::string shell;  // run before the program
+    std::vector<std::string> args;
+    int exit_code;
+    std::string err;
+  };
+  const std::vector<Case> cases = {
+      {"",
+       {"--cacert", dir_ / "none.pem"},
+       2,
+       "--cacert '" + (dir_ / "none.pem") + "': No such file or directory"},
+      {"", {"--cacert", dir_.path()}, 2, "--cacert '" + dir_.path() + "': not a file"},
+      {"",
+       {"--cacert", dir_ / "notes.txt"},
+       2,
+       "--cacert '" + (dir_ / "notes.txt") + "': holds no PEM certificate"},
+      {"",
+       {"-o", dir_ / "none/dead.xml"},
+       1,
+       "cannot write '" + (dir_ / "none/dead.xml") + "': No such file or directory"},
+      {"",
+       {"-o", dir_ / "notes.txt/dead.xml"},
+       1,
+       "cannot write '" + (dir_ / "notes.txt/dead.xml") + "': Not a directory"},
+      {"exec >&-;", {}, 1, "standard output is closed"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> argv = {"/bin/sh", "-c", c.shell + " exec \"$0\" check \"$@\"",
+                                     LIRREVO_CLI};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    argv.push_back(dir_ / "links.txt");
+    const test::ProgramOutcome r = test::RunProgram(argv, "");
+    EXPECT_EQ(r.exit_code, c.exit_code) << c.err;
+    EXPECT_EQ(r.err, "lirrevo-cli: " + c.err + "\n");
+  }
+  for (const auto& [what, value] : server.Stop()) EXPECT_FALSE(what.starts_with("count")) << what;
+
+  // Out of descriptors, no link is to blame: the run stops and says why.
+  const test::ProgramOutcome r =
+      test::RunProgram({"/bin/sh", "-c", "ulimit -n 6; exec \"$0\" check", LIRREVO_CLI},
+                       "http://127.0.0.1:1/a\nhttp://127.0.0.1:1/b\nhttp://127.0.0.1:1/c\n");
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.err, "lirrevo-cli: too many open files\n");
 }
 
 TEST_F(LinkCheck, AnUntrustedCertificateIsAnError) {

@@ -9,6 +9,9 @@ whichever comes first, and then prints what it saw:
   max_host ADDRESS N      the same for one address
   count METHOD PATH N     requests per method and path (without the query)
   agent TEXT              the last User-Agent
+  host TEXT               the last Host header
+  sent PATH BYTES         body bytes that /huge paths got out before the
+                          client closed
 
 Paths:
   /status/CODE            answers CODE (a 3xx points to /target)
@@ -18,6 +21,15 @@ Paths:
   /once/CODE/SECONDS      the first request answers CODE with Retry-After:
                           SECONDS, later ones 200
   /drop                   the first request is closed unanswered, later 200
+  /cut/CODE               a status line, then the connection closes
+  /endless/MS             a status line, then a header line every MS
+                          milliseconds (0: at once) for as long as the
+                          client reads
+  /bigheader/BYTES/CODE   answers CODE with one header line of BYTES bytes
+  /huge/CODE              HEAD answers 405, GET answers CODE with a body of
+                          5 GB, sent until the client closes
+Any other path answers 200. A request to another host (through the server as
+a proxy) is answered as its path says.
 """
 import argparse
 import http.server
@@ -25,12 +37,14 @@ import ssl
 import sys
 import threading
 import time
+import urllib.parse
 
 lock = threading.Lock()
 in_flight = {}
 max_host = {}
-state = {"total": 0, "max_total": 0, "agent": ""}
+state = {"total": 0, "max_total": 0, "agent": "", "host": ""}
 counts = {}
+sent = {}
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -47,17 +61,21 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def serve(self, with_body):
         address = self.server.server_address[0]
-        path = self.path.split("?")[0]
+        path = urllib.parse.urlsplit(self.path).path
         with lock:
             key = (self.command, path)
             counts[key] = counts.get(key, 0) + 1
             seen = counts[key]
             state["agent"] = self.headers.get("User-Agent", "")
+            state["host"] = self.headers.get("Host", "")
             state["total"] += 1
             state["max_total"] = max(state["max_total"], state["total"])
             in_flight[address] = in_flight.get(address, 0) + 1
             max_host[address] = max(max_host.get(address, 0), in_flight[address])
         try:
+            if self.hostile(path, with_body):
+                self.close_connection = True
+                return
             answer = self.answer(path, seen, with_body)
         finally:
             # Counted out before the answer leaves: once the client has it,
@@ -77,6 +95,38 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if with_body:
             self.wfile.write(body)
 
+    def hostile(self, path, with_body):
+        """Sends the answers no well-behaved server gives; False for others."""
+        parts = path.strip("/").split("/")
+        try:
+            if parts[0] == "cut":
+                self.wfile.write(b"HTTP/1.1 %s Gone Soon\r\n" % parts[1].encode())
+            elif parts[0] == "endless":
+                self.wfile.write(b"HTTP/1.1 200 OK\r\n")
+                while True:
+                    self.wfile.write(b"X-More: " + b"m" * 1000 + b"\r\n")
+                    time.sleep(int(parts[1]) / 1000)
+            elif parts[0] == "bigheader":
+                self.wfile.write(b"HTTP/1.1 %s Big\r\nX-Big: %s\r\nContent-Length: 0\r\n\r\n"
+                                 % (parts[2].encode(), b"b" * int(parts[1])))
+            elif parts[0] == "huge" and with_body:
+                self.stream(path, int(parts[1]))
+            else:
+                return False
+        except OSError:
+            pass  # the client closed first
+        return True
+
+    def stream(self, path, code):
+        with lock:
+            sent[path] = 0
+        self.wfile.write(b"HTTP/1.1 %d Huge\r\nContent-Length: 5000000000\r\n\r\n" % code)
+        chunk = b"h" * 65536
+        while True:
+            self.wfile.write(chunk)
+            with lock:
+                sent[path] += len(chunk)
+
     def answer(self, path, seen, with_body):
         """The status, headers and body to send, or None to close unanswered."""
         parts = path.strip("/").split("/")
@@ -93,9 +143,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             code = int(parts[2])
         elif parts[0] == "once" and seen == 1:
             code = int(parts[1])
-            headers["Retry-After"] = parts[2]
+            headers["Retry-After"] = urllib.parse.unquote(parts[2])
         elif parts[0] == "drop" and seen == 1:
             return None
+        elif parts[0] == "huge":
+            code = 405
         return code, headers, b"<html>some page</html>\n" if with_body else b""
 
 
@@ -135,6 +187,9 @@ def main():
             print("max_host", address, most)
         for (method, path), n in sorted(counts.items()):
             print("count", method, path, n)
+        for path, count in sorted(sent.items()):
+            print("sent", path, count)
+        print("host", state["host"])
         print("agent", state["agent"], flush=True)
 
 
