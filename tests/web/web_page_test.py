@@ -29,16 +29,20 @@ CLI = ""
 EPOCH_OF_DATE = "1767312000"
 FIXED_DATE = "window.lirrevoDateForTests = () => [2026, 1, 2];"
 COUNT = "共有链接数量：{}  --->点击生成XML"
-# Replaces the Save dialog: records what the page asks for and writes.
+# Replaces the Save dialog: records what the page asks for and writes; the
+# user "types" window.pickerName, and the file is renamed by move().
 FAKE_PICKER = """
 window.pickerCalls = [];
 window.pickerBytes = null;
+window.pickerName = "deadlinks.xml";
 window.showSaveFilePicker = async (options) => {
   window.pickerCalls.push(options);
-  return { createWritable: async () => ({
-    write: async (blob) => {
-      window.pickerBytes = Array.from(new Uint8Array(await blob.arrayBuffer())); },
-    close: async () => {} }) };
+  return { name: window.pickerName,
+    move: async (name) => { window.pickerName = name; },
+    createWritable: async () => ({
+      write: async (blob) => {
+        window.pickerBytes = Array.from(new Uint8Array(await blob.arrayBuffer())); },
+      close: async () => {} }) };
 };
 """
 
@@ -157,6 +161,7 @@ class PageTest(unittest.TestCase):
             written = f.read()
         os.remove(saved)
         return written
+
     def test_count_follows_typing(self):
         # (typed text, count): a trailing line break adds no link, empty lines do.
         cases = [("", 0), ("a", 1), ("a\n", 1), ("a\nb", 2), ("\n\n", 2),
@@ -215,6 +220,18 @@ class PageTest(unittest.TestCase):
         self.assertEqual(calls[0]["types"][0]["accept"], {"application/xml": [".xml"]})
         written = bytes(self.driver.execute_script("return window.pickerBytes;"))
         self.assertEqual(written, cli_document(["http://a.example/x?y=1&z=2", "链接"]))
+
+    def test_typed_name_without_extension_gets_xml(self):
+        self.driver.execute_script(FIXED_DATE + FAKE_PICKER)
+        self.box.send_keys("a")
+        # (typed name, name of the file written)
+        cases = [("dead", "dead.xml"), ("dead.xml", "dead.xml"), ("DEAD.XML", "DEAD.XML"),
+                 ("dead.txt", "dead.txt"), ("死链", "死链.xml")]
+        for typed, written in cases:
+            with self.subTest(typed=typed):
+                self.driver.execute_script("window.pickerName = arguments[0];", typed)
+                self.assertEqual(self.generate(), "生成成功！")
+                self.assertEqual(self.driver.execute_script("return window.pickerName;"), written)
 
     def test_refused_documents_write_nothing(self):
         self.driver.execute_script(FIXED_DATE + FAKE_PICKER)
