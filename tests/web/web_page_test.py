@@ -71,11 +71,21 @@ class QuietHandler(http.server.SimpleHTTPRequestHandler):
         pass
 
 
+def serve(folder):
+    """A static web server on loopback for the folder, and its origin."""
+    server = http.server.ThreadingHTTPServer(
+        ("127.0.0.1", 0), functools.partial(QuietHandler, directory=folder))
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server, "http://127.0.0.1:%d/" % server.server_address[1]
+
+
 class PageTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.downloads = tempfile.mkdtemp(prefix="lirrevo-web-")
+        cls.home = tempfile.mkdtemp(prefix="lirrevo-web-home-")
         options = webdriver.ChromeOptions()
+        options.add_argument("--user-data-dir=" + os.path.join(cls.home, "profile"))
         options.binary_location = "/usr/bin/chromium"
         for flag in ["--headless=new", "--disable-gpu", "--no-first-run",
                      "--disable-background-networking", "--disable-component-update",
@@ -91,21 +101,21 @@ class PageTest(unittest.TestCase):
             "download.default_directory": cls.downloads,
             "download.prompt_for_download": False})
         options.set_capability("goog:loggingPrefs", {"performance": "ALL"})
-        cls.driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+        service = Service("/usr/bin/chromedriver", env=dict(os.environ, HOME=cls.home))
+        cls.driver = webdriver.Chrome(service=service, options=options)
         cls.driver.execute_cdp_cmd("Browser.grantPermissions", {
             "permissions": ["clipboardReadWrite", "clipboardSanitizedWrite"]})
         cls.driver.execute_cdp_cmd("Browser.setDownloadBehavior",
                                    {"behavior": "allow", "downloadPath": cls.downloads})
-        handler = functools.partial(QuietHandler, directory=PAGE_FOLDER)
-        cls.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
-        threading.Thread(target=cls.server.serve_forever, daemon=True).start()
-        cls.origin = "http://127.0.0.1:%d/" % cls.server.server_address[1]
+        cls.server, cls.origin = serve(PAGE_FOLDER)
+        cls.origins = [cls.origin]
 
     @classmethod
     def tearDownClass(cls):
         cls.driver.quit()
         cls.server.shutdown()
         shutil.rmtree(cls.downloads, ignore_errors=True)
+        shutil.rmtree(cls.home, ignore_errors=True)
 
     def setUp(self):
         self.requests = []
@@ -126,7 +136,8 @@ class PageTest(unittest.TestCase):
             message = json.loads(entry["message"])["message"]
             if message["method"] == "Network.requestWillBeSent":
                 self.requests.append(message["params"]["request"]["url"])
-        allowed = ("file://", "data:", "blob:", self.origin)
+        # chrome:// is the browser's own new-tab page in the fresh profile.
+        allowed = ("file://", "data:", "blob:", "chrome://", *self.origins)
         outside = [url for url in self.requests if not url.startswith(allowed)]
         self.assertEqual(outside, [], "requests that left the machine")
 
@@ -286,6 +297,29 @@ class PageTest(unittest.TestCase):
         self.assertEqual(written, cli_document(["a", "b"]))
         self.check_requests()
         self.assertIn(self.origin + "lirrevo-core.js", self.requests)  # the watch sees requests
+
+    def test_installs_as_an_app_and_opens_offline(self):
+        # A server of its own, stopped once the page has been seen.
+        server, origin = serve(PAGE_FOLDER)
+        self.origins.append(origin)
+        self.open_page(origin + "lirrevo.html")
+        self.assertTrue(self.driver.execute_script(
+            "return navigator.serviceWorker.ready.then((r) => r.active !== null);"))
+        errors = self.driver.execute_cdp_cmd("Page.getInstallabilityErrors", {})
+        self.assertEqual(errors["installabilityErrors"], [])
+        server.shutdown()
+        server.server_close()
+        self.open_page(origin + "lirrevo.html")
+        self.driver.execute_script(FIXED_DATE + FAKE_PICKER)
+        self.box.send_keys("a\nb")
+        self.assertEqual(self.count(), COUNT.format(2))
+        self.assertEqual(self.generate(), "生成成功！")
+        written = bytes(self.driver.execute_script("return window.pickerBytes;"))
+        self.assertEqual(written, cli_document(["a", "b"]))
+        # The information page came from the worker too.
+        self.assertTrue(self.driver.execute_script(
+            "return document.getElementById('info').contentDocument.body.textContent"
+            ".includes('生成');"))
 
 
 if __name__ == "__main__":
