@@ -1,7 +1,9 @@
 // The page's entry into the core: the box's text arrives as UTF-8 and takes
 // the streaming core's UTF-8 route, which needs no converter (the browser's C
 // library has no GB18030 encoder); the document leaves in chunks of a few MB,
-// each copied out into the page's list of Blob parts as it is made.
+// each copied out into the page's list of Blob parts as it is made. A file
+// dropped on the box has its byte-order mark found and its lines checked
+// here; the browser's own decoders turn its bytes into text.
 #include <emscripten/emscripten.h>
 
 #include <cstddef>
@@ -44,6 +46,34 @@ EMSCRIPTEN_KEEPALIVE int LirrevoStreamDocument(const char* utf8, std::size_t siz
       lirrevo::StreamUrlset(text, lirrevo::LineBreaks::kAny, lirrevo::DateTime{year, month, day},
                             lirrevo::UrlsetOptions{}, sink);
   return result.ok ? 1 : 0;
+}
+
+// How a dropped file's bytes are read, as lirrevo-cli reads a list file by
+// default: the encoding that its byte-order mark picks, UTF-8 without one,
+// by the browser's name for it ("utf-8", "utf-16le", "utf-16be"); and the
+// size of that mark.
+EMSCRIPTEN_KEEPALIVE const char* LirrevoListEncoding(const char* bytes, std::size_t size) {
+  std::string_view list(bytes, size);
+  switch (lirrevo::TakeByteOrderMark(list, lirrevo::ListEncoding::kUtf8)) {
+    case lirrevo::ListEncoding::kUtf16Le:
+      return "utf-16le";
+    case lirrevo::ListEncoding::kUtf16Be:
+      return "utf-16be";
+    default:
+      return "utf-8";
+  }
+}
+
+EMSCRIPTEN_KEEPALIVE std::size_t LirrevoByteOrderMarkSize(const char* bytes, std::size_t size) {
+  std::string_view list(bytes, size);
+  lirrevo::TakeByteOrderMark(list, lirrevo::ListEncoding::kUtf8);
+  return size - list.size();
+}
+
+// 1 when every line of the UTF-8 list can stand in the document, as
+// lirrevo-cli checks a list file; else 0.
+EMSCRIPTEN_KEEPALIVE int LirrevoCheckList(const char* utf8, std::size_t size) {
+  return lirrevo::DecodeUtf8List(std::string_view(utf8, size)).Ok() ? 1 : 0;
 }
 
 }  // extern "C"

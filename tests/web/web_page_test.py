@@ -6,6 +6,7 @@ network at all (every request the browser makes is watched).
 
 usage: web_page_test.py PAGE_FOLDER LIRREVO_CLI
 """
+import base64
 import functools
 import http.server
 import json
@@ -46,6 +47,20 @@ window.showSaveFilePicker = async (options) => {
 };
 """
 
+# Drops a file made of the bytes (base64) on the box at line arguments[2],
+# column arguments[3], as the browser hands on a file dragged from the desktop.
+DROP_FILE = """
+const [packed, name, line, ch] = arguments;
+const file = new File([Uint8Array.from(atob(packed), (c) => c.charCodeAt(0))], name);
+const data = new DataTransfer();
+data.items.add(file);
+const at = window.lirrevoEditor.charCoords({line, ch}, "window");
+window.lirrevoLastDropMs = undefined;
+document.querySelector(".CodeMirror-scroll").dispatchEvent(new DragEvent("drop", {
+  dataTransfer: data, clientX: at.left + 1, clientY: (at.top + at.bottom) / 2,
+  bubbles: true, cancelable: true}));
+"""
+
 
 def wait_for(condition, what, timeout=60):
     deadline = time.monotonic() + timeout
@@ -58,11 +73,13 @@ def wait_for(condition, what, timeout=60):
         time.sleep(0.02)
 
 
-def cli_document(lines):
-    """What lirrevo-cli writes for the lines, dated EPOCH_OF_DATE."""
+def cli_document(lines, encoding=None):
+    """What lirrevo-cli writes for the lines (or the bytes of a list file in
+    the encoding), dated EPOCH_OF_DATE."""
     env = dict(os.environ, SOURCE_DATE_EPOCH=EPOCH_OF_DATE)
-    run = subprocess.run([CLI], input="\n".join(lines).encode(), env=env,
-                         capture_output=True, check=True)
+    data = lines if isinstance(lines, bytes) else "\n".join(lines).encode()
+    options = ["--input-encoding", encoding] if encoding else []
+    run = subprocess.run([CLI, *options], input=data, env=env, capture_output=True, check=True)
     return run.stdout
 
 
@@ -243,6 +260,53 @@ class PageTest(unittest.TestCase):
                 self.driver.execute_script("window.pickerName = arguments[0];", typed)
                 self.assertEqual(self.generate(), "生成成功！")
                 self.assertEqual(self.driver.execute_script("return window.pickerName;"), written)
+
+    def drop(self, data, line=0, ch=0):
+        """Drops a file of the bytes on the box; the message shown, if any."""
+        self.driver.execute_script(DROP_FILE, base64.b64encode(data).decode(), "list.txt", line, ch)
+        message = wait_for(lambda: self.driver.execute_script(
+            "if (window.lirrevoLastDropMs !== undefined) return [null];"
+            "const m = document.getElementById('message');"
+            "return m.open && [document.getElementById('message-text').textContent];"),
+            "the drop")[0]
+        if message is not None:
+            self.driver.find_element(By.ID, "message-ok").click()
+        return message
+
+    def test_dropped_file_is_read_as_lirrevo_cli_reads_it(self):
+        self.driver.execute_script(FIXED_DATE + FAKE_PICKER)
+        text = "http://例子.测试/路径?a=1&b=2\r\n\n死链 ·\rhttps://a.example/x\n"
+        wide = text + "𠀀 鿿 € \U0010FFFD\n"
+        # (encoding lirrevo-cli is told, bytes of the file)
+        cases = [(None, wide.encode()), (None, b"\xef\xbb\xbf" + wide.encode()),
+                 ("gbk", text.encode("gbk")), ("gb18030", wide.encode("gb18030")),
+                 (None, b"\xff\xfe" + wide.encode("utf-16-le")),
+                 (None, b"\xfe\xff" + wide.encode("utf-16-be"))]
+        for encoding, data in cases:
+            with self.subTest(encoding=encoding, start=data[:3]):
+                self.driver.execute_script("window.lirrevoEditor.setValue('');")
+                self.assertIsNone(self.drop(data))
+                self.assertEqual(self.generate(), "生成成功！")
+                written = bytes(self.driver.execute_script("return window.pickerBytes;"))
+                self.assertEqual(written, cli_document(data, encoding))
+        # The lines go in where the file lands.
+        self.driver.execute_script("window.lirrevoEditor.setValue('x\\nyz');")
+        self.assertIsNone(self.drop(b"a\r\nb\n", line=1, ch=1))
+        self.assertEqual(self.driver.execute_script(
+            "return window.lirrevoEditor.getValue('\\n');"), "x\nya\nb\nz")
+
+    def test_undecodable_dropped_file_puts_nothing_in(self):
+        # Bytes valid in none of the encodings, or a line the document cannot
+        # hold: a form feed, and U+E78D, which has no GB18030 code and whose
+        # UTF-8 must not be read again as GB18030.
+        cases = [b"a\n\x81\n", b"\xff\xfe\x41", b"\xfe\xff\xd8\x00\x00\x41", b"a\x0cb\n",
+                 "x\ue78da\n".encode(), "ok\nx\ufffe".encode("utf-16")]
+        for data in cases:
+            with self.subTest(data=data):
+                self.driver.execute_script("window.lirrevoEditor.setValue('kept');")
+                self.assertTrue(self.drop(data).startswith("无法读取“list.txt”："))
+                self.assertEqual(self.driver.execute_script(
+                    "return window.lirrevoEditor.getValue();"), "kept")
 
     def test_refused_documents_write_nothing(self):
         self.driver.execute_script(FIXED_DATE + FAKE_PICKER)
