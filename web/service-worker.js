@@ -6,7 +6,7 @@
 
 const cacheName = "lirrevo-page";
 const pageFiles = [
-  "lirrevo.html", "lirrevo-core.js", "codemirror.js", "codemirror.css", "info.html",
+  "lirrevo.html", "lirrevo-core.js", "codemirror.js", "codemirror.css", "fflate.js", "info.html",
   "manifest.webmanifest", "lirrevo.svg", "lirrevo-48.png", "lirrevo-128.png", "lirrevo-256.png",
 ];
 

@@ -1,14 +1,16 @@
 #!/usr/bin/python3
-"""The web page in headless Chromium: typing and pasting, the count, the
-button, the document's bytes against lirrevo-cli's for the same lines and
-date, refused documents, keyboard and narrow screens, and no request to the
-network at all (every request the browser makes is watched).
+"""The web page in headless Chromium: typing, pasting and dropping files, the
+count, the button, the document's bytes (and the parts past the engines'
+limits) against lirrevo-cli's for the same lines and date, refused documents,
+keyboard and narrow screens, the app's installability and offline reload, and
+no request to the network at all (every request the browser makes is watched).
 
 usage: web_page_test.py PAGE_FOLDER LIRREVO_CLI
 """
 import base64
 import functools
 import http.server
+import io
 import json
 import os
 import shutil
@@ -18,6 +20,7 @@ import tempfile
 import threading
 import time
 import unittest
+import zipfile
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
@@ -40,11 +43,36 @@ window.showSaveFilePicker = async (options) => {
   window.pickerCalls.push(options);
   return { name: window.pickerName,
     move: async (name) => { window.pickerName = name; },
+    getFile: async () => new Blob(window.pickerBytes ? [new Uint8Array(window.pickerBytes)] : []),
+    remove: async () => { window.pickerRemoved = true; },
     createWritable: async () => ({
       write: async (blob) => {
         window.pickerBytes = Array.from(new Uint8Array(await blob.arrayBuffer())); },
       close: async () => {} }) };
 };
+"""
+# Replaces the folder picker: the files written in it, as Blobs, by name,
+# once they are put in place.
+FAKE_FOLDER = """
+window.folderFiles = {};
+window.showDirectoryPicker = async (options) => ({ name: "out",
+  getFileHandle: async (name, how) => ({ createWritable: async () => {
+    let written = null;
+    return { write: async (blob) => { written = blob; },
+             close: async () => { window.folderFiles[name] = written; },
+             abort: async () => {} };
+  } }) });
+"""
+# The files of the fake folder, base64 by name.
+FOLDER_FILES = """
+const read = (blob) => new Promise((resolve) => {
+  const reader = new FileReader();
+  reader.onload = () => resolve(reader.result.slice(reader.result.indexOf(",") + 1));
+  reader.readAsDataURL(blob);
+});
+const names = Object.keys(window.folderFiles);
+return Promise.all(names.map((n) => read(window.folderFiles[n]))).then(
+  (texts) => Object.fromEntries(names.map((n, i) => [n, texts[i]])));
 """
 
 # Drops a file made of the bytes (base64) on the box at line arguments[2],
@@ -81,6 +109,19 @@ def cli_document(lines, encoding=None):
     options = ["--input-encoding", encoding] if encoding else []
     run = subprocess.run([CLI, *options], input=data, env=env, capture_output=True, check=True)
     return run.stdout
+
+
+def cli_parts(lines, stem):
+    """The parts lirrevo-cli --split writes for the lines, by name."""
+    env = dict(os.environ, SOURCE_DATE_EPOCH=EPOCH_OF_DATE)
+    with tempfile.TemporaryDirectory(prefix="lirrevo-web-") as folder:
+        subprocess.run([CLI, "--split", "-o", os.path.join(folder, stem + ".xml")],
+                       input="\n".join(lines).encode(), env=env, capture_output=True, check=True)
+        parts = {}
+        for name in os.listdir(folder):
+            with open(os.path.join(folder, name), "rb") as f:
+                parts[name] = f.read()
+        return parts
 
 
 class QuietHandler(http.server.SimpleHTTPRequestHandler):
@@ -170,9 +211,22 @@ class PageTest(unittest.TestCase):
         self.box.send_keys(Keys.CONTROL, "a")
         self.box.send_keys(Keys.DELETE)
 
-    def generate(self):
-        """Clicks 生成 and returns the message shown, then closes it."""
-        self.driver.find_element(By.ID, "generate").click()
+    def generate(self, answer=None):
+        """Clicks 生成, answers the question past the engines' limits ("yes"
+        or "no"; its text is kept in self.question), and returns the message
+        shown, then closes it."""
+        # Clicked from the page: a click through the driver would first lay
+        # out a long box to find the button.
+        self.driver.execute_script("document.getElementById('generate').click();")
+        if answer is not None:
+            self.question = wait_for(lambda: self.driver.execute_script(
+                "const q = document.getElementById('question');"
+                "return q.open && document.getElementById('question-text').textContent;"),
+                "the question", timeout=120)
+            self.assertEqual(self.driver.find_element(By.ID, "question-title").text, "信息：")
+            self.assertEqual(self.driver.execute_script("return document.activeElement.id;"),
+                             "question-yes")
+            self.driver.find_element(By.ID, "question-" + answer).click()
         text = wait_for(lambda: self.driver.execute_script(
             "const m = document.getElementById('message');"
             "return m.open && document.getElementById('message-text').textContent;"),
@@ -181,9 +235,9 @@ class PageTest(unittest.TestCase):
         self.driver.find_element(By.ID, "message-ok").click()
         return text
 
-    def take_download(self):
-        """The bytes of the downloaded document, once it is there; removes it."""
-        saved = os.path.join(self.downloads, "deadlinks.xml")
+    def take_download(self, name="deadlinks.xml"):
+        """The bytes of the downloaded file, once it is there; removes it."""
+        saved = os.path.join(self.downloads, name)
         wait_for(lambda: os.path.exists(saved), "the download")
         with open(saved, "rb") as f:
             written = f.read()
@@ -217,7 +271,11 @@ class PageTest(unittest.TestCase):
 
         self.driver.execute_script(FIXED_DATE + "delete window.showSaveFilePicker;"
                                    "window.showSaveFilePicker = undefined;")
-        self.assertEqual(self.generate(), "生成成功！")
+        # Past both limits, and the answer is to write the one file anyway.
+        self.assertEqual(self.generate("no"), "生成成功！")
+        self.assertRegex(self.question, r"^共有 100,001 条链接，共 [0-9,]+ 字节，超过每个文件 "
+                         r"50,000 条和 10,485,760 字节的限制，搜索引擎会拒收。\n分成 3 个文件"
+                         r"（deadlinks-1.xml、deadlinks-2.xml、deadlinks-3.xml）吗？$")
         written = self.take_download()
         self.assertEqual(written, cli_document(lines))
         self.assertIn(b"<lastmod>2026-1-2</lastmod>", written[:400])
@@ -260,6 +318,39 @@ class PageTest(unittest.TestCase):
                 self.driver.execute_script("window.pickerName = arguments[0];", typed)
                 self.assertEqual(self.generate(), "生成成功！")
                 self.assertEqual(self.driver.execute_script("return window.pickerName;"), written)
+
+    def test_past_the_limits_parts_go_to_a_folder_or_a_zip(self):
+        long_link = "https://b.example/" + "x" * 11_000 + "/%d"
+        # (links, Save picker's typed name or None where the browser has
+        # none, the question, the message's second line)
+        cases = [
+            (["https://a.example/%d" % i for i in range(55_000)], "dead",
+             "共有 55,000 条链接，超过每个文件 50,000 条的限制，搜索引擎会拒收。\n"
+             "分成 2 个文件（dead-1.xml、dead-2.xml）吗？", "已在文件夹“out”中写入 2 个文件。"),
+            ([long_link % i for i in range(1_000)], None,
+             "共有 1,000 条链接，共 {:,} 字节，超过每个文件 10,485,760 字节的限制，"
+             "搜索引擎会拒收。\n分成 2 个文件（deadlinks-1.xml、deadlinks-2.xml）吗？",
+             "已下载 deadlinks.zip，内有 2 个文件。")]
+        for lines, typed, question, written in cases:
+            with self.subTest(typed=typed):
+                if typed is None:
+                    self.driver.execute_script(FIXED_DATE + "window.showSaveFilePicker = undefined;"
+                                               "window.showDirectoryPicker = undefined;")
+                else:
+                    self.driver.execute_script(FIXED_DATE + FAKE_PICKER + FAKE_FOLDER +
+                                               "window.pickerName = arguments[0];", typed)
+                self.driver.execute_script("window.lirrevoEditor.setValue(arguments[0]);",
+                                           "\n".join(lines))
+                self.assertEqual(self.generate("yes"), "生成成功！\n" + written)
+                self.assertEqual(self.question, question.format(len(cli_document(lines))))
+                if typed is None:
+                    with zipfile.ZipFile(io.BytesIO(self.take_download("deadlinks.zip"))) as z:
+                        parts = {name: z.read(name) for name in z.namelist()}
+                else:
+                    parts = {name: base64.b64decode(data) for name, data
+                             in self.driver.execute_script(FOLDER_FILES).items()}
+                    self.assertTrue(self.driver.execute_script("return window.pickerRemoved;"))
+                self.assertEqual(parts, cli_parts(lines, "dead" if typed else "deadlinks"))
 
     def drop(self, data, line=0, ch=0):
         """Drops a file of the bytes on the box; the message shown, if any."""
