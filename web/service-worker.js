@@ -17,14 +17,16 @@ self.addEventListener("install", (event) => {
 
 self.addEventListener("activate", (event) => event.waitUntil(self.clients.claim()));
 
-async function fromNetworkOrKept(request) {
+// A whole answer from the network is kept (a partial one cannot be) while
+// the page goes on with it.
+async function fromNetworkOrKept(event) {
   const cache = await caches.open(cacheName);
   try {
-    const response = await fetch(request);
-    if (response.ok) await cache.put(request, response.clone());
+    const response = await fetch(event.request);
+    if (response.status === 200) event.waitUntil(cache.put(event.request, response.clone()));
     return response;
   } catch (error) {
-    const kept = await cache.match(request, { ignoreSearch: true });
+    const kept = await cache.match(event.request, { ignoreSearch: true });
     if (kept) return kept;
     throw error;
   }
@@ -33,5 +35,5 @@ async function fromNetworkOrKept(request) {
 self.addEventListener("fetch", (event) => {
   const request = event.request;
   if (request.method !== "GET" || new URL(request.url).origin !== self.location.origin) return;
-  event.respondWith(fromNetworkOrKept(request));
+  event.respondWith(fromNetworkOrKept(event));
 });

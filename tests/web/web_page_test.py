@@ -465,6 +465,7 @@ class PageTest(unittest.TestCase):
         server.shutdown()
         server.server_close()
         self.open_page(origin + "lirrevo.html")
+        self.assertTrue(self.driver.execute_script("return navigator.serviceWorker.controller !== null;"))
         self.driver.execute_script(FIXED_DATE + FAKE_PICKER)
         self.box.send_keys("a\nb")
         self.assertEqual(self.count(), COUNT.format(2))
