@@ -25,7 +25,7 @@ constexpr const char* kUsage =
     "                   [--gzip] [--standard] [--max-input SIZE] [INPUT]\n"
     "       lirrevo-cli check [--concurrency N] [--timeout SECONDS] [--cacert FILE]\n"
     "                         [--input-encoding E] [-o OUTPUT [the options above]]\n"
-    "                         [INPUT]\n"
+    "                         [--sitemap] [INPUT]\n"
     "       lirrevo-cli scan-log --site URL [--status 404,410] [--log-format FORMAT]\n"
     "                            [-o OUTPUT [the options above]] [LOG...]\n";
 constexpr const char* kHelp =
@@ -77,6 +77,9 @@ constexpr const char* kHelp =
     "                      1-1000); never more than 4 to one host\n"
     "  --timeout SECONDS   check: the most one request may take (default 10)\n"
     "  --cacert FILE       check: also trust the CA certificates in FILE (PEM)\n"
+    "  --sitemap           check: INPUT is a sitemap (urlset or sitemapindex,\n"
+    "                      plain or gzip, a file or an http(s) URL): its locs\n"
+    "                      are the links\n"
     "  --site URL          scan-log: the site's address, put before each path\n"
     "  --status LIST       scan-log: the statuses that mean dead (default 404,410)\n"
     "  --log-format FORMAT\n"
@@ -383,6 +386,8 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
       options.gzip = true;
     } else if (arg == "--standard") {
       options.standard = true;
+    } else if (arg == "--sitemap" && options.command == Command::kCheck) {
+      options.sitemap = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
       return UsageError("unknown option '" + arg + "'");
     } else if (options.command == Command::kScanLog) {

@@ -41,6 +41,7 @@ struct Options {
   int concurrency = 16;
   double timeout_seconds = 10;
   std::optional<std::string> cacert;
+  bool sitemap = false;  // INPUT is a sitemap (file or URL), its locs the links
   // scan-log only: the site the logged paths belong to, the statuses that
   // mean dead, the log's layout (nginx log_format), and the logs ("-" for
   // standard input).

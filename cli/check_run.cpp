@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,6 +25,7 @@
 #include "cli/cli_input.h"
 #include "cli/document_output.h"
 #include "cli/link_check.h"
+#include "cli/sitemap_input.h"
 #include "core/list_input.h"
 #include "core/version.h"
 
@@ -187,18 +189,26 @@ int RunCheck(const Options& options) {
   if (const std::optional<int> exit_code = Unready(options)) return *exit_code;
   std::optional<DateTime> date;
   if (options.output && !(date = DocumentDate())) return 1;
-  const std::optional<DecodedList> list = ReadList(options);
-  if (!list) return 1;
-  std::vector<std::string_view> links;
-  ForEachLine(list->Utf8(), LineBreaks::kAny,
-              [&](std::string_view line) { links.push_back(line); });
-
   AllowDescriptorsFor(options.concurrency);
   if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return Fail("libcurl could not start");
+  struct CurlGlobal {
+    ~CurlGlobal() { curl_global_cleanup(); }
+  } cleanup;
+  const CheckSettings settings = SettingsOf(options);
+  // The list, or the sitemap's locs one a line.
+  std::optional<DecodedList> list;
+  std::optional<std::string> locs;
+  if (options.sitemap ? !(locs = ReadSitemapLocs(options.input, settings))
+                      : !(list = ReadList(options))) {
+    return 1;
+  }
+  std::vector<std::string_view> links;
+  ForEachLine(locs ? std::string_view(*locs) : list->Utf8(), LineBreaks::kAny,
+              [&](std::string_view line) { links.push_back(line); });
+
   Report report(links);
-  const std::optional<std::string> failure = CheckLinks(
-      links, SettingsOf(options), [&](std::size_t i, LinkVerdict v) { report.Take(i, v); });
-  curl_global_cleanup();
+  const std::optional<std::string> failure =
+      CheckLinks(links, settings, [&](std::size_t i, LinkVerdict v) { report.Take(i, v); });
   if (failure) return Fail(*failure);
   report.Summarise();
   if (std::ferror(stdout) != 0) {

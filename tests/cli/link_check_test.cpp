@@ -34,9 +34,11 @@ using test::TempFolder;
 // after which it tells what it saw. It ends by itself after two minutes.
 class LinkServer {
  public:
-  explicit LinkServer(int hosts, const std::vector<std::string>& tls = {}) {
-    std::vector<std::string> argv = {"python3", LIRREVO_LINK_SERVER, "--hosts",
-                                     std::to_string(hosts)};
+  // files: the folder that /files/NAME serves.
+  explicit LinkServer(int hosts, const std::vector<std::string>& tls = {},
+                      const std::string& files = ".") {
+    std::vector<std::string> argv = {
+        "python3", LIRREVO_LINK_SERVER, "--hosts", std::to_string(hosts), "--files", files};
     if (!tls.empty()) argv.insert(argv.end(), {"--tls", tls[0], tls[1]});
     int in[2], out[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
@@ -382,6 +384,55 @@ TEST_F(LinkCheck, OutputHoldsTheDocumentOfTheDeadLinksOnly) {
   EXPECT_EQ(bad.err, "lirrevo-cli: standard input, line 2: control character U+000C\n");
   EXPECT_EQ(bad.out, "");
   EXPECT_EQ(server.Stop()["count HEAD /status/404"], "1");
+}
+
+// A sitemap's locs are the links: a urlset from a file, a gzip urlset and a
+// plain one through an index on the server; a file that is no sitemap fails.
+TEST_F(LinkCheck, ChecksTheLocsOfASitemapOrOfTheSitemapsOfAnIndex) {
+  LinkServer server(1, {}, dir_.path());
+  const std::string a = server.Http(1);
+  const auto urlset = [](const std::vector<std::string>& locs) {
+    std::string xml =
+        "<?xml version=\"1.0\"?>\n<urlset xmlns=\"http://www.sitemaps.org/schemas/"
+        "sitemap/0.9\">";
+    for (const std::string& loc : locs) xml += "<url><loc>\n  " + loc + " </loc></url>";
+    return xml + "</urlset>";
+  };
+  test::WriteFile(dir_ / "urlset.xml", urlset({a + "/status/404?a=1&amp;b=2", a + "/status/200"}));
+  test::WriteFile(dir_ / "plain.xml", urlset({a + "/status/410"}));
+  const std::string gz_source = urlset({a + "/status/301", a + "/status/404"});
+  ASSERT_EQ(test::RunProgram({"/bin/sh", "-c", "gzip -c > \"$0\"", dir_ / "part.xml.gz"}, gz_source)
+                .exit_code,
+            0);
+  test::WriteFile(dir_ / "index.xml", "<sitemapindex><sitemap><loc>" + a +
+                                          "/files/part.xml.gz</loc></sitemap>"
+                                          "<sitemap><loc>" +
+                                          a + "/files/plain.xml</loc></sitemap></sitemapindex>");
+  test::WriteFile(dir_ / "links.txt", a + "/status/404\n");
+  const struct {
+    std::string source;
+    int exit_code;
+    std::string out;
+    std::string err_start;
+  } cases[] = {
+      {dir_ / "urlset.xml", 1,
+       "dead\t404\t" + a + "/status/404?a=1&b=2\nalive\t200\t" + a + "/status/200\n", "2 links"},
+      {a + "/files/index.xml", 1,
+       "redirect\t301\t" + a + "/status/301\ndead\t404\t" + a + "/status/404\ndead\t410\t" + a +
+           "/status/410\n",
+       "3 links"},
+      {dir_ / "links.txt", 1, "",
+       "lirrevo-cli: cannot read '" + (dir_ / "links.txt") + "': not a sitemap: line 1: "},
+      {a + "/files/absent.xml", 1, "",
+       "lirrevo-cli: cannot fetch '" + a + "/files/absent.xml': the server answered 404\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.source);
+    const test::ProgramOutcome r = Check({"--sitemap", c.source}, "");
+    EXPECT_EQ(r.exit_code, c.exit_code);
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_TRUE(r.err.starts_with(c.err_start)) << r.err;
+  }
 }
 
 // The document options shape check's document exactly as they shape the

@@ -28,11 +28,13 @@ Paths:
   /bigheader/BYTES/CODE   answers CODE with one header line of BYTES bytes
   /huge/CODE              HEAD answers 405, GET answers CODE with a body of
                           5 GB, sent until the client closes
+  /files/NAME             the file NAME of the folder --files names, or 404
 Any other path answers 200. A request to another host (through the server as
 a proxy) is answered as its path says.
 """
 import argparse
 import http.server
+import os
 import ssl
 import sys
 import threading
@@ -148,6 +150,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return None
         elif parts[0] == "huge":
             code = 405
+        elif parts[0] == "files":
+            try:
+                with open(os.path.join(self.server.files, os.path.basename(path)), "rb") as f:
+                    return 200, headers, f.read() if with_body else b""
+            except OSError:
+                code = 404
         return code, headers, b"<html>some page</html>\n" if with_body else b""
 
 
@@ -161,7 +169,9 @@ def main():
     parser.add_argument("--hosts", type=int, default=1)
     parser.add_argument("--tls", nargs=2, metavar=("CERT", "KEY"))
     parser.add_argument("--lifetime", type=float, default=120)
+    parser.add_argument("--files", default=".")
     args = parser.parse_args()
+    Server.files = args.files
     servers = [Server(("127.0.0.%d" % (n + 1), 0), Handler) for n in range(args.hosts)]
     if args.tls:
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
