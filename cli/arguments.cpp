@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/option_table.h"
 #include "core/access_log.h"
 #include "core/version.h"
 
@@ -50,44 +51,7 @@ constexpr const char* kHelp =
     "with -o it writes their document instead. A LOG ending in .gz is read\n"
     "through gzip; no LOG, or '-', is standard input. Lines that do not parse\n"
     "are counted on standard error; exit status 1 when none parses.\n"
-    "An input file named 'check' or 'scan-log' is given as './check'.\n\n"
-    "  --input-encoding E  encoding of INPUT: utf-8 (default; a UTF-16 file with\n"
-    "                      a byte-order mark is also read), gbk (gb2312 is read\n"
-    "                      as gbk), gb18030 or utf-16\n"
-    "  -o, --output OUTPUT write the document to OUTPUT instead of standard\n"
-    "                      output; '-' is standard output\n"
-    "  --split             write parts STEM-1.xml, STEM-2.xml, ... beside OUTPUT\n"
-    "                      (STEM: OUTPUT without .xml and .gz), each a whole\n"
-    "                      document, cut between entries; needs -o, and OUTPUT\n"
-    "                      is written only with --index-url. Without --split\n"
-    "                      a list past 50,000 links or 10,485,760 bytes is\n"
-    "                      written whole, with a warning\n"
-    "  --max-urls N        links per part (default 50000)\n"
-    "  --max-bytes N       bytes per part, uncompressed (default 10485760)\n"
-    "  --index-url BASE    OUTPUT becomes the parts' sitemapindex; each loc is\n"
-    "                      BASE (an absolute http or https URL), a '/' where\n"
-    "                      BASE lacks one, and the part's name, percent-encoded\n"
-    "  --max-input SIZE    read at most SIZE bytes of INPUT (K, M, G: powers of\n"
-    "                      1024; default 2G); a larger input is refused\n"
-    "  --gzip              compress every file written (and standard output)\n"
-    "                      with gzip; names get .gz\n"
-    "  --standard          the sitemaps.org form: its namespace, dates as\n"
-    "                      YYYY-MM-DD, empty lines skipped\n"
-    "  --concurrency N     check: at most N requests in flight (default 16,\n"
-    "                      1-1000); never more than 4 to one host\n"
-    "  --timeout SECONDS   check: the most one request may take (default 10)\n"
-    "  --cacert FILE       check: also trust the CA certificates in FILE (PEM)\n"
-    "  --sitemap           check: INPUT is a sitemap (urlset or sitemapindex,\n"
-    "                      plain or gzip, a file or an http(s) URL): its locs\n"
-    "                      are the links\n"
-    "  --site URL          scan-log: the site's address, put before each path\n"
-    "  --status LIST       scan-log: the statuses that mean dead (default 404,410)\n"
-    "  --log-format FORMAT\n"
-    "                      scan-log: the log's layout as an nginx log_format\n"
-    "                      ($request or $request_method and $request_uri, and\n"
-    "                      $status are read)\n"
-    "  -h, --help          show this help\n"
-    "  --version           show the version\n";
+    "An input file named 'check' or 'scan-log' is given as './check'.\n\n";
 
 }  // namespace
 
@@ -215,50 +179,17 @@ std::string CommandName(Command command) {
   return command == Command::kCheck ? "check" : command == Command::kScanLog ? "scan-log" : "";
 }
 
-// Options that take a value, as "--name value" or "--name=value".
-enum class Valued {
-  kNone,
-  kEncoding,
-  kOutput,
-  kMaxUrls,
-  kMaxBytes,
-  kIndexUrl,
-  kConcurrency,
-  kTimeout,
-  kCacert,
-  kMaxInput,
-  kSite,
-  kStatus,
-  kLogFormat
-};
-
-Valued ValuedOption(const std::string& name) {
-  if (name == "--input-encoding") return Valued::kEncoding;
-  if (name == "-o" || name == "--output") return Valued::kOutput;
-  if (name == "--max-urls") return Valued::kMaxUrls;
-  if (name == "--max-bytes") return Valued::kMaxBytes;
-  if (name == "--index-url") return Valued::kIndexUrl;
-  if (name == "--concurrency") return Valued::kConcurrency;
-  if (name == "--timeout") return Valued::kTimeout;
-  if (name == "--cacert") return Valued::kCacert;
-  if (name == "--max-input") return Valued::kMaxInput;
-  if (name == "--site") return Valued::kSite;
-  if (name == "--status") return Valued::kStatus;
-  if (name == "--log-format") return Valued::kLogFormat;
-  return Valued::kNone;
-}
-
 // Takes the option's value into options; a usage error's message, or empty.
-std::string Take(Valued option, const std::string& name, const std::string& value,
+std::string Take(OptionId option, const std::string& name, const std::string& value,
                  Options& options) {
   switch (option) {
-    case Valued::kEncoding:
+    case OptionId::kEncoding:
       if (const std::optional<ListEncoding> encoding = EncodingNamed(value)) {
         options.encoding = *encoding;
         return {};
       }
       return "unknown input encoding '" + value + "'";
-    case Valued::kOutput:
+    case OptionId::kOutput:
       if (value == "-" && options.command != Command::kGenerate) {
         return CommandName(options.command) +
                " writes its lines to standard output; -o takes a file name";
@@ -266,52 +197,52 @@ std::string Take(Valued option, const std::string& name, const std::string& valu
       options.output = value;
       if (value == "-") options.output.reset();  // standard output, as when -o is absent
       return {};
-    case Valued::kMaxUrls:
-    case Valued::kMaxBytes:
+    case OptionId::kMaxUrls:
+    case OptionId::kMaxBytes:
       if (const std::optional<std::size_t> count = Count(value)) {
-        (option == Valued::kMaxUrls ? options.max_urls : options.max_bytes) = *count;
+        (option == OptionId::kMaxUrls ? options.max_urls : options.max_bytes) = *count;
         return {};
       }
       return name + " needs a positive number";
-    case Valued::kIndexUrl:
+    case OptionId::kIndexUrl:
       if (!IsSiteUrl(value))
         return "--index-url needs an absolute http or https URL, not '" + value + "'";
       options.index_url = value;
       return {};
-    case Valued::kMaxInput:
+    case OptionId::kMaxInput:
       if (const std::optional<std::size_t> size = Size(value)) {
         options.max_input = *size;
         options.max_input_given = true;
         return {};
       }
       return "--max-input takes a size such as 500M or 4G, not '" + value + "'";
-    case Valued::kConcurrency:
+    case OptionId::kConcurrency:
       if (const std::optional<double> n = NumberIn(value, 1, 1000); n && *n == std::floor(*n)) {
         options.concurrency = static_cast<int>(*n);
         return {};
       }
       return "--concurrency takes a whole number from 1 to 1000, not '" + value + "'";
-    case Valued::kTimeout:
+    case OptionId::kTimeout:
       if (const std::optional<double> seconds = NumberIn(value, 0.001, 86400)) {
         options.timeout_seconds = *seconds;
         return {};
       }
       return "--timeout takes a number of seconds above 0, not '" + value + "'";
-    case Valued::kCacert:
+    case OptionId::kCacert:
       options.cacert = value;
       return {};
-    case Valued::kSite:
+    case OptionId::kSite:
       if (!IsSiteUrl(value))
         return "--site needs an absolute http or https URL, not '" + value + "'";
       options.site = value;
       return {};
-    case Valued::kStatus:
+    case OptionId::kStatus:
       if (std::optional<std::vector<int>> statuses = Statuses(value)) {
         options.statuses = *std::move(statuses);
         return {};
       }
       return "--status takes HTTP statuses (100-599) separated by commas, not '" + value + "'";
-    case Valued::kLogFormat:
+    case OptionId::kLogFormat:
       if (!AccessLogFormat::Parse(value)) {
         return "--log-format needs $request (or $request_method and $request_uri) and "
                "$status, each field followed by text that ends it, not '" +
@@ -319,26 +250,41 @@ std::string Take(Valued option, const std::string& name, const std::string& valu
       }
       options.log_format = value;
       return {};
-    case Valued::kNone:
+    case OptionId::kSplit:
+      options.split = true;
+      return {};
+    case OptionId::kGzip:
+      options.gzip = true;
+      return {};
+    case OptionId::kStandard:
+      options.standard = true;
+      return {};
+    case OptionId::kSitemap:
+      options.sitemap = true;
+      return {};
+    case OptionId::kHelp:
+    case OptionId::kVersion:
       break;
   }
-  return "unknown option '" + name + "'";
+  return {};
 }
 
-// The command an option belongs to, where it is not every command's.
-std::optional<Command> CommandOf(Valued option) {
-  switch (option) {
-    case Valued::kConcurrency:
-    case Valued::kTimeout:
-    case Valued::kCacert:
-      return Command::kCheck;
-    case Valued::kSite:
-    case Valued::kStatus:
-    case Valued::kLogFormat:
-      return Command::kScanLog;
-    default:
-      return std::nullopt;
+unsigned BitOf(Command command) {
+  return command == Command::kCheck     ? kCheckCommand
+         : command == Command::kScanLog ? kScanLogCommand
+                                        : kGenerateCommand;
+}
+
+// Why the command does not take the option, or empty.
+std::string NotTaken(const OptionSpec& option, Command command) {
+  if ((option.commands & BitOf(command)) != 0) return {};
+  for (const Command own : {Command::kCheck, Command::kScanLog}) {
+    if (option.commands == BitOf(own)) {
+      return std::string(option.name) + " is an option of 'lirrevo-cli " + CommandName(own) + "'";
+    }
   }
+  return std::string(option.name) + " is not an option of 'lirrevo-cli " + CommandName(command) +
+         "'";
 }
 
 }  // namespace
@@ -354,50 +300,41 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
   }
   for (; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (arg == "--help" || arg == "-h") return End(std::string(kUsage) + '\n' + kHelp);
-    if (arg == "--version") return End("lirrevo-cli " LIRREVO_VERSION "\n");
     const std::size_t equals = arg.starts_with("--") ? arg.find('=') : std::string::npos;
     const std::string name = arg.substr(0, equals);
-    const Valued option = ValuedOption(name);
-    if (option != Valued::kNone && (name != "-o" || equals == std::string::npos)) {
-      if (const std::optional<Command> own = CommandOf(option); own && *own != options.command) {
-        return UsageError(name + " is an option of 'lirrevo-cli " + CommandName(*own) + "'");
-      }
-      if ((option == Valued::kEncoding || option == Valued::kMaxInput) &&
-          options.command == Command::kScanLog) {
-        return UsageError(name + " is not an option of 'lirrevo-cli scan-log'");
-      }
-      std::string value;
-      if (equals != std::string::npos) {
-        value = arg.substr(equals + 1);
-      } else if (i + 1 < args.size()) {
-        value = args[++i];
+    const OptionSpec* option = FindOption(name);
+    if (option == nullptr) {
+      if (arg.size() > 1 && arg[0] == '-') return UsageError("unknown option '" + arg + "'");
+      if (options.command == Command::kScanLog) {
+        options.logs.push_back(arg);
+      } else if (have_input) {
+        return UsageError("more than one input given");
       } else {
-        return UsageError(name + (option == Valued::kOutput || option == Valued::kCacert
-                                      ? " needs a file name"
-                                      : " needs a value"));
+        options.input = arg;
+        have_input = true;
       }
-      const std::string error = Take(option, name, value, options);
-      if (!error.empty()) return UsageError(error);
-      limits_given |= option == Valued::kMaxUrls || option == Valued::kMaxBytes;
-    } else if (arg == "--split") {
-      options.split = true;
-    } else if (arg == "--gzip") {
-      options.gzip = true;
-    } else if (arg == "--standard") {
-      options.standard = true;
-    } else if (arg == "--sitemap" && options.command == Command::kCheck) {
-      options.sitemap = true;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      return UsageError("unknown option '" + arg + "'");
-    } else if (options.command == Command::kScanLog) {
-      options.logs.push_back(arg);
-    } else if (have_input) {
-      return UsageError("more than one input given");
-    } else {
-      options.input = arg;
-      have_input = true;
+      continue;
     }
+    if (option->id == OptionId::kHelp)
+      return End(std::string(kUsage) + '\n' + kHelp + OptionHelp());
+    if (option->id == OptionId::kVersion) return End("lirrevo-cli " LIRREVO_VERSION "\n");
+    if (const std::string why = NotTaken(*option, options.command); !why.empty()) {
+      return UsageError(why);
+    }
+    std::string value;
+    if (option->kind == ValueKind::kNone) {
+      if (equals != std::string::npos) return UsageError(name + " takes no value");
+    } else if (equals != std::string::npos) {
+      value = arg.substr(equals + 1);
+    } else if (i + 1 < args.size()) {
+      value = args[++i];
+    } else {
+      return UsageError(
+          name + (option->kind == ValueKind::kFile ? " needs a file name" : " needs a value"));
+    }
+    const std::string error = Take(option->id, name, value, options);
+    if (!error.empty()) return UsageError(error);
+    limits_given |= option->id == OptionId::kMaxUrls || option->id == OptionId::kMaxBytes;
   }
   if (options.command == Command::kScanLog && options.site.empty()) {
     return UsageError("scan-log needs --site URL, the site the logged paths belong to");

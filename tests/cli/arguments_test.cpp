@@ -5,7 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "cli/option_table.h"
 #include "core/version.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_folder.h"
 
 namespace lirrevo::cli {
 namespace {
@@ -215,6 +218,34 @@ TEST(Arguments, TakesThePartOptions) {
   EXPECT_EQ(defaults.max_urls, 50000u);
   EXPECT_EQ(defaults.max_bytes, 10485760u);
   EXPECT_EQ(defaults.max_input, std::size_t{2} << 30);
+}
+
+// The completion script, run by bash in an empty folder, offers what each
+// command takes.
+TEST(BashCompletion, OffersTheCommandsOptionsAndChoices) {
+  const test::TempFolder empty;
+  const struct {
+    const char* words;
+    const char* offered;
+  } cases[] = {
+      {"lirrevo-cli ch", "check"},
+      {"lirrevo-cli scan-log --s", "--split --standard --site --status"},
+      {"lirrevo-cli check --ca", "--cacert"},
+      {"lirrevo-cli --s", "--split --standard"},
+      {"lirrevo-cli --input-encoding gb", "gbk gb18030"},
+      {"lirrevo-cli scan-log --site ", ""},
+  };
+  for (const auto& c : cases) {
+    const std::string run =
+        BashCompletion() + "cd '" + empty.path() + "' && COMP_WORDS=(" + c.words +
+        ") && COMP_CWORD=$((${#COMP_WORDS[@]} - 1)) && "
+        "[[ \"" +
+        c.words +
+        "\" == *' ' ]] && COMP_WORDS+=('') && "
+        "COMP_CWORD=$((COMP_CWORD + 1)); _lirrevo_cli; echo \"${COMPREPLY[*]}\"";
+    const test::ProgramOutcome r = test::RunProgram({"/bin/bash", "-c", run}, "");
+    EXPECT_EQ(r.out, std::string(c.offered) + "\n") << c.words << r.err;
+  }
 }
 
 }  // namespace

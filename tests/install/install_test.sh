@@ -3,7 +3,8 @@
 # Stages an install of BUILD_DIR (prefix /usr) in a temporary DESTDIR and
 # checks what a user would get: the file list; the desktop entry, the
 # metainfo and the man pages through their validators; the icon sizes; one
-# version everywhere; and lirrevo-cli's man page in step with its --help.
+# version everywhere; lirrevo-cli's man page in step with its --help; its
+# bash completion.
 set -euo pipefail
 build=$1
 version=$2
@@ -19,6 +20,7 @@ files=$(cd "$stage" && find . -type f -o -type l | sort)
 expected="./usr/bin/lirrevo
 ./usr/bin/lirrevo-cli
 ./usr/share/applications/org.lirrevo.Lirrevo.desktop
+./usr/share/bash-completion/completions/lirrevo-cli
 ./usr/share/doc/lirrevo/LICENSE
 ./usr/share/doc/lirrevo/changelog.gz
 ./usr/share/doc/lirrevo/copyright
@@ -72,4 +74,5 @@ for option in $man_options; do
   ! "$cli" "$option" </dev/null 2>&1 >/dev/null | grep -q 'unknown option' ||
     fail "lirrevo-cli.1 names $option, which lirrevo-cli does not know"
 done
+bash -n "$root/share/bash-completion/completions/lirrevo-cli" || fail "bash completion"
 echo "install staged and checked: $(echo "$files" | wc -l) files"
