@@ -67,6 +67,9 @@ class FatalErrorTest : public QObject {
                             << QStringList();
     QTest::newRow("memory") << "memory" << memory << QStringList();
     QTest::newRow("memory, web engine running") << "engine" << memory << QStringList{"page loaded"};
+    // The toolkit's containers ask the C library, so the size is not known.
+    const QString unknown_size = "运行时出错!\\n\\n错误信息：分配内存失败!\\n";
+    QTest::newRow("memory, paste") << "paste" << unknown_size << QStringList{"pasting"};
   }
   // The probe runs in a process group of its own, which also holds the web
   // engine's helper processes: none may be left once its exit code is in.
@@ -80,6 +83,7 @@ class FatalErrorTest : public QObject {
     const pid_t group = static_cast<pid_t>(probe.processId());
     QVERIFY(probe.waitForFinished(30000));
     QVERIFY2(::kill(-group, 0) == -1 && errno == ESRCH, "a process of the probe is left");
+    if (probe.exitCode() == 77) QSKIP("the sanitizer's runtime owns malloc");
     const QString out = QString::fromUtf8(probe.readAllStandardOutput());
     QCOMPARE(probe.exitStatus(), QProcess::NormalExit);
     QCOMPARE(probe.exitCode(), 255);
