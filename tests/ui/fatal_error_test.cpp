@@ -7,6 +7,7 @@
 #include <QTest>
 #include <cerrno>
 
+#include "test_home.h"
 #include "ui/allocation_failure.h"
 
 using lirrevo::ui::AllocationFailureMessage;
@@ -94,5 +95,5 @@ class FatalErrorTest : public QObject {
   }
 };
 
-QTEST_GUILESS_MAIN(FatalErrorTest)
+LIRREVO_GUILESS_TEST_MAIN(FatalErrorTest)
 #include "fatal_error_test.moc"
