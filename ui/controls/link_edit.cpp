@@ -94,9 +94,12 @@ void LinkEdit::InsertFiles(const QStringList& paths) {
       if (on_drop_failure_) on_drop_failure_();
       return;
     }
+    if (text.isEmpty()) {
+      text = std::move(*lines);  // one file, the usual drop, is not copied
+      continue;
+    }
     // One file's last line does not run into the next file's first.
-    const bool joined = !text.isEmpty() && !text.endsWith(u'\n') && !text.endsWith(u'\r');
-    if (joined) text += u'\n';
+    if (!text.endsWith(u'\n') && !text.endsWith(u'\r')) text += u'\n';
     text += *lines;
   }
   insertPlainText(text);
