@@ -1,5 +1,10 @@
 #include "core/part_files.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 #include "core/file_output.h"
 
 namespace lirrevo {
@@ -24,8 +29,11 @@ PartFiles::PartFiles(std::string output) : output_(std::move(output)) {}
 PartFiles::~PartFiles() = default;
 
 bool PartFiles::BeginPart(std::size_t number) {
+  const std::string name = PartFileName(output_, number);
+  struct stat st {};
+  existed_.push_back(lstat(name.c_str(), &st) == 0);
   files_.push_back(std::make_unique<FileOutput>());
-  return files_.back()->Open(PartFileName(output_, number));
+  return files_.back()->Open(name);
 }
 
 bool PartFiles::Write(std::string_view chunk) { return files_.back()->Write(chunk); }
@@ -33,8 +41,14 @@ bool PartFiles::Write(std::string_view chunk) { return files_.back()->Write(chun
 bool PartFiles::EndPart() { return files_.back()->Finish(); }
 
 bool PartFiles::CommitAll() {
-  for (const std::unique_ptr<FileOutput>& file : files_) {
-    if (!file->Commit()) return false;
+  for (std::size_t i = 0; i < files_.size(); ++i) {
+    if (files_[i]->Commit()) continue;
+    const int cause = errno;
+    for (std::size_t placed = 0; placed < i; ++placed) {
+      if (!existed_[placed]) unlink(PartFileName(output_, placed + 1).c_str());
+    }
+    errno = cause;
+    return false;
   }
   return true;
 }

@@ -39,13 +39,16 @@ class PartFiles : public PartSink {
   bool EndPart() override;
 
   // Puts the parts in place in order; false at the first that fails. The
-  // parts before it are in place by then: a rename does not fail for want of
-  // room, so that is left to a file system that breaks down between two.
+  // parts put in place before it that were new files are removed again; one
+  // that replaced an older part stays replaced (a rename does not fail for
+  // want of room, so that is left to a file system that breaks down between
+  // two renames).
   bool CommitAll();
 
  private:
   std::string output_;
   std::vector<std::unique_ptr<FileOutput>> files_;
+  std::vector<bool> existed_;  // the part's name was taken before this run
 };
 
 }  // namespace lirrevo
