@@ -52,7 +52,7 @@ bool LinkEdit::viewportEvent(QEvent* event) {
   --depth_;
   // Qt's drop wraps the insertion in an edit block, which signals a change
   // even when nothing went in.
-  if (std::exchange(drop_refused_, false)) changed_ = false;
+  if (std::exchange(dropped_nothing_, false)) changed_ = false;
   Report();
   return handled;
 }
@@ -90,7 +90,7 @@ void LinkEdit::InsertFiles(const QStringList& paths) {
   for (const QString& path : paths) {
     std::optional<QString> lines = DroppedFileText(path);
     if (!lines) {
-      drop_refused_ = true;
+      dropped_nothing_ = true;
       if (on_drop_failure_) on_drop_failure_();
       return;
     }
@@ -101,6 +101,10 @@ void LinkEdit::InsertFiles(const QStringList& paths) {
     // One file's last line does not run into the next file's first.
     if (!text.endsWith(u'\n') && !text.endsWith(u'\r')) text += u'\n';
     text += *lines;
+  }
+  if (text.isEmpty()) {
+    dropped_nothing_ = true;
+    return;
   }
   insertPlainText(text);
   ensureCursorVisible();

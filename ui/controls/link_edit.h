@@ -41,7 +41,7 @@ class LinkEdit : public QPlainTextEdit {
   std::function<void()> on_drop_failure_;
   int depth_ = 0;  // events being handled
   bool changed_ = false;
-  bool drop_refused_ = false;  // a dropped file gave nothing: no change to report
+  bool dropped_nothing_ = false;  // the dropped files gave no text: no change to report
 };
 
 }  // namespace lirrevo::ui
