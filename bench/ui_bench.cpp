@@ -1,14 +1,19 @@
 // The count label on a box of many links: its handler alone, a keystroke
-// until the new count shows, and a paste until its count shows; and the
-// Generate command over the box, from its read to the written file.
+// until the new count shows, a paste and a dropped list file until their
+// count shows; and the Generate command over the box, from its read to the
+// written file, as one file and as parts.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QByteArray>
 #include <QClipboard>
+#include <QDropEvent>
+#include <QFile>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -86,6 +91,38 @@ void GenerateClicked(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kLines);
 }
 BENCHMARK(GenerateClicked)->Unit(benchmark::kMillisecond);
+
+// The Generate command on a box of N links past the engines' limits, with the
+// question answered "是": counting the parts, then writing them.
+void GenerateParts(benchmark::State& state) {
+  const int lines = static_cast<int>(state.range(0));
+  lirrevo::ui::EventTable events({});
+  MainWindow window(events);
+  const QTemporaryDir folder(QStringLiteral("/tmp/lirrevo-parts-XXXXXX"));
+  if (!folder.isValid() || !window.Build(lirrevo::ui::StartupWindowTemplate()) ||
+      !window.SetProperty(lirrevo::ui::EditBoxName, lirrevo::ui::edit_box::Content,
+                          Links(false, lines))) {
+    state.SkipWithError("the window could not be built");
+    return;
+  }
+  const std::string path = folder.filePath(QStringLiteral("dead.xml")).toStdString();
+  const lirrevo::DateTime date{2024, 5, 6, 7, 8, 9};
+  std::string message;
+  for (auto _ : state) {
+    lirrevo::GenerateSitemapFile(
+        lirrevo::ui::ExactContentReader(window),
+        [&path] { return std::optional<std::string>(path); },
+        [&message](const std::string& text) { message = text; }, [&date] { return date; },
+        [](const std::string&) { return true; });
+    if (message.rfind(lirrevo::GenerateSuccessMessage, 0) != 0) {
+      state.SkipWithError("the parts were not written");
+      break;
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * lines);
+}
+BENCHMARK(GenerateParts)->Arg(kLines)->Unit(benchmark::kMillisecond);
+BENCHMARK(GenerateParts)->Arg(kHugeLines)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // The window with the program's handler bound to the box's change, as the
 // user meets it.
@@ -165,6 +202,38 @@ void PasteIntoBox(benchmark::State& state) {
 }
 BENCHMARK(PasteIntoBox)->Arg(kLines)->Unit(benchmark::kMillisecond);
 BENCHMARK(PasteIntoBox)->Arg(kHugeLines)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// A UTF-8 list file of 1,000,000 links dropped on the empty box, as a file
+// manager drops it, until the label shows its count.
+void DropHugeFile(benchmark::State& state) {
+  BoundWindow window;
+  const QTemporaryDir folder(QStringLiteral("/tmp/lirrevo-drop-XXXXXX"));
+  QFile file(folder.filePath(QStringLiteral("links.txt")));
+  const std::optional<std::string> links = lirrevo::TextToUtf8(Links(true, kHugeLines));
+  if (window.Edit() == nullptr || !links || !file.open(QIODevice::WriteOnly) ||
+      file.write(links->data(), static_cast<qint64>(links->size())) < 0) {
+    state.SkipWithError("the window or the file could not be made");
+    return;
+  }
+  file.close();
+  window.Show();
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(file.fileName())});
+  const QPoint point(10, 10);
+  for (auto _ : state) {
+    state.PauseTiming();
+    window.Unbound([&window] { window.Edit()->clear(); });
+    QCoreApplication::processEvents();
+    state.ResumeTiming();
+    QDragEnterEvent enter(point, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.Edit()->viewport(), &enter);
+    QDropEvent drop(point, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.Edit()->viewport(), &drop);
+    QCoreApplication::processEvents();  // the window paints the new count
+  }
+  if (!window.Shows(kHugeLines)) state.SkipWithError("the count is wrong");
+}
+BENCHMARK(DropHugeFile)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // One typed character at the end of a box of 1,000,000 links, until the
 // label shows the count.

@@ -1,20 +1,103 @@
 #include "core/generate_command.h"
 
 #include "core/file_output.h"
+#include "core/output_encoding.h"
+#include "core/part_files.h"
 
 namespace lirrevo {
+namespace {
+
+// Counts what the parts would hold without keeping their bytes.
+class PartCount : public PartSink {
+ public:
+  bool BeginPart(std::size_t) override { return true; }
+  bool Write(std::string_view) override { return true; }
+  bool EndPart() override { return true; }
+};
+
+UrlsetOptions EngineLimits() {
+  UrlsetOptions options;
+  options.max_urls = kEngineMaxUrls;
+  options.max_bytes = kEngineMaxBytes;
+  return options;
+}
+
+std::string Grouped(std::size_t n) {
+  const std::string digits = std::to_string(n);
+  std::string grouped;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i != 0 && (digits.size() - i) % 3 == 0) grouped += ',';
+    grouped += digits[i];
+  }
+  return grouped;
+}
+
+// The system's text of UTF-8 (a path's bytes may be no UTF-8: then `other`).
+std::string TextOf(const std::string& utf8, const std::string& other) {
+  return Utf8ToText(utf8).value_or(Utf8ToText(other).value_or(std::string()));
+}
+
+// The parts' names for the question: all of them up to three, else the first
+// and the last.
+std::string PartNames(std::size_t parts, const std::string& path) {
+  const auto name = [&path](std::size_t n) { return BaseName(PartFileName(path, n)); };
+  if (parts > 3) return name(1) + " 至 " + name(parts);
+  std::string names = name(1);
+  for (std::size_t n = 2; n <= parts; ++n) names += "、" + name(n);
+  return names;
+}
+
+std::string PartsWrittenMessage(std::size_t parts, const std::string& path) {
+  const std::string count = std::to_string(parts) + " 个文件";
+  return std::string(GenerateSuccessMessage) +
+         TextOf("\n已在文件夹 " + FolderName(path) + " 中写入 " + count + "。",
+                "\n已写入 " + count + "。");
+}
+
+bool WriteParts(const std::string& path, std::string_view utf8, const DateTime& date) {
+  PartFiles files(path);
+  return StreamUrlset(utf8, LineBreaks::kCrLf, date, EngineLimits(), files).ok && files.CommitAll();
+}
+
+bool WriteWhole(const std::string& path, std::string_view utf8, const DateTime& date) {
+  const std::string bytes = BuildUrlsetDocument(utf8, date);
+  return WriteBytesToFile(path, bytes);
+}
+
+}  // namespace
+
+std::string SplitQuestion(std::size_t links, std::size_t parts, const std::string& path) {
+  const std::string limit =
+      links > kEngineMaxUrls ? Grouped(kEngineMaxUrls) + " 条" : Grouped(kEngineMaxBytes) + " 字节";
+  const std::string head = "共有 " + Grouped(links) + " 条链接，超过每个文件 " + limit +
+                           "的限制，搜索引擎会拒收。\n分成 " + std::to_string(parts) + " 个文件";
+  return TextOf(head + "（" + PartNames(parts, path) + "）吗？", head + "吗？");
+}
 
 void GenerateSitemapFile(const ReadContentFn& read_content, const AskOutputFileFn& ask_output_file,
-                         const ShowMessageFn& show_message, const std::function<DateTime()>& now) {
+                         const ShowMessageFn& show_message, const std::function<DateTime()>& now,
+                         const AskQuestionFn& ask_split) {
   std::optional<std::string> path = ask_output_file();
   if (!path) return;
-  std::string bytes = BuildSitemapDocument(read_content, now);
-  // Every document has at least its header and closing tag, so no bytes means
-  // the box or the document could not be converted: nothing is written then.
-  const bool written = !bytes.empty() && WriteBytesToFile(*path, bytes);
+  std::optional<std::string> utf8 = ReadBoxUtf8(read_content);
+  std::string message(GenerateFailureMessage);
+  if (utf8) {
+    const DateTime date = now();
+    // Where nobody can be asked, the parts need not be counted either.
+    PartCount count;
+    const UrlsetResult parts =
+        ask_split ? StreamUrlset(*utf8, LineBreaks::kCrLf, date, EngineLimits(), count)
+                  : UrlsetResult{};
+    const bool past_limits = parts.parts > 1 && !path->empty();
+    if (past_limits && ask_split && ask_split(SplitQuestion(parts.urls, parts.parts, *path))) {
+      if (WriteParts(*path, *utf8, date)) message = PartsWrittenMessage(parts.parts, *path);
+    } else if (WriteWhole(*path, *utf8, date)) {
+      message = GenerateSuccessMessage;
+    }
+  }
   path.reset();
-  std::string().swap(bytes);
-  show_message(std::string(written ? GenerateSuccessMessage : GenerateFailureMessage));
+  utf8.reset();
+  show_message(message);
 }
 
 }  // namespace lirrevo

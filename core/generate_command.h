@@ -20,12 +20,27 @@ inline constexpr std::string_view GenerateFailureMessage = "\xCA\xA7\xB0\xDC";
 using AskOutputFileFn = std::function<std::optional<std::string>()>;
 // Shows a modal message box with the given GBK text; returns when it is closed.
 using ShowMessageFn = std::function<void(const std::string&)>;
+// Asks the GBK question with the answers "是" and "否"; true for "是".
+using AskQuestionFn = std::function<bool(const std::string&)>;
 
 // Asks for the file, builds the document from the box at that moment, writes
 // it and shows "生成成功！" or "失败" once. A cancelled dialog does nothing
 // more; a box or document that cannot be converted shows "失败" and touches no file.
+//
+// A list that search engines would refuse in one file (past kEngineMaxUrls
+// links or kEngineMaxBytes bytes) is, where ask_split is given, first offered
+// as parts, cut between entries at those limits: "是" writes NAME-1.xml ...
+// beside the chosen name (PartFileName), all of them or none, and the
+// message names their folder and number on a second line; "否" writes the
+// one file.
 void GenerateSitemapFile(const ReadContentFn& read_content, const AskOutputFileFn& ask_output_file,
                          const ShowMessageFn& show_message,
-                         const std::function<DateTime()>& now = CurrentDateTime);
+                         const std::function<DateTime()>& now = CurrentDateTime,
+                         const AskQuestionFn& ask_split = {});
+
+// The question, in GBK, for a list of `links` links past the engines' limits
+// that would be written as `parts` parts beside `path`: how many links, which
+// limit they pass (the links' where they pass both), and the parts' names.
+std::string SplitQuestion(std::size_t links, std::size_t parts, const std::string& path);
 
 }  // namespace lirrevo

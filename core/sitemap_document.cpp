@@ -287,25 +287,33 @@ DateTime CurrentDateTime() {
                   local.tm_hour,        local.tm_min,     local.tm_sec};
 }
 
-std::string BuildSitemapDocument(const ReadContentFn& read_content,
-                                 const std::function<DateTime()>& now) {
+std::optional<std::string> ReadBoxUtf8(const ReadContentFn& read_content) {
   std::optional<std::string> content = read_content();
-  if (!content) return {};
-  const DateTime date = now();
+  if (!content) return std::nullopt;
   // The box's text as UTF-8 holds its CR LF breaks where the box had them, so
   // its lines are the links SplitLinks gives.
-  const std::string utf8 = EncodeDocument(*content);
-  if (utf8.empty() && !content->empty()) return {};
-  content.reset();
+  std::string utf8 = EncodeDocument(*content);
+  if (utf8.empty() && !content->empty()) return std::nullopt;
+  return utf8;
+}
+
+std::string BuildUrlsetDocument(std::string_view box_utf8, const DateTime& date) {
   // Room for every entry unescaped, so that the chunks are appended without
   // the document being copied as it grows.
   std::size_t lines = 0;
-  ForEachLine(utf8, LineBreaks::kCrLf, [&](std::string_view) { ++lines; });
+  ForEachLine(box_utf8, LineBreaks::kCrLf, [&](std::string_view) { ++lines; });
   StringSink sink;
-  sink.text.reserve(SitemapHeader.size() + lines * UrlEntryTemplate.size() + utf8.size() +
+  sink.text.reserve(SitemapHeader.size() + lines * UrlEntryTemplate.size() + box_utf8.size() +
                     SitemapClosing.size());
-  StreamUrlset(utf8, LineBreaks::kCrLf, date, UrlsetOptions{}, sink);
+  StreamUrlset(box_utf8, LineBreaks::kCrLf, date, UrlsetOptions{}, sink);
   return std::move(sink.text);
+}
+
+std::string BuildSitemapDocument(const ReadContentFn& read_content,
+                                 const std::function<DateTime()>& now) {
+  std::optional<std::string> utf8 = ReadBoxUtf8(read_content);
+  if (!utf8) return {};
+  return BuildUrlsetDocument(*utf8, now());
 }
 
 }  // namespace lirrevo

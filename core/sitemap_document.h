@@ -150,6 +150,15 @@ std::string BuildSitemapIndex(const std::vector<std::string>& locs, const DateTi
 // The system clock's current local date and time.
 DateTime CurrentDateTime();
 
+// Reads the box and gives its text as UTF-8, CR LF breaks kept; nullopt when
+// the box cannot be read or holds what the document cannot (see
+// EncodeDocument).
+std::optional<std::string> ReadBoxUtf8(const ReadContentFn& read_content);
+
+// The whole urlset document, in the dead-link form, of the box's UTF-8 text:
+// an entry for each of its CR LF lines, each dated `date`.
+std::string BuildUrlsetDocument(std::string_view box_utf8, const DateTime& date);
+
 // Reads the box, dates it once with `now` and returns the UTF-8 document of
 // its links (SplitLinks's lines); empty when the box cannot be read or holds
 // what the document cannot (see EncodeDocument).

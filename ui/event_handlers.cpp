@@ -36,14 +36,15 @@ std::optional<std::string> AskOutputFile(MainWindow& window) {
   return dialog->FileNameBytes();
 }
 
-void OnGenerateClicked(MainWindow& window) {
+void OnGenerateClicked(MainWindow& window, const std::function<DateTime()>& now) {
   const auto show_message = [&window](const std::string& text) {
     ShowMessage(text);
     // The box has no owner; the window takes the input again once it is closed.
     window.activateWindow();
   };
   GenerateSitemapFile(
-      ExactContentReader(window), [&window] { return AskOutputFile(window); }, show_message);
+      ExactContentReader(window), [&window] { return AskOutputFile(window); }, show_message, now,
+      [](const std::string& question) { return AskQuestion(question); });
 }
 
 void OnWindowCreated(MainWindow& window) {
@@ -59,7 +60,8 @@ std::vector<EventBinding> StartupBindings(std::function<MainWindow*()> window) {
   };
   return {{std::string(WindowSource), EventKind::kCreated, on(OnWindowCreated)},
           {std::string(EditBoxName), EventKind::kContentChanged, on(OnLinksChanged)},
-          {std::string(ButtonName), EventKind::kClicked, on(OnGenerateClicked)}};
+          {std::string(ButtonName), EventKind::kClicked,
+           on([](MainWindow& w) { OnGenerateClicked(w); })}};
 }
 
 }  // namespace lirrevo::ui

@@ -26,8 +26,10 @@ void OnLinksChanged(MainWindow& window);
 // it (not the system's text), or nullopt when the user did not confirm a file.
 std::optional<std::string> AskOutputFile(MainWindow& window);
 
-// The Generate command with the window's box, Save dialog and message box.
-void OnGenerateClicked(MainWindow& window);
+// The Generate command with the window's box, Save dialog and message boxes;
+// a list past the search engines' limits is offered as parts. `now` dates
+// the document.
+void OnGenerateClicked(MainWindow& window, const std::function<DateTime()>& now = CurrentDateTime);
 
 // The web panel starts loading the information page; nothing waits for it.
 void OnWindowCreated(MainWindow& window);

@@ -1,6 +1,7 @@
 #include "ui/event_table.h"
 
 #include <new>
+#include <string>
 
 #include "ui/allocation_failure.h"
 
@@ -18,9 +19,20 @@ void EventTable::RaiseEvent(std::string_view source, EventKind event) {
     binding->handler();
   } catch (const std::bad_alloc&) {
     if (!fatal_) throw;
-    Suspend();
-    fatal_(AllocationFailureMessage(FailedAllocationSize()), 0);
+    ReportOutOfMemory();
   }
+}
+
+void EventTable::ReportOutOfMemory() {
+  Suspend();
+  if (!fatal_) return;
+  std::string message;
+  try {
+    message = AllocationFailureMessage(FailedAllocationSize());
+  } catch (const std::bad_alloc&) {
+    message = AllocationFailureMessage(0);  // short enough to need no allocation
+  }
+  fatal_(message, 0);
 }
 
 const EventBinding* EventTable::Find(std::string_view source, EventKind event) const {

@@ -51,6 +51,11 @@ class EventTable {
   // handler is fatal, its message naming the size asked for, where it is known.
   void RaiseEvent(std::string_view source, EventKind event);
 
+  // Memory ran out: suspends the table and hands the message, which names
+  // the size asked for where it is known, to `fatal`. Without `fatal` the
+  // table is only suspended.
+  void ReportOutOfMemory();
+
   // From now on no event reaches a handler.
   void Suspend() { ++suspension_count_; }
   bool Suspended() const { return suspension_count_ > 0; }

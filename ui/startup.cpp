@@ -1,10 +1,12 @@
 #include "ui/startup.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QIcon>
 #include <algorithm>
+#include <cstdio>
 #include <new>
+#include <optional>
+#include <string>
 
 #include "ui/allocation_failure.h"
 #include "ui/event_handlers.h"
@@ -12,6 +14,8 @@
 #include "ui/fatal_error.h"
 #include "ui/main_window.h"
 #include "ui/panel/panel_engine.h"
+#include "ui/program_application.h"
+#include "ui/program_options.h"
 #include "ui/toolkit_language.h"
 
 namespace lirrevo::ui {
@@ -24,6 +28,12 @@ class Program {
                 [](std::string_view message, int error_number) {
                   ReportFatalError(message, error_number);
                 }) {}
+
+  // Memory that runs out in any event handler ends the program as it does
+  // in the system's handlers.
+  void GuardEvents(ProgramApplication& app) {
+    app.SetOutOfMemoryHandler([this] { events_.ReportOutOfMemory(); });
+  }
 
   int Run() {
     window_ = LoadStartupWindow(StartupWindowTemplate(), events_,
@@ -91,10 +101,13 @@ std::unique_ptr<MainWindow> LoadStartupWindow(const WindowTemplate& window, Even
 }
 
 int RunProgram(int argc, char** argv) {
+  if (const std::optional<std::string> text = TextInsteadOfWindow(argc, argv)) {
+    return std::fputs(text->c_str(), stdout) >= 0 && std::fflush(stdout) == 0 ? 0 : 1;
+  }
   PreparePanelEngine();
   int code = 0;
   {
-    QApplication app(argc, argv);
+    ProgramApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     // The installed desktop entry and icon, so that the desktop shows the
     // window under the menu entry's name and icon.
@@ -105,6 +118,7 @@ int RunProgram(int argc, char** argv) {
     StartPanelEngine();
     {
       Program program;
+      program.GuardEvents(app);
       code = program.Run();
     }
     StopPanelEngine();

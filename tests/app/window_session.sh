@@ -22,9 +22,15 @@ grab=${3:-}
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# A home folder of the session's own: nothing the program or the window
+# manager keeps reaches the real one.
+home=$(mktemp -d)
+export HOME=$home XDG_CONFIG_HOME=$home/.config XDG_CACHE_HOME=$home/.cache \
+  XDG_DATA_HOME=$home/.local/share
+
 openbox >/dev/null 2>&1 &
 wm=$!
-trap 'kill $wm 2>/dev/null || true' EXIT
+trap 'kill $wm 2>/dev/null || true; rm -rf "$home"' EXIT
 for _ in $(seq 100); do
   xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
   sleep 0.1

@@ -9,6 +9,7 @@
 
 #include "dialog_steps.h"
 #include "modal_script.h"
+#include "test_home.h"
 #include "test_window.h"
 #include "ui/controls/property_numbers.h"
 #include "ui/window_template.h"
@@ -344,5 +345,5 @@ class CommonDialogControlTest : public QObject {
   }
 };
 
-QTEST_MAIN(CommonDialogControlTest)
+LIRREVO_UI_TEST_MAIN(CommonDialogControlTest)
 #include "common_dialog_control_test.moc"

@@ -2,6 +2,7 @@
 
 #include <QTest>
 
+#include "test_home.h"
 #include "test_window.h"
 #include "ui/controls/property_numbers.h"
 #include "ui/window_template.h"
@@ -89,5 +90,5 @@ class ControlTest : public QObject {
   }
 };
 
-QTEST_MAIN(ControlTest)
+LIRREVO_UI_TEST_MAIN(ControlTest)
 #include "control_test.moc"

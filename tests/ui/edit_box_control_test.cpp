@@ -1,10 +1,20 @@
 #include "ui/controls/edit_box_control.h"
 
 #include <QClipboard>
+#include <QDropEvent>
+#include <QFile>
+#include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QUrl>
 
+#include "dialog_steps.h"
+#include "modal_script.h"
+#include "test_home.h"
 #include "test_window.h"
 #include "ui/controls/property_numbers.h"
 #include "ui/window_template.h"
@@ -46,6 +56,23 @@ class BoxTest {
   TestWindow test_;
   bool shown_ = false;
 };
+
+// Drags the files onto the box and drops them at the start of block `block`.
+void DropFiles(QPlainTextEdit* edit, const QStringList& paths, int block) {
+  QMimeData data;
+  QList<QUrl> urls;
+  for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
+  data.setUrls(urls);
+  QTextCursor at(edit->document()->findBlockByNumber(block));
+  const QPointF point = edit->cursorRect(at).center();
+  QWidget* target = edit->viewport();
+  QDragEnterEvent enter(point.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &enter);
+  QDragMoveEvent move(point.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &move);
+  QDropEvent drop(point, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &drop);
+}
 
 }  // namespace
 
@@ -157,7 +184,65 @@ class EditBoxControlTest : public QObject {
     QVERIFY(box.Edit()->horizontalScrollBar()->maximum() > 0);
     QCOMPARE(box.Read(), Content(line));
   }
+
+  // A dropped list file gives its lines at the drop point, in each encoding
+  // lirrevo-cli reads; one it cannot read gives nothing and "失败".
+  void DroppedFileInsertsItsLines_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("inserted");
+    QTest::addColumn<bool>("fails");  // the failure box shows
+    const QString lines = QStringLiteral("http://a.cn/死链\nhttp://a.cn/2\n");
+    QTest::newRow("UTF-8") << QByteArray("http://a.cn/\xE6\xAD\xBB\xE9\x93\xBE\nhttp://a.cn/2\n")
+                           << lines << false;
+    QTest::newRow("UTF-8, byte-order mark")
+        << QByteArray("\xEF\xBB\xBFhttp://a.cn/\xE6\xAD\xBB\xE9\x93\xBE\nhttp://a.cn/2\n") << lines
+        << false;
+    QTest::newRow("GBK, CR LF") << QByteArray("http://a.cn/\xCB\xC0\xC1\xB4\r\nhttp://a.cn/2\r\n")
+                                << lines << false;
+    QTest::newRow("GB18030 beyond GBK")
+        << QByteArray("http://a.cn/\x95\x32\x82\x36\nhttp://a.cn/2\n")
+        << QStringLiteral("http://a.cn/\U00020000\nhttp://a.cn/2\n") << false;
+    QTest::newRow("UTF-16LE") << QByteArray(
+                                     "\xFF\xFE"
+                                     "a\0\x7B\x6B\n\0b\0\n\0",
+                                     12)
+                              << QStringLiteral("a死\nb\n") << false;
+    QTest::newRow("UTF-16BE") << QByteArray("\xFE\xFF\0a\x6B\x7B\0\n\0b\0\n", 12)
+                              << QStringLiteral("a死\nb\n") << false;
+    QTest::newRow("neither UTF-8 nor GB18030")
+        << QByteArray("http://a.cn/\x81\x20\n") << QString() << true;
+    QTest::newRow("a NUL") << QByteArray("http://a.cn/\0\n", 14) << QString() << true;
+    QTest::newRow("empty") << QByteArray() << QString() << false;
+  }
+  void DroppedFileInsertsItsLines() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, inserted);
+    QFETCH(bool, fails);
+    BoxTest box;
+    QVERIFY(box.shown());
+    box.Edit()->setPlainText(QStringLiteral("first\nlast"));
+    QTemporaryDir folder;
+    QFile file(folder.filePath("list.txt"));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    file.close();
+    const int changes = box.changes();
+    QString failure;
+    lirrevo::ui::testing::ModalScript script;
+    if (fails) {
+      script.On<QMessageBox>([&](QMessageBox* message) {
+        failure = message->text();
+        lirrevo::ui::testing::Press(message, QMessageBox::Ok);
+      });
+    }
+    QVERIFY(script.Run([&] {
+      DropFiles(box.Edit(), {file.fileName()}, 1);
+      if (fails) QTRY_VERIFY(!failure.isEmpty());
+    }));
+    QCOMPARE(box.Edit()->toPlainText(), "first\n" + inserted + "last");
+    QCOMPARE(box.changes(), changes + (inserted.isEmpty() ? 0 : 1));
+    QCOMPARE(failure, fails ? QStringLiteral("失败") : QString());
+  }
 };
 
-QTEST_MAIN(EditBoxControlTest)
+LIRREVO_UI_TEST_MAIN(EditBoxControlTest)
 #include "edit_box_control_test.moc"

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "core/link_list.h"
+#include "test_home.h"
 #include "test_window.h"
 #include "ui/controls/property_numbers.h"
 #include "ui/window_template.h"
@@ -204,5 +205,5 @@ class EventHandlersTest : public QObject {
   }
 };
 
-QTEST_MAIN(EventHandlersTest)
+LIRREVO_UI_TEST_MAIN(EventHandlersTest)
 #include "event_handlers_test.moc"

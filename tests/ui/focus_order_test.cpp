@@ -4,6 +4,7 @@
 #include <QTest>
 #include <functional>
 
+#include "test_home.h"
 #include "test_window.h"
 #include "ui/window_template.h"
 
@@ -76,5 +77,5 @@ class FocusOrderTest : public QObject {
   }
 };
 
-QTEST_MAIN(FocusOrderTest)
+LIRREVO_UI_TEST_MAIN(FocusOrderTest)
 #include "focus_order_test.moc"

@@ -2,6 +2,7 @@
 // message box and the real file.
 #include <QDate>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileDialog>
 #include <QFontMetrics>
@@ -15,6 +16,7 @@
 
 #include "dialog_steps.h"
 #include "modal_script.h"
+#include "test_home.h"
 #include "test_window.h"
 #include "ui/event_handlers.h"
 #include "ui/window_template.h"
@@ -184,6 +186,36 @@ class GenerateClickedTest : public QObject {
     QVERIFY(test.Click(second));
   }
 
+  // The dialog's own settings (its view, its folder history) pass from one
+  // dialog to the next within the run, and none reaches the settings folder.
+  void DialogKeepsItsSettingsForTheRunOnly() {
+    GenerateTest test;
+    QVERIFY(test.ready());
+    Message message;
+    ModalScript first;
+    first.On<QFileDialog>([&](QFileDialog* dialog) {
+      dialog->setViewMode(QFileDialog::List);
+      EnterName(dialog, test.Path("links"));
+    });
+    first.On<QMessageBox>(Note(message));
+    QVERIFY(test.Click(first));
+    QFileDialog::ViewMode second_view = QFileDialog::Detail;
+    ModalScript second;
+    second.On<QFileDialog>([&](QFileDialog* dialog) {
+      second_view = dialog->viewMode();
+      dialog->reject();
+    });
+    QVERIFY(test.Click(second));
+    QCOMPARE(second_view, QFileDialog::List);
+    const QDir home(lirrevo::ui::testing::TestHome().path());
+    QCOMPARE(QDir(home.filePath(".config"))
+                 .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList());
+    QDirIterator files(home.path(), {"QtProject*"}, QDir::Files | QDir::Hidden,
+                       QDirIterator::Subdirectories);
+    QVERIFY2(!files.hasNext(), qPrintable(files.next()));
+  }
+
   // After the confirmation the whole old content is gone.
   void ExistingFileIsReplacedAfterTheQuestion() {
     GenerateTest test;
@@ -252,5 +284,5 @@ class GenerateClickedTest : public QObject {
   }
 };
 
-QTEST_MAIN(GenerateClickedTest)
+LIRREVO_UI_TEST_MAIN(GenerateClickedTest)
 #include "generate_clicked_test.moc"

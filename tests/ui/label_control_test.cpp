@@ -4,6 +4,7 @@
 #include <QTest>
 
 #include "core/link_list.h"
+#include "test_home.h"
 #include "test_window.h"
 #include "ui/controls/caption_label.h"
 #include "ui/controls/property_numbers.h"
@@ -87,5 +88,5 @@ class LabelControlTest : public QObject {
   }
 };
 
-QTEST_MAIN(LabelControlTest)
+LIRREVO_UI_TEST_MAIN(LabelControlTest)
 #include "label_control_test.moc"

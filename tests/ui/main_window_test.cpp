@@ -8,6 +8,7 @@
 #include <QTest>
 #include <functional>
 
+#include "test_home.h"
 #include "test_window.h"
 #include "ui/startup.h"
 #include "ui/window_template.h"
@@ -301,5 +302,5 @@ class MainWindowTest : public QObject {
   }
 };
 
-QTEST_MAIN(MainWindowTest)
+LIRREVO_UI_TEST_MAIN(MainWindowTest)
 #include "main_window_test.moc"

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QTest>
 
+#include "test_home.h"
 #include "ui/window_template.h"
 
 using lirrevo::ui::DefaultColor;
@@ -30,5 +31,5 @@ class SettingColorTest : public QObject {
   }
 };
 
-QTEST_MAIN(SettingColorTest)
+LIRREVO_UI_TEST_MAIN(SettingColorTest)
 #include "setting_color_test.moc"

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QTest>
 
+#include "test_home.h"
+
 namespace {
 
 struct QtText {
@@ -35,5 +37,5 @@ class ToolkitLanguageTest : public QObject {
   }
 };
 
-QTEST_MAIN(ToolkitLanguageTest)
+LIRREVO_UI_TEST_MAIN(ToolkitLanguageTest)
 #include "toolkit_language_test.moc"

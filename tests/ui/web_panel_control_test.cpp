@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <functional>
 
+#include "test_home.h"
 #include "test_window.h"
 #include "ui/controls/property_numbers.h"
 #include "ui/event_handlers.h"
@@ -314,5 +315,5 @@ class WebPanelControlTest : public QObject {
 #endif
 };
 
-QTEST_MAIN(WebPanelControlTest)
+LIRREVO_UI_TEST_MAIN(WebPanelControlTest)
 #include "web_panel_control_test.moc"

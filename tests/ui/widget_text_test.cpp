@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/output_encoding.h"
+#include "test_home.h"
 
 using lirrevo::ui::QStringToText;
 using lirrevo::ui::TextToQString;
@@ -102,5 +103,5 @@ class WidgetTextTest : public QObject {
   }
 };
 
-QTEST_MAIN(WidgetTextTest)
+LIRREVO_UI_TEST_MAIN(WidgetTextTest)
 #include "widget_text_test.moc"

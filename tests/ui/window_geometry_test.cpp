@@ -4,6 +4,8 @@
 #include <QSize>
 #include <QTest>
 
+#include "test_home.h"
+
 using lirrevo::ui::CentredPosition;
 
 class WindowGeometryTest : public QObject {
@@ -28,5 +30,5 @@ class WindowGeometryTest : public QObject {
   }
 };
 
-QTEST_MAIN(WindowGeometryTest)
+LIRREVO_UI_TEST_MAIN(WindowGeometryTest)
 #include "window_geometry_test.moc"

@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+#include "test_home.h"
+
 using lirrevo::ui::ClassifyKey;
 using lirrevo::ui::KeyAction;
 using lirrevo::ui::KeyContext;
@@ -56,5 +58,5 @@ class WindowKeysTest : public QObject {
   }
 };
 
-QTEST_MAIN(WindowKeysTest)
+LIRREVO_UI_TEST_MAIN(WindowKeysTest)
 #include "window_keys_test.moc"

@@ -4,11 +4,14 @@
 #include <QPalette>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
 
+#include "core/generate_command.h"
 #include "ui/controls/link_count.h"
 #include "ui/controls/link_edit.h"
 #include "ui/controls/property_numbers.h"
 #include "ui/controls/setting_color.h"
+#include "ui/dialogs/message_box.h"
 #include "ui/event_table.h"
 #include "ui/widget_text.h"
 
@@ -35,6 +38,9 @@ EditBoxControl::EditBoxControl(const ControlTemplate& entry, QWidget* parent, Ra
   edit_->setPlainText(
       TextToQString(TextSetting(Settings(), edit_box::Content)).value_or(QString()));
   edit_->SetChangeHandler([this] { raise_(EventKind::kContentChanged); });
+  // The box says so once the drop is over: the dragging program waits for it.
+  edit_->SetDropFailureHandler(
+      [] { QTimer::singleShot(0, [] { ShowMessage(std::string(GenerateFailureMessage)); }); });
 }
 
 EditBoxControl::~EditBoxControl() { edit_->SetChangeHandler({}); }

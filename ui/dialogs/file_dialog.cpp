@@ -6,7 +6,10 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
+#include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
+#include <cstdlib>
 
 namespace lirrevo::ui {
 namespace {
@@ -44,6 +47,38 @@ class RuledFileDialog : public QFileDialog {
   FileDialogRequest request_;
 };
 
+// Qt's dialog keeps its folder history, view and column widths in the
+// user's settings (QtProject.conf) and reads them back at the next start; the
+// program keeps nothing between runs. The settings of the user scope go to a
+// folder of this run, removed when it ends, so each dialog of the run still
+// finds what the one before it left. Where no such folder can be made, they
+// go to a path that cannot exist, and nothing is written.
+QTemporaryDir* RunSettingsFolder() {
+  static QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/lirrevo-settings-XXXXXX"));
+  return &folder;
+}
+
+void RemoveRunSettings() {
+  try {
+    RunSettingsFolder()->remove();
+  } catch (...) {
+    // Without memory to walk the folder, it stays in the temporary folder.
+  }
+}
+
+void KeepDialogSettingsForTheRun() {
+  static const bool kept = [] {
+    QTemporaryDir* folder = RunSettingsFolder();
+    const QString path = folder->isValid() ? folder->path() : QStringLiteral("/dev/null/lirrevo");
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, path);
+    // A fatal error ends the process without running the folder's destructor.
+    std::at_quick_exit(RemoveRunSettings);
+    return true;
+  }();
+  (void)kept;
+}
+
 // Qt's dialog would start in the current folder, which is the program's own
 // folder (for an installed program, one the user cannot write to).
 QString DefaultFolder() {
@@ -79,6 +114,7 @@ QString NameFilter(const QString& label, const QString& patterns) {
 }
 
 std::optional<QString> RunFileDialog(const FileDialogRequest& request, QWidget* owner) {
+  KeepDialogSettingsForTheRun();
   const QPointer<QWidget> had_focus = QApplication::focusWidget();
   RuledFileDialog dialog(request, owner);
   Configure(dialog, request);

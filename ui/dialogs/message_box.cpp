@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSpacerItem>
 #include <QStyle>
 #include <algorithm>
@@ -43,6 +44,22 @@ void ShowMessage(const std::string& text) {
   box.setWindowModality(Qt::ApplicationModal);
   FitBoxToTitle(box);
   box.exec();
+}
+
+}  // namespace lirrevo::ui
+
+namespace lirrevo::ui {
+
+bool AskQuestion(const std::string& text) {
+  QMessageBox box(QMessageBox::Question, TextToDisplayText(DefaultMessageTitle),
+                  TextToDisplayText(text), QMessageBox::Yes | QMessageBox::No, nullptr);
+  box.setWindowModality(Qt::ApplicationModal);
+  box.button(QMessageBox::Yes)->setText(QStringLiteral("是"));
+  box.button(QMessageBox::No)->setText(QStringLiteral("否"));
+  box.setDefaultButton(QMessageBox::Yes);
+  box.setEscapeButton(QMessageBox::No);
+  FitBoxToTitle(box);
+  return box.exec() == QMessageBox::Yes;
 }
 
 }  // namespace lirrevo::ui

@@ -18,6 +18,11 @@ inline constexpr std::string_view DefaultMessageTitle = "\xD0\xC5\xCF\xA2\xA3\xB
 // the user has closed it.
 void ShowMessage(const std::string& text);
 
+// Asks the question (GBK) in a box titled "信息：" with the question icon and
+// the buttons "是" (the default) and "否", owned by no window and modal for
+// the whole program; true when "是" closed it.
+bool AskQuestion(const std::string& text);
+
 // The outer width that the window's frame needs to show its whole title
 // beside the icon and the close button.
 int TitleFrameWidth(const QWidget& box);
