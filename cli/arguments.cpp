@@ -147,6 +147,7 @@ std::string Take(Valued option, const std::string& name, const std::string& valu
       }
       return "unknown input encoding '" + value + "'";
     case Valued::kOutput:
+      if (value.empty()) return name + " was given an empty file name";
       if (value == "-" && options.command == Command::kCheck) {
         return "check writes its lines to standard output; -o takes a file name";
       }

@@ -93,6 +93,7 @@ class Report {
 int RunCheck(const Options& options) {
   std::optional<DateTime> date;
   if (options.output && !(date = DocumentDate())) return 1;
+  if (const int refused = date ? CheckOutputs(options, *date) : 0) return refused;
   if (options.cacert) {
     std::FILE* file = std::fopen(options.cacert->c_str(), "rb");
     if (file == nullptr)

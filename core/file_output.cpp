@@ -229,10 +229,8 @@ bool FileOutput::Finish() {
     return fd < 0 ? Refuse(EBADF) : Close(fd, true);
   }
   // Writing clears set-id bits and file capabilities: the identity is given
-  // again once the last byte is in. A scratch file is read at Commit.
-  const int fd = staged_.fd();
-  const bool ok =
-      route_ == Route::kInPlace || ((!identity_ || GiveIdentity(fd, *identity_)) && fsync(fd) == 0);
+  // again once the last byte is in.
+  const bool ok = route_ == Route::kInPlace || !identity_ || GiveIdentity(staged_.fd(), *identity_);
   if (ok) staged_.ParkIfShortOfDescriptors();
   return ok;
 }
@@ -244,14 +242,19 @@ bool FileOutput::Commit() {
 }
 
 bool FileOutput::CommitAll(std::span<FileOutput* const> files, std::size_t& failed) {
-  const InterruptionHold hold;
-  bool ok = true;
-  for (const auto step : {&FileOutput::Prepare, &FileOutput::Place, &FileOutput::CopyIn}) {
-    for (std::size_t i = 0; ok && i < files.size(); ++i) {
-      ok = (files[i]->*step)();
-      if (!ok) failed = i;
+  const auto each = [&](bool (FileOutput::*step)()) {
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      if (!(files[i]->*step)()) {
+        failed = i;
+        return false;
+      }
     }
-  }
+    return true;
+  };
+  // A long flush may still be cut short; nothing has changed yet.
+  bool ok = each(&FileOutput::Flush);
+  const InterruptionHold hold;
+  ok = ok && each(&FileOutput::Prepare) && each(&FileOutput::Place) && each(&FileOutput::CopyIn);
   const int error = errno;
   std::set<std::string> folders;
   for (FileOutput* file : files) {
@@ -266,20 +269,16 @@ bool FileOutput::CommitAll(std::span<FileOutput* const> files, std::size_t& fail
   return ok;
 }
 
+bool FileOutput::Flush() {
+  if (route_ == Route::kClosed) return Refuse(EBADF);
+  return route_ != Route::kReplace || staged_.Sync();
+}
+
 // Before anything changes: every temporary file named, every in-place
 // target's new size reserved.
 bool FileOutput::Prepare() {
-  switch (route_) {
-    case Route::kClosed:
-      return Refuse(EBADF);
-    case Route::kStraight:
-      return true;
-    case Route::kReplace:
-      return staged_.Name();
-    case Route::kInPlace:
-      return Reserve();
-  }
-  return true;
+  if (route_ == Route::kReplace) return staged_.Name();
+  return route_ != Route::kInPlace || Reserve();
 }
 
 // Opens the target and makes room for the new size beyond its end without

@@ -54,15 +54,16 @@ class FileOutput {
 
   bool Open(const std::string& path);
   bool Write(std::string_view chunk);
-  // Flushes what was written; the target is not yet changed.
+  // Ends the writing; the target is not yet changed. Commit flushes it.
   bool Finish();
   bool Commit();
   void Abandon();
 
-  // Puts every finished file in place, or none of them: every new size that
-  // an in-place write needs is reserved and every temporary file named before
-  // the first rename; the renames come next, the in-place copies last, and
-  // SIGINT, SIGTERM and SIGHUP are held throughout. After a failure the
+  // Puts every finished file in place, or none of them: every temporary file
+  // is flushed; then, with SIGINT, SIGTERM and SIGHUP held, every new size
+  // that an in-place write needs is reserved and every temporary file named
+  // before the first rename, the renames come next and the in-place copies
+  // last. After a failure the
   // renamed files are swapped back (where the file system can swap two
   // names), so only an I/O error in an in-place copy can leave a changed
   // file. failed is then the index of the file that failed. Every file is
@@ -80,6 +81,7 @@ class FileOutput {
   bool OpenDescriptor(int fd);
   bool OpenTemporary(const std::string& target, std::optional<FileIdentity> identity);
   bool OpenInPlace();
+  bool Flush();
   bool Prepare();
   bool Reserve();
   bool Place();

@@ -86,6 +86,15 @@ void StagedFile::ParkIfShortOfDescriptors() {
   if (fd_ >= 0 && ShortOfDescriptors() && Name()) CloseFd();
 }
 
+bool StagedFile::Sync() {
+  if (fd_ >= 0) return fsync(fd_) == 0;
+  const int fd = open(name_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return false;
+  const bool ok = fsync(fd) == 0;
+  close(fd);
+  return ok;
+}
+
 int StagedFile::Reader() {
   if (fd_ < 0 && !name_.empty()) {
     fd_ = open(name_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);

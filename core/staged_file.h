@@ -32,6 +32,8 @@ class StagedFile {
   // process may have, so that a run may stage more files than that; kept
   // open when no name can be had.
   void ParkIfShortOfDescriptors();
+  // Flushes it to disk, reopened for that alone when parked.
+  bool Sync();
   // A descriptor to read it from, reopened by name when parked.
   int Reader();
   // Its name now belongs to the file it was renamed over: it is closed and
