@@ -28,6 +28,9 @@ struct ChildConditions {
   std::optional<rlim_t> file_size;  // RLIMIT_FSIZE in bytes, SIGXFSZ ignored
   std::optional<mode_t> umask;
   std::optional<int> standard_output;  // this descriptor becomes the child's standard output
+  std::optional<rlim_t> open_files;    // RLIMIT_NOFILE
+  // A program's standard input: this descriptor instead of a pipe of the input.
+  std::optional<int> standard_input;
 };
 
 // What a function run in a child returned, and errno right after it.
@@ -52,5 +55,24 @@ struct ProgramOutcome {
 // its output, exit status and peak memory.
 ProgramOutcome RunProgram(const std::vector<std::string>& argv, std::string_view input,
                           const ChildConditions& conditions = {});
+
+// RunProgram in two steps, so that the test can act while the program runs:
+// the program starts at once; Finish feeds it input and collects the outcome.
+class RunningProgram {
+ public:
+  RunningProgram(const std::vector<std::string>& argv, const ChildConditions& conditions = {});
+  ~RunningProgram();
+  RunningProgram(const RunningProgram&) = delete;
+  RunningProgram& operator=(const RunningProgram&) = delete;
+
+  pid_t pid() const { return pid_; }
+  ProgramOutcome Finish(std::string_view input = {});
+
+ private:
+  pid_t pid_ = -1;
+  int in_ = -1;
+  int out_ = -1;
+  int err_ = -1;
+};
 
 }  // namespace lirrevo::test
