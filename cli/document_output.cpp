@@ -170,14 +170,13 @@ class Outputs : public PartSink {
   bool Failed() { return Failed(files_.empty() ? 0 : files_.size() - 1); }
   bool Failed(std::size_t which) {
     const int error = errno != 0 ? errno : EIO;
-    if (!options_.output) return Refused("cannot write standard output: " + Cause(error), 1);
+    if (!options_.output)
+      return Refused(std::string("cannot write standard output: ") + std::strerror(error), 1);
     const std::string& problem = files_[which]->Problem();
     return Refused("cannot write '" + paths_[which] +
-                       "': " + (problem.empty() ? "" : problem + ": ") + Cause(error),
+                       "': " + (problem.empty() ? "" : problem + ": ") + std::strerror(error),
                    1);
   }
-
-  static std::string Cause(int error) { return std::strerror(error); }
 
   // Keeps the first failure's message and exit code.
   bool Refused(const std::string& message, int exit_code = 2) {
