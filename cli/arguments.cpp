@@ -190,6 +190,7 @@ std::string Take(OptionId option, const std::string& name, const std::string& va
       }
       return "unknown input encoding '" + value + "'";
     case OptionId::kOutput:
+      if (value.empty()) return name + " was given an empty file name";
       if (value == "-" && options.command != Command::kGenerate) {
         return CommandName(options.command) +
                " writes its lines to standard output; -o takes a file name";

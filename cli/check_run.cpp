@@ -189,6 +189,7 @@ int RunCheck(const Options& options) {
   if (const std::optional<int> exit_code = Unready(options)) return *exit_code;
   std::optional<DateTime> date;
   if (options.output && !(date = DocumentDate())) return 1;
+  if (const int refused = date ? CheckOutputs(options, *date) : 0) return refused;
   AllowDescriptorsFor(options.concurrency);
   if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return Fail("libcurl could not start");
   struct CurlGlobal {

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/file_identity.h"
 #include "core/file_output.h"
 #include "core/gzip_stream.h"
 #include "core/list_input.h"
@@ -22,9 +23,9 @@
 namespace lirrevo::cli {
 namespace {
 
-int Fail(const std::string& message) {
+int Fail(const std::string& message, int exit_code = 1) {
   std::cerr << "lirrevo-cli: " << message << '\n';
-  return 1;
+  return exit_code;
 }
 
 void Warn(const std::string& message) { std::cerr << "lirrevo-cli: warning: " << message << '\n'; }
@@ -62,6 +63,31 @@ bool Exists(const std::string& path) {
   return lstat(path.c_str(), &st) == 0;
 }
 
+UrlsetForm FormOf(const Options& options) {
+  return options.standard ? UrlsetForm::kStandard : UrlsetForm::kDeadLink;
+}
+
+// The input when it is a regular file, which an output must not replace.
+std::optional<struct stat> InputFile(const Options& options) {
+  struct stat st {};
+  const bool known =
+      options.input == "-" ? fstat(STDIN_FILENO, &st) == 0 : stat(options.input.c_str(), &st) == 0;
+  if (!known || !S_ISREG(st.st_mode)) return std::nullopt;
+  return st;
+}
+
+// Whether path leads to the file input, by whatever name.
+bool IsInput(const std::string& path, const std::optional<struct stat>& input) {
+  struct stat st {};
+  return input && stat(path.c_str(), &st) == 0 && SameFile(st, *input);
+}
+
+std::string SameAsInput(const Options& options, const std::string& path) {
+  return "'" + path + "' is the same file as " +
+         (options.input == "-" ? "standard input" : "the input '" + options.input + "'") +
+         "; nothing was written";
+}
+
 // The files of one run: OUTPUT (with .gz under --gzip) for the one document
 // or the index, STEM-N.xml[.gz] for the parts.
 class OutputNames {
@@ -88,7 +114,8 @@ class OutputNames {
 // only when all are written) or standard output, compressed where asked.
 class Outputs : public PartSink {
  public:
-  explicit Outputs(const Options& options) : options_(options), names_(options) {}
+  Outputs(const Options& options, std::optional<struct stat> input)
+      : options_(options), names_(options), input_(input) {}
 
   bool BeginPart(std::size_t number) override {
     if (!options_.output) return StartGzip();
@@ -97,14 +124,14 @@ class Outputs : public PartSink {
 
   bool Write(std::string_view chunk) override {
     if (!gzip_) return Raw(chunk);
-    return gzip_->Write(chunk) || Failed(CurrentName());
+    return gzip_->Write(chunk) || Failed();
   }
 
   bool EndPart() override {
-    if (gzip_ && !gzip_->Finish()) return Failed(CurrentName());
+    if (gzip_ && !gzip_->Finish()) return Failed();
     gzip_.reset();
-    if (!options_.output) return std::fflush(stdout) == 0 || Failed("");
-    return files_.back()->Finish() || Failed(paths_.back());
+    if (!options_.output) return std::fflush(stdout) == 0 || Failed();
+    return files_.back()->Finish() || Failed();
   }
 
   // A whole small document, such as the index, to its own file.
@@ -112,25 +139,23 @@ class Outputs : public PartSink {
     return OpenFile(path) && Write(bytes) && EndPart();
   }
 
-  // Puts every file in place, in the order written.
+  // Puts every file in place, or none.
   bool CommitAll() {
-    for (std::size_t i = 0; i < files_.size(); ++i) {
-      if (!files_[i]->Commit()) return Failed(paths_[i]);
-    }
-    return true;
+    std::vector<FileOutput*> files;
+    for (const std::unique_ptr<FileOutput>& file : files_) files.push_back(file.get());
+    std::size_t failed = 0;
+    return FileOutput::CommitAll(files, failed) || Failed(failed);
   }
 
-  // What failed, for the message: "cannot write 'NAME': cause".
-  std::string Failure() const {
-    const std::string what = failed_path_.empty() ? "standard output" : "'" + failed_path_ + "'";
-    return "cannot write " + what + ": " + std::strerror(error_);
-  }
+  // Prints what failed ("cannot write 'NAME': cause") and gives the exit code.
+  int Report() const { return Fail(message_, exit_code_); }
 
  private:
   bool OpenFile(const std::string& path) {
+    if (IsInput(path, input_)) return Refused(SameAsInput(options_, path));
     files_.push_back(std::make_unique<FileOutput>());
     paths_.push_back(path);
-    return (files_.back()->Open(path) || Failed(path)) && StartGzip();
+    return (files_.back()->Open(path) || Failed()) && StartGzip();
   }
 
   bool StartGzip() {
@@ -140,19 +165,31 @@ class Outputs : public PartSink {
     return true;
   }
 
-  std::string CurrentName() const { return options_.output ? paths_.back() : std::string(); }
-
   bool Raw(std::string_view bytes) {
     if (!options_.output) {
-      return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() || Failed("");
+      return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() || Failed();
     }
-    return files_.back()->Write(bytes) || Failed(paths_.back());
+    return files_.back()->Write(bytes) || Failed();
   }
 
-  bool Failed(const std::string& path) {
-    if (error_ == 0) {
-      error_ = errno != 0 ? errno : EIO;
-      failed_path_ = path;
+  // The failure of the file written last (or standard output), or of the
+  // file numbered which.
+  bool Failed() { return Failed(files_.empty() ? 0 : files_.size() - 1); }
+  bool Failed(std::size_t which) {
+    const int error = errno != 0 ? errno : EIO;
+    if (!options_.output)
+      return Refused(std::string("cannot write standard output: ") + std::strerror(error), 1);
+    const std::string& problem = files_[which]->Problem();
+    return Refused("cannot write '" + paths_[which] +
+                       "': " + (problem.empty() ? "" : problem + ": ") + std::strerror(error),
+                   1);
+  }
+
+  // Keeps the first failure's message and exit code.
+  bool Refused(const std::string& message, int exit_code = 2) {
+    if (message_.empty()) {
+      message_ = message;
+      exit_code_ = exit_code;
     }
     return false;
   }
@@ -162,8 +199,9 @@ class Outputs : public PartSink {
   std::vector<std::unique_ptr<FileOutput>> files_;
   std::vector<std::string> paths_;
   std::unique_ptr<GzipStream> gzip_;
-  int error_ = 0;
-  std::string failed_path_;
+  std::optional<struct stat> input_;
+  std::string message_;
+  int exit_code_ = 1;
 };
 
 // What was written, where the user did not type it: the parts, the index,
@@ -239,31 +277,63 @@ std::optional<DateTime> DocumentDate() {
   return DateTime{utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday};
 }
 
+int CheckOutputs(const Options& options, const DateTime& date) {
+  if (!options.output) return 0;
+  if (options.split) {
+    const std::size_t smallest = SmallestUrlsetSize(date, FormOf(options));
+    if (options.max_bytes < smallest) {
+      return Fail("--max-bytes " + std::to_string(options.max_bytes) + " is below " +
+                      std::to_string(smallest) +
+                      ", the size of the smallest document with one entry",
+                  2);
+    }
+  }
+  const std::optional<struct stat> input = InputFile(options);
+  if (!input) return 0;
+  const OutputNames names(options);
+  std::vector<std::string> paths;
+  if (!options.split || options.index_url) paths.push_back(names.Main());
+  for (std::size_t n = 1; options.split && Exists(names.Part(n)); ++n) {
+    paths.push_back(names.Part(n));
+  }
+  for (const std::string& path : paths) {
+    if (IsInput(path, input)) return Fail(SameAsInput(options, path), 2);
+  }
+  return 0;
+}
+
 int WriteDocuments(const Options& options, const DateTime& date,
                    const std::function<void(DocumentBuilder&)>& fill) {
   const OutputNames names(options);
   const std::string index_base = options.index_url ? WithSlash(*options.index_url) : "";
   UrlsetOptions shape;
-  shape.form = options.standard ? UrlsetForm::kStandard : UrlsetForm::kDeadLink;
+  shape.form = FormOf(options);
   if (options.split) {
     shape.max_urls = options.max_urls;
     shape.max_bytes = options.max_bytes;
+    shape.max_parts = kIndexMaxEntries;
   }
-  Outputs outputs(options);
+  Outputs outputs(options, InputFile(options));
   DocumentBuilder builder(DocumentKind::kUrlset, date, shape, outputs);
   fill(builder);
   const UrlsetResult result = builder.Finish();
-  if (!result.ok) return Fail(outputs.Failure());
+  if (result.too_many_parts) {
+    return Fail("the list needs more than " + Grouped(kIndexMaxEntries) +
+                    " parts, the most one index lists; raise --max-urls or --max-bytes. "
+                    "Nothing was written",
+                2);
+  }
+  if (!result.ok) return outputs.Report();
   if (options.index_url) {
     std::vector<std::string> locs;
     for (std::size_t n = 1; n <= result.parts; ++n) {
       locs.push_back(index_base + UrlSegment(FileName(names.Part(n))));
     }
     if (!outputs.WriteWhole(names.Main(), BuildSitemapIndex(locs, date, shape.form))) {
-      return Fail(outputs.Failure());
+      return outputs.Report();
     }
   }
-  if (!outputs.CommitAll()) return Fail(outputs.Failure());
+  if (!outputs.CommitAll()) return outputs.Report();
   if (options.output) TellWritten(options, names, result.parts);
   WarnOfLimits(options, result);
   if (options.split) WarnOfOldParts(names, result.parts);

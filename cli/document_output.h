@@ -16,12 +16,20 @@ namespace lirrevo::cli {
 // number of seconds.
 std::optional<DateTime> DocumentDate();
 
+// Refuses, before the input is read, what cannot be written: --max-bytes
+// below the smallest document with one entry, or an output (the document, the
+// index, a part already there) that is the input file by any name. The exit
+// code: 0, or 2 after one line that says why.
+int CheckOutputs(const Options& options, const DateTime& date);
+
 // Builds the documents of the locs (checked UTF-8) that fill hands to the
 // builder and writes them as options say (-o, --split, --max-urls,
 // --max-bytes, --index-url, --gzip, --standard), then says on standard error
 // what it wrote where that is not just OUTPUT, and warns of what search
 // engines would refuse and of parts left from an earlier, longer run. The
-// exit code: 0, or 1 after one line naming the file and the cause.
+// exit code: 0, or 1 after one line naming the file and the cause, or 2 when
+// a part turns out to be the input or the list needs more parts than an
+// index lists; nothing is put in place then.
 int WriteDocuments(const Options& options, const DateTime& date,
                    const std::function<void(DocumentBuilder&)>& fill);
 

@@ -11,6 +11,7 @@ namespace lirrevo::cli {
 int RunGenerate(const Options& options) {
   const std::optional<DateTime> date = DocumentDate();
   if (!date) return 1;
+  if (const int refused = CheckOutputs(options, *date)) return refused;
   const std::optional<DecodedList> list = ReadList(options);
   if (!list) return 1;
   const std::string_view utf8 = list->Utf8();

@@ -145,8 +145,19 @@ bool ScanLog(const std::string& log, const AccessLogFormat& format, DeadLinkLog&
   }
 }
 
+// Refuses, before a log is read, an output that is one of the logs.
+int CheckLogOutputs(const Options& options, const DateTime& date) {
+  for (const std::string& log : options.logs) {
+    Options one = options;
+    one.input = log;
+    if (const int refused = CheckOutputs(one, date)) return refused;
+  }
+  return 0;
+}
+
 // The links as the document's locs, which must be UTF-8 that XML can hold.
-int WriteDocument(const Options& options, const std::deque<std::string>& links) {
+int WriteDocument(const Options& options, const DateTime& date,
+                  const std::deque<std::string>& links) {
   for (const std::string& link : links) {
     if (!DecodeUtf8List(link).Ok() || link.find_first_of("\r\n") != std::string::npos) {
       return Fail("'" + link +
@@ -154,9 +165,7 @@ int WriteDocument(const Options& options, const std::deque<std::string>& links) 
                   "character XML cannot hold");
     }
   }
-  const std::optional<DateTime> date = DocumentDate();
-  if (!date) return 1;
-  return WriteDocuments(options, *date, [&](DocumentBuilder& builder) {
+  return WriteDocuments(options, date, [&](DocumentBuilder& builder) {
     for (const std::string& link : links) builder.Add(link);
   });
 }
@@ -164,6 +173,9 @@ int WriteDocument(const Options& options, const std::deque<std::string>& links) 
 }  // namespace
 
 int RunScanLog(const Options& options) {
+  std::optional<DateTime> date;
+  if (options.output && !(date = DocumentDate())) return 1;
+  if (const int refused = date ? CheckLogOutputs(options, *date) : 0) return refused;
   const std::optional<AccessLogFormat> format =
       AccessLogFormat::Parse(options.log_format.value_or(std::string(kCommonLogFormat)));
   DeadLinkLog dead(options.site, options.statuses);
@@ -180,7 +192,7 @@ int RunScanLog(const Options& options) {
   if (lines != 0 && parsed == 0) {
     return Fail("no line of the logs is in the log's layout; --log-format tells it");
   }
-  if (options.output) return WriteDocument(options, dead.Links());
+  if (options.output) return WriteDocument(options, *date, dead.Links());
   for (const std::string& link : dead.Links()) {
     std::fwrite(link.data(), 1, link.size(), stdout);
     std::fputc('\n', stdout);

@@ -53,7 +53,39 @@ bool SetAttributes(int fd, const std::map<std::string, std::string>& wanted) {
   return true;
 }
 
+// Whether folder, resolved, is where /proc lists this process's descriptors
+// (for the process or one of its threads).
+bool IsOwnDescriptorFolder(const std::filesystem::path& folder) {
+  std::error_code error;
+  const std::string resolved = std::filesystem::canonical(folder, error).string();
+  const std::string own = "/proc/" + std::to_string(getpid());
+  if (error || !resolved.starts_with(own + "/")) return false;
+  return resolved == own + "/fd" ||
+         (resolved.starts_with(own + "/task/") && resolved.ends_with("/fd"));
+}
+
 }  // namespace
+
+std::optional<int> OwnDescriptorNamed(std::string path) {
+  for (int depth = 0; depth < kMaxLinkDepth; ++depth) {
+    const std::filesystem::path name(path);
+    const std::string number = name.filename().string();
+    if (!number.empty() && number.size() < 10 &&
+        number.find_first_not_of("0123456789") == std::string::npos &&
+        IsOwnDescriptorFolder(name.has_parent_path() ? name.parent_path() : ".")) {
+      return std::stoi(number);
+    }
+    std::error_code not_a_link;
+    const std::filesystem::path next = std::filesystem::read_symlink(name, not_a_link);
+    if (not_a_link) return std::nullopt;
+    path = (name.parent_path() / next).string();
+  }
+  return std::nullopt;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
 
 std::optional<std::string> FollowLinks(std::string path) {
   for (int depth = 0; depth < kMaxLinkDepth; ++depth) {
@@ -102,8 +134,7 @@ std::optional<ReplacementPlan> PlanReplacement(const std::string& path,
   if (existing.st_nlink != 1) return std::nullopt;
   std::optional<std::string> target = FollowLinks(path);
   struct stat named {};
-  if (!target || stat(target->c_str(), &named) != 0 || named.st_dev != existing.st_dev ||
-      named.st_ino != existing.st_ino) {
+  if (!target || stat(target->c_str(), &named) != 0 || !SameFile(named, existing)) {
     return std::nullopt;
   }
   const int fd = open(target->c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);

@@ -15,6 +15,14 @@ namespace lirrevo {
 // the path of the file it would create; a loop of links, nothing.
 std::optional<std::string> FollowLinks(std::string path);
 
+// The descriptor of this process that path names, directly or through
+// symbolic links: /proc/self/fd/N, /dev/fd/N, /dev/stdout and their like.
+// Nothing for any other path.
+std::optional<int> OwnDescriptorNamed(std::string path);
+
+// Whether two stat results are of one file (its device and inode).
+bool SameFile(const struct stat& a, const struct stat& b);
+
 // Owner and group, permission and set-id bits, and extended attributes (ACLs
 // are among them).
 struct FileIdentity {

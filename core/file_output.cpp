@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/resource.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,7 +11,12 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <set>
+
+#include "core/interruption.h"
+#include "core/staged_file.h"
 
 namespace lirrevo {
 namespace {
@@ -18,6 +24,12 @@ namespace {
 std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Where a scratch file goes when the target's own folder takes none.
+std::string ScratchFolder() {
+  const char* env = std::getenv("TMPDIR");
+  return env != nullptr && *env != '\0' ? env : "/tmp";
 }
 
 // The process's file-creation mask, read without changing it: umask() would
@@ -101,32 +113,6 @@ void SyncFolder(const std::string& folder) {
   close(fd);
 }
 
-// Makes room for new_size bytes before any old byte changes, so that a full
-// disk or a size limit fails first. A failed reservation leaves the old size.
-bool Reserve(int fd, off_t old_size, off_t new_size) {
-  if (new_size <= old_size) return true;  // the old file's blocks hold the new content
-  const int error = posix_fallocate(fd, 0, new_size);
-  if (error == 0) return true;
-  struct stat now {};
-  if (fstat(fd, &now) == 0 && now.st_size != old_size) {
-    [[maybe_unused]] const int cut = ftruncate(fd, old_size);
-  }
-  return Refuse(error);
-}
-
-// A file for the bytes of an in-place write until they are copied in: nameless
-// where the file system allows, else removed as soon as it is open.
-int OpenScratchFile() {
-  const char* env = std::getenv("TMPDIR");
-  const std::string folder = env != nullptr && *env != '\0' ? env : "/tmp";
-  const int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-  if (fd >= 0) return fd;
-  std::string name = folder + "/.lirrevo-scratch-XXXXXX";
-  const int named = mkostemp(name.data(), O_CLOEXEC);
-  if (named >= 0) unlink(name.c_str());
-  return named;
-}
-
 }  // namespace
 
 bool WriteBytesToFile(const std::string& path, std::string_view bytes) {
@@ -140,9 +126,11 @@ void FileOutput::Abandon() {
   const int error = errno;
   if (fd_ >= 0) close(fd_);
   fd_ = -1;
-  if (!temp_.empty()) unlink(temp_.c_str());
-  temp_.clear();
+  staged_.Remove();
   identity_.reset();
+  placed_ = Placed::kNot;
+  old_size_ = -1;
+  reserved_ = 0;
   route_ = Route::kClosed;
   errno = error;
 }
@@ -150,7 +138,9 @@ void FileOutput::Abandon() {
 bool FileOutput::Open(const std::string& path) {
   Abandon();
   path_ = path;
+  problem_.clear();
   if (path.empty() || path.find('\0') != std::string::npos) return Refuse(EINVAL);
+  if (const std::optional<int> own = OwnDescriptorNamed(path)) return OpenDescriptor(*own);
   struct stat existing {};
   if (stat(path.c_str(), &existing) != 0) {
     if (errno != ENOENT) return false;
@@ -173,93 +163,218 @@ bool FileOutput::Open(const std::string& path) {
   return (plan && OpenTemporary(plan->target, std::move(plan->identity))) || OpenInPlace();
 }
 
+// Writes go through a copy of the descriptor, so that they land where the
+// process's own writes to it would: at its offset, or at the end when it
+// was opened to append.
+bool FileOutput::OpenDescriptor(int fd) {
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags < 0) return false;
+  if ((flags & O_ACCMODE) == O_RDONLY) return Refuse(EBADF);
+  fd_ = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  if (fd_ >= 0) route_ = Route::kStraight;
+  return fd_ >= 0;
+}
+
 // A temporary file beside target that carries the old file's identity, or for
 // a new file the mode a new file gets. False, with nothing left behind, when
 // it cannot be made or cannot carry all of it.
 bool FileOutput::OpenTemporary(const std::string& target, std::optional<FileIdentity> identity) {
-  temp_ = FolderOf(target) + "/.lirrevo-XXXXXX";
-  fd_ = mkostemp(temp_.data(), O_CLOEXEC);
-  if (fd_ < 0) {
-    temp_.clear();
+  if (!staged_.Create(FolderOf(target))) {
+    Abandon();
     return false;
   }
   target_ = target;
   identity_ = std::move(identity);
   route_ = Route::kReplace;
+  const int fd = staged_.fd();
   const bool given =
-      identity_ ? GiveIdentity(fd_, *identity_) : fchmod(fd_, 0666 & ~CurrentUmask()) == 0;
+      identity_ ? GiveIdentity(fd, *identity_) : fchmod(fd, 0666 & ~CurrentUmask()) == 0;
   if (!given) Abandon();
   return given;
 }
 
+// The new bytes go to a scratch file beside the file, or where its folder
+// takes no new file, in the scratch folder.
 bool FileOutput::OpenInPlace() {
   // Whatever stops the write in place (EROFS, ETXTBSY, ...) is told now.
   const int probe = OpenToWrite(path_, true);
   if (probe < 0) return false;
   close(probe);
-  fd_ = OpenScratchFile();
-  if (fd_ < 0) return false;
+  if (!staged_.Create(FolderOf(FollowLinks(path_).value_or(path_)))) {
+    const int beside = errno;
+    const std::string elsewhere = ScratchFolder();
+    if (!staged_.Create(elsewhere)) {
+      problem_ = "no scratch file in its folder (" + std::string(std::strerror(beside)) +
+                 ") nor in '" + elsewhere + "'";
+      Abandon();
+      return false;
+    }
+  }
   route_ = Route::kInPlace;
   return true;
 }
 
 bool FileOutput::Write(std::string_view chunk) {
-  if (fd_ < 0) return Refuse(EBADF);
-  return route_ == Route::kStraight ? WriteAllWithoutSigpipe(fd_, chunk) : WriteAll(fd_, chunk);
+  if (route_ == Route::kStraight)
+    return fd_ >= 0 ? WriteAllWithoutSigpipe(fd_, chunk) : Refuse(EBADF);
+  if (staged_.fd() < 0) return Refuse(EBADF);
+  return WriteAll(staged_.fd(), chunk);
 }
 
 bool FileOutput::Finish() {
-  if (route_ == Route::kInPlace) return true;  // the scratch file is read at Commit
-  if (fd_ < 0) return Refuse(EBADF);
+  if (route_ == Route::kClosed) return Refuse(EBADF);
+  if (route_ == Route::kStraight) {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd < 0 ? Refuse(EBADF) : Close(fd, true);
+  }
   // Writing clears set-id bits and file capabilities: the identity is given
   // again once the last byte is in.
-  const bool ok = route_ == Route::kStraight ||
-                  ((!identity_ || GiveIdentity(fd_, *identity_)) && fsync(fd_) == 0);
-  const int fd = fd_;
-  fd_ = -1;
-  return Close(fd, ok);
-}
-
-bool FileOutput::Commit() {
-  bool ok = route_ != Route::kClosed || Refuse(EBADF);
-  if (route_ == Route::kReplace) ok = CommitReplacement();
-  if (route_ == Route::kInPlace) ok = CopyInPlace(fd_);
-  Abandon();
-  if (ok) errno = 0;
+  const bool ok = route_ == Route::kInPlace || !identity_ || GiveIdentity(staged_.fd(), *identity_);
+  if (ok) staged_.ParkIfShortOfDescriptors();
   return ok;
 }
 
-// Renames the temporary file over the target. A folder that let us make it
-// may still refuse to let it replace the old file (sticky, append-only); the
-// old file is then written in place, while a new file has nothing to fall
-// back on and the rename's error stands.
-bool FileOutput::CommitReplacement() {
-  if (rename(temp_.c_str(), target_.c_str()) == 0) {
-    temp_.clear();
-    SyncFolder(FolderOf(target_));
-    return true;
-  }
-  if (!identity_ || (errno != EPERM && errno != EACCES)) return false;
-  const int from = open(temp_.c_str(), O_RDONLY | O_CLOEXEC);
-  return from >= 0 && Close(from, CopyInPlace(from));
+bool FileOutput::Commit() {
+  FileOutput* const self = this;
+  std::size_t failed = 0;
+  return CommitAll(std::span(&self, 1), failed);
 }
 
-// Copies the bytes of from over the file at path_ from its start, after
-// reserving their size, then cuts it to that size and flushes it.
-bool FileOutput::CopyInPlace(int from) {
-  const int fd = OpenToWrite(path_, true);
-  if (fd < 0) return false;
+bool FileOutput::CommitAll(std::span<FileOutput* const> files, std::size_t& failed) {
+  const auto each = [&](bool (FileOutput::*step)()) {
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      if (!(files[i]->*step)()) {
+        failed = i;
+        return false;
+      }
+    }
+    return true;
+  };
+  // A long flush may still be cut short; nothing has changed yet.
+  bool ok = each(&FileOutput::Flush);
+  const InterruptionHold hold;
+  ok = ok && each(&FileOutput::Prepare) && each(&FileOutput::Place) && each(&FileOutput::CopyIn);
+  const int error = errno;
+  std::set<std::string> folders;
+  for (FileOutput* file : files) {
+    if (!ok) file->Undo();
+    if (ok && file->placed_ != Placed::kNot && file->route_ == Route::kReplace) {
+      folders.insert(FolderOf(file->target_));
+    }
+    file->Abandon();  // the staged file goes: a swapped-out old file, or the unused new one
+  }
+  for (const std::string& folder : folders) SyncFolder(folder);
+  errno = ok ? 0 : error;
+  return ok;
+}
+
+bool FileOutput::Flush() {
+  if (route_ == Route::kClosed) return Refuse(EBADF);
+  return route_ != Route::kReplace || staged_.Sync();
+}
+
+// Before anything changes: every temporary file named, every in-place
+// target's new size reserved.
+bool FileOutput::Prepare() {
+  if (route_ == Route::kReplace) return staged_.Name();
+  return route_ != Route::kInPlace || Reserve();
+}
+
+// Opens the target and makes room for the new size beyond its end without
+// changing its length, so that a full disk, a quota or a size limit fails
+// before any file is changed.
+bool FileOutput::Reserve() {
+  fd_ = OpenToWrite(path_, true);
+  const int from = staged_.Reader();
   struct stat old {};
   struct stat source {};
-  if (fstat(fd, &old) != 0 || fstat(from, &source) != 0) return Close(fd, false);
-  bool ok = Reserve(fd, old.st_size, source.st_size);
+  if (fd_ < 0 || from < 0 || fstat(fd_, &old) != 0 || fstat(from, &source) != 0) return false;
+  old_size_ = old.st_size;
+  if (source.st_size <= old.st_size) return true;  // the old file's blocks hold the new content
+  reserved_ = source.st_size;
+  rlimit limit{};
+  if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+      static_cast<rlim_t>(source.st_size) > limit.rlim_cur) {
+    return Refuse(EFBIG);
+  }
+  if (fallocate(fd_, FALLOC_FL_KEEP_SIZE, 0, source.st_size) == 0) return true;
+  if (errno != EOPNOTSUPP) return false;
+  // This file system reserves only by growing the file; Undo cuts it back.
+  const int error = posix_fallocate(fd_, 0, source.st_size);
+  return error == 0 || Refuse(error);
+}
+
+// Renames the temporary file over the target, swapping the two where the
+// file system can, so that Undo can swap them back. A folder that let us make
+// it may still refuse to let it replace the old file (sticky, append-only);
+// the old file is then written in place, while a new file has nothing to fall
+// back on and the rename's error stands.
+bool FileOutput::Place() {
+  if (route_ != Route::kReplace) return true;
+  const char* from = staged_.name().c_str();
+  const char* to = target_.c_str();
+  const auto refused = [] { return errno == EPERM || errno == EACCES; };
+  if (identity_) {
+    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_EXCHANGE) == 0) {
+      placed_ = Placed::kSwapped;
+      return true;
+    }
+    if (refused()) {
+      route_ = Route::kInPlace;
+      return Reserve();
+    }
+    if (errno != EINVAL) return false;  // EINVAL: no swapping on this file system
+  } else if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) {
+    placed_ = Placed::kCreated;
+    staged_.Renamed();
+    return true;
+  } else if (errno != EINVAL && errno != EEXIST) {
+    return false;
+  }
+  if (rename(from, to) != 0) {
+    if (!identity_ || !refused()) return false;
+    route_ = Route::kInPlace;
+    return Reserve();
+  }
+  placed_ = Placed::kReplaced;
+  staged_.Renamed();
+  return true;
+}
+
+// Copies the new bytes over the target from its start, cuts it to their
+// length and flushes it.
+bool FileOutput::CopyIn() {
+  if (route_ != Route::kInPlace) return true;
+  const int from = staged_.Reader();
+  struct stat source {};
+  if (from < 0 || fstat(from, &source) != 0) return false;
+  placed_ = Placed::kReplaced;  // from the first byte on, there is no way back
+  bool ok = true;
   for (off_t at = 0; ok && at < source.st_size;) {
-    const ssize_t sent = sendfile(fd, from, &at, static_cast<std::size_t>(source.st_size - at));
+    const ssize_t sent = sendfile(fd_, from, &at, static_cast<std::size_t>(source.st_size - at));
     if (sent < 0 && errno == EINTR) continue;
     if (sent <= 0) ok = sent == 0 ? Refuse(EIO) : false;
   }
-  ok = ok && ftruncate(fd, source.st_size) == 0 && fsync(fd) == 0;
-  return Close(fd, ok);
+  return ok && ftruncate(fd_, source.st_size) == 0 && fsync(fd_) == 0;
+}
+
+// Puts back what Place and Reserve changed: a swapped old file, no new file
+// where there was none, an in-place target's old length and no blocks
+// reserved past it.
+void FileOutput::Undo() {
+  if (placed_ == Placed::kSwapped) {
+    renameat2(AT_FDCWD, staged_.name().c_str(), AT_FDCWD, target_.c_str(), RENAME_EXCHANGE);
+  } else if (placed_ == Placed::kCreated) {
+    unlink(target_.c_str());
+  } else if (placed_ == Placed::kNot && route_ == Route::kInPlace && fd_ >= 0 &&
+             reserved_ > old_size_) {
+    // A cut to the old length drops blocks reserved past it on most file
+    // systems, even when the length is unchanged; tmpfs needs the hole.
+    [[maybe_unused]] const int cut = ftruncate(fd_, old_size_);
+    fallocate(fd_, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, old_size_, reserved_ - old_size_);
+  }
+  placed_ = Placed::kNot;
 }
 
 }  // namespace lirrevo

@@ -113,6 +113,18 @@ std::string Header(DocumentKind kind, UrlsetForm form) {
   return header;
 }
 
+// Counts the bytes of the documents.
+class CountingSink : public PartSink {
+ public:
+  bool BeginPart(std::size_t) override { return true; }
+  bool Write(std::string_view chunk) override {
+    bytes += chunk.size();
+    return true;
+  }
+  bool EndPart() override { return true; }
+  std::size_t bytes = 0;
+};
+
 // Collects the whole document in one string.
 class StringSink : public PartSink {
  public:
@@ -167,6 +179,10 @@ struct DocumentBuilder::State {
   }
 
   bool Begin() {
+    if (result.parts == options.max_parts) {
+      result.too_many_parts = true;
+      return false;
+    }
     if (!sink.BeginPart(++result.parts)) return false;
     open = true;
     part_urls = 0;
@@ -266,6 +282,16 @@ UrlsetResult StreamUrlset(std::string_view utf8, LineBreaks breaks, const DateTi
   // After a failed write Add does nothing more.
   ForEachLine(utf8, breaks, [&](std::string_view line) { builder.Add(line); });
   return builder.Finish();
+}
+
+std::size_t SmallestUrlsetSize(const DateTime& date, UrlsetForm form) {
+  CountingSink sink;
+  UrlsetOptions options;
+  options.form = form;
+  DocumentBuilder builder(DocumentKind::kUrlset, date, options, sink);
+  builder.Add(form == UrlsetForm::kStandard ? "x" : "");
+  builder.Finish();
+  return sink.bytes;
 }
 
 std::string BuildSitemapIndex(const std::vector<std::string>& locs, const DateTime& date,

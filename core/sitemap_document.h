@@ -49,6 +49,8 @@ inline constexpr std::string_view SitemapNamespace = "http://www.sitemaps.org/sc
 // What search engines take at most in one file.
 inline constexpr std::size_t kEngineMaxUrls = 50000;
 inline constexpr std::size_t kEngineMaxBytes = 10485760;  // uncompressed
+// What one sitemapindex lists at most.
+inline constexpr std::size_t kIndexMaxEntries = 50000;
 
 // A local date and time to the whole second.
 struct DateTime {
@@ -94,6 +96,7 @@ struct UrlsetOptions {
   UrlsetForm form = UrlsetForm::kDeadLink;
   std::size_t max_urls = SIZE_MAX;   // entries per part
   std::size_t max_bytes = SIZE_MAX;  // bytes per part, header and closing tag included
+  std::size_t max_parts = SIZE_MAX;  // the run fails before a part past these begins
   std::size_t chunk_bytes = std::size_t{4} << 20;
 };
 
@@ -109,7 +112,8 @@ class PartSink {
 };
 
 struct UrlsetResult {
-  bool ok = false;  // every part was handed on
+  bool ok = false;              // every part was handed on
+  bool too_many_parts = false;  // the list needed more than max_parts
   std::size_t parts = 0;
   std::size_t urls = 0;           // entries in all parts
   std::size_t skipped_empty = 0;  // empty lines left out (standard form)
@@ -138,6 +142,11 @@ class DocumentBuilder {
   struct State;
   std::unique_ptr<State> state_;
 };
+
+// The size of the smallest urlset with one entry that the form can have (an
+// empty loc, or in the standard form, where empty lines are skipped, a
+// one-byte loc), dated date.
+std::size_t SmallestUrlsetSize(const DateTime& date, UrlsetForm form);
 
 // The urlset documents for the lines of checked UTF-8 text.
 UrlsetResult StreamUrlset(std::string_view utf8, LineBreaks breaks, const DateTime& date,

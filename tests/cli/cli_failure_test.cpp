@@ -1,8 +1,13 @@
 // lirrevo-cli against hostile input and against every target of the
 // file-write matrix: a clear one-line error naming the line, or a correct
 // document; never a crash, never a changed file after a failure.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -10,6 +15,7 @@
 
 #include "tests/support/child_process.h"
 #include "tests/support/expected_document.h"
+#include "tests/support/file_events.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/write_matrix.h"
 
@@ -376,6 +382,259 @@ TEST(ReadsWhatUsersHave, NamesTwentyBadLinesThenHowManyMore) {
   err += "lirrevo-cli: standard input, 5 more bad lines\n";
   EXPECT_EQ(run.err, err);
 }
+
+}  // namespace
+}  // namespace lirrevo
+
+namespace lirrevo {
+namespace {
+
+// Arguments with "@" standing for the folder of the case ("@out.xml").
+std::vector<std::string> InFolder(const std::vector<std::string>& args,
+                                  const test::TempFolder& folder) {
+  std::vector<std::string> placed;
+  for (const std::string& arg : args) {
+    placed.push_back(arg.starts_with("@") ? folder / arg.substr(1) : arg);
+  }
+  return placed;
+}
+
+// The input list.txt, with other names for it: a symbolic link, a hard link,
+// a part of the stem "a" and the second part of the stem "b".
+void LayOutInput(const test::TempFolder& dir) {
+  test::WriteFile(dir / "list.txt", "http://a.cn/1\nhttp://a.cn/2\n");
+  test::MakeLink("list.txt", dir / "sym");
+  for (const char* other : {"hard", "a-1.xml", "b-2.xml"}) {
+    ASSERT_EQ(link((dir / "list.txt").c_str(), (dir / other).c_str()), 0);
+  }
+}
+
+struct SameFileCase {
+  const char* name;
+  std::vector<std::string> args;
+  bool on_standard_input;  // list.txt is standard input
+  const char* output;      // the name the message gives
+};
+
+void PrintTo(const SameFileCase& c, std::ostream* out) { *out << c.name; }
+
+class OutputIsInput : public ::testing::TestWithParam<SameFileCase> {};
+
+TEST_P(OutputIsInput, IsRefusedWithNothingWritten) {
+  const SameFileCase& c = GetParam();
+  test::TempFolder dir;
+  LayOutInput(dir);
+  const test::Snapshot before = test::TakeSnapshot(dir.path());
+  test::ChildConditions conditions;
+  const int input = open((dir / "list.txt").c_str(), O_RDONLY | O_CLOEXEC);
+  if (c.on_standard_input) conditions.standard_input = input;
+  const test::ProgramOutcome run = RunCli("", InFolder(c.args, dir), conditions);
+  close(input);
+  EXPECT_EQ(run.exit_code, 2);
+  const std::string output =
+      std::string(c.output).starts_with("@") ? dir / (c.output + 1) : std::string(c.output);
+  EXPECT_EQ(run.err, "lirrevo-cli: '" + output + "' is the same file as " +
+                         (c.on_standard_input ? "standard input"
+                                              : "the input '" + (dir / "list.txt") + "'") +
+                         "; nothing was written\n");
+  EXPECT_EQ(test::TakeSnapshot(dir.path()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OutputIsInput,
+    ::testing::Values(
+        SameFileCase{"SameName", {"-o", "@list.txt", "@list.txt"}, false, "@list.txt"},
+        SameFileCase{"SymbolicLink", {"-o", "@sym", "@list.txt"}, false, "@sym"},
+        SameFileCase{"HardLink", {"-o", "@hard", "@list.txt"}, false, "@hard"},
+        SameFileCase{"StandardInput", {"-o", "@list.txt"}, true, "@list.txt"},
+        SameFileCase{"DescriptorOfStandardInput", {"-o", "/dev/stdin"}, true, "/dev/stdin"},
+        SameFileCase{"Index",
+                     {"--split", "--index-url", "https://a.cn/", "-o", "@list.txt", "@list.txt"},
+                     false,
+                     "@list.txt"},
+        SameFileCase{"ExistingPart", {"--split", "-o", "@a.xml", "@list.txt"}, false, "@a-1.xml"},
+        SameFileCase{"LaterPart",
+                     {"--split", "--max-urls", "1", "-o", "@b.xml", "@list.txt"},
+                     false,
+                     "@b-2.xml"},
+        SameFileCase{"Check", {"check", "-o", "@hard", "@list.txt"}, false, "@hard"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct OptionCase {
+  const char* name;
+  std::vector<std::string> args;
+  int exit_code;
+  const char* err;  // how standard error begins
+};
+
+void PrintTo(const OptionCase& c, std::ostream* out) { *out << c.name; }
+
+class OutputOptions : public ::testing::TestWithParam<OptionCase> {};
+
+// The smallest dead-link document with one entry, for an empty line dated
+// 2015-2-12, has 220 bytes; in the standard form, for a one-byte link, 274.
+TEST_P(OutputOptions, RefusedBeforeAnythingIsWritten) {
+  const OptionCase& c = GetParam();
+  test::TempFolder dir;
+  const test::ProgramOutcome run = RunCli("\n\n", InFolder(c.args, dir));
+  EXPECT_EQ(run.exit_code, c.exit_code);
+  EXPECT_TRUE(run.err.starts_with(c.err)) << run.err;
+  if (c.exit_code != 0) {
+    EXPECT_TRUE(test::NamesIn(dir).empty());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OutputOptions,
+    ::testing::Values(
+        OptionCase{"MaxBytesBelowTheSmallestDocument",
+                   {"--split", "--max-bytes", "219", "-o", "@d.xml"},
+                   2,
+                   "lirrevo-cli: --max-bytes 219 is below 220, the size of the smallest document "
+                   "with one entry\n"},
+        OptionCase{"MaxBytesOfTheSmallestDocument",
+                   {"--split", "--max-bytes", "220", "-o", "@d.xml"},
+                   0,
+                   "lirrevo-cli: wrote 2 parts"},
+        OptionCase{"MaxBytesBelowTheSmallestStandardDocument",
+                   {"--standard", "--split", "--max-bytes", "273", "-o", "@d.xml"},
+                   2,
+                   "lirrevo-cli: --max-bytes 273 is below 274"},
+        OptionCase{
+            "EmptyOutputName", {"-o", ""}, 2, "lirrevo-cli: -o was given an empty file name\n"},
+        OptionCase{"EmptyOutputNameInCheck",
+                   {"check", "--output="},
+                   2,
+                   "lirrevo-cli: --output was given an empty file name\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Where the in-place target's folder takes no scratch file, the scratch
+// folder is tried, and the message names both causes.
+TEST(CliOutput, ScratchFileFailureNamesBothFolders) {
+  if (!test::CanSwitchUser()) GTEST_SKIP() << "needs root to write as an unprivileged user";
+  const test::UserIds user = test::UnprivilegedUser();
+  test::TempFolder dir;
+  test::MakeFolder(dir / "mine");
+  test::WriteFile(dir / "mine/out.xml", "old");
+  test::SetOwner(dir / "mine/out.xml", user.uid, user.gid);
+  test::SetOwner(dir / "mine", user.uid, user.gid);
+  test::SetMode(dir / "mine", 0555);
+  const char* tmpdir = std::getenv("TMPDIR");
+  const std::string saved = tmpdir ? tmpdir : "";
+  setenv("TMPDIR", (dir / "missing").c_str(), 1);
+  test::ChildConditions as_user;
+  as_user.user = user;
+  const test::ProgramOutcome run = RunCli("a", {"-o", dir / "mine/out.xml"}, as_user);
+  tmpdir ? setenv("TMPDIR", saved.c_str(), 1) : unsetenv("TMPDIR");
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_EQ(run.err, "lirrevo-cli: cannot write '" + (dir / "mine/out.xml") +
+                         "': no scratch file in its folder (Permission denied) nor in '" +
+                         (dir / "missing") + "': No such file or directory\n");
+  EXPECT_EQ(test::ReadFile(dir / "mine/out.xml"), "old");
+}
+
+struct SignalCase {
+  const char* name;
+  std::vector<std::string> args;       // the input is added
+  std::vector<const char*> old_files;  // there before, each with old content
+  const char* hard_link;               // given a second name: written in place
+  std::uint32_t event;                 // the signal is sent at this event
+  const char* on;                      // on a name that begins so
+  int signal;
+  std::optional<rlim_t> open_files = {};
+  bool lands = true;  // the new files are put in place before the signal acts
+};
+
+void PrintTo(const SignalCase& c, std::ostream* out) { *out << c.name; }
+
+class InterruptedRun : public ::testing::TestWithParam<SignalCase> {
+ protected:
+  // The folder laid out for the case; with a run of the case in it when given.
+  static void LayOut(const SignalCase& c, const test::TempFolder& dir) {
+    for (const char* name : c.old_files) test::WriteFile(dir / name, std::string("old ") + name);
+    if (c.hard_link) {
+      ASSERT_EQ(link((dir / c.hard_link).c_str(), (dir / "second-name").c_str()), 0);
+    }
+  }
+};
+
+// A signal while the documents are staged leaves every old file; one while
+// they are put in place waits until all are. Never a mix, never a temporary
+// file, and the process ends by the signal.
+TEST_P(InterruptedRun, LeavesOldFilesOrAllNewOnes) {
+  const SignalCase& c = GetParam();
+  test::TempFolder inputs;
+  std::string links;
+  for (int i = 0; i < 30000; ++i)
+    links += "http://www.example.com/page?id=" + std::to_string(i) + "\n";
+  test::WriteFile(inputs / "links.txt", links);
+  std::vector<std::string> args = c.args;
+  args.push_back(inputs / "links.txt");
+
+  test::TempFolder expected;
+  LayOut(c, expected);
+  ASSERT_EQ(RunCli("", InFolder(args, expected)).exit_code, 0);
+  test::TempFolder dir;
+  LayOut(c, dir);
+  const test::Snapshot before = test::TakeSnapshot(dir.path());
+
+  test::FolderEvents events(dir.path(), c.event);
+  std::vector<std::string> argv = {kCli};
+  for (const std::string& arg : InFolder(args, dir)) argv.push_back(arg);
+  test::ChildConditions conditions;
+  conditions.open_files = c.open_files;
+  test::RunningProgram program(argv, conditions);
+  events.WaitFor(c.on);
+  kill(program.pid(), c.signal);
+  const test::ProgramOutcome run = program.Finish();
+
+  EXPECT_EQ(run.signal, c.signal) << run.err;
+  EXPECT_TRUE(test::TemporaryFilesIn(dir.path()).empty());
+  const test::Snapshot after = test::TakeSnapshot(dir.path());
+  if (!c.lands) {
+    EXPECT_EQ(after, before);
+    return;
+  }
+  const test::Snapshot whole = test::TakeSnapshot(expected.path());
+  ASSERT_EQ(test::NamesIn(dir), test::NamesIn(expected));
+  for (const auto& [name, entry] : whole) EXPECT_EQ(after.at(name).content, entry.content) << name;
+}
+
+const std::vector<std::string> kSplit = {"--split",       "--max-urls", "100",      "--index-url",
+                                         "https://a.cn/", "-o",         "@dead.xml"};
+
+INSTANTIATE_TEST_SUITE_P(Cases, InterruptedRun,
+                         ::testing::Values(SignalCase{"InPlaceCopy",
+                                                      {"-o", "@out.xml"},
+                                                      {"out.xml"},
+                                                      "out.xml",
+                                                      IN_MODIFY,
+                                                      "out.xml",
+                                                      SIGINT},
+                                           SignalCase{"PartRenamed",
+                                                      kSplit,
+                                                      {"dead.xml", "dead-1.xml", "dead-2.xml"},
+                                                      nullptr,
+                                                      IN_MOVED_TO,
+                                                      "dead",
+                                                      SIGTERM},
+                                           SignalCase{"InPlacePart",
+                                                      kSplit,
+                                                      {"dead.xml", "dead-1.xml", "dead-2.xml"},
+                                                      "dead-2.xml",
+                                                      IN_MODIFY,
+                                                      "dead-2.xml",
+                                                      SIGHUP},
+                                           SignalCase{"PartStagedUnderName",
+                                                      kSplit,
+                                                      {"dead.xml", "dead-1.xml", "dead-2.xml"},
+                                                      nullptr,
+                                                      IN_CREATE,
+                                                      ".lirrevo-",
+                                                      SIGINT,
+                                                      32,
+                                                      false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace lirrevo

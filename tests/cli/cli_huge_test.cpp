@@ -131,5 +131,22 @@ TEST(HugeInput, OneLineOf128Megabytes) {
   RunOnLinks({link});
 }
 
+// A list that needs one part more than an index lists is refused once that
+// part would begin, with none of the 50,000 staged parts put in place.
+TEST(HugeInput, SplitPastWhatAnIndexLists) {
+  test::TempFolder folder;
+  std::string input;
+  for (int i = 0; i <= 50'000; ++i) input += "http://a.cn/" + std::to_string(i) + "\n";
+  test::WriteFile(folder / "links.txt", input);
+  const test::ProgramOutcome run = test::RunProgram(
+      {LIRREVO_CLI, "--split", "--max-urls", "1", "-o", folder / "dead.xml", folder / "links.txt"},
+      "");
+  EXPECT_EQ(run.exit_code, 2);
+  EXPECT_EQ(run.err,
+            "lirrevo-cli: the list needs more than 50,000 parts, the most one index lists; raise "
+            "--max-urls or --max-bytes. Nothing was written\n");
+  EXPECT_EQ(test::NamesIn(folder), std::vector<std::string>{"links.txt"});
+}
+
 }  // namespace
 }  // namespace lirrevo

@@ -120,6 +120,33 @@ TEST_F(CliParts, PartsAreAllOrNothing) {
   EXPECT_EQ(test::TakeSnapshot(dir_.path()), before);
 }
 
+// Part 2 has a second name, so it is written in place, and the disk holds
+// every staged part but not part 2's growth: the reservation fails before
+// part 1 or the index is renamed, and everything stays as it was.
+TEST_F(CliParts, FullDiskAtAnInPlacePartChangesNoPart) {
+  try {
+    test::MountSmallFilesystem(dir_ / "small", 56);
+  } catch (const test::SetupRefused& refused) {
+    GTEST_SKIP() << refused.what();
+  }
+  for (const char* name : {"dead.xml", "dead-1.xml", "dead-2.xml"}) {
+    WriteFile(dir_ / "small/" + name, std::string("old ") + name);
+  }
+  ASSERT_EQ(link((dir_ / "small/dead-2.xml").c_str(), (dir_ / "small/keep.xml").c_str()), 0);
+  const test::Snapshot before = test::TakeSnapshot(dir_.path());
+  std::string links;
+  for (int i = 0; i < 160; ++i)
+    links += "http://www.example.com/page?id=" + std::to_string(i) + "\n";
+
+  const test::ProgramOutcome r = Run({"-o", dir_ / "small/dead.xml", "--split", "--max-urls", "80",
+                                      "--index-url", "https://e.cn/"},
+                                     links);
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.err, "lirrevo-cli: cannot write '" + (dir_ / "small/dead-2.xml") +
+                       "': No space left on device\n");
+  EXPECT_EQ(test::TakeSnapshot(dir_.path()), before);
+}
+
 TEST_F(CliParts, StandardFormSkipsEmptyLinesAndSaysSo) {
   const test::ProgramOutcome r = Run({"--standard"}, "a\n\nb\n");
   EXPECT_EQ(r.exit_code, 0);

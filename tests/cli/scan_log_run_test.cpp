@@ -64,6 +64,14 @@ TEST(ScanLog, ListsTheDeadLinksOfEveryLogOnceInTheOrderFirstSeen) {
   ASSERT_EQ(doc.exit_code, 0) << doc.err;
   ASSERT_EQ(RunCli({"-o", dir / "list.xml", "--standard"}, "https://e.cn/live\n").exit_code, 0);
   EXPECT_EQ(ReadFile(dir / "scan.xml"), ReadFile(dir / "list.xml"));
+
+  // A log is never the output.
+  const std::optional<std::string> log = ReadFile(dir / "access.log");
+  EXPECT_EQ(RunCli({"scan-log", "--site", "https://e.cn", "-o", dir / "access.log",
+                    dir / "access.log.1.gz", dir / "access.log"})
+                .exit_code,
+            2);
+  EXPECT_EQ(ReadFile(dir / "access.log"), log);
 }
 
 TEST(ScanLog, ALogWithNoLineInItsLayoutFails) {

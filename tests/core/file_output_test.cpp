@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -217,6 +219,158 @@ TEST(FileOutput, ReplacementKeepsSetIdBitsOfItsOwnersFile) {
     EXPECT_EQ(now.st_mode & 07777, 06755u);
     EXPECT_EQ(now.st_uid, user.uid);
   }
+}
+
+// Names of the process's own descriptors are written through the descriptor:
+// a file opened to append keeps what it had, and stays the same file.
+TEST(WriteBytesToFile, OwnDescriptorNamesWriteThroughTheDescriptor) {
+  TempFolder dir;
+  WriteFile(dir / "log", "old\n");
+  const int appending = open((dir / "log").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  const int reading = open((dir / "log").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(appending, 0);
+  const std::string fd = std::to_string(appending);
+  test::MakeLink("/proc/self/fd/" + fd, dir / "link");
+  const test::Snapshot before = test::TakeSnapshot(dir.path());
+  for (const std::string& name : {"/proc/self/fd/" + fd, "/dev/fd/" + fd, dir / "link"}) {
+    EXPECT_TRUE(WriteBytesToFile(name, "<" + name + ">")) << name;
+  }
+  errno = 0;
+  EXPECT_FALSE(WriteBytesToFile("/dev/fd/" + std::to_string(reading), "x"));
+  EXPECT_EQ(errno, EBADF);
+  close(appending);
+  close(reading);
+  EXPECT_EQ(ReadFile(dir / "log"),
+            "old\n</proc/self/fd/" + fd + "></dev/fd/" + fd + "><" + (dir / "link") + ">");
+  EXPECT_EQ(test::TakeSnapshot(dir.path()).at("log").inode, before.at("log").inode);
+}
+
+// The scratch file of an in-place write goes beside the file: TMPDIR plays no part.
+TEST(WriteBytesToFile, InPlaceScratchFileGoesBesideTheFile) {
+  TempFolder dir;
+  WriteFile(dir / "out.xml", "old");
+  ASSERT_EQ(link((dir / "out.xml").c_str(), (dir / "other.xml").c_str()), 0);
+  const char* tmpdir = std::getenv("TMPDIR");
+  const std::string saved = tmpdir ? tmpdir : "";
+  setenv("TMPDIR", (dir / "missing").c_str(), 1);
+  const bool written = WriteBytesToFile(dir / "out.xml", "new");
+  tmpdir ? setenv("TMPDIR", saved.c_str(), 1) : unsetenv("TMPDIR");
+  EXPECT_TRUE(written) << std::strerror(errno);
+  EXPECT_EQ(ReadFile(dir / "other.xml"), "new");
+}
+
+struct Interruption {
+  const char* name;
+  bool exists;     // an old file is there
+  bool hard_link;  // with a second name: written in place
+  int files;       // written at once; past a quarter of open_files they are named
+  int signal;
+};
+
+void PrintTo(const Interruption& c, std::ostream* out) { *out << c.name; }
+
+class InterruptedWrite : public ::testing::TestWithParam<Interruption> {};
+
+// A signal before Commit ends the process by that signal, with every old file
+// as it was and no temporary file left, nameless or named.
+TEST_P(InterruptedWrite, LeavesOldFilesAndNoTemporary) {
+  const Interruption& c = GetParam();
+  TempFolder dir;
+  for (int i = 0; i < c.files; ++i) {
+    const std::string out = dir / ("out" + std::to_string(i) + ".xml");
+    if (c.exists) WriteFile(out, "old " + std::to_string(i));
+    if (c.hard_link) {
+      ASSERT_EQ(link(out.c_str(), (out + ".other").c_str()), 0);
+    }
+  }
+  const test::Snapshot before = test::TakeSnapshot(dir.path());
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const rlimit limit{64, 64};
+    setrlimit(RLIMIT_NOFILE, &limit);
+    std::vector<FileOutput> files(static_cast<std::size_t>(c.files));
+    for (int i = 0; i < c.files; ++i) {
+      FileOutput& file = files[static_cast<std::size_t>(i)];
+      if (!file.Open(dir / ("out" + std::to_string(i) + ".xml")) ||
+          !file.Write(std::string(100000, 'n')) || !file.Finish()) {
+        _exit(97);
+      }
+    }
+    const bool named = !test::TemporaryFilesIn(dir.path()).empty();
+    if (named != (c.files > 16)) _exit(98);
+    raise(c.signal);
+    _exit(99);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << WEXITSTATUS(status);
+  EXPECT_EQ(WTERMSIG(status), c.signal);
+  EXPECT_EQ(test::TakeSnapshot(dir.path()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, InterruptedWrite,
+    ::testing::Values(Interruption{"NewFile", false, false, 1, SIGINT},
+                      Interruption{"Replacement", true, false, 1, SIGTERM},
+                      Interruption{"InPlace", true, true, 1, SIGHUP},
+                      Interruption{"ManyNamedReplacements", true, false, 40, SIGINT},
+                      Interruption{"ManyNamedInPlace", true, true, 40, SIGTERM}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The folder goes away (moved or removed) between the writing and Commit:
+// the commit fails and nothing of ours is left anywhere.
+TEST(FileOutput, FolderThatVanishesLeavesNothingBehind) {
+  for (const bool removed : {false, true}) {
+    SCOPED_TRACE(removed ? "removed" : "moved");
+    TempFolder dir;
+    test::MakeFolder(dir / "site");
+    WriteFile(dir / "site/out.xml", "old");
+    FileOutput file;
+    ASSERT_TRUE(file.Open(dir / "site/out.xml") && file.Write("new") && file.Finish());
+    if (removed) {
+      std::filesystem::remove_all(dir / "site");
+    } else {
+      std::filesystem::rename(dir / "site", dir / "moved");
+    }
+    EXPECT_FALSE(file.Commit());
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_TRUE(test::TemporaryFilesIn(dir.path()).empty());
+    if (!removed) {
+      EXPECT_EQ(ReadFile(dir / "moved/out.xml"), "old");
+    }
+  }
+}
+
+// A file that cannot be put in place after others were renamed: they are
+// swapped back, the very old files under their names again, and a new file
+// goes.
+TEST(FileOutput, CommitAllPutsBackWhatItRenamedWhenALaterFileFails) {
+  TempFolder dir;
+  WriteFile(dir / "a.xml", "old a");
+  WriteFile(dir / "b.xml", "old b");
+  FileOutput a, created, b;
+  for (auto [file, name] : {std::pair{&a, "a.xml"}, {&created, "new.xml"}, {&b, "b.xml"}}) {
+    ASSERT_TRUE(file->Open(dir / name) && file->Write("new") && file->Finish());
+  }
+  const test::Snapshot before = test::TakeSnapshot(dir.path());
+  // An immutable file can be neither renamed over nor opened to write.
+  const int fd = open((dir / "b.xml").c_str(), O_RDONLY | O_CLOEXEC);
+  int flags = 0;
+  if (fd < 0 || ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0 ||
+      (flags |= FS_IMMUTABLE_FL, ioctl(fd, FS_IOC_SETFLAGS, &flags) != 0)) {
+    if (fd >= 0) close(fd);
+    GTEST_SKIP() << "cannot make a file immutable here: " << std::strerror(errno);
+  }
+  FileOutput* files[] = {&a, &created, &b};
+  std::size_t failed = 0;
+  const bool committed = FileOutput::CommitAll(files, failed);
+  flags &= ~FS_IMMUTABLE_FL;
+  ioctl(fd, FS_IOC_SETFLAGS, &flags);
+  close(fd);
+  EXPECT_FALSE(committed);
+  EXPECT_EQ(failed, 2u);
+  EXPECT_EQ(test::TakeSnapshot(dir.path()), before);
 }
 
 }  // namespace

@@ -303,6 +303,20 @@ TEST(StreamUrlset, AFailedWriteEndsTheRun) {
   EXPECT_EQ(sink.writes, 2u);
 }
 
+// The run stops as the part past max_parts would begin: the sink never sees it.
+TEST(StreamUrlset, StopsBeforeThePartPastTheLimit) {
+  for (const std::size_t max_parts : {2, 3}) {
+    RecordingSink sink;
+    UrlsetOptions options;
+    options.max_urls = 1;
+    options.max_parts = max_parts;
+    const UrlsetResult result = StreamUrlset("a\nb\nc\n", LineBreaks::kAny, kDate, options, sink);
+    EXPECT_EQ(result.ok, max_parts == 3);
+    EXPECT_EQ(result.too_many_parts, max_parts == 2);
+    EXPECT_EQ(sink.parts.size(), max_parts);
+  }
+}
+
 TEST(BuildSitemapIndex, ListsEveryLocEscapedInBothForms) {
   const std::vector<std::string> locs = {"https://e.cn/d-1.xml?a&b", "https://e.cn/d-2.xml"};
   const std::string entries =

@@ -25,6 +25,10 @@ void Check(bool ok, const char* what) {
 void Enter(const ChildConditions& conditions) {
   if (conditions.umask) umask(*conditions.umask);
   if (conditions.standard_output && dup2(*conditions.standard_output, 1) < 0) _exit(125);
+  if (conditions.open_files) {
+    const rlimit limit{*conditions.open_files, *conditions.open_files};
+    if (setrlimit(RLIMIT_NOFILE, &limit) != 0) _exit(125);
+  }
   if (conditions.file_size) {
     std::signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{*conditions.file_size, *conditions.file_size};
@@ -125,15 +129,20 @@ ChildOutcome RunInChild(const ChildConditions& conditions, const std::function<b
 
 ProgramOutcome RunProgram(const std::vector<std::string>& argv, std::string_view input,
                           const ChildConditions& conditions) {
+  return RunningProgram(argv, conditions).Finish(input);
+}
+
+RunningProgram::RunningProgram(const std::vector<std::string>& argv,
+                               const ChildConditions& conditions) {
   int in[2], out[2], err[2];
   Check(pipe2(in, O_CLOEXEC) == 0 && pipe2(out, O_CLOEXEC) == 0 && pipe2(err, O_CLOEXEC) == 0,
         "pipe");
-  const pid_t pid = fork();
-  Check(pid >= 0, "fork");
-  if (pid == 0) {
+  pid_ = fork();
+  Check(pid_ >= 0, "fork");
+  if (pid_ == 0) {
     Enter(conditions);
     std::signal(SIGPIPE, SIG_DFL);
-    dup2(in[0], 0);
+    dup2(conditions.standard_input.value_or(in[0]), 0);
     dup2(out[1], 1);
     dup2(err[1], 2);
     std::vector<char*> args;
@@ -145,13 +154,27 @@ ProgramOutcome RunProgram(const std::vector<std::string>& argv, std::string_view
   close(in[0]);
   close(out[1]);
   close(err[1]);
+  in_ = in[1];
+  out_ = out[0];
+  err_ = err[0];
+}
+
+RunningProgram::~RunningProgram() {
+  if (pid_ <= 0) return;  // finished
+  kill(pid_, SIGKILL);
+  waitpid(pid_, nullptr, 0);
+  for (const int fd : {in_, out_, err_}) close(fd);
+}
+
+ProgramOutcome RunningProgram::Finish(std::string_view input) {
   ProgramOutcome outcome;
   // A child that stops reading its input must not kill the test with SIGPIPE.
   const auto previous = std::signal(SIGPIPE, SIG_IGN);
-  Exchange(input, in[1], out[0], err[0], outcome.out, outcome.err);
+  Exchange(input, in_, out_, err_, outcome.out, outcome.err);
   std::signal(SIGPIPE, previous);
   rusage usage{};
-  const int status = WaitFor(pid, &usage);
+  const int status = WaitFor(pid_, &usage);
+  pid_ = -1;
   outcome.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   outcome.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   outcome.peak_memory_kb = usage.ru_maxrss;

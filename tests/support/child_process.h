@@ -29,6 +29,9 @@ struct ChildConditions {
   std::optional<mode_t> umask;
   std::optional<int> standard_output;   // this descriptor becomes the child's standard output
   std::optional<rlim_t> address_space;  // RLIMIT_AS in bytes: allocations beyond it fail
+  std::optional<rlim_t> open_files;     // RLIMIT_NOFILE
+  // A program's standard input: this descriptor instead of a pipe of the input.
+  std::optional<int> standard_input;
 };
 
 // What a function run in a child returned, and errno right after it.
@@ -53,5 +56,24 @@ struct ProgramOutcome {
 // its output, exit status and peak memory.
 ProgramOutcome RunProgram(const std::vector<std::string>& argv, std::string_view input,
                           const ChildConditions& conditions = {});
+
+// RunProgram in two steps, so that the test can act while the program runs:
+// the program starts at once; Finish feeds it input and collects the outcome.
+class RunningProgram {
+ public:
+  RunningProgram(const std::vector<std::string>& argv, const ChildConditions& conditions = {});
+  ~RunningProgram();
+  RunningProgram(const RunningProgram&) = delete;
+  RunningProgram& operator=(const RunningProgram&) = delete;
+
+  pid_t pid() const { return pid_; }
+  ProgramOutcome Finish(std::string_view input = {});
+
+ private:
+  pid_t pid_ = -1;
+  int in_ = -1;
+  int out_ = -1;
+  int err_ = -1;
+};
 
 }  // namespace lirrevo::test
