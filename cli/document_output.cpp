@@ -18,7 +18,9 @@
 #include "core/file_identity.h"
 #include "core/file_output.h"
 #include "core/gzip_stream.h"
+#include "core/link_list.h"
 #include "core/list_input.h"
+#include "core/part_files.h"
 
 namespace lirrevo::cli {
 namespace {
@@ -29,18 +31,6 @@ int Fail(const std::string& message, int exit_code = 1) {
 }
 
 void Warn(const std::string& message) { std::cerr << "lirrevo-cli: warning: " << message << '\n'; }
-
-std::string Grouped(std::size_t n) {
-  const std::string digits = std::to_string(n);
-  std::string grouped;
-  for (std::size_t i = 0; i < digits.size(); ++i) {
-    if (i != 0 && (digits.size() - i) % 3 == 0) grouped += ',';
-    grouped += digits[i];
-  }
-  return grouped;
-}
-
-std::string FileName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
 std::string WithSlash(std::string base) {
   if (!base.ends_with('/')) base += '/';
@@ -100,10 +90,7 @@ class OutputNames {
   }
 
   std::string Part(std::size_t number) const {
-    std::string stem = *options_.output;
-    if (stem.ends_with(".gz")) stem.resize(stem.size() - 3);
-    if (stem.ends_with(".xml")) stem.resize(stem.size() - 4);
-    return stem + "-" + std::to_string(number) + (options_.gzip ? ".xml.gz" : ".xml");
+    return PartFileName(*options_.output, number, options_.gzip);
   }
 
  private:
@@ -233,12 +220,14 @@ void WarnOfLimits(const Options& options, const UrlsetResult& result) {
     return;
   }
   if (result.most_urls > kEngineMaxUrls) {
-    Warn("the document holds " + Grouped(result.most_urls) + " links, more than the " +
-         Grouped(kEngineMaxUrls) + " URLs search engines take in one file; --split writes parts");
+    Warn("the document holds " + GroupThousands(result.most_urls) + " links, more than the " +
+         GroupThousands(kEngineMaxUrls) +
+         " URLs search engines take in one file; --split writes parts");
   }
   if (result.most_bytes > kEngineMaxBytes) {
-    Warn("the document has " + Grouped(result.most_bytes) + " bytes, more than the " +
-         Grouped(kEngineMaxBytes) + " bytes search engines take in one file; --split writes parts");
+    Warn("the document has " + GroupThousands(result.most_bytes) + " bytes, more than the " +
+         GroupThousands(kEngineMaxBytes) +
+         " bytes search engines take in one file; --split writes parts");
   }
 }
 
@@ -318,7 +307,7 @@ int WriteDocuments(const Options& options, const DateTime& date,
   fill(builder);
   const UrlsetResult result = builder.Finish();
   if (result.too_many_parts) {
-    return Fail("the list needs more than " + Grouped(kIndexMaxEntries) +
+    return Fail("the list needs more than " + GroupThousands(kIndexMaxEntries) +
                     " parts, the most one index lists; raise --max-urls or --max-bytes. "
                     "Nothing was written",
                 2);
@@ -327,7 +316,7 @@ int WriteDocuments(const Options& options, const DateTime& date,
   if (options.index_url) {
     std::vector<std::string> locs;
     for (std::size_t n = 1; n <= result.parts; ++n) {
-      locs.push_back(index_base + UrlSegment(FileName(names.Part(n))));
+      locs.push_back(index_base + UrlSegment(BaseName(names.Part(n))));
     }
     if (!outputs.WriteWhole(names.Main(), BuildSitemapIndex(locs, date, shape.form))) {
       return outputs.Report();

@@ -1,6 +1,7 @@
 #include "core/generate_command.h"
 
 #include "core/file_output.h"
+#include "core/link_list.h"
 #include "core/output_encoding.h"
 #include "core/part_files.h"
 
@@ -20,16 +21,6 @@ UrlsetOptions EngineLimits() {
   options.max_urls = kEngineMaxUrls;
   options.max_bytes = kEngineMaxBytes;
   return options;
-}
-
-std::string Grouped(std::size_t n) {
-  const std::string digits = std::to_string(n);
-  std::string grouped;
-  for (std::size_t i = 0; i < digits.size(); ++i) {
-    if (i != 0 && (digits.size() - i) % 3 == 0) grouped += ',';
-    grouped += digits[i];
-  }
-  return grouped;
 }
 
 // The system's text of UTF-8 (a path's bytes may be no UTF-8: then `other`).
@@ -67,9 +58,9 @@ bool WriteWhole(const std::string& path, std::string_view utf8, const DateTime& 
 }  // namespace
 
 std::string SplitQuestion(std::size_t links, std::size_t parts, const std::string& path) {
-  const std::string limit =
-      links > kEngineMaxUrls ? Grouped(kEngineMaxUrls) + " 条" : Grouped(kEngineMaxBytes) + " 字节";
-  const std::string head = "共有 " + Grouped(links) + " 条链接，超过每个文件 " + limit +
+  const std::string limit = links > kEngineMaxUrls ? GroupThousands(kEngineMaxUrls) + " 条"
+                                                   : GroupThousands(kEngineMaxBytes) + " 字节";
+  const std::string head = "共有 " + GroupThousands(links) + " 条链接，超过每个文件 " + limit +
                            "的限制，搜索引擎会拒收。\n分成 " + std::to_string(parts) + " 个文件";
   return TextOf(head + "（" + PartNames(parts, path) + "）吗？", head + "吗？");
 }

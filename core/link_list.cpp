@@ -41,6 +41,16 @@ std::int32_t LinkCountOf(std::int64_t line_breaks, bool text_after_last_break) {
   return static_cast<std::int32_t>(std::min<std::int64_t>(count, INT32_MAX));
 }
 
+std::string GroupThousands(std::size_t n) {
+  const std::string digits = std::to_string(n);
+  std::string grouped;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i != 0 && (digits.size() - i) % 3 == 0) grouped += ',';
+    grouped += digits[i];
+  }
+  return grouped;
+}
+
 std::string FormatLinkCount(std::int32_t count) {
   std::string caption(CountCaptionPrefix);
   caption += std::to_string(count);

@@ -35,6 +35,9 @@ std::int32_t CountLinks(std::string_view text);
 // the text is not empty). Capped at INT32_MAX, more lines than any box holds.
 std::int32_t LinkCountOf(std::int64_t line_breaks, bool text_after_last_break);
 
+// n in decimal with a comma between groups of three digits: "100,000".
+std::string GroupThousands(std::size_t n);
+
 // "共有链接数量：" + count in plain decimal + "  --->点击生成XML", in GBK.
 std::string FormatLinkCount(std::int32_t count);
 

@@ -1,19 +1,14 @@
 #include "core/part_files.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-
 #include "core/file_output.h"
 
 namespace lirrevo {
 
-std::string PartFileName(const std::string& output, std::size_t number) {
+std::string PartFileName(const std::string& output, std::size_t number, bool gzip) {
   std::string stem = output;
   if (stem.ends_with(".gz")) stem.resize(stem.size() - 3);
   if (stem.ends_with(".xml")) stem.resize(stem.size() - 4);
-  return stem + "-" + std::to_string(number) + ".xml";
+  return stem + "-" + std::to_string(number) + (gzip ? ".xml.gz" : ".xml");
 }
 
 std::string BaseName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
@@ -29,11 +24,8 @@ PartFiles::PartFiles(std::string output) : output_(std::move(output)) {}
 PartFiles::~PartFiles() = default;
 
 bool PartFiles::BeginPart(std::size_t number) {
-  const std::string name = PartFileName(output_, number);
-  struct stat st {};
-  existed_.push_back(lstat(name.c_str(), &st) == 0);
   files_.push_back(std::make_unique<FileOutput>());
-  return files_.back()->Open(name);
+  return files_.back()->Open(PartFileName(output_, number));
 }
 
 bool PartFiles::Write(std::string_view chunk) { return files_.back()->Write(chunk); }
@@ -41,16 +33,10 @@ bool PartFiles::Write(std::string_view chunk) { return files_.back()->Write(chun
 bool PartFiles::EndPart() { return files_.back()->Finish(); }
 
 bool PartFiles::CommitAll() {
-  for (std::size_t i = 0; i < files_.size(); ++i) {
-    if (files_[i]->Commit()) continue;
-    const int cause = errno;
-    for (std::size_t placed = 0; placed < i; ++placed) {
-      if (!existed_[placed]) unlink(PartFileName(output_, placed + 1).c_str());
-    }
-    errno = cause;
-    return false;
-  }
-  return true;
+  std::vector<FileOutput*> files;
+  for (const std::unique_ptr<FileOutput>& file : files_) files.push_back(file.get());
+  std::size_t failed = 0;
+  return FileOutput::CommitAll(files, failed);
 }
 
 }  // namespace lirrevo

@@ -14,9 +14,9 @@ namespace lirrevo {
 class FileOutput;
 
 // The name of part `number` (from 1) beside output: output without a final
-// ".gz" and then a final ".xml", then "-N.xml". "dl/dead.xml" gives
-// "dl/dead-1.xml"; "dl/dead" gives "dl/dead-1.xml" too.
-std::string PartFileName(const std::string& output, std::size_t number);
+// ".gz" and then a final ".xml", then "-N.xml" (with ".gz" for gzip parts).
+// "dl/dead.xml" gives "dl/dead-1.xml"; "dl/dead" gives "dl/dead-1.xml" too.
+std::string PartFileName(const std::string& output, std::size_t number, bool gzip = false);
 
 // The file name of a path: what follows its last '/'.
 std::string BaseName(const std::string& path);
@@ -38,17 +38,12 @@ class PartFiles : public PartSink {
   bool Write(std::string_view chunk) override;
   bool EndPart() override;
 
-  // Puts the parts in place in order; false at the first that fails. The
-  // parts put in place before it that were new files are removed again; one
-  // that replaced an older part stays replaced (a rename does not fail for
-  // want of room, so that is left to a file system that breaks down between
-  // two renames).
+  // Puts every part in place, all or none (FileOutput::CommitAll).
   bool CommitAll();
 
  private:
   std::string output_;
   std::vector<std::unique_ptr<FileOutput>> files_;
-  std::vector<bool> existed_;  // the part's name was taken before this run
 };
 
 }  // namespace lirrevo

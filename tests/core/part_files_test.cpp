@@ -18,11 +18,12 @@ TEST(PartFileName, TakesTheExtensionsOffTheChosenName) {
   EXPECT_EQ(PartFileName("dl/dead", 12), "dl/dead-12.xml");
   EXPECT_EQ(PartFileName("dl/dead.xml.gz", 2), "dl/dead-2.xml");
   EXPECT_EQ(PartFileName("dl/dead.txt", 3), "dl/dead.txt-3.xml");
+  EXPECT_EQ(PartFileName("dl/dead.xml.gz", 4, true), "dl/dead-4.xml.gz");
 }
 
 // Part 2 cannot be put in place (its name became a folder meanwhile): the new
-// part 1 goes again, an older part 1 stays as it was replaced, and no
-// temporary file is left.
+// part 1 goes again, an older part 1 is as it was, and no temporary file is
+// left.
 TEST(PartFiles, CommitThatFailsTakesBackTheNewParts) {
   for (const bool old_part : {false, true}) {
     TempFolder dir;
@@ -35,7 +36,7 @@ TEST(PartFiles, CommitThatFailsTakesBackTheNewParts) {
       EXPECT_FALSE(files.CommitAll());
     }
     EXPECT_EQ(ReadFile(dir / "dead-1.xml"),
-              old_part ? std::optional<std::string>("part 1") : std::nullopt);
+              old_part ? std::optional<std::string>("old") : std::nullopt);
     const std::vector<std::string> left = old_part
                                               ? std::vector<std::string>{"dead-1.xml", "dead-2.xml"}
                                               : std::vector<std::string>{"dead-2.xml"};
