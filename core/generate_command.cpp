@@ -23,19 +23,15 @@ UrlsetOptions EngineLimits() {
   return options;
 }
 
+// The size of the one document of the box's lines.
+std::size_t WholeSize(std::string_view utf8, const DateTime& date) {
+  PartCount count;
+  return StreamUrlset(utf8, LineBreaks::kCrLf, date, UrlsetOptions{}, count).most_bytes;
+}
+
 // The system's text of UTF-8 (a path's bytes may be no UTF-8: then `other`).
 std::string TextOf(const std::string& utf8, const std::string& other) {
   return Utf8ToText(utf8).value_or(Utf8ToText(other).value_or(std::string()));
-}
-
-// The parts' names for the question: all of them up to three, else the first
-// and the last.
-std::string PartNames(std::size_t parts, const std::string& path) {
-  const auto name = [&path](std::size_t n) { return BaseName(PartFileName(path, n)); };
-  if (parts > 3) return name(1) + " 至 " + name(parts);
-  std::string names = name(1);
-  for (std::size_t n = 2; n <= parts; ++n) names += "、" + name(n);
-  return names;
 }
 
 std::string PartsWrittenMessage(std::size_t parts, const std::string& path) {
@@ -57,12 +53,11 @@ bool WriteWhole(const std::string& path, std::string_view utf8, const DateTime& 
 
 }  // namespace
 
-std::string SplitQuestion(std::size_t links, std::size_t parts, const std::string& path) {
-  const std::string limit = links > kEngineMaxUrls ? GroupThousands(kEngineMaxUrls) + " 条"
-                                                   : GroupThousands(kEngineMaxBytes) + " 字节";
-  const std::string head = "共有 " + GroupThousands(links) + " 条链接，超过每个文件 " + limit +
-                           "的限制，搜索引擎会拒收。\n分成 " + std::to_string(parts) + " 个文件";
-  return TextOf(head + "（" + PartNames(parts, path) + "）吗？", head + "吗？");
+std::string SplitQuestion(std::size_t links, std::size_t whole_bytes, std::size_t parts,
+                          const std::string& path) {
+  const std::string question = PartsQuestion(links, whole_bytes, parts, path);
+  // A name that is no UTF-8 is left out of the question.
+  return TextOf(question, question.substr(0, question.rfind("（")) + "吗？");
 }
 
 void GenerateSitemapFile(const ReadContentFn& read_content, const AskOutputFileFn& ask_output_file,
@@ -80,7 +75,8 @@ void GenerateSitemapFile(const ReadContentFn& read_content, const AskOutputFileF
         ask_split ? StreamUrlset(*utf8, LineBreaks::kCrLf, date, EngineLimits(), count)
                   : UrlsetResult{};
     const bool past_limits = parts.parts > 1 && !path->empty();
-    if (past_limits && ask_split && ask_split(SplitQuestion(parts.urls, parts.parts, *path))) {
+    if (past_limits && ask_split &&
+        ask_split(SplitQuestion(parts.urls, WholeSize(*utf8, date), parts.parts, *path))) {
       if (WriteParts(*path, *utf8, date)) message = PartsWrittenMessage(parts.parts, *path);
     } else if (WriteWhole(*path, *utf8, date)) {
       message = GenerateSuccessMessage;

@@ -38,9 +38,9 @@ void GenerateSitemapFile(const ReadContentFn& read_content, const AskOutputFileF
                          const std::function<DateTime()>& now = CurrentDateTime,
                          const AskQuestionFn& ask_split = {});
 
-// The question, in GBK, for a list of `links` links past the engines' limits
-// that would be written as `parts` parts beside `path`: how many links, which
-// limit they pass (the links' where they pass both), and the parts' names.
-std::string SplitQuestion(std::size_t links, std::size_t parts, const std::string& path);
+// PartsQuestion in GBK, for a list of `links` links whose one document has
+// whole_bytes bytes, to be written as `parts` parts beside `path`.
+std::string SplitQuestion(std::size_t links, std::size_t whole_bytes, std::size_t parts,
+                          const std::string& path);
 
 }  // namespace lirrevo

@@ -4,21 +4,6 @@
 
 namespace lirrevo {
 
-std::string PartFileName(const std::string& output, std::size_t number, bool gzip) {
-  std::string stem = output;
-  if (stem.ends_with(".gz")) stem.resize(stem.size() - 3);
-  if (stem.ends_with(".xml")) stem.resize(stem.size() - 4);
-  return stem + "-" + std::to_string(number) + (gzip ? ".xml.gz" : ".xml");
-}
-
-std::string BaseName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
-
-std::string FolderName(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 PartFiles::PartFiles(std::string output) : output_(std::move(output)) {}
 
 PartFiles::~PartFiles() = default;

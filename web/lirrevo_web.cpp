@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "core/list_input.h"
+#include "core/part_names.h"
 #include "core/sitemap_document.h"
 
 namespace {
@@ -65,6 +66,25 @@ EMSCRIPTEN_KEEPALIVE int LirrevoStreamDocument(const char* utf8, std::size_t siz
   if (!result.ok) return 0;
   TellResult(result.urls, result.most_bytes);
   return static_cast<int>(result.parts);
+}
+
+// The question asked before parts are written (PartsQuestion), for the name
+// chosen (UTF-8, size bytes); valid until the next call.
+EMSCRIPTEN_KEEPALIVE const char* LirrevoPartsQuestion(std::size_t links, std::size_t whole_bytes,
+                                                      std::size_t parts, const char* name,
+                                                      std::size_t size) {
+  static std::string question;
+  question = lirrevo::PartsQuestion(links, whole_bytes, parts, std::string(name, size));
+  return question.c_str();
+}
+
+// The name of part `number` beside the name chosen (PartFileName); valid
+// until the next call.
+EMSCRIPTEN_KEEPALIVE const char* LirrevoPartName(const char* name, std::size_t size,
+                                                 std::size_t number) {
+  static std::string part;
+  part = lirrevo::PartFileName(std::string(name, size), number);
+  return part.c_str();
 }
 
 // The most entries and bytes search engines take in one file.

@@ -116,10 +116,15 @@ class GeneratePartsTest : public QObject {
         << QStringList{"dead-1.xml", "dead-2.xml"};
     QTest::newRow("past the bytes' limit, yes")
         << 20000 << 600 << true
-        << ask.arg("20,000", "10,485,760 字节", "2", "dead-1.xml、dead-2.xml")
+        << QString(
+               "共有 20,000 条链接，共 14,988,953 字节，超过每个文件 10,485,760 字节的限制，"
+               "搜索引擎会拒收。\n分成 2 个文件（dead-1.xml、dead-2.xml）吗？")
         << QStringList{"dead-1.xml", "dead-2.xml"};
     QTest::newRow("four parts, yes")
-        << 150001 << 20 << true << ask.arg("150,001", "50,000 条", "4", "dead-1.xml 至 dead-4.xml")
+        << 150001 << 20 << true
+        << QString(
+               "共有 150,001 条链接，共 26,139,128 字节，超过每个文件 50,000 条和 10,485,760 "
+               "字节的限制，搜索引擎会拒收。\n分成 4 个文件（dead-1.xml 至 dead-4.xml）吗？")
         << QStringList{"dead-1.xml", "dead-2.xml", "dead-3.xml", "dead-4.xml"};
     QTest::newRow("past the links' limit, no")
         << 50001 << 20 << false << ask.arg("50,001", "50,000 条", "2", "dead-1.xml、dead-2.xml")
