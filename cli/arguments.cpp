@@ -24,8 +24,8 @@ constexpr const char* kUsage =
     "                   [--split [--max-urls N] [--max-bytes N] [--index-url BASE]]\n"
     "                   [--gzip] [--standard] [--max-input SIZE] [INPUT]\n"
     "       lirrevo-cli check [--concurrency N] [--timeout SECONDS] [--cacert FILE]\n"
-    "                         [--input-encoding E] [-o OUTPUT [the options above]]\n"
-    "                         [--sitemap] [INPUT]\n"
+    "                         [--format tsv|json] [--input-encoding E]\n"
+    "                         [-o OUTPUT [the options above]] [--sitemap] [INPUT]\n"
     "       lirrevo-cli scan-log --site URL [--status 404,410] [--log-format FORMAT]\n"
     "                            [-o OUTPUT [the options above]] [LOG...]\n";
 constexpr const char* kHelp =
@@ -39,11 +39,13 @@ constexpr const char* kHelp =
     "other than tab, U+FFFE, U+FFFF).\n\n"
     "'check' first asks every link (HTTP HEAD, GET where HEAD is refused;\n"
     "redirects are not followed) and writes one line per input line to standard\n"
-    "output: CLASS<TAB>CODE<TAB>LINK, CLASS being dead (404, 410), alive (2xx),\n"
-    "redirect (3xx), error (any other status, or 0: no answer) or invalid (not\n"
-    "an absolute http or https URL; 0). Exit status 0 when every line is dead,\n"
-    "1 when any is not. With -o it writes the document of the dead links only,\n"
-    "as the options below say for any document.\n"
+    "output: CLASS<TAB>CODE<TAB>LINK<TAB>DETAIL, CLASS being dead (404, 410),\n"
+    "alive (2xx), redirect (3xx), error (any other status, or 0: no answer) or\n"
+    "invalid (not an absolute http or https URL; 0). DETAIL is a redirect's\n"
+    "Location, why an error or invalid line got no status, or empty. Exit\n"
+    "status 0 when every line is dead, 1 when any is not. With -o it writes\n"
+    "the document of the dead links only, as the options below say for any\n"
+    "document.\n"
     "'scan-log' reads access logs (nginx's and Apache's common and combined\n"
     "formats, or --log-format) and prints, once each and in the order first\n"
     "seen, URL followed by the path of every GET or HEAD answered 404 or 410;\n"
@@ -77,6 +79,8 @@ constexpr const char* kHelp =
     "                      1-1000); never more than 4 to one host\n"
     "  --timeout SECONDS   check: the most one request may take (default 10)\n"
     "  --cacert FILE       check: also trust the CA certificates in FILE (PEM)\n"
+    "  --format FORMAT     check: tsv (default) or json, one object a line with\n"
+    "                      the fields class, code, link and detail\n"
     "  --sitemap           check: INPUT is a sitemap (urlset or sitemapindex,\n"
     "                      plain or gzip, a file or an http(s) URL): its locs\n"
     "                      are the links\n"
@@ -226,6 +230,7 @@ enum class Valued {
   kConcurrency,
   kTimeout,
   kCacert,
+  kFormat,
   kMaxInput,
   kSite,
   kStatus,
@@ -241,6 +246,7 @@ Valued ValuedOption(const std::string& name) {
   if (name == "--concurrency") return Valued::kConcurrency;
   if (name == "--timeout") return Valued::kTimeout;
   if (name == "--cacert") return Valued::kCacert;
+  if (name == "--format") return Valued::kFormat;
   if (name == "--max-input") return Valued::kMaxInput;
   if (name == "--site") return Valued::kSite;
   if (name == "--status") return Valued::kStatus;
@@ -300,6 +306,11 @@ std::string Take(Valued option, const std::string& name, const std::string& valu
     case Valued::kCacert:
       options.cacert = value;
       return {};
+    case Valued::kFormat:
+      if (value != "tsv" && value != "json")
+        return "--format takes tsv or json, not '" + value + "'";
+      options.format = value == "json" ? LineFormat::kJson : LineFormat::kTsv;
+      return {};
     case Valued::kSite:
       if (!IsSiteUrl(value))
         return "--site needs an absolute http or https URL, not '" + value + "'";
@@ -331,6 +342,7 @@ std::optional<Command> CommandOf(Valued option) {
     case Valued::kConcurrency:
     case Valued::kTimeout:
     case Valued::kCacert:
+    case Valued::kFormat:
       return Command::kCheck;
     case Valued::kSite:
     case Valued::kStatus:

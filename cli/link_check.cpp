@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <cstring>
 #include <ctime>
 #include <map>
 #include <memory>
@@ -34,6 +35,7 @@ struct Answer {
   bool complete = false;   // the blank line after a final (not 1xx) status line came
   bool oversized = false;  // the headers went past header_limit
   std::optional<long> retry_after_s;
+  std::string location;  // of the last answer, as sent
 };
 
 // One link's requests: HEAD, perhaps GET, perhaps one retry of either.
@@ -45,6 +47,7 @@ struct Request {
   bool retried = false;
   bool out_of_descriptors = false;  // its socket could not be opened for want of one
   Answer answer;
+  char error[CURL_ERROR_SIZE] = {};  // libcurl's own words on a failure
 };
 
 bool StartsWithNoCase(std::string_view text, std::string_view start) {
@@ -101,10 +104,13 @@ std::size_t HeaderLine(char* data, std::size_t size, std::size_t count, void* us
     answer.status = StatusOf(line);
     answer.complete = false;
     answer.retry_after_s.reset();
+    answer.location.clear();
   } else if (line == "\r\n" || line == "\n") {
     answer.complete = answer.status >= 200;
   } else if (constexpr std::string_view kName = "retry-after:"; StartsWithNoCase(line, kName)) {
     answer.retry_after_s = RetryAfterSeconds(line.substr(kName.size()));
+  } else if (constexpr std::string_view kName = "location:"; StartsWithNoCase(line, kName)) {
+    answer.location = Trimmed(line.substr(kName.size()));
   }
   return length;
 }
@@ -128,18 +134,70 @@ bool IsConnectionFailure(CURLcode result) {
          result == CURLE_SEND_ERROR || result == CURLE_RECV_ERROR;
 }
 
+bool IsTlsFailure(CURLcode result) {
+  switch (result) {
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_SSL_SHUTDOWN_FAILED:
+    case CURLE_USE_SSL_FAILED:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A failure before any answer, in the words a site's owner would use; the
+// system's or libcurl's own text where they say more.
+std::string ReasonOfFailure(CURLcode result, long os_errno, const char* error) {
+  const std::string why = error[0] != '\0' ? error : curl_easy_strerror(result);
+  const std::string os = os_errno != 0 ? std::string(": ") + std::strerror(os_errno) : "";
+  switch (result) {
+    case CURLE_OPERATION_TIMEDOUT:
+      return "timeout";
+    case CURLE_COULDNT_RESOLVE_HOST:
+      return "name not found";
+    case CURLE_COULDNT_RESOLVE_PROXY:
+      return "proxy name not found";
+    case CURLE_COULDNT_CONNECT:
+      return os_errno == ECONNREFUSED ? "connection refused" : "cannot connect" + os;
+    case CURLE_OK:
+    case CURLE_GOT_NOTHING:
+      return "closed without an answer";
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+      return "connection lost" + os;
+    case CURLE_WEIRD_SERVER_REPLY:
+      return "not an HTTP answer";
+    default:
+      return IsTlsFailure(result) ? "TLS: " + why : why;
+  }
+}
+
 // Why an answer without a complete header block gives no status.
-std::string_view ReasonOfNoStatus(const Answer& answer, CURLcode result) {
+std::string ReasonOfNoStatus(const Request& request, CURLcode result, long os_errno) {
+  const Answer& answer = request.answer;
   // libcurl refuses a single header line over 100 KB as out of memory.
   if (answer.oversized || (answer.status != 0 && result == CURLE_OUT_OF_MEMORY)) {
     return "headers too large";
   }
   // Complete headers that gave no status were a proxy's, before the failure.
   if (answer.status == 0 || answer.complete) {
-    return curl_easy_strerror(result == CURLE_OK ? CURLE_GOT_NOTHING : result);
+    return ReasonOfFailure(result, os_errno, request.error);
   }
   if (result == CURLE_OPERATION_TIMEDOUT) return "headers did not end in time";
   return "answer cut off within its headers";
+}
+
+// What the line tells beside the status: where a redirect points.
+std::string DetailOfStatus(long status, const Answer& answer) {
+  return ClassOfStatus(status) == LinkClass::kRedirect ? answer.location : std::string();
 }
 
 // A host name in the ASCII form it is asked for by: a name with characters
@@ -331,6 +389,8 @@ class Checker {
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, StopAtBody);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, HeaderLine);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &request->answer);
+    request->error[0] = '\0';
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, request->error);
     curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, OpenSocket);
     curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, request.get());
     curl_easy_setopt(easy, CURLOPT_USERAGENT, settings_.user_agent.c_str());
@@ -352,7 +412,9 @@ class Checker {
     std::unique_ptr<Request> request = std::move(it->second);
     running_.erase(it);
     long status = 0;
+    long os_errno = 0;
     if (request->answer.complete) curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &os_errno);
     curl_multi_remove_handle(multi_, easy);
     curl_easy_cleanup(easy);
     // No link is to blame for a process out of descriptors, and none would get an answer.
@@ -365,9 +427,10 @@ class Checker {
     const bool retryable = status == 429 || (status >= 500 && status < 600) ||
                            (status == 0 && IsConnectionFailure(result));
     if (retryable && !request->retried && Retry(request)) return true;
-    done_(request->index,
-          status == 0 ? LinkVerdict{LinkClass::kError, 0, ReasonOfNoStatus(request->answer, result)}
-                      : LinkVerdict{ClassOfStatus(status), status});
+    done_(request->index, status == 0 ? LinkVerdict{LinkClass::kError, 0,
+                                                    ReasonOfNoStatus(*request, result, os_errno)}
+                                      : LinkVerdict{ClassOfStatus(status), status,
+                                                    DetailOfStatus(status, request->answer)});
     Settle(request->host);
     return true;
   }

@@ -18,12 +18,13 @@ enum class LinkClass : std::uint8_t { kDead, kAlive, kRedirect, kError, kInvalid
 std::string_view ClassName(LinkClass link_class);
 
 // What one link turned out to be: its class and the final HTTP status, or 0
-// when there was no complete answer or no request; then reason says why (a
-// static text).
+// when there was no complete answer or no request. detail is a redirect's
+// Location as sent, why an error got no status ("timeout", "connection
+// refused", "name not found", "TLS: ..."), why a link is invalid; else empty.
 struct LinkVerdict {
   LinkClass link_class = LinkClass::kError;
   long code = 0;
-  std::string_view reason = {};
+  std::string detail = {};
   bool operator==(const LinkVerdict&) const = default;
 };
 

@@ -23,6 +23,7 @@ struct ArgumentsCase {
   int concurrency = 16;
   double timeout_seconds = 10;
   std::optional<std::string> cacert = std::nullopt;
+  LineFormat format = LineFormat::kTsv;
 };
 
 void PrintTo(const ArgumentsCase& c, std::ostream* os) { *os << c.name; }
@@ -50,6 +51,7 @@ TEST_P(ArgumentsTest, ParsesAsTheHelpSays) {
   EXPECT_EQ(parsed.options->concurrency, c.concurrency);
   EXPECT_EQ(parsed.options->timeout_seconds, c.timeout_seconds);
   EXPECT_EQ(parsed.options->cacert, c.cacert);
+  EXPECT_EQ(parsed.options->format, c.format);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -121,6 +123,20 @@ INSTANTIATE_TEST_SUITE_P(
                       3,
                       2.5,
                       "ca.pem"},
+        ArgumentsCase{.name = "FormatJson",
+                      .args = {"check", "--format=json"},
+                      .exit_code = -1,
+                      .message = "",
+                      .command = kCheck,
+                      .format = LineFormat::kJson},
+        ArgumentsCase{"FormatUnknown",
+                      {"check", "--format", "csv"},
+                      2,
+                      "lirrevo-cli: --format takes tsv or json, not 'csv'"},
+        ArgumentsCase{"FormatWithoutCheck",
+                      {"--format", "json"},
+                      2,
+                      "lirrevo-cli: --format is an option of 'lirrevo-cli check'"},
         ArgumentsCase{"CheckOnlyFirst", {"in.txt", "check"}, 2, "lirrevo-cli: more than one"},
         ArgumentsCase{"FileNamedCheck", {"./check"}, -1, "", kUtf8, "./check"},
         ArgumentsCase{"ConcurrencyWithoutCheck",

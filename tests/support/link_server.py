@@ -15,6 +15,8 @@ whichever comes first, and then prints what it saw:
 
 Paths:
   /status/CODE            answers CODE (a 3xx points to /target)
+  /redirect/CODE/TARGET   answers CODE with Location: TARGET, percent-decoded
+                          to bytes
   /nohead/CODE            HEAD answers 405, GET answers CODE with a body
   /noimpl/CODE            HEAD answers 501, GET answers CODE with a body
   /slow/MS/CODE           waits MS milliseconds, then answers CODE
@@ -138,6 +140,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             code = int(parts[1])
             if 300 <= code < 400:
                 headers["Location"] = "/target"
+        elif parts[0] == "redirect":
+            code = int(parts[1])
+            headers["Location"] = urllib.parse.unquote_to_bytes(parts[2]).decode("latin-1")
         elif parts[0] in ("nohead", "noimpl"):
             code = int(parts[1]) if with_body else (405 if parts[0] == "nohead" else 501)
         elif parts[0] == "slow":
