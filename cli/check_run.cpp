@@ -149,6 +149,12 @@ class Report {
                    ClassName(static_cast<LinkClass>(c)).data());
     }
     std::fputc('\n', stderr);
+    if (const std::size_t soft = counts_[static_cast<std::size_t>(LinkClass::kSoft404)]; soft > 0) {
+      std::fprintf(stderr,
+                   "%zu %s 200 with a not-found page (soft 404): make the server answer 404 or "
+                   "410 for them\n",
+                   soft, soft == 1 ? "link answers" : "links answer");
+    }
   }
 
   bool AllDead() const { return counts_[0] == links_.size(); }
@@ -202,7 +208,7 @@ class Report {
   std::vector<Settled> verdicts_;
   std::unordered_map<std::size_t, std::string> details_;  // of verdicts not yet printed
   LineFormat format_;
-  std::array<std::size_t, 5> counts_{};  // by LinkClass
+  std::array<std::size_t, 6> counts_{};  // by LinkClass
   std::size_t settled_ = 0;
   std::size_t next_ = 0;
   bool progress_;

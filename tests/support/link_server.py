@@ -31,8 +31,12 @@ Paths:
   /huge/CODE              HEAD answers 405, GET answers CODE with a body of
                           5 GB, sent until the client closes
   /files/NAME             the file NAME of the folder --files names, or 404
-Any other path answers 200. A request to another host (through the server as
-a proxy) is answered as its path says.
+  /soft/NAME              200: a real page for a NAME that begins with
+                          "real", else a page titled "Not Found" that repeats
+                          the path
+  /blank/NAME             200: as /soft, but neither page has a title
+Any other path, or a number that is none, answers 404. A request to another
+host (through the server as a proxy) is answered as its path says.
 """
 import argparse
 import http.server
@@ -133,9 +137,32 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def answer(self, path, seen, with_body):
         """The status, headers and body to send, or None to close unanswered."""
+        try:
+            answer = self.answer_path(path, seen, with_body)
+        except (ValueError, IndexError):
+            return 404, {}, b""
+        if answer is None or answer[2] is not None:
+            return answer
+        # Pages differ as a site's do: by their path.
+        return answer[0], answer[1], b"<html>page %s</html>\n" % path.encode() if with_body else b""
+
+    @staticmethod
+    def page(path, title):
+        """A not-found page that repeats the path, or a real page."""
+        head = b"<head><title>%s</title></head>" % title if title else b""
+        if path.rsplit("/", 1)[1].startswith("real"):
+            return b"<html>" + head.replace(b"Not Found", b"Welcome") + b"r" * 3000 + b"</html>"
+        return (b"<html>" + head + b"<body>" + b"x" * 1000 + b"<p>Nothing at %s</p></body></html>"
+                % path.encode())
+
+    def answer_path(self, path, seen, with_body):
+        """As answer, with None for the usual body."""
         parts = path.strip("/").split("/")
         headers = {}
         code = 200
+        if parts[0] in ("soft", "blank"):
+            body = self.page(path, b"Not Found" if parts[0] == "soft" else b"")
+            return 200, headers, body if with_body else b""
         if parts[0] == "status":
             code = int(parts[1])
             if 300 <= code < 400:
@@ -161,7 +188,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     return 200, headers, f.read() if with_body else b""
             except OSError:
                 code = 404
-        return code, headers, b"<html>some page</html>\n" if with_body else b""
+        elif parts[0] not in ("once", "drop"):
+            code = 404
+        return code, headers, None
 
 
 class Server(http.server.ThreadingHTTPServer):
