@@ -24,7 +24,7 @@ constexpr const char* kUsage =
     "                   [--split [--max-urls N] [--max-bytes N] [--index-url BASE]]\n"
     "                   [--gzip] [--standard] [--max-input SIZE] [INPUT]\n"
     "       lirrevo-cli check [--concurrency N] [--timeout SECONDS] [--cacert FILE]\n"
-    "                         [--format tsv|json] [--input-encoding E]\n"
+    "                         [--format tsv|json] [--rate N] [--input-encoding E]\n"
     "                         [-o OUTPUT [the options above]] [--sitemap] [INPUT]\n"
     "       lirrevo-cli scan-log --site URL [--status 404,410] [--log-format FORMAT]\n"
     "                            [-o OUTPUT [the options above]] [LOG...]\n";
@@ -83,6 +83,9 @@ constexpr const char* kHelp =
     "  --cacert FILE       check: also trust the CA certificates in FILE (PEM)\n"
     "  --format FORMAT     check: tsv (default) or json, one object a line with\n"
     "                      the fields class, code, link and detail\n"
+    "  --rate N            check: at most N requests a second to one host\n"
+    "                      (fractions allowed: 0.5 is one every 2 s); default\n"
+    "                      no bound but the 4 in flight\n"
     "  --sitemap           check: INPUT is a sitemap (urlset or sitemapindex,\n"
     "                      plain or gzip, a file or an http(s) URL): its locs\n"
     "                      are the links\n"
@@ -233,6 +236,7 @@ enum class Valued {
   kTimeout,
   kCacert,
   kFormat,
+  kRate,
   kMaxInput,
   kSite,
   kStatus,
@@ -249,6 +253,7 @@ Valued ValuedOption(const std::string& name) {
   if (name == "--timeout") return Valued::kTimeout;
   if (name == "--cacert") return Valued::kCacert;
   if (name == "--format") return Valued::kFormat;
+  if (name == "--rate") return Valued::kRate;
   if (name == "--max-input") return Valued::kMaxInput;
   if (name == "--site") return Valued::kSite;
   if (name == "--status") return Valued::kStatus;
@@ -308,6 +313,12 @@ std::string Take(Valued option, const std::string& name, const std::string& valu
     case Valued::kCacert:
       options.cacert = value;
       return {};
+    case Valued::kRate:
+      if (const std::optional<double> rate = NumberIn(value, 0, 1e6); rate && *rate > 0) {
+        options.rate = *rate;
+        return {};
+      }
+      return "--rate takes a number of requests a second above 0, not '" + value + "'";
     case Valued::kFormat:
       if (value != "tsv" && value != "json")
         return "--format takes tsv or json, not '" + value + "'";
@@ -345,6 +356,7 @@ std::optional<Command> CommandOf(Valued option) {
     case Valued::kTimeout:
     case Valued::kCacert:
     case Valued::kFormat:
+    case Valued::kRate:
       return Command::kCheck;
     case Valued::kSite:
     case Valued::kStatus:

@@ -46,6 +46,7 @@ struct Options {
   double timeout_seconds = 10;
   std::optional<std::string> cacert;
   LineFormat format = LineFormat::kTsv;
+  double rate = 0;       // requests a second to one host at most; 0: no bound
   bool sitemap = false;  // INPUT is a sitemap (file or URL), its locs the links
   // scan-log only: the site the logged paths belong to, the statuses that
   // mean dead, the log's layout (nginx log_format), and the logs ("-" for

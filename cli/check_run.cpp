@@ -237,6 +237,7 @@ CheckSettings SettingsOf(const Options& options) {
   settings.concurrency = options.concurrency;
   settings.timeout_ms = std::max(1L, std::lround(options.timeout_seconds * 1000));
   settings.cacert = options.cacert;
+  settings.rate = options.rate;
   settings.user_agent = "Lirrevo/" LIRREVO_VERSION " (dead-link check)";
   return settings;
 }

@@ -512,7 +512,7 @@ class Checker {
          it != waiting_.end() && running_.size() < Limit() && it->first <= now;) {
       std::unique_ptr<Request> request = std::move(it->second);
       it = waiting_.erase(it);
-      if (!Start(std::move(request))) return false;
+      if (!Launch(std::move(request))) return false;
     }
     while (running_.size() < Limit() && !ready_.empty()) {
       std::pop_heap(ready_.begin(), ready_.end(), Later());
@@ -524,9 +524,35 @@ class Checker {
       if (position + 1 < queue_.size() && queue_[position + 1].first == key) {
         Offer(position + 1, host);
       }
-      if (!Start(NewRequest(key, index))) return false;
+      if (!Launch(NewRequest(key, index))) return false;
     }
     return true;
+  }
+
+  // Starts the request, or puts it to wait for the time its host's rate
+  // allows; a request put to wait counts for its host as one running.
+  bool Launch(std::unique_ptr<Request> request) {
+    if (settings_.rate > 0) {
+      const auto due = next_start_.find(request->host);
+      if (due != next_start_.end() && due->second > Clock::now()) {
+        waiting_.emplace(due->second, std::move(request));
+        return true;
+      }
+    }
+    return Start(std::move(request));
+  }
+
+  // The host's next request may start one interval of the rate from now.
+  void Space(std::size_t host) {
+    const Clock::time_point now = Clock::now();
+    next_start_[host] = now + std::chrono::duration_cast<Clock::duration>(
+                                  std::chrono::duration<double>(1 / settings_.rate));
+    // The hosts whose time has come need no entry: the map keeps to about
+    // the hosts asked in the last interval.
+    if (next_start_.size() >= 2 * spaced_hosts_ + 64) {
+      std::erase_if(next_start_, [&](const auto& entry) { return entry.second <= now; });
+      spaced_hosts_ = next_start_.size();
+    }
   }
 
   std::size_t Limit() const { return static_cast<std::size_t>(settings_.concurrency); }
@@ -583,6 +609,7 @@ class Checker {
       curl_easy_cleanup(easy);
       return Fail(kNoRequest);
     }
+    if (settings_.rate > 0) Space(request->host);
     running_.emplace(easy, std::move(request));
     return true;
   }
@@ -603,7 +630,7 @@ class Checker {
 
     if (request->purpose == Purpose::kCheck && !request->get && (status == 405 || status == 501)) {
       request->get = true;
-      return Start(std::move(request));
+      return Launch(std::move(request));
     }
     const bool retryable = status == 429 || (status >= 500 && status < 600) ||
                            (status == 0 && IsConnectionFailure(result));
@@ -665,8 +692,8 @@ class Checker {
   int PollMilliseconds() const {
     long wait = 200;
     if (!waiting_.empty()) {
-      const auto until = std::chrono::duration_cast<std::chrono::milliseconds>(
-          waiting_.begin()->first - Clock::now());
+      const auto until =
+          std::chrono::ceil<std::chrono::milliseconds>(waiting_.begin()->first - Clock::now());
       wait = std::clamp<long>(until.count(), 0, wait);
     }
     return static_cast<int>(wait);
@@ -684,7 +711,10 @@ class Checker {
   std::vector<std::size_t> ready_;  // positions in queue_ of hosts' next links, a heap
   std::unordered_map<std::size_t, HostState> hosts_;  // the hosts with requests running or waiting
   std::unordered_map<CURL*, std::unique_ptr<Request>> running_;
+  // Retries, and with a rate the requests whose host must wait, by due time.
   std::multimap<Clock::time_point, std::unique_ptr<Request>> waiting_;
+  std::unordered_map<std::size_t, Clock::time_point> next_start_;  // by host key, with a rate
+  std::size_t spaced_hosts_ = 0;  // in next_start_ after its last sweep
 };
 
 }  // namespace

@@ -42,6 +42,8 @@ std::optional<std::string> RequestUrl(std::string_view link);
 struct CheckSettings {
   int concurrency = 16;        // requests in flight at most
   int per_host = 4;            // of them to one host name at most
+  double rate = 0;             // requests a second to one host at most, retries and probes
+                               // included; 0: no bound
   long timeout_ms = 10000;     // per request, connection included
   long retry_pause_ms = 1000;  // before the one retry, unless Retry-After says otherwise
   std::size_t max_header_bytes = 256 << 10;  // of one answer; more is an error

@@ -24,6 +24,7 @@ struct ArgumentsCase {
   double timeout_seconds = 10;
   std::optional<std::string> cacert = std::nullopt;
   LineFormat format = LineFormat::kTsv;
+  double rate = 0;
 };
 
 void PrintTo(const ArgumentsCase& c, std::ostream* os) { *os << c.name; }
@@ -52,6 +53,7 @@ TEST_P(ArgumentsTest, ParsesAsTheHelpSays) {
   EXPECT_EQ(parsed.options->timeout_seconds, c.timeout_seconds);
   EXPECT_EQ(parsed.options->cacert, c.cacert);
   EXPECT_EQ(parsed.options->format, c.format);
+  EXPECT_EQ(parsed.options->rate, c.rate);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -129,6 +131,16 @@ INSTANTIATE_TEST_SUITE_P(
                       .message = "",
                       .command = kCheck,
                       .format = LineFormat::kJson},
+        ArgumentsCase{.name = "RateFraction",
+                      .args = {"check", "--rate", "0.5"},
+                      .exit_code = -1,
+                      .message = "",
+                      .command = kCheck,
+                      .rate = 0.5},
+        ArgumentsCase{"RateZero",
+                      {"check", "--rate=0"},
+                      2,
+                      "lirrevo-cli: --rate takes a number of requests a second above 0, not '0'"},
         ArgumentsCase{"FormatUnknown",
                       {"check", "--format", "csv"},
                       2,

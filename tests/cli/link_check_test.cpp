@@ -408,6 +408,31 @@ TEST_F(LinkCheck, KeepsToTheBoundsPerHostAndInTotal) {
   EXPECT_GE(most_in_all, 5);
 }
 
+// Each host's requests, the probe and the page of a soft 404 among them,
+// reach the server at least 1/N s apart; hosts do not wait for each other.
+TEST_F(LinkCheck, RateSpacesTheRequestsToEachHost) {
+  LinkServer server(2);
+  std::string input;
+  for (int i = 0; i < 4; ++i) {
+    input += server.Http(1) + "/status/404?" + std::to_string(i) + "\n" + server.Http(2) +
+             "/status/410?" + std::to_string(i) + "\n";
+  }
+  input += server.Http(1) + "/soft/gone\n";
+  const test::ProgramOutcome r = Check({"--rate", "5"}, input);
+  std::map<std::string, std::string> seen = server.Stop();
+  EXPECT_EQ(r.exit_code, 1) << r.err;
+  for (const auto& [host, requests] : {std::pair{"127.0.0.1", 7}, {"127.0.0.2", 4}}) {
+    std::vector<double> starts;
+    std::istringstream times(seen[std::string("starts ") + host]);
+    for (std::string time; std::getline(times, time, ',');) starts.push_back(std::stod(time));
+    ASSERT_EQ(starts.size(), static_cast<std::size_t>(requests)) << host;
+    // 0.2 s apart, less what the client's and the server's clocks may differ by.
+    for (std::size_t i = 1; i < starts.size(); ++i) {
+      EXPECT_GE(starts[i] - starts[i - 1], 0.17) << host << " request " << i;
+    }
+  }
+}
+
 TEST_F(LinkCheck, OutputHoldsTheDocumentOfTheDeadLinksOnly) {
   LinkServer server(1);
   const std::string a = server.Http(1);

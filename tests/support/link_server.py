@@ -8,6 +8,7 @@ whichever comes first, and then prints what it saw:
   max_total N             the most requests in flight at once, all servers
   max_host ADDRESS N      the same for one address
   count METHOD PATH N     requests per method and path (without the query)
+  starts ADDRESS T,T...   when each request to an address came, in seconds
   agent TEXT              the last User-Agent
   host TEXT               the last Host header
   sent PATH BYTES         body bytes that /huge paths got out before the
@@ -53,6 +54,7 @@ max_host = {}
 state = {"total": 0, "max_total": 0, "agent": "", "host": ""}
 counts = {}
 sent = {}
+starts = {}
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -71,6 +73,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         address = self.server.server_address[0]
         path = urllib.parse.urlsplit(self.path).path
         with lock:
+            starts.setdefault(address, []).append(time.monotonic())
             key = (self.command, path)
             counts[key] = counts.get(key, 0) + 1
             seen = counts[key]
@@ -231,6 +234,8 @@ def main():
             print("max_host", address, most)
         for (method, path), n in sorted(counts.items()):
             print("count", method, path, n)
+        for address, times in sorted(starts.items()):
+            print("starts", address, ",".join("%.4f" % t for t in times))
         for path, count in sorted(sent.items()):
             print("sent", path, count)
         print("host", state["host"])
