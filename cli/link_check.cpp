@@ -635,27 +635,38 @@ class Checker {
     const bool retryable = status == 429 || (status >= 500 && status < 600) ||
                            (status == 0 && IsConnectionFailure(result));
     if (retryable && !request->retried && Retry(request)) return true;
-    if (request->purpose == Purpose::kProbe) {
-      if (HasBody(*request, result, status)) {
-        missing_pages_[request->host] = MissingPageOf(*request);
-      }
-    } else if (request->purpose == Purpose::kPage) {
-      // A page that cannot be fetched now answered 200 a moment ago.
-      std::string likeness;
-      if (HasBody(*request, result, status))
-        likeness = LikenessTo(missing_pages_[request->host], *request);
-      done_(request->index,
-            {likeness.empty() ? LinkClass::kAlive : LinkClass::kSoft404, 200, std::move(likeness)});
-    } else if (status == 200) {
-      answered_200_.emplace_back(request->host, request->index);
-    } else {
-      done_(request->index, status == 0 ? LinkVerdict{LinkClass::kError, 0,
-                                                      ReasonOfNoStatus(*request, result, os_errno)}
-                                        : LinkVerdict{ClassOfStatus(status), status,
-                                                      DetailOfStatus(status, request->answer)});
-    }
+    Conclude(*request, status, result, os_errno);
     Settle(request->host);
     return true;
+  }
+
+  // Takes in what the request's last answer tells.
+  void Conclude(const Request& request, long status, CURLcode result, long os_errno) {
+    switch (request.purpose) {
+      case Purpose::kCheck:
+        if (status == 200) {
+          answered_200_.emplace_back(request.host, request.index);  // to wait for the probe
+        } else if (status == 0) {
+          done_(request.index, {LinkClass::kError, 0, ReasonOfNoStatus(request, result, os_errno)});
+        } else {
+          done_(request.index,
+                {ClassOfStatus(status), status, DetailOfStatus(status, request.answer)});
+        }
+        break;
+      case Purpose::kProbe:
+        if (HasBody(request, result, status)) missing_pages_[request.host] = MissingPageOf(request);
+        break;
+      case Purpose::kPage: {
+        // A page that cannot be fetched now answered 200 a moment ago.
+        std::string likeness;
+        if (HasBody(request, result, status)) {
+          likeness = LikenessTo(missing_pages_[request.host], request);
+        }
+        const LinkClass link_class = likeness.empty() ? LinkClass::kAlive : LinkClass::kSoft404;
+        done_(request.index, {link_class, 200, std::move(likeness)});
+        break;
+      }
+    }
   }
 
   // Puts the request to wait for its one retry, unless the server asks for a

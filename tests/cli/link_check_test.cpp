@@ -265,7 +265,8 @@ TEST_F(LinkCheck, HostileAnswersGetNoWrongVerdict) {
       {"/endless/0", "error\t0", "headers too large"},
       {"/endless/300", "error\t0", "headers did not end in time"},
       {"/bigheader/200000/404", "error\t0", "headers too large"},
-      {"/huge/404", "dead\t404", ""},  // a 5 GB body after HEAD is refused
+      {"/bigpage/a", "alive\t200", ""},  // it and its probe have 5 GB pages, read in part
+      {"/huge/404", "dead\t404", ""},    // a 5 GB body after HEAD is refused
   };
   // Each run has a server of its own: /once answers differently the second time.
   const auto links_of = [&](const LinkServer& server) {
@@ -298,6 +299,7 @@ TEST_F(LinkCheck, HostileAnswersGetNoWrongVerdict) {
   EXPECT_EQ(seen["count GET /huge/404"], "1");
   // What the socket buffers took before the client closed, not gigabytes.
   EXPECT_LT(std::stoll(seen["sent /huge/404"]), std::int64_t{64} << 20);
+  EXPECT_LT(std::stoll(seen["sent /bigpage/a"]), std::int64_t{64} << 20);
 
   LinkServer own(4);
   const std::vector<std::string> own_links = links_of(own);

@@ -11,8 +11,8 @@ whichever comes first, and then prints what it saw:
   starts ADDRESS T,T...   when each request to an address came, in seconds
   agent TEXT              the last User-Agent
   host TEXT               the last Host header
-  sent PATH BYTES         body bytes that /huge paths got out before the
-                          client closed
+  sent PATH BYTES         body bytes that /huge and /bigpage paths got out
+                          before the client closed
 
 Paths:
   /status/CODE            answers CODE (a 3xx points to /target)
@@ -31,6 +31,8 @@ Paths:
   /bigheader/BYTES/CODE   answers CODE with one header line of BYTES bytes
   /huge/CODE              HEAD answers 405, GET answers CODE with a body of
                           5 GB, sent until the client closes
+  /bigpage/NAME           200, and GET a body of 5 GB, sent until the client
+                          closes
   /files/NAME             the file NAME of the folder --files names, or 404
   /soft/NAME              200: a real page for a NAME that begins with
                           "real", else a page titled "Not Found" that repeats
@@ -122,6 +124,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                                  % (parts[2].encode(), b"b" * int(parts[1])))
             elif parts[0] == "huge" and with_body:
                 self.stream(path, int(parts[1]))
+            elif parts[0] == "bigpage" and with_body:
+                self.stream(path, 200)
             else:
                 return False
         except OSError:
@@ -191,7 +195,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     return 200, headers, f.read() if with_body else b""
             except OSError:
                 code = 404
-        elif parts[0] not in ("once", "drop"):
+        elif parts[0] not in ("once", "drop", "bigpage"):
             code = 404
         return code, headers, None
 
