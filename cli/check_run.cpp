@@ -190,7 +190,9 @@ class Report {
     }
     std::printf("%s\t%u\t", name.data(), unsigned{v.code});
     std::fwrite(links_[index].data(), 1, links_[index].size(), stdout);
-    std::printf("\t%s\n", detail.c_str());
+    std::putchar('\t');
+    std::fwrite(detail.data(), 1, detail.size(), stdout);
+    std::putchar('\n');
   }
 
   void ShowProgress() {

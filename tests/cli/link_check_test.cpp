@@ -428,9 +428,10 @@ TEST_F(LinkCheck, RateSpacesTheRequestsToEachHost) {
     std::istringstream times(seen[std::string("starts ") + host]);
     for (std::string time; std::getline(times, time, ',');) starts.push_back(std::stod(time));
     ASSERT_EQ(starts.size(), static_cast<std::size_t>(requests)) << host;
-    // 0.2 s apart, less what the client's and the server's clocks may differ by.
+    // 0.2 s apart, less what a busy server's threads may lag; without the
+    // rate, requests come together or a few milliseconds apart.
     for (std::size_t i = 1; i < starts.size(); ++i) {
-      EXPECT_GE(starts[i] - starts[i - 1], 0.17) << host << " request " << i;
+      EXPECT_GE(starts[i] - starts[i - 1], 0.15) << host << " request " << i;
     }
   }
 }
