@@ -545,8 +545,10 @@ class Checker {
   // The host's next request may start one interval of the rate from now.
   void Space(std::size_t host) {
     const Clock::time_point now = Clock::now();
-    next_start_[host] = now + std::chrono::duration_cast<Clock::duration>(
-                                  std::chrono::duration<double>(1 / settings_.rate));
+    // A day between requests is as good as never, and stays within the clock's range.
+    const double seconds = std::min(1 / settings_.rate, 86400.0);
+    next_start_[host] =
+        now + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     // The hosts whose time has come need no entry: the map keeps to about
     // the hosts asked in the last interval.
     if (next_start_.size() >= 2 * spaced_hosts_ + 64) {
