@@ -25,8 +25,8 @@ constexpr const char* kUsage =
     "                   [--split [--max-urls N] [--max-bytes N] [--index-url BASE]]\n"
     "                   [--gzip] [--standard] [--max-input SIZE] [INPUT]\n"
     "       lirrevo-cli check [--concurrency N] [--timeout SECONDS] [--cacert FILE]\n"
-    "                         [--input-encoding E] [-o OUTPUT [the options above]]\n"
-    "                         [--sitemap] [INPUT]\n"
+    "                         [--format tsv|json] [--rate N] [--input-encoding E]\n"
+    "                         [-o OUTPUT [the options above]] [--sitemap] [INPUT]\n"
     "       lirrevo-cli scan-log --site URL [--status 404,410] [--log-format FORMAT]\n"
     "                            [-o OUTPUT [the options above]] [LOG...]\n";
 constexpr const char* kHelp =
@@ -40,11 +40,15 @@ constexpr const char* kHelp =
     "other than tab, U+FFFE, U+FFFF).\n\n"
     "'check' first asks every link (HTTP HEAD, GET where HEAD is refused;\n"
     "redirects are not followed) and writes one line per input line to standard\n"
-    "output: CLASS<TAB>CODE<TAB>LINK, CLASS being dead (404, 410), alive (2xx),\n"
-    "redirect (3xx), error (any other status, or 0: no answer) or invalid (not\n"
-    "an absolute http or https URL; 0). Exit status 0 when every line is dead,\n"
-    "1 when any is not. With -o it writes the document of the dead links only,\n"
-    "as the options below say for any document.\n"
+    "output: CLASS<TAB>CODE<TAB>LINK<TAB>DETAIL, CLASS being dead (404, 410),\n"
+    "alive (2xx), soft404 (200 with a page like the host's answer for a made-up\n"
+    "path: same title, or length within 2%), redirect (3xx), error (any other\n"
+    "status, or 0: no answer) or invalid (not an absolute http or https URL;\n"
+    "0). DETAIL is a redirect's Location, why an error or invalid line got no\n"
+    "status, what a soft404 has of a missing page, or empty. Exit status 0\n"
+    "when every line is dead, 1 when any is not. With -o it writes the\n"
+    "document of the dead links only, as the options below say for any\n"
+    "document.\n"
     "'scan-log' reads access logs (nginx's and Apache's common and combined\n"
     "formats, or --log-format) and prints, once each and in the order first\n"
     "seen, URL followed by the path of every GET or HEAD answered 404 or 410;\n"
@@ -231,6 +235,17 @@ std::string Take(OptionId option, const std::string& name, const std::string& va
       return "--timeout takes a number of seconds above 0, not '" + value + "'";
     case OptionId::kCacert:
       options.cacert = value;
+      return {};
+    case OptionId::kRate:
+      if (const std::optional<double> rate = NumberIn(value, 0, 1e6); rate && *rate > 0) {
+        options.rate = *rate;
+        return {};
+      }
+      return "--rate takes a number of requests a second above 0, not '" + value + "'";
+    case OptionId::kFormat:
+      if (value != "tsv" && value != "json")
+        return "--format takes tsv or json, not '" + value + "'";
+      options.format = value == "json" ? LineFormat::kJson : LineFormat::kTsv;
       return {};
     case OptionId::kSite:
       if (!IsSiteUrl(value))

@@ -17,6 +17,10 @@ namespace lirrevo::cli {
 // that access logs show, or writes their document where -o is given.
 enum class Command { kGenerate, kCheck, kScanLog };
 
+// How check prints its lines: CLASS<TAB>CODE<TAB>LINK<TAB>DETAIL, or one JSON
+// object a line with the same fields.
+enum class LineFormat { kTsv, kJson };
+
 // What is read of the input at most, unless --max-input says otherwise: the
 // list is held in memory, and endless input must end.
 inline constexpr std::size_t kDefaultMaxInput = std::size_t{2} << 30;
@@ -41,6 +45,8 @@ struct Options {
   int concurrency = 16;
   double timeout_seconds = 10;
   std::optional<std::string> cacert;
+  LineFormat format = LineFormat::kTsv;
+  double rate = 0;       // requests a second to one host at most; 0: no bound
   bool sitemap = false;  // INPUT is a sitemap (file or URL), its locs the links
   // scan-log only: the site the logged paths belong to, the statuses that
   // mean dead, the log's layout (nginx log_format), and the logs ("-" for

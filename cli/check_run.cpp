@@ -20,6 +20,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "cli/cli_input.h"
@@ -28,6 +29,7 @@
 #include "cli/sitemap_input.h"
 #include "core/list_input.h"
 #include "core/version.h"
+#include "core/xml_characters.h"
 
 namespace lirrevo::cli {
 namespace {
@@ -89,24 +91,48 @@ void AllowDescriptorsFor(int concurrency) {
   setrlimit(RLIMIT_NOFILE, &limit);
 }
 
+// The text as a JSON string: quotes and backslashes escaped, control
+// characters as \u00XX, each byte that is not part of valid UTF-8 as U+FFFD.
+std::string JsonString(std::string_view text) {
+  std::string json = "\"";
+  for (std::size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '"' || c == '\\') {
+      json += {'\\', static_cast<char>(c)};
+    } else if (c < 0x20 || c == 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+      json += escaped;
+    } else if (const std::size_t length = DecodeUtf8(text, i).length; length > 0) {
+      json.append(text.substr(i, length));
+      i += length;
+      continue;
+    } else {
+      json += "\\ufffd";
+    }
+    ++i;
+  }
+  return json + '"';
+}
+
 // Prints the verdicts in input order as soon as each one's turn comes, and a
-// progress line on a terminal. Keeps four bytes per link.
+// progress line on a terminal. Keeps four bytes per link, and the details of
+// the verdicts that wait for their turn.
 class Report {
  public:
-  explicit Report(std::span<const std::string_view> links)
-      : links_(links), verdicts_(links.size()), progress_(isatty(STDERR_FILENO) == 1) {}
+  Report(std::span<const std::string_view> links, LineFormat format)
+      : links_(links),
+        verdicts_(links.size()),
+        format_(format),
+        progress_(isatty(STDERR_FILENO) == 1) {}
 
   void Take(std::size_t index, LinkVerdict verdict) {
     verdicts_[index] = {static_cast<std::uint16_t>(verdict.code), verdict.link_class, true};
+    if (!verdict.detail.empty()) details_[index] = std::move(verdict.detail);
     ++counts_[static_cast<std::size_t>(verdict.link_class)];
     ++settled_;
     const std::size_t printed = next_;
-    for (; next_ < verdicts_.size() && verdicts_[next_].known; ++next_) {
-      const Settled& v = verdicts_[next_];
-      std::printf("%s\t%u\t", ClassName(v.link_class).data(), unsigned{v.code});
-      std::fwrite(links_[next_].data(), 1, links_[next_].size(), stdout);
-      std::putchar('\n');
-    }
+    for (; next_ < verdicts_.size() && verdicts_[next_].known; ++next_) Print(next_);
     if (next_ != printed) std::fflush(stdout);
     ShowProgress();
   }
@@ -123,6 +149,12 @@ class Report {
                    ClassName(static_cast<LinkClass>(c)).data());
     }
     std::fputc('\n', stderr);
+    if (const std::size_t soft = counts_[static_cast<std::size_t>(LinkClass::kSoft404)]; soft > 0) {
+      std::fprintf(stderr,
+                   "%zu %s 200 with a not-found page (soft 404): make the server answer 404 or "
+                   "410 for them\n",
+                   soft, soft == 1 ? "link answers" : "links answer");
+    }
   }
 
   bool AllDead() const { return counts_[0] == links_.size(); }
@@ -137,6 +169,32 @@ class Report {
     bool known = false;
   };
 
+  void Print(std::size_t index) {
+    const Settled& v = verdicts_[index];
+    std::string detail;
+    if (const auto it = details_.find(index); it != details_.end()) {
+      detail = std::move(it->second);
+      details_.erase(it);
+    }
+    const std::string_view name = ClassName(v.link_class);
+    if (format_ == LineFormat::kJson) {
+      const std::string line =
+          "{\"class\":\"" + std::string(name) + "\",\"code\":" + std::to_string(v.code) +
+          ",\"link\":" + JsonString(links_[index]) + ",\"detail\":" + JsonString(detail) + "}\n";
+      std::fwrite(line.data(), 1, line.size(), stdout);
+      return;
+    }
+    // A tab or line break in a server's text would shift the columns.
+    for (char& c : detail) {
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+    }
+    std::printf("%s\t%u\t", name.data(), unsigned{v.code});
+    std::fwrite(links_[index].data(), 1, links_[index].size(), stdout);
+    std::putchar('\t');
+    std::fwrite(detail.data(), 1, detail.size(), stdout);
+    std::putchar('\n');
+  }
+
   void ShowProgress() {
     const auto now = std::chrono::steady_clock::now();
     if (!progress_ ||
@@ -150,7 +208,9 @@ class Report {
 
   std::span<const std::string_view> links_;
   std::vector<Settled> verdicts_;
-  std::array<std::size_t, 5> counts_{};  // by LinkClass
+  std::unordered_map<std::size_t, std::string> details_;  // of verdicts not yet printed
+  LineFormat format_;
+  std::array<std::size_t, 6> counts_{};  // by LinkClass
   std::size_t settled_ = 0;
   std::size_t next_ = 0;
   bool progress_;
@@ -179,6 +239,7 @@ CheckSettings SettingsOf(const Options& options) {
   settings.concurrency = options.concurrency;
   settings.timeout_ms = std::max(1L, std::lround(options.timeout_seconds * 1000));
   settings.cacert = options.cacert;
+  settings.rate = options.rate;
   settings.user_agent = "Lirrevo/" LIRREVO_VERSION " (dead-link check)";
   return settings;
 }
@@ -207,7 +268,7 @@ int RunCheck(const Options& options) {
   ForEachLine(locs ? std::string_view(*locs) : list->Utf8(), LineBreaks::kAny,
               [&](std::string_view line) { links.push_back(line); });
 
-  Report report(links);
+  Report report(links, options.format);
   const std::optional<std::string> failure =
       CheckLinks(links, settings, [&](std::size_t i, LinkVerdict v) { report.Take(i, v); });
   if (failure) return Fail(*failure);

@@ -12,18 +12,20 @@
 
 namespace lirrevo::cli {
 
-enum class LinkClass : std::uint8_t { kDead, kAlive, kRedirect, kError, kInvalid };
+enum class LinkClass : std::uint8_t { kDead, kAlive, kSoft404, kRedirect, kError, kInvalid };
 
-// "dead", "alive", "redirect", "error" or "invalid".
+// "dead", "alive", "soft404", "redirect", "error" or "invalid".
 std::string_view ClassName(LinkClass link_class);
 
 // What one link turned out to be: its class and the final HTTP status, or 0
-// when there was no complete answer or no request; then reason says why (a
-// static text).
+// when there was no complete answer or no request. detail is a redirect's
+// Location as sent, why an error got no status ("timeout", "connection
+// refused", "name not found", "TLS: ..."), why a link is invalid, what makes a
+// soft 404 like a missing page; else empty.
 struct LinkVerdict {
   LinkClass link_class = LinkClass::kError;
   long code = 0;
-  std::string_view reason = {};
+  std::string detail = {};
   bool operator==(const LinkVerdict&) const = default;
 };
 
@@ -40,18 +42,25 @@ std::optional<std::string> RequestUrl(std::string_view link);
 struct CheckSettings {
   int concurrency = 16;        // requests in flight at most
   int per_host = 4;            // of them to one host name at most
+  double rate = 0;             // requests a second to one host at most, retries and probes
+                               // included; 0: no bound
   long timeout_ms = 10000;     // per request, connection included
   long retry_pause_ms = 1000;  // before the one retry, unless Retry-After says otherwise
   std::size_t max_header_bytes = 256 << 10;  // of one answer; more is an error
+  std::size_t max_body_bytes = 256 << 10;    // of a page compared with a missing one
   std::optional<std::string> cacert;         // extra CA certificates (PEM file)
   std::string user_agent;
 };
 
 // Checks every link (UTF-8) and calls done(index, verdict) once per link as
-// its verdict is known, not in input order. Nothing when every link has its
-// verdict; else why the check stopped (libcurl could not be set up or make a
-// request, or the process ran out of file descriptors), and done has not
-// been called for every link.
+// its verdict is known, not in input order. A host with links that answer
+// 200 gets one probe (GET) of a made-up name in the first one's folder; if
+// that answers 200 as well, those links' pages are fetched (GET), and the
+// ones like the probe's page (the same title, or a body length within 2%
+// once the made-up name is taken out of the probe's) are soft 404s. The
+// verdicts of links that answer 200 come once their host's probe is done. Nothing when every link
+// has its verdict; else why the check stopped (libcurl could not be set up or make a request, or
+// the process ran out of file descriptors), and done has not been called for every link.
 std::optional<std::string> CheckLinks(std::span<const std::string_view> links,
                                       const CheckSettings& settings,
                                       const std::function<void(std::size_t, LinkVerdict)>& done);

@@ -51,6 +51,14 @@ constexpr std::array kOptions = {
                "check: the most one request may take (default 10)"},
     OptionSpec{OptionId::kCacert, "--cacert", "", "FILE", ValueKind::kFile, "", kCheckCommand,
                "check: also trust the CA certificates in FILE (PEM)"},
+    OptionSpec{OptionId::kFormat, "--format", "", "FORMAT", ValueKind::kWord, "tsv json",
+               kCheckCommand,
+               "check: tsv (default) or json, one object a line with\n"
+               "the fields class, code, link and detail"},
+    OptionSpec{OptionId::kRate, "--rate", "", "N", ValueKind::kWord, "", kCheckCommand,
+               "check: at most N requests a second to one host\n"
+               "(fractions allowed: 0.5 is one every 2 s); default\n"
+               "no bound but the 4 in flight"},
     OptionSpec{OptionId::kSitemap, "--sitemap", "", "", ValueKind::kNone, "", kCheckCommand,
                "check: INPUT is a sitemap (urlset or sitemapindex,\n"
                "plain or gzip, a file or an http(s) URL): its locs\n"

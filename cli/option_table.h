@@ -22,6 +22,8 @@ enum class OptionId {
   kConcurrency,
   kTimeout,
   kCacert,
+  kFormat,
+  kRate,
   kSitemap,
   kSite,
   kStatus,

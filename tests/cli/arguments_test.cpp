@@ -26,6 +26,8 @@ struct ArgumentsCase {
   int concurrency = 16;
   double timeout_seconds = 10;
   std::optional<std::string> cacert = std::nullopt;
+  LineFormat format = LineFormat::kTsv;
+  double rate = 0;
 };
 
 void PrintTo(const ArgumentsCase& c, std::ostream* os) { *os << c.name; }
@@ -53,6 +55,8 @@ TEST_P(ArgumentsTest, ParsesAsTheHelpSays) {
   EXPECT_EQ(parsed.options->concurrency, c.concurrency);
   EXPECT_EQ(parsed.options->timeout_seconds, c.timeout_seconds);
   EXPECT_EQ(parsed.options->cacert, c.cacert);
+  EXPECT_EQ(parsed.options->format, c.format);
+  EXPECT_EQ(parsed.options->rate, c.rate);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -124,6 +128,30 @@ INSTANTIATE_TEST_SUITE_P(
                       3,
                       2.5,
                       "ca.pem"},
+        ArgumentsCase{.name = "FormatJson",
+                      .args = {"check", "--format=json"},
+                      .exit_code = -1,
+                      .message = "",
+                      .command = kCheck,
+                      .format = LineFormat::kJson},
+        ArgumentsCase{.name = "RateFraction",
+                      .args = {"check", "--rate", "0.5"},
+                      .exit_code = -1,
+                      .message = "",
+                      .command = kCheck,
+                      .rate = 0.5},
+        ArgumentsCase{"RateZero",
+                      {"check", "--rate=0"},
+                      2,
+                      "lirrevo-cli: --rate takes a number of requests a second above 0, not '0'"},
+        ArgumentsCase{"FormatUnknown",
+                      {"check", "--format", "csv"},
+                      2,
+                      "lirrevo-cli: --format takes tsv or json, not 'csv'"},
+        ArgumentsCase{"FormatWithoutCheck",
+                      {"--format", "json"},
+                      2,
+                      "lirrevo-cli: --format is an option of 'lirrevo-cli check'"},
         ArgumentsCase{"CheckOnlyFirst", {"in.txt", "check"}, 2, "lirrevo-cli: more than one"},
         ArgumentsCase{"FileNamedCheck", {"./check"}, -1, "", kUtf8, "./check"},
         ArgumentsCase{"ConcurrencyWithoutCheck",

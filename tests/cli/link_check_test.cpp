@@ -16,6 +16,8 @@
 #include <iterator>
 #include <map>
 #include <optional>
+#include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -144,40 +146,46 @@ class LinkCheck : public ::testing::Test {
   TempFolder dir_;
 };
 
-TEST_F(LinkCheck, WritesEveryLinesClassAndCodeInInputOrder) {
+TEST_F(LinkCheck, WritesEveryLinesClassCodeAndDetailInInputOrder) {
   const std::vector<std::string> tls = MakeCertificate();
-  LinkServer server(3, tls);
+  LinkServer server(5, tls);
   const std::string a = server.Http(1);
-  const std::string lines[][2] = {
-      {"dead\t404", a + "/status/404"},
-      {"dead\t410", server.Https() + "/status/410"},
-      {"alive\t200", a + "/status/200?x=1&y=2"},
-      {"alive\t204", a + "/status/204"},
-      {"redirect\t301", a + "/status/301"},
-      {"redirect\t302", server.Http(2) + "/status/302"},
-      {"error\t403", a + "/status/403"},
-      {"error\t500", a + "/status/500"},
-      {"alive\t200", a + "/nohead/200"},
-      {"dead\t404", a + "/noimpl/404"},
-      {"alive\t200", a + "/once/503/0"},
-      {"alive\t200", a + "/once/429/1"},
-      {"error\t503", a + "/once/503/30"},        // asks for a longer wait than --timeout
-      {"alive\t200", server.Http(3) + "/drop"},  // a host of its own: a fresh connection
-      {"error\t0", a + "/slow/3000/404"},
-      {"error\t0", "http://127.0.0.1:1/"},
-      {"invalid\t0", ""},
-      {"invalid\t0", "ftp://127.0.0.1/x"},
-      {"invalid\t0", "127.0.0.1/status/404"},
-      {"invalid\t0", "http://"},
-      {"invalid\t0", a + "/a b"},
-      {"invalid\t0", " " + a + "/status/404"},
-      {"dead\t404", a + "/status/404#part"},
+  const std::string kInvalid = "not an http or https URL";
+  const std::string lines[][3] = {
+      {"dead\t404", a + "/status/404", ""},
+      {"dead\t410", server.Https() + "/status/410", ""},
+      {"alive\t200", a + "/status/200?x=1&y=2", ""},
+      {"alive\t204", a + "/status/204", ""},
+      {"redirect\t301", a + "/status/301", "/target"},
+      {"redirect\t302", server.Http(2) + "/status/302", "/target"},
+      {"error\t403", a + "/status/403", ""},
+      {"error\t500", a + "/status/500", ""},
+      {"alive\t200", a + "/nohead/200", ""},
+      {"dead\t404", a + "/noimpl/404", ""},
+      {"alive\t200", a + "/once/503/0", ""},
+      {"alive\t200", a + "/once/429/1", ""},
+      {"error\t503", a + "/once/503/30", ""},        // asks for a longer wait than --timeout
+      {"alive\t200", server.Http(3) + "/drop", ""},  // a host of its own: a fresh connection
+      {"error\t0", a + "/slow/3000/404", "timeout"},
+      {"error\t0", "http://127.0.0.1:1/", "connection refused"},
+      {"invalid\t0", "", kInvalid},
+      {"invalid\t0", "ftp://127.0.0.1/x", kInvalid},
+      {"invalid\t0", "127.0.0.1/status/404", kInvalid},
+      {"invalid\t0", "http://", kInvalid},
+      {"invalid\t0", a + "/a b", kInvalid},
+      {"invalid\t0", " " + a + "/status/404", kInvalid},
+      {"dead\t404", a + "/status/404#part", ""},
+      // Hosts whose missing pages answer 200, as does their probe.
+      {"soft404\t200", server.Http(4) + "/soft/old", "same title as a missing page: 'Not Found'"},
+      {"alive\t200", server.Http(4) + "/soft/real?q=1", ""},
+      {"soft404\t200", server.Http(5) + "/blank/gone", "body length 1055, a missing page's 1051"},
+      {"alive\t200", server.Http(5) + "/blank/real", ""},
   };
   std::string input;
   std::string expected;
-  for (const auto& [verdict, link] : lines) {
+  for (const auto& [verdict, link, detail] : lines) {
     input += link + "\r\n";
-    expected += verdict + "\t" + link + "\n";
+    expected += verdict + "\t" + link + "\t" + detail + "\n";
   }
   const auto start = std::chrono::steady_clock::now();
   const test::ProgramOutcome r = Check({"--timeout", "1", "--cacert", tls[0]}, input);
@@ -186,8 +194,12 @@ TEST_F(LinkCheck, WritesEveryLinesClassAndCodeInInputOrder) {
 
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_EQ(r.out, expected);
-  EXPECT_TRUE(r.err.starts_with("23 links checked in ")) << r.err;
-  EXPECT_TRUE(r.err.ends_with(": 4 dead, 6 alive, 2 redirect, 5 error, 6 invalid\n")) << r.err;
+  EXPECT_TRUE(r.err.starts_with("27 links checked in ")) << r.err;
+  EXPECT_NE(r.err.find(": 4 dead, 8 alive, 2 soft404, 2 redirect, 5 error, 6 invalid\n"
+                       "2 links answer 200 with a not-found page (soft 404): make the server "
+                       "answer 404 or 410 for them\n"),
+            std::string::npos)
+      << r.err;
   // The retries waited their pause (1 s, or Retry-After) but not the 30 s asked for.
   EXPECT_GT(took, std::chrono::seconds(1));
   EXPECT_LT(took, std::chrono::seconds(20));
@@ -202,8 +214,35 @@ TEST_F(LinkCheck, WritesEveryLinesClassAndCodeInInputOrder) {
   };
   for (const auto& [what, count] : requests) EXPECT_EQ(seen[what], count) << what;
   EXPECT_EQ(seen.count("count HEAD /target") + seen.count("count GET /target"), 0u);
+  // One probe per host with a link that answered 200, in that link's folder;
+  // the pages are fetched only where the probe answered 200 as well.
+  std::multiset<std::string> probes;
+  const std::regex probe("count GET (.*/)[0-9a-f]{16} 1");
+  for (const auto& [what, count] : seen) {
+    const std::string line = what + " " + count;
+    if (std::smatch m; std::regex_match(line, m, probe)) probes.insert(m[1]);
+  }
+  EXPECT_EQ(probes, (std::multiset<std::string>{"/", "/blank/", "/soft/", "/status/"}));
+  EXPECT_EQ(seen["count GET /soft/old"], "1");
   EXPECT_EQ(seen.count("count GET /status/200"), 0u);
   EXPECT_EQ(seen["agent"], "Lirrevo/" LIRREVO_VERSION " (dead-link check)");
+}
+
+// Both formats carry one line's fields; a server's text is escaped in JSON,
+// its bytes that are no UTF-8 replaced, and a tab kept out of the columns.
+TEST_F(LinkCheck, JsonLinesHoldTheFieldsOfTheTabSeparatedLines) {
+  LinkServer server(1);
+  const std::string redirect = server.Http(1) + "/redirect/308/%2Fnew%09%22q%22%5C%E9";
+  const std::string input = redirect + "\nx\"y\n";
+  const test::ProgramOutcome json = Check({"--format", "json"}, input);
+  const test::ProgramOutcome tsv = Check({"--format=tsv"}, input);
+  server.Stop();
+  EXPECT_EQ(json.out, "{\"class\":\"redirect\",\"code\":308,\"link\":\"" + redirect +
+                          "\",\"detail\":\"/new\\u0009\\\"q\\\"\\\\\\ufffd\"}\n"
+                          "{\"class\":\"invalid\",\"code\":0,\"link\":\"x\\\"y\",\"detail\":"
+                          "\"not an http or https URL\"}\n");
+  EXPECT_EQ(tsv.out, "redirect\t308\t" + redirect +
+                         "\t/new \"q\"\\\xE9\ninvalid\t0\tx\"y\tnot an http or https URL\n");
 }
 
 // Answers no well-behaved server gives. None may hang the run (the child's
@@ -226,7 +265,8 @@ TEST_F(LinkCheck, HostileAnswersGetNoWrongVerdict) {
       {"/endless/0", "error\t0", "headers too large"},
       {"/endless/300", "error\t0", "headers did not end in time"},
       {"/bigheader/200000/404", "error\t0", "headers too large"},
-      {"/huge/404", "dead\t404", ""},  // a 5 GB body after HEAD is refused
+      {"/bigpage/a", "alive\t200", ""},  // it and its probe have 5 GB pages, read in part
+      {"/huge/404", "dead\t404", ""},    // a 5 GB body after HEAD is refused
   };
   // Each run has a server of its own: /once answers differently the second time.
   const auto links_of = [&](const LinkServer& server) {
@@ -242,7 +282,7 @@ TEST_F(LinkCheck, HostileAnswersGetNoWrongVerdict) {
   std::string input, expected;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     input += links[i] + "\n";
-    expected += rows[i].line + "\t" + links[i] + "\n";
+    expected += rows[i].line + "\t" + links[i] + "\t" + std::string(rows[i].reason) + "\n";
   }
   test::WriteFile(dir_ / "links.txt", input);
   const test::ProgramOutcome r =
@@ -259,16 +299,17 @@ TEST_F(LinkCheck, HostileAnswersGetNoWrongVerdict) {
   EXPECT_EQ(seen["count GET /huge/404"], "1");
   // What the socket buffers took before the client closed, not gigabytes.
   EXPECT_LT(std::stoll(seen["sent /huge/404"]), std::int64_t{64} << 20);
+  EXPECT_LT(std::stoll(seen["sent /bigpage/a"]), std::int64_t{64} << 20);
 
   LinkServer own(4);
   const std::vector<std::string> own_links = links_of(own);
   const std::vector<std::string_view> views(own_links.begin(), own_links.end());
   cli::CheckSettings settings;
   settings.timeout_ms = 2000;
-  std::vector<std::string_view> reasons(rows.size(), "none given");
+  std::vector<std::string> reasons(rows.size(), "none given");
   alarm(60);  // the same guard as above
   EXPECT_EQ(cli::CheckLinks(views, settings,
-                            [&](std::size_t i, cli::LinkVerdict v) { reasons[i] = v.reason; }),
+                            [&](std::size_t i, cli::LinkVerdict v) { reasons[i] = v.detail; }),
             std::nullopt);
   alarm(0);
   for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -283,7 +324,7 @@ TEST_F(LinkCheck, AsksForAnInternationalHostByItsAsciiName) {
   setenv("http_proxy", server.Http(1).c_str(), 1);
   const test::ProgramOutcome r = Check({}, "http://例子.测试/status/410\n");
   std::map<std::string, std::string> seen = server.Stop();
-  EXPECT_EQ(r.out, "dead\t410\thttp://例子.测试/status/410\n") << r.err;
+  EXPECT_EQ(r.out, "dead\t410\thttp://例子.测试/status/410\t\n") << r.err;
   EXPECT_EQ(seen["host"], "xn--fsqu00a.xn--0zwm56d");
 }
 
@@ -341,7 +382,9 @@ TEST_F(LinkCheck, AnUntrustedCertificateIsAnError) {
   LinkServer server(1, MakeCertificate());
   const test::ProgramOutcome r = Check({}, server.Https() + "/status/404\n");
   EXPECT_EQ(r.exit_code, 1);
-  EXPECT_EQ(r.out, "error\t0\t" + server.Https() + "/status/404\n");
+  EXPECT_TRUE(r.out.starts_with("error\t0\t" + server.Https() +
+                                "/status/404\tTLS: SSL certificate problem: "))
+      << r.out;
 }
 
 TEST_F(LinkCheck, KeepsToTheBoundsPerHostAndInTotal) {
@@ -353,7 +396,7 @@ TEST_F(LinkCheck, KeepsToTheBoundsPerHostAndInTotal) {
     const std::string link = i < 12 ? server.Http(1) + "/slow/400/410?" + std::to_string(i)
                                     : server.Http(2 + i % 6) + "/slow/400/404?" + std::to_string(i);
     input += link + "\n";
-    expected += (i < 12 ? "dead\t410\t" : "dead\t404\t") + link + "\n";
+    expected += (i < 12 ? "dead\t410\t" : "dead\t404\t") + link + "\t\n";
   }
   const test::ProgramOutcome r = Check({"--concurrency", "6"}, input);
   std::map<std::string, std::string> seen = server.Stop();
@@ -365,6 +408,32 @@ TEST_F(LinkCheck, KeepsToTheBoundsPerHostAndInTotal) {
   EXPECT_GE(most_on_one_host, 3);  // the bound is used, not one request at a time
   EXPECT_LE(most_in_all, 6);
   EXPECT_GE(most_in_all, 5);
+}
+
+// Each host's requests, the probe and the page of a soft 404 among them,
+// reach the server at least 1/N s apart; hosts do not wait for each other.
+TEST_F(LinkCheck, RateSpacesTheRequestsToEachHost) {
+  LinkServer server(2);
+  std::string input;
+  for (int i = 0; i < 4; ++i) {
+    input += server.Http(1) + "/status/404?" + std::to_string(i) + "\n" + server.Http(2) +
+             "/status/410?" + std::to_string(i) + "\n";
+  }
+  input += server.Http(1) + "/soft/gone\n";
+  const test::ProgramOutcome r = Check({"--rate", "5"}, input);
+  std::map<std::string, std::string> seen = server.Stop();
+  EXPECT_EQ(r.exit_code, 1) << r.err;
+  for (const auto& [host, requests] : {std::pair{"127.0.0.1", 7}, {"127.0.0.2", 4}}) {
+    std::vector<double> starts;
+    std::istringstream times(seen[std::string("starts ") + host]);
+    for (std::string time; std::getline(times, time, ',');) starts.push_back(std::stod(time));
+    ASSERT_EQ(starts.size(), static_cast<std::size_t>(requests)) << host;
+    // 0.2 s apart, less what a busy server's threads may lag; without the
+    // rate, requests come together or a few milliseconds apart.
+    for (std::size_t i = 1; i < starts.size(); ++i) {
+      EXPECT_GE(starts[i] - starts[i - 1], 0.15) << host << " request " << i;
+    }
+  }
 }
 
 TEST_F(LinkCheck, OutputHoldsTheDocumentOfTheDeadLinksOnly) {
@@ -416,10 +485,11 @@ TEST_F(LinkCheck, ChecksTheLocsOfASitemapOrOfTheSitemapsOfAnIndex) {
     std::string err_start;
   } cases[] = {
       {dir_ / "urlset.xml", 1,
-       "dead\t404\t" + a + "/status/404?a=1&b=2\nalive\t200\t" + a + "/status/200\n", "2 links"},
+       "dead\t404\t" + a + "/status/404?a=1&b=2\t\nalive\t200\t" + a + "/status/200\t\n",
+       "2 links"},
       {a + "/files/index.xml", 1,
-       "redirect\t301\t" + a + "/status/301\ndead\t404\t" + a + "/status/404\ndead\t410\t" + a +
-           "/status/410\n",
+       "redirect\t301\t" + a + "/status/301\t/target\ndead\t404\t" + a +
+           "/status/404\t\ndead\t410\t" + a + "/status/410\t\n",
        "3 links"},
       {dir_ / "links.txt", 1, "",
        "lirrevo-cli: cannot read '" + (dir_ / "links.txt") + "': not a sitemap: line 1: "},

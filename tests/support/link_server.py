@@ -8,13 +8,16 @@ whichever comes first, and then prints what it saw:
   max_total N             the most requests in flight at once, all servers
   max_host ADDRESS N      the same for one address
   count METHOD PATH N     requests per method and path (without the query)
+  starts ADDRESS T,T...   when each request to an address came, in seconds
   agent TEXT              the last User-Agent
   host TEXT               the last Host header
-  sent PATH BYTES         body bytes that /huge paths got out before the
-                          client closed
+  sent PATH BYTES         body bytes that /huge and /bigpage paths got out
+                          before the client closed
 
 Paths:
   /status/CODE            answers CODE (a 3xx points to /target)
+  /redirect/CODE/TARGET   answers CODE with Location: TARGET, percent-decoded
+                          to bytes
   /nohead/CODE            HEAD answers 405, GET answers CODE with a body
   /noimpl/CODE            HEAD answers 501, GET answers CODE with a body
   /slow/MS/CODE           waits MS milliseconds, then answers CODE
@@ -28,9 +31,15 @@ Paths:
   /bigheader/BYTES/CODE   answers CODE with one header line of BYTES bytes
   /huge/CODE              HEAD answers 405, GET answers CODE with a body of
                           5 GB, sent until the client closes
+  /bigpage/NAME           200, and GET a body of 5 GB, sent until the client
+                          closes
   /files/NAME             the file NAME of the folder --files names, or 404
-Any other path answers 200. A request to another host (through the server as
-a proxy) is answered as its path says.
+  /soft/NAME              200: a real page for a NAME that begins with
+                          "real", else a page titled "Not Found" that repeats
+                          the path
+  /blank/NAME             200: as /soft, but neither page has a title
+Any other path, or a number that is none, answers 404. A request to another
+host (through the server as a proxy) is answered as its path says.
 """
 import argparse
 import http.server
@@ -47,6 +56,7 @@ max_host = {}
 state = {"total": 0, "max_total": 0, "agent": "", "host": ""}
 counts = {}
 sent = {}
+starts = {}
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -65,6 +75,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         address = self.server.server_address[0]
         path = urllib.parse.urlsplit(self.path).path
         with lock:
+            starts.setdefault(address, []).append(time.monotonic())
             key = (self.command, path)
             counts[key] = counts.get(key, 0) + 1
             seen = counts[key]
@@ -113,6 +124,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                                  % (parts[2].encode(), b"b" * int(parts[1])))
             elif parts[0] == "huge" and with_body:
                 self.stream(path, int(parts[1]))
+            elif parts[0] == "bigpage" and with_body:
+                self.stream(path, 200)
             else:
                 return False
         except OSError:
@@ -131,13 +144,39 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def answer(self, path, seen, with_body):
         """The status, headers and body to send, or None to close unanswered."""
+        try:
+            answer = self.answer_path(path, seen, with_body)
+        except (ValueError, IndexError):
+            return 404, {}, b""
+        if answer is None or answer[2] is not None:
+            return answer
+        # Pages differ as a site's do: by their path.
+        return answer[0], answer[1], b"<html>page %s</html>\n" % path.encode() if with_body else b""
+
+    @staticmethod
+    def page(path, title):
+        """A not-found page that repeats the path, or a real page."""
+        head = b"<head><title>%s</title></head>" % title if title else b""
+        if path.rsplit("/", 1)[1].startswith("real"):
+            return b"<html>" + head.replace(b"Not Found", b"Welcome") + b"r" * 3000 + b"</html>"
+        return (b"<html>" + head + b"<body>" + b"x" * 1000 + b"<p>Nothing at %s</p></body></html>"
+                % path.encode())
+
+    def answer_path(self, path, seen, with_body):
+        """As answer, with None for the usual body."""
         parts = path.strip("/").split("/")
         headers = {}
         code = 200
+        if parts[0] in ("soft", "blank"):
+            body = self.page(path, b"Not Found" if parts[0] == "soft" else b"")
+            return 200, headers, body if with_body else b""
         if parts[0] == "status":
             code = int(parts[1])
             if 300 <= code < 400:
                 headers["Location"] = "/target"
+        elif parts[0] == "redirect":
+            code = int(parts[1])
+            headers["Location"] = urllib.parse.unquote_to_bytes(parts[2]).decode("latin-1")
         elif parts[0] in ("nohead", "noimpl"):
             code = int(parts[1]) if with_body else (405 if parts[0] == "nohead" else 501)
         elif parts[0] == "slow":
@@ -156,7 +195,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     return 200, headers, f.read() if with_body else b""
             except OSError:
                 code = 404
-        return code, headers, b"<html>some page</html>\n" if with_body else b""
+        elif parts[0] not in ("once", "drop", "bigpage"):
+            code = 404
+        return code, headers, None
 
 
 class Server(http.server.ThreadingHTTPServer):
@@ -197,6 +238,8 @@ def main():
             print("max_host", address, most)
         for (method, path), n in sorted(counts.items()):
             print("count", method, path, n)
+        for address, times in sorted(starts.items()):
+            print("starts", address, ",".join("%.4f" % t for t in times))
         for path, count in sorted(sent.items()):
             print("sent", path, count)
         print("host", state["host"])
