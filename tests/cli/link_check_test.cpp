@@ -16,7 +16,6 @@
 #include <iterator>
 #include <map>
 #include <optional>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -217,10 +216,13 @@ TEST_F(LinkCheck, WritesEveryLinesClassCodeAndDetailInInputOrder) {
   // One probe per host with a link that answered 200, in that link's folder;
   // the pages are fetched only where the probe answered 200 as well.
   std::multiset<std::string> probes;
-  const std::regex probe("count GET (.*/)[0-9a-f]{16} 1");
   for (const auto& [what, count] : seen) {
-    const std::string line = what + " " + count;
-    if (std::smatch m; std::regex_match(line, m, probe)) probes.insert(m[1]);
+    // "count GET FOLDER/" and 16 hex digits, asked once.
+    constexpr std::string_view kGet = "count GET ";
+    const std::size_t name = what.rfind('/') + 1;
+    const bool probe = what.starts_with(kGet) && what.size() - name == 16 &&
+                       what.find_first_not_of("0123456789abcdef", name) == std::string::npos;
+    if (probe && count == "1") probes.insert(what.substr(kGet.size(), name - kGet.size()));
   }
   EXPECT_EQ(probes, (std::multiset<std::string>{"/", "/blank/", "/soft/", "/status/"}));
   EXPECT_EQ(seen["count GET /soft/old"], "1");
