@@ -166,6 +166,10 @@ TEST(HostileInput, EndlessOrHugeInputEndsWithAMessage) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args.front());
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizer's runtime needs far more address space than any limit here.
+    if (c.address_space) continue;
+#endif
     test::ChildConditions conditions;
     conditions.address_space = c.address_space;
     const bool shell = c.args.front() == "/bin/sh";
