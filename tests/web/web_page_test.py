@@ -442,14 +442,18 @@ class PageTest(unittest.TestCase):
                 self.assertTrue(fits)
         self.driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
 
-    def test_served_from_a_web_server(self):
-        self.open_page(self.origin + "lirrevo.html")
+    def generates_what_lirrevo_cli_writes(self):
+        """Two links typed and generated give lirrevo-cli's bytes."""
         self.driver.execute_script(FIXED_DATE + FAKE_PICKER)
         self.box.send_keys("a\nb")
         self.assertEqual(self.count(), COUNT.format(2))
         self.assertEqual(self.generate(), "生成成功！")
         written = bytes(self.driver.execute_script("return window.pickerBytes;"))
         self.assertEqual(written, cli_document(["a", "b"]))
+
+    def test_served_from_a_web_server(self):
+        self.open_page(self.origin + "lirrevo.html")
+        self.generates_what_lirrevo_cli_writes()
         self.check_requests()
         self.assertIn(self.origin + "lirrevo-core.js", self.requests)  # the watch sees requests
 
@@ -466,12 +470,7 @@ class PageTest(unittest.TestCase):
         server.server_close()
         self.open_page(origin + "lirrevo.html")
         self.assertTrue(self.driver.execute_script("return navigator.serviceWorker.controller !== null;"))
-        self.driver.execute_script(FIXED_DATE + FAKE_PICKER)
-        self.box.send_keys("a\nb")
-        self.assertEqual(self.count(), COUNT.format(2))
-        self.assertEqual(self.generate(), "生成成功！")
-        written = bytes(self.driver.execute_script("return window.pickerBytes;"))
-        self.assertEqual(written, cli_document(["a", "b"]))
+        self.generates_what_lirrevo_cli_writes()
         # The information page came from the worker too.
         self.assertTrue(self.driver.execute_script(
             "return document.getElementById('info').contentDocument.body.textContent"
