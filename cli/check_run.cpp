@@ -184,12 +184,19 @@ class Report {
       std::fwrite(line.data(), 1, line.size(), stdout);
       return;
     }
-    // A tab or line break in a server's text would shift the columns.
+    // A tab or line break in a server's text or in a link would shift the
+    // columns: the link's are percent-encoded, as in a URL.
     for (char& c : detail) {
       if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
     }
     std::printf("%s\t%u\t", name.data(), unsigned{v.code});
-    std::fwrite(links_[index].data(), 1, links_[index].size(), stdout);
+    std::string_view link = links_[index];
+    for (std::size_t at; (at = link.find_first_of("\t\r\n")) != std::string_view::npos;) {
+      std::fwrite(link.data(), 1, at, stdout);
+      std::printf("%%%02X", static_cast<unsigned>(link[at]));
+      link.remove_prefix(at + 1);
+    }
+    std::fwrite(link.data(), 1, link.size(), stdout);
     std::putchar('\t');
     std::fwrite(detail.data(), 1, detail.size(), stdout);
     std::putchar('\n');

@@ -21,6 +21,9 @@
 #include <utility>
 #include <vector>
 
+#include "cli/page_likeness.h"
+#include "core/own_requests.h"
+
 namespace lirrevo::cli {
 namespace {
 
@@ -48,20 +51,20 @@ enum class Purpose : std::uint8_t {
   kPage,   // the page of a link that answered 200, to hold against the probe's
 };
 
-// One link's requests: HEAD, perhaps GET, perhaps one retry of either; or the
-// GET of a probe or a page, perhaps retried.
+// One link's GET, perhaps asked again; or the GET of a probe or a page.
 struct Request {
   Purpose purpose = Purpose::kCheck;
-  std::size_t index = 0;
-  std::size_t host = 0;  // the key of its host name
+  std::size_t index = 0;  // of the link; of the folder, for a probe
+  std::size_t host = 0;   // the key of its host name
   std::string url;
-  std::string probe_name;  // the made-up last segment of a probe's path
-  std::string body;        // of a probe or page, up to body_limit bytes
+  std::string body;  // of a probe or page, up to body_limit bytes
   std::size_t body_limit = 0;
-  bool body_cut = false;  // the body went past body_limit
-  bool get = false;
-  bool retried = false;
-  bool out_of_descriptors = false;  // its socket could not be opened for want of one
+  bool body_cut = false;                // the body went past body_limit
+  bool retried = false;                 // after a failure or a busy server's answer
+  bool fresh = false;                   // on a connection of its own
+  int confirmations = 0;                // asked again after a 404 or 410
+  std::vector<std::uint16_t> statuses;  // the answers so far, retried ones left out
+  bool out_of_descriptors = false;      // its socket could not be opened for want of one
   Answer answer;
   char error[CURL_ERROR_SIZE] = {};  // libcurl's own words on a failure
 };
@@ -249,26 +252,33 @@ std::optional<std::string> UrlPart(CURLU* url, CURLUPart what) {
   return text;
 }
 
-// 16 hex digits that no site has a page of.
-std::string RandomName() {
+// 16 hex digits that no site has a page of, after the mark that keeps the
+// probe out of the dead links read from the site's log.
+std::string ProbeName() {
   std::random_device random;
   std::uniform_int_distribution<unsigned long long> any;
   char name[17];
   std::snprintf(name, sizeof name, "%016llx", any(random));
-  return name;
+  return std::string(kProbeMark) + name;
 }
 
-// The URL of name in the folder of url, without url's query and fragment:
-// https://h/a/b/page.html?q gives https://h/a/b/NAME.
-std::optional<std::string> UrlInFolder(const std::string& url, const std::string& name) {
-  const std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> parsed(curl_url(), curl_url_cleanup);
-  if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) {
-    return std::nullopt;
+using UrlHandle = std::unique_ptr<CURLU, decltype(&curl_url_cleanup)>;
+
+UrlHandle ParsedUrl(const std::string& url) {
+  UrlHandle parsed(curl_url(), curl_url_cleanup);
+  if (parsed && curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) {
+    parsed.reset();
   }
-  std::optional<std::string> path = UrlPart(parsed.get(), CURLUPART_PATH);
+  return parsed;
+}
+
+// The URL of the folder that holds url, without url's query and fragment:
+// https://h/a/b/page.html?q gives https://h/a/b/.
+std::optional<std::string> FolderOf(const std::string& url) {
+  const UrlHandle parsed = ParsedUrl(url);
+  std::optional<std::string> path = parsed ? UrlPart(parsed.get(), CURLUPART_PATH) : std::nullopt;
   if (!path) return std::nullopt;
   path->erase(path->rfind('/') + 1);  // libcurl's path always begins with '/'
-  *path += name;
   if (curl_url_set(parsed.get(), CURLUPART_PATH, path->c_str(), 0) != CURLUE_OK ||
       curl_url_set(parsed.get(), CURLUPART_QUERY, nullptr, 0) != CURLUE_OK ||
       curl_url_set(parsed.get(), CURLUPART_FRAGMENT, nullptr, 0) != CURLUE_OK) {
@@ -277,62 +287,106 @@ std::optional<std::string> UrlInFolder(const std::string& url, const std::string
   return UrlPart(parsed.get(), CURLUPART_URL);
 }
 
-std::size_t FindNoCase(std::string_view text, std::string_view what, std::size_t from) {
-  if (from > text.size()) return std::string_view::npos;
-  const auto same = [](char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) ==
-           std::tolower(static_cast<unsigned char>(b));
-  };
-  const auto found = std::search(text.begin() + from, text.end(), what.begin(), what.end(), same);
-  return found == text.end() ? std::string_view::npos : found - text.begin();
+// The folder URL's path: https://h/a/b/ gives /a/b/.
+std::string PathOfFolder(const std::string& folder) {
+  const std::size_t scheme = folder.find("://");
+  const std::size_t path = folder.find('/', scheme == std::string::npos ? 0 : scheme + 3);
+  return path == std::string::npos ? "/" : folder.substr(path);
 }
 
-// The trimmed text of the page's first <title> element; empty without one.
-std::string TitleOf(std::string_view page) {
-  constexpr std::string_view kOpen = "<title";
-  for (std::size_t at = FindNoCase(page, kOpen, 0); at != std::string_view::npos;
-       at = FindNoCase(page, kOpen, at + 1)) {
-    const std::size_t after = at + kOpen.size();
-    if (after < page.size() && (page[after] == '>' || std::isspace(page[after]))) {
-      const std::size_t text = page.find('>', after);
-      const std::size_t close = FindNoCase(page, "</title", text);
-      if (close == std::string_view::npos) return {};
-      return std::string(Trimmed(page.substr(text + 1, close - text - 1)));
+// The folder above folder, or nothing for the root: https://h/a/b/ gives https://h/a/.
+std::optional<std::string> ParentFolder(const std::string& folder) {
+  if (PathOfFolder(folder) == "/") return std::nullopt;
+  return folder.substr(0, folder.rfind('/', folder.size() - 2) + 1);
+}
+
+// Where a redirect leads: its Location resolved against the URL asked.
+std::optional<std::string> RedirectTarget(const std::string& url, const std::string& location) {
+  const UrlHandle parsed = ParsedUrl(url);
+  if (!parsed || location.empty() ||
+      curl_url_set(parsed.get(), CURLUPART_URL, location.c_str(), CURLU_URLENCODE) != CURLUE_OK) {
+    return std::nullopt;
+  }
+  return UrlPart(parsed.get(), CURLUPART_URL);
+}
+
+std::string PathOf(const std::string& url) {
+  const UrlHandle parsed = ParsedUrl(url);
+  return parsed ? UrlPart(parsed.get(), CURLUPART_PATH).value_or("/") : "/";
+}
+
+bool IsHomePath(std::string_view path) {
+  return path == "/" || path == "/index.html" || path == "/index.htm" || path == "/index.php";
+}
+
+// The host name without a leading "www.", in lower case: the site it names.
+std::string SiteOf(std::string host) {
+  for (char& c : host) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return host.starts_with("www.") ? host.substr(4) : host;
+}
+
+// Whether target is the home page of url's site, and url another page.
+bool IsHomePageOf(const std::string& target, const std::string& url) {
+  const UrlHandle to = ParsedUrl(target);
+  const UrlHandle from = ParsedUrl(url);
+  if (!to || !from) return false;
+  const std::optional<std::string> to_host = UrlPart(to.get(), CURLUPART_HOST);
+  const std::optional<std::string> from_host = UrlPart(from.get(), CURLUPART_HOST);
+  const std::optional<std::string> path = UrlPart(to.get(), CURLUPART_PATH);
+  char* query = nullptr;
+  const bool has_query = curl_url_get(to.get(), CURLUPART_QUERY, &query, 0) == CURLUE_OK;
+  curl_free(query);
+  return to_host && from_host && path && !has_query && SiteOf(*to_host) == SiteOf(*from_host) &&
+         IsHomePath(*path) && !IsHomePath(UrlPart(from.get(), CURLUPART_PATH).value_or("/"));
+}
+
+// The redirect's target with the path asked for (as sent, or as one
+// percent-encoded value) and its last segment made one mark, so that the
+// redirects of two missing pages of one folder compare equal.
+std::string RedirectShape(std::string target, const std::string& path) {
+  const std::string last = path.substr(path.rfind('/') + 1);
+  std::string encoded;
+  for (const char c : path) encoded += c == '/' ? std::string("%2F") : std::string(1, c);
+  for (const std::string& asked : {path, encoded, last}) {
+    if (asked.empty() || asked == "/") continue;
+    for (std::size_t at = target.find(asked); at != std::string::npos;
+         at = target.find(asked, at + 1)) {
+      target.replace(at, asked.size(), "\x01");
     }
   }
-  return {};
+  return target;
 }
 
-// What the host answers for a page that does not exist: its title, and its
-// body's length without the probe's name, which servers often repeat.
-struct MissingPage {
-  std::string title;
-  std::size_t length = 0;
-  bool cut = false;  // the body went past its bound: its length tells nothing
-};
-
-MissingPage MissingPageOf(const Request& probe) {
-  std::string body = probe.body;
-  for (std::size_t at = body.find(probe.probe_name); at != std::string::npos;
-       at = body.find(probe.probe_name, at)) {
-    body.erase(at, probe.probe_name.size());
-  }
-  return {TitleOf(body), body.size(), probe.body_cut};
+bool IsDeadStatus(long status) { return status == 404 || status == 410; }
+bool IsRedirectStatus(long status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-// What makes the page like the missing one: the same title, or a body length
-// within 2%; empty when it is not like it.
-std::string LikenessTo(const MissingPage& missing, const Request& page) {
-  const std::string title = TitleOf(page.body);
-  if (!title.empty() && title == missing.title) {
-    return "same title as a missing page: '" + title + "'";
+// What a link's answers tell, where there was more than one plain answer:
+// "404 twice", "404, then 200 (not dead)", "200, then 500".
+std::string HistoryOf(const std::vector<std::uint16_t>& statuses, LinkClass link_class) {
+  const bool any_dead = std::any_of(statuses.begin(), statuses.end(), IsDeadStatus);
+  const bool all_same =
+      std::adjacent_find(statuses.begin(), statuses.end(), std::not_equal_to<>()) == statuses.end();
+  if (statuses.size() < 2 || (all_same && !any_dead)) return {};
+  std::string history;
+  for (std::size_t i = 0; i < statuses.size();) {
+    std::size_t run = 1;
+    while (i + run < statuses.size() && statuses[i + run] == statuses[i]) ++run;
+    history += (i == 0 ? "" : ", then ") + std::to_string(statuses[i]);
+    if (run == 2) history += " twice";
+    if (run > 2) history += " " + std::to_string(run) + " times";
+    i += run;
   }
-  if (page.body_cut || missing.cut) return {};
-  const double difference =
-      std::abs(static_cast<double>(page.body.size()) - static_cast<double>(missing.length));
-  if (difference > 0.02 * static_cast<double>(missing.length)) return {};
-  return "body length " + std::to_string(page.body.size()) + ", a missing page's " +
-         std::to_string(missing.length);
+  if (any_dead && link_class != LinkClass::kDead) history += " (not dead)";
+  return history;
+}
+
+// The two parts of a DETAIL, joined where both say something.
+std::string Joined(std::string first, const std::string& second) {
+  if (first.empty()) return second;
+  if (!second.empty()) first += "; " + second;
+  return first;
 }
 
 // A probe's or page's body is whole, or cut at its bound, not at a failure.
@@ -352,7 +406,7 @@ std::optional<Target> TargetOf(std::string_view link) {
     return static_cast<unsigned char>(c) <= 0x20 || c == 0x7F;
   });
   if (!http || !clean) return std::nullopt;
-  const std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> parsed(curl_url(), curl_url_cleanup);
+  const UrlHandle parsed(curl_url(), curl_url_cleanup);
   if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, std::string(link).c_str(),
                               CURLU_URLENCODE) != CURLUE_OK) {
     return std::nullopt;
@@ -377,6 +431,27 @@ std::size_t HostKey(std::string host) {
   return std::hash<std::string>{}(host);
 }
 
+// A folder that holds links which answered 200 or redirect, and what the
+// site answers there for a page that cannot exist.
+struct Folder {
+  enum class Missing : std::uint8_t { kUnknown, kAnswered, kPage, kRedirect };
+  std::string url;
+  std::size_t host = 0;
+  std::size_t links = 0;
+  std::size_t probe = 0;  // the folder whose probe stands for this one's
+  bool probed = false;
+  Missing missing = Missing::kUnknown;
+  PageWords words = {};       // of the missing page, for kPage
+  std::string redirect = {};  // the missing page's redirect, shaped, for kRedirect
+};
+
+// A link that answered 200 or a redirect, its verdict waiting for its folder's probe.
+struct Held {
+  std::size_t index = 0;
+  std::size_t folder = 0;
+  std::uint16_t status = 0;
+};
+
 class Checker {
  public:
   Checker(std::span<const std::string_view> links, const CheckSettings& settings,
@@ -394,8 +469,8 @@ class Checker {
     multi_ = curl_multi_init();
     if (multi_ == nullptr) return "libcurl could not start";
     curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, static_cast<long>(settings_.per_host));
-    // The links that answer 200 wait for the probes of their hosts, and
-    // their pages are fetched only where the probe answered 200 too.
+    // The links that answer 200 or redirect wait for the probes of their
+    // folders, and their pages are fetched only where the probe answered 200 too.
     if (!Pass(Purpose::kCheck, CheckJobs()) || !Pass(Purpose::kProbe, ProbeJobs()) ||
         !Pass(Purpose::kPage, PageJobs())) {
       return failure_;
@@ -406,7 +481,7 @@ class Checker {
  private:
   static constexpr const char* kNoRequest = "libcurl could not make a request";
 
-  using Jobs = std::vector<std::pair<std::size_t, std::size_t>>;  // (host key, link index)
+  using Jobs = std::vector<std::pair<std::size_t, std::size_t>>;  // (host key, link or folder)
 
   // Asks for every job, within the bounds; false when the check cannot go on.
   bool Pass(Purpose purpose, Jobs jobs) {
@@ -457,32 +532,99 @@ class Checker {
     return jobs;
   }
 
-  // One probe per host with links that answer 200, in the folder of the
-  // first of them.
+  // The folder of url on host, made known.
+  std::size_t FolderId(const std::string& url, std::size_t host) {
+    const auto [it, added] = folder_ids_.try_emplace(url, folders_.size());
+    if (added) folders_.push_back(Folder{url, host});
+    return it->second;
+  }
+
+  // One probe for each folder that holds a held link, up to kProbedFolders
+  // a site: past that, the folders with the most such links and the root,
+  // and each other folder stands with the nearest probed folder above it.
   Jobs ProbeJobs() {
-    std::sort(answered_200_.begin(), answered_200_.end());
+    std::map<std::string, std::vector<std::size_t>> by_site;  // by the root folder's URL
+    for (std::size_t f = 0; f < folders_.size(); ++f) {
+      const std::string& url = folders_[f].url;
+      by_site[url.substr(0, url.size() - PathOfFolder(url).size() + 1)].push_back(f);
+    }
     Jobs jobs;
-    for (std::size_t i = 0; i < answered_200_.size(); ++i) {
-      if (i == 0 || answered_200_[i].first != answered_200_[i - 1].first) {
-        jobs.push_back(answered_200_[i]);
+    for (const auto& [root, ids] : by_site) {
+      std::vector<std::size_t> chosen = ids;
+      if (chosen.size() > kProbedFolders) {
+        std::sort(chosen.begin(), chosen.end(), [&](std::size_t a, std::size_t b) {
+          const Folder& x = folders_[a];
+          const Folder& y = folders_[b];
+          return x.links != y.links ? x.links > y.links : x.url < y.url;
+        });
+        chosen.resize(kProbedFolders - 1);
+        const std::size_t root_id = FolderId(root, folders_[ids.front()].host);
+        if (std::find(chosen.begin(), chosen.end(), root_id) == chosen.end()) {
+          chosen.push_back(root_id);
+        }
       }
+      for (const std::size_t id : chosen) {
+        folders_[id].probed = true;
+        jobs.emplace_back(folders_[id].host, id);
+      }
+      for (const std::size_t id : ids) folders_[id].probe = NearestProbed(folders_[id].url);
     }
     return jobs;
   }
 
-  // The pages of the links on hosts whose probe answered 200; the links on
-  // other hosts are alive.
+  // The probed folder nearest above the folder, or at it.
+  std::size_t NearestProbed(std::string url) {
+    for (;;) {
+      const auto it = folder_ids_.find(url);
+      if (it != folder_ids_.end() && folders_[it->second].probed) return it->second;
+      url = ParentFolder(url).value_or(url);  // the root is probed: the walk ends there
+    }
+  }
+
+  // The pages of the held links that answered 200 in folders whose probe
+  // answered 200 too; every other held link is settled.
   Jobs PageJobs() {
     Jobs jobs;
-    for (const auto& [key, index] : answered_200_) {
-      if (missing_pages_.contains(key)) {
-        jobs.emplace_back(key, index);
+    for (const Held& held : held_) {
+      const Folder& missing = folders_[folders_[held.folder].probe];
+      std::vector<std::uint16_t> statuses = TakeStatuses(held.index, held.status);
+      if (held.status == 200 && missing.missing == Folder::Missing::kPage) {
+        statuses_[held.index] = std::move(statuses);  // the page's answer adds to them
+        jobs.emplace_back(folders_[held.folder].host, held.index);
+      } else if (held.status == 200) {
+        done_(held.index, {LinkClass::kAlive, 200, HistoryOf(statuses, LinkClass::kAlive)});
       } else {
-        done_(index, {LinkClass::kAlive, 200});
+        SettleRedirect(held, missing, statuses);
       }
     }
-    answered_200_ = Jobs();
+    held_ = std::vector<Held>();
     return jobs;
+  }
+
+  // The answers of a held link, which the last of them ended.
+  std::vector<std::uint16_t> TakeStatuses(std::size_t index, std::uint16_t last) {
+    const auto it = statuses_.find(index);
+    if (it == statuses_.end()) return {last};
+    std::vector<std::uint16_t> statuses = std::move(it->second);
+    statuses_.erase(it);
+    return statuses;
+  }
+
+  void SettleRedirect(const Held& held, const Folder& missing,
+                      const std::vector<std::uint16_t>& statuses) {
+    auto [location, target] = std::move(redirects_[held.index]);
+    redirects_.erase(held.index);
+    const std::string url = TargetOf(links_[held.index])->url;
+    if (missing.missing == Folder::Missing::kRedirect &&
+        RedirectShape(target, PathOf(url)) == missing.redirect) {
+      done_(held.index,
+            {LinkClass::kSoft404, held.status,
+             Joined(HistoryOf(statuses, LinkClass::kSoft404),
+                    "redirects where a missing page in " + PathOfFolder(missing.url) + " does")});
+      return;
+    }
+    done_(held.index, {LinkClass::kRedirect, held.status,
+                       Joined(HistoryOf(statuses, LinkClass::kRedirect), location)});
   }
 
   // Orders ready_ as a heap with the earliest link in input order on top.
@@ -564,12 +706,16 @@ class Checker {
     request->purpose = purpose_;
     request->index = index;
     request->host = key;
-    request->url = TargetOf(links_[index])->url;  // only links with one are jobs
     request->body_limit = settings_.max_body_bytes;
     if (purpose_ == Purpose::kProbe) {
-      request->probe_name = RandomName();
-      // libcurl has taken the URL as it is: its folder takes a name as well.
-      request->url = UrlInFolder(request->url, request->probe_name).value_or(request->url);
+      request->url = folders_[index].url + ProbeName();
+    } else {
+      request->url = TargetOf(links_[index])->url;  // only links with one are jobs
+    }
+    if (const auto it = statuses_.find(index);
+        purpose_ == Purpose::kPage && it != statuses_.end()) {
+      request->statuses = std::move(it->second);
+      statuses_.erase(it);
     }
     return request;
   }
@@ -583,14 +729,11 @@ class Checker {
     request->body_cut = false;
     curl_easy_setopt(easy, CURLOPT_URL, request->url.c_str());
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    const bool page = request->purpose != Purpose::kCheck;
-    if (request->get || page) {
-      curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
-    } else {
-      curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
-    }
+    // A crawler asks with GET, and some servers answer HEAD otherwise.
+    curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
-    if (page) {
+    if (request->fresh) curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
+    if (request->purpose != Purpose::kCheck) {
       curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, KeepBody);
       curl_easy_setopt(easy, CURLOPT_WRITEDATA, request.get());
     } else {
@@ -623,51 +766,139 @@ class Checker {
     running_.erase(it);
     long status = 0;
     long os_errno = 0;
+    long connects = 0;
     if (request->answer.complete) curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
     curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &os_errno);
+    curl_easy_getinfo(easy, CURLINFO_NUM_CONNECTS, &connects);
     curl_multi_remove_handle(multi_, easy);
     curl_easy_cleanup(easy);
     // No link is to blame for a process out of descriptors, and none would get an answer.
     if (request->out_of_descriptors) return Fail("too many open files");
 
-    if (request->purpose == Purpose::kCheck && !request->get && (status == 405 || status == 501)) {
-      request->get = true;
+    // A connection that an earlier answer used may still hold that answer's
+    // bytes, or have been closed by the server meanwhile.
+    const bool reused = connects == 0 && result != CURLE_COULDNT_RESOLVE_HOST &&
+                        result != CURLE_COULDNT_RESOLVE_PROXY && result != CURLE_OPERATION_TIMEDOUT;
+    if (status == 0 && reused && !request->fresh) {
+      request->fresh = true;
       return Launch(std::move(request));
     }
     const bool retryable = status == 429 || (status >= 500 && status < 600) ||
                            (status == 0 && IsConnectionFailure(result));
     if (retryable && !request->retried && Retry(request)) return true;
+    if (status != 0) request->statuses.push_back(static_cast<std::uint16_t>(status));
+    if (NeedsConfirmation(*request, status)) {
+      // A dead link is dead on two connections: a deploy, a cache or a
+      // connection's leftover bytes say 404 once.
+      ++request->confirmations;
+      request->fresh = true;
+      request->retried = false;
+      return Launch(std::move(request));
+    }
     Conclude(*request, status, result, os_errno);
     Settle(request->host);
     return true;
   }
 
+  // A link's 404 or 410 stands once the answer before it said the same.
+  static bool NeedsConfirmation(const Request& request, long status) {
+    const std::vector<std::uint16_t>& statuses = request.statuses;
+    return request.purpose != Purpose::kProbe && IsDeadStatus(status) &&
+           (statuses.size() < 2 || !IsDeadStatus(statuses[statuses.size() - 2])) &&
+           request.confirmations < kConfirmations;
+  }
+
   // Takes in what the request's last answer tells.
-  void Conclude(const Request& request, long status, CURLcode result, long os_errno) {
+  void Conclude(Request& request, long status, CURLcode result, long os_errno) {
     switch (request.purpose) {
       case Purpose::kCheck:
-        if (status == 200) {
-          answered_200_.emplace_back(request.host, request.index);  // to wait for the probe
-        } else if (status == 0) {
-          done_(request.index, {LinkClass::kError, 0, ReasonOfNoStatus(request, result, os_errno)});
+        if (status == 200 || (IsRedirectStatus(status) && !request.answer.location.empty())) {
+          Hold(request, status);
         } else {
-          done_(request.index,
-                {ClassOfStatus(status), status, DetailOfStatus(status, request.answer)});
+          GiveVerdict(request, status, result, os_errno, {});
         }
         break;
       case Purpose::kProbe:
-        if (HasBody(request, result, status)) missing_pages_[request.host] = MissingPageOf(request);
+        TakeProbe(request, status, result);
         break;
       case Purpose::kPage: {
-        // A page that cannot be fetched now answered 200 a moment ago.
-        std::string likeness;
-        if (HasBody(request, result, status)) {
-          likeness = LikenessTo(missing_pages_[request.host], request);
+        const Folder& missing = folders_[folders_[FolderIdOfLink(request)].probe];
+        if (!HasBody(request, result, status)) {
+          // A page that cannot be fetched now answered 200 a moment ago.
+          GiveVerdict(request, status == 0 ? 200 : status, result, os_errno, {});
+          break;
         }
-        const LinkClass link_class = likeness.empty() ? LinkClass::kAlive : LinkClass::kSoft404;
-        done_(request.index, {link_class, 200, std::move(likeness)});
+        const std::optional<double> alike =
+            Likeness(WordsOf(request.body, PathOf(request.url)), missing.words);
+        if (!alike) {
+          GiveVerdict(request, status, result, os_errno, {});
+          break;
+        }
+        char likeness[32];
+        std::snprintf(likeness, sizeof likeness, "%.2f", std::floor(*alike * 100) / 100);
+        done_(request.index, {LinkClass::kSoft404, 200,
+                              Joined(HistoryOf(request.statuses, LinkClass::kSoft404),
+                                     "same text as a missing page in " + PathOfFolder(missing.url) +
+                                         " (" + likeness + " alike)")});
         break;
       }
+    }
+  }
+
+  // The link's verdict from its last answer, with what its answers before tell.
+  void GiveVerdict(const Request& request, long status, CURLcode result, long os_errno,
+                   const std::string& why) {
+    if (status == 0) {
+      done_(request.index, {LinkClass::kError, 0,
+                            Joined(HistoryOf(request.statuses, LinkClass::kError),
+                                   ReasonOfNoStatus(request, result, os_errno))});
+      return;
+    }
+    const LinkClass link_class = ClassOfStatus(status);
+    done_(request.index, {link_class, status,
+                          Joined(HistoryOf(request.statuses, link_class),
+                                 why.empty() ? DetailOfStatus(status, request.answer) : why)});
+  }
+
+  std::size_t FolderIdOfLink(const Request& request) {
+    return folder_ids_.at(FolderOf(request.url).value_or(request.url));
+  }
+
+  // Puts a link that answered 200 or a redirect to wait for its folder's probe,
+  // unless it redirects to the home page: a search engine takes that for a
+  // missing page.
+  void Hold(Request& request, long status) {
+    const std::optional<std::string> target = RedirectTarget(request.url, request.answer.location);
+    if (status != 200 && target && IsHomePageOf(*target, request.url)) {
+      done_(request.index, {LinkClass::kSoft404, status,
+                            Joined(HistoryOf(request.statuses, LinkClass::kSoft404),
+                                   "redirects to the home page")});
+      return;
+    }
+    const std::optional<std::string> folder = FolderOf(request.url);
+    if (!folder || (status != 200 && !target)) {
+      GiveVerdict(request, status, CURLE_OK, 0, {});
+      return;
+    }
+    const std::size_t id = FolderId(*folder, request.host);
+    ++folders_[id].links;
+    held_.push_back({request.index, id, static_cast<std::uint16_t>(status)});
+    if (request.statuses.size() > 1) statuses_[request.index] = std::move(request.statuses);
+    if (status != 200) redirects_[request.index] = {request.answer.location, *target};
+  }
+
+  // What the probe tells of its folder's missing pages.
+  void TakeProbe(const Request& probe, long status, CURLcode result) {
+    Folder& folder = folders_[probe.index];
+    const std::optional<std::string> target = RedirectTarget(probe.url, probe.answer.location);
+    if (HasBody(probe, result, status)) {
+      folder.missing = Folder::Missing::kPage;
+      folder.words = WordsOf(probe.body, PathOf(probe.url));
+    } else if (IsRedirectStatus(status) && target) {
+      folder.missing = Folder::Missing::kRedirect;
+      folder.redirect = RedirectShape(*target, PathOf(probe.url));
+    } else {
+      folder.missing = Folder::Missing::kAnswered;
     }
   }
 
@@ -712,15 +943,26 @@ class Checker {
     return static_cast<int>(wait);
   }
 
+  // A host's folders probed at most; each probe is one request.
+  static constexpr std::size_t kProbedFolders = 32;
+  // A link asked again after a 404 or 410 at most: once, and once more
+  // where the second answer was not dead but a third one is.
+  static constexpr int kConfirmations = 2;
+
   std::span<const std::string_view> links_;
   const CheckSettings& settings_;
   const std::function<void(std::size_t, LinkVerdict)>& done_;
   CURLM* multi_ = nullptr;
   std::string failure_;
   Purpose purpose_ = Purpose::kCheck;  // of the pass under way
-  Jobs answered_200_;                  // the links that answered 200, their verdicts held
-  std::unordered_map<std::size_t, MissingPage> missing_pages_;  // by host key
-  Jobs queue_;                                                  // the pass's jobs, sorted
+  std::vector<Held> held_;             // the links that answered 200 or redirect
+  std::unordered_map<std::size_t, std::vector<std::uint16_t>>
+      statuses_;  // of held links asked twice
+  // The redirects held: the Location as sent, and the URL it resolves to.
+  std::unordered_map<std::size_t, std::pair<std::string, std::string>> redirects_;
+  std::vector<Folder> folders_;                              // of the held links
+  std::unordered_map<std::string, std::size_t> folder_ids_;  // by folder URL
+  Jobs queue_;                                               // the pass's jobs, sorted
   std::vector<std::size_t> ready_;  // positions in queue_ of hosts' next links, a heap
   std::unordered_map<std::size_t, HostState> hosts_;  // the hosts with requests running or waiting
   std::unordered_map<CURL*, std::unique_ptr<Request>> running_;

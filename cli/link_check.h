@@ -1,5 +1,6 @@
-// Asks web servers whether links are dead: HTTP HEAD (GET where HEAD is
-// refused), redirects not followed, a bounded number of requests in flight.
+// Asks web servers whether links are dead as a search engine's crawler sees
+// them: HTTP GET, redirects not followed, a bounded number of requests in
+// flight.
 #pragma once
 
 #include <cstddef>
@@ -21,7 +22,8 @@ std::string_view ClassName(LinkClass link_class);
 // when there was no complete answer or no request. detail is a redirect's
 // Location as sent, why an error got no status ("timeout", "connection
 // refused", "name not found", "TLS: ..."), why a link is invalid, what makes a
-// soft 404 like a missing page; else empty.
+// soft 404 like a missing page, what the answers were where there was more
+// than one ("404 twice", "404, then 200 (not dead)"); else empty.
 struct LinkVerdict {
   LinkClass link_class = LinkClass::kError;
   long code = 0;
@@ -53,14 +55,20 @@ struct CheckSettings {
 };
 
 // Checks every link (UTF-8) and calls done(index, verdict) once per link as
-// its verdict is known, not in input order. A host with links that answer
-// 200 gets one probe (GET) of a made-up name in the first one's folder; if
-// that answers 200 as well, those links' pages are fetched (GET), and the
-// ones like the probe's page (the same title, or a body length within 2%
-// once the made-up name is taken out of the probe's) are soft 404s. The
-// verdicts of links that answer 200 come once their host's probe is done. Nothing when every link
-// has its verdict; else why the check stopped (libcurl could not be set up or make a request, or
-// the process ran out of file descriptors), and done has not been called for every link.
+// its verdict is known, not in input order. Each link is asked with GET, and
+// only its headers are read. A 404 or 410 is asked again at once on a
+// connection of its own: the link is dead only when the answer is the same.
+// A request that fails on a connection an earlier answer used is asked again
+// on a fresh one, and a failure or a busy server's answer (429, 5xx) once
+// more after a pause. Each folder holding links that answer 200 or redirect
+// gets one probe of a made-up name (at most 32 folders a site: the others
+// stand with the nearest probed folder above them). Where the probe answers
+// 200, those links' pages are fetched and the ones whose text is the probe's
+// are soft 404s; a redirect to the home page, or to where the folder's probe
+// is redirected, is a soft 404 too. Nothing when every link has its verdict;
+// else why the check stopped (libcurl could not be set up or make a request,
+// or the process ran out of file descriptors), and done has not been called
+// for every link.
 std::optional<std::string> CheckLinks(std::span<const std::string_view> links,
                                       const CheckSettings& settings,
                                       const std::function<void(std::size_t, LinkVerdict)>& done);

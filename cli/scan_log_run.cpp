@@ -177,7 +177,7 @@ int RunScanLog(const Options& options) {
   if (options.output && !(date = DocumentDate())) return 1;
   if (const int refused = date ? CheckLogOutputs(options, *date) : 0) return refused;
   const std::optional<AccessLogFormat> format =
-      AccessLogFormat::Parse(options.log_format.value_or(std::string(kCommonLogFormat)));
+      AccessLogFormat::Parse(options.log_format.value_or(std::string(kCombinedLogFormat)));
   DeadLinkLog dead(options.site, options.statuses);
   std::size_t lines = 0;
   std::size_t parsed = 0;

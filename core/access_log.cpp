@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/own_requests.h"
+
 namespace lirrevo {
 namespace {
 
@@ -42,6 +44,14 @@ bool ReadRequestLine(std::string_view request, LoggedRequest& out) {
   return !out.target.empty() && out.method != "CONNECT";
 }
 
+// A request the check sent: its user agent is Lirrevo's, or its path ends in
+// a page the check made up.
+bool IsOwnRequest(const LoggedRequest& request) {
+  const std::string_view path = request.target.substr(0, request.target.find('?'));
+  return request.user_agent.starts_with(kUserAgentProduct) ||
+         path.substr(path.rfind('/') + 1).starts_with(kProbeMark);
+}
+
 }  // namespace
 
 std::optional<AccessLogFormat> AccessLogFormat::Parse(std::string_view format) {
@@ -72,6 +82,10 @@ std::optional<AccessLogFormat> AccessLogFormat::Parse(std::string_view format) {
     if (name == "request_method") piece.field = Field::kMethod, method = true;
     if (name == "request_uri") piece.field = Field::kUri, uri = true;
     if (name == "status") piece.field = Field::kStatus, status = true;
+    if (name == "http_user_agent") piece.field = Field::kUserAgent;
+    if (piece.field != Field::kOther && piece.field != Field::kUserAgent) {
+      parsed.last_required_ = parsed.pieces_.size();
+    }
     parsed.pieces_.push_back(std::move(piece));
     at = end + (braced ? 1 : 0);
   }
@@ -93,14 +107,19 @@ std::optional<LoggedRequest> AccessLogFormat::Read(std::string_view line) const 
   std::size_t pos = 0;
   for (std::size_t i = 0; i + 1 < pieces_.size(); ++i) {
     const Piece& piece = pieces_[i];
-    if (line.compare(pos, piece.literal.size(), piece.literal) != 0) return std::nullopt;
+    if (line.compare(pos, piece.literal.size(), piece.literal) != 0) {
+      // The fields after the request and the status may be missing or laid
+      // out otherwise (a common line read by the combined layout).
+      if (i > last_required_) break;
+      return std::nullopt;
+    }
     pos += piece.literal.size();
     const std::string& next = pieces_[i + 1].literal;
-    // A field that ends the template ends the line; the last field read may
-    // also end a line that stops short of the template (common after combined).
+    // A field that ends the template ends the line; so may the last of the
+    // request and the status, and any field after them.
     std::size_t end = next.empty() ? line.size() : FindEnd(line, pos, next[0], piece.quoted);
     if (end == std::string_view::npos) {
-      if (i + 2 < pieces_.size()) return std::nullopt;
+      if (i < last_required_) return std::nullopt;
       end = line.size();
     }
     const std::string_view value = line.substr(pos, end - pos);
@@ -123,6 +142,9 @@ std::optional<LoggedRequest> AccessLogFormat::Read(std::string_view line) const 
           return std::nullopt;
         }
         break;
+      case Field::kUserAgent:
+        out.user_agent = value;
+        break;
       case Field::kOther:
         break;
     }
@@ -143,7 +165,7 @@ bool DeadLinkLog::Take(const AccessLogFormat& format, std::string_view line) {
   if (!request) return false;
   if (std::find(statuses_.begin(), statuses_.end(), request->status) == statuses_.end() ||
       (request->method != "GET" && request->method != "HEAD") || request->target[0] != '/' ||
-      seen_.contains(request->target)) {
+      IsOwnRequest(*request) || seen_.contains(request->target)) {
     return true;
   }
   links_.push_back(site_);

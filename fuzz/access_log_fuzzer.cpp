@@ -23,7 +23,7 @@ bool Within(std::string_view part, std::string_view whole) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider provider(data, size);
-  const std::string format = provider.ConsumeBool() ? std::string(lirrevo::kCommonLogFormat)
+  const std::string format = provider.ConsumeBool() ? std::string(lirrevo::kCombinedLogFormat)
                                                     : provider.ConsumeRandomLengthString(80);
   const std::string line = provider.ConsumeRemainingBytesAsString();
   const std::optional<lirrevo::AccessLogFormat> parsed = lirrevo::AccessLogFormat::Parse(format);

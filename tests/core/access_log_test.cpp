@@ -28,7 +28,7 @@ class AccessLogLines : public ::testing::TestWithParam<LineCase> {};
 TEST_P(AccessLogLines, ReadsTheRequestAndTheStatus) {
   const LineCase& c = GetParam();
   const std::optional<AccessLogFormat> format =
-      AccessLogFormat::Parse(c.format ? c.format : kCommonLogFormat);
+      AccessLogFormat::Parse(c.format ? c.format : kCombinedLogFormat);
   ASSERT_TRUE(format.has_value());
   const std::optional<LoggedRequest> read = format->Read(c.line);
   ASSERT_EQ(read.has_value(), c.method_target_status.has_value());
@@ -92,7 +92,7 @@ TEST(AccessLogFormat, RefusesATemplateThatCannotBeRead) {
 }
 
 TEST(DeadLinkLog, KeepsEachDeadGetOrHeadOnceInTheOrderFirstSeen) {
-  const AccessLogFormat format = *AccessLogFormat::Parse(kCommonLogFormat);
+  const AccessLogFormat format = *AccessLogFormat::Parse(kCombinedLogFormat);
   DeadLinkLog dead("https://e.cn/", {404, 410});
   const auto line = [](const char* request, int status) {
     return "h - - [t] \"" + std::string(request) + "\" " + std::to_string(status) + " 0";
@@ -104,8 +104,15 @@ TEST(DeadLinkLog, KeepsEachDeadGetOrHeadOnceInTheOrderFirstSeen) {
   EXPECT_TRUE(dead.Take(format, line("GET /b HTTP/1.1", 410)));
   EXPECT_TRUE(dead.Take(format, line("GET http://x/ HTTP/1.1", 404)));
   EXPECT_FALSE(dead.Take(format, line("-", 404)));
+  // The check's own requests: its user agent, and the pages it makes up.
+  EXPECT_TRUE(dead.Take(
+      format, line("GET /own HTTP/1.1", 404) + " \"-\" \"Lirrevo/1.0 (dead-link check)\""));
+  EXPECT_TRUE(dead.Take(format, line("GET /d/lirrevo-probe-0123456789abcdef?q HTTP/1.1", 404)));
+  EXPECT_TRUE(dead.Take(format, line("GET /seen HTTP/1.1", 404) + " \"-\" \"Mozilla/5.0\""));
+  EXPECT_TRUE(dead.Take(format, line("GET /timed HTTP/1.1", 404) + " 1234"));
   EXPECT_EQ(std::vector<std::string>(dead.Links().begin(), dead.Links().end()),
-            (std::vector<std::string>{"https://e.cn/b", "https://e.cn/a"}));
+            (std::vector<std::string>{"https://e.cn/b", "https://e.cn/a", "https://e.cn/seen",
+                                      "https://e.cn/timed"}));
 }
 
 }  // namespace

@@ -37,8 +37,11 @@ Paths:
   /soft/NAME              200: a real page for a NAME that begins with
                           "real", else a page titled "Not Found" that repeats
                           the path
-  /blank/NAME             200: as /soft, but neither page has a title
-Any other path, or a number that is none, answers 404. A request to another
+  /zoo/...                the verdict zoo: pages that behave as real sites'
+                          do, each path's truth in tests/data/verdict_zoo.tsv
+                          (see zoo_answer)
+Any other path, a number that is none, or a page the check made up
+(lirrevo-probe-*) outside /soft, answers 404. A request to another
 host (through the server as a proxy) is answered as its path says.
 """
 import argparse
@@ -55,6 +58,8 @@ in_flight = {}
 max_host = {}
 state = {"total": 0, "max_total": 0, "agent": "", "host": ""}
 counts = {}
+asked = {}  # requests per path, whatever the method
+poisoned = {"count": 0}
 sent = {}
 starts = {}
 
@@ -79,17 +84,29 @@ class Handler(http.server.BaseHTTPRequestHandler):
             key = (self.command, path)
             counts[key] = counts.get(key, 0) + 1
             seen = counts[key]
+            asked[path] = asked.get(path, 0) + 1
+            seen_any = asked[path]
             state["agent"] = self.headers.get("User-Agent", "")
             state["host"] = self.headers.get("Host", "")
             state["total"] += 1
             state["max_total"] = max(state["max_total"], state["total"])
             in_flight[address] = in_flight.get(address, 0) + 1
             max_host[address] = max(max_host.get(address, 0), in_flight[address])
+        if getattr(self, "poison", False):
+            # The last answer on this connection left another answer behind.
+            self.poison = False
+            self.wfile.write(POISON)
+            with lock:
+                poisoned["count"] += 1
         try:
-            if self.hostile(path, with_body):
+            if path.startswith("/zoo/"):
+                answer = zoo_answer(self, path, seen_any, with_body)
+                self.close_connection = False
+            elif self.hostile(path, with_body):
                 self.close_connection = True
                 return
-            answer = self.answer(path, seen, with_body)
+            else:
+                answer = self.answer(path, seen, with_body)
         finally:
             # Counted out before the answer leaves: once the client has it,
             # the client may start its next request.
@@ -100,13 +117,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.close_connection = True
             return
         code, headers, body = answer
+        body_after_head = headers.pop("X-Body-After-Head", None)
         self.send_response(code)
+        headers.setdefault("Content-Length", str(len(body)))
         for name, value in headers.items():
             self.send_header(name, value)
-        self.send_header("Content-Length", str(len(body)))
         self.end_headers()
-        if with_body:
-            self.wfile.write(body)
+        try:
+            if with_body or body_after_head:
+                self.wfile.write(body)
+        except OSError:
+            self.close_connection = True  # the client had what it wanted
 
     def hostile(self, path, with_body):
         """Sends the answers no well-behaved server gives; False for others."""
@@ -150,7 +171,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return 404, {}, b""
         if answer is None or answer[2] is not None:
             return answer
-        # Pages differ as a site's do: by their path.
+        # Pages differ as a site's do: by their path. 204 and 304 have none.
+        with_body = with_body and answer[0] not in (204, 304)
         return answer[0], answer[1], b"<html>page %s</html>\n" % path.encode() if with_body else b""
 
     @staticmethod
@@ -167,9 +189,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         parts = path.strip("/").split("/")
         headers = {}
         code = 200
-        if parts[0] in ("soft", "blank"):
-            body = self.page(path, b"Not Found" if parts[0] == "soft" else b"")
-            return 200, headers, body if with_body else b""
+        if parts[0] == "soft":
+            return 200, headers, self.page(path, b"Not Found") if with_body else b""
+        if parts[-1].startswith("lirrevo-probe-"):
+            return 404, headers, None  # the check's made-up page, outside /soft, is missing
         if parts[0] == "status":
             code = int(parts[1])
             if 300 <= code < 400:
@@ -198,6 +221,99 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif parts[0] not in ("once", "drop", "bigpage"):
             code = 404
         return code, headers, None
+
+
+# The zoo: a site whose every page shares one template, as shops' do.
+NAV = ("Home Products About Contact Blog Careers Help Center Store Locator Gift Cards Returns "
+       "Shipping Policy Privacy Terms Newsletter Sign in Basket Wish list")
+FOOT = ("Copyright 2026 Example Shop Limited. All rights reserved. Follow us for news, offers and "
+        "updates about our products and the stores near you. Customer service is open every "
+        "day from nine to six, and answers within one working day.")
+PRODUCTS = {
+    "item-1": "Blue cotton shirt with long sleeves, made from organic cotton grown in Egypt. "
+              "Machine washable at forty degrees and available in five sizes and three colours.",
+    "item-2": "Leather walking boots, waterproof, with a rubber sole and a steel shank for rough "
+              "mountain trails. Resoled by our workshop for as long as you own them.",
+}
+# An answer a faulty server leaves on a connection, which the next request
+# on it reads as its own.
+POISON = b"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n"
+
+
+def site_page(title, main):
+    return ("<!DOCTYPE html><html><head><title>%s</title><style>nav{float:left}</style>"
+            "<script>var shown = 'not found';</script></head><body><nav>%s</nav>"
+            "<main>%s</main><footer>%s</footer></body></html>"
+            % (title, NAV, main, FOOT)).encode()
+
+
+def not_found_page(title, path):
+    """A not-found page that repeats the path, and an id of the server's own."""
+    return site_page(title, "<h1>Page not found</h1><p>Sorry, we could not find %s. It may "
+                     "have been moved or deleted.</p><p>Request %s</p>"
+                     % (path, "%d-%s" % (time.time_ns() % 10**9, os.urandom(2).hex())))
+
+
+def real_page(name):
+    return site_page("Example " + name, "<h1>%s</h1><p>The page %s of our site, with text "
+                     "of its own that no other page has.</p>" % (name, name))
+
+
+def zoo_answer(handler, path, seen, with_body):
+    """The zoo's status, headers and body. Folders:
+      page/live, page/gone (404), page/removed (410);
+      head404|head410|head403|head500/NAME: HEAD answers that, GET a real page;
+      headok/NAME: HEAD 200, GET 404;
+      headbody/NAME: HEAD answers 200 and sends a 404 answer after it;
+      deploy/NAME: the first request 404, later ones the real page;
+      leak/NAME: 200, and the next request on the connection reads a 404 first;
+      a/: real-* pages, others 404; b/: real-* pages as long as a missing
+      one, others 200 with a not-found text; shop/: item-1, item-2 and every
+      other name a not-found text, all titled "Shop";
+      moved/old: 301 to /, moved/renamed: 301 to /zoo/page/live;
+      members/: real-* pages, others 302 to /login?next=PATH."""
+    parts = path.split("/")[2:]
+    folder, name = parts[0], parts[-1]
+    real = real_page(name)
+    if folder not in ("a", "b", "shop", "members", "moved") and name != "page" and folder != "page":
+        return 404, {}, b""  # the folders of one page each answer others as a site should
+    if folder == "page":
+        code = {"live": 200, "gone": 404, "removed": 410}.get(name, 404)
+        return code, {}, real if code == 200 else b""
+    if folder.startswith("head") and folder[4:].isdigit():
+        return (int(folder[4:]), {}, b"") if not with_body else (200, {}, real)
+    if folder == "headok":
+        return (200, {}, b"") if not with_body else (404, {}, b"")
+    if folder == "headbody":
+        if with_body:
+            return 200, {}, real
+        return 200, {"X-Body-After-Head": "1", "Content-Length": "0"}, POISON
+    if folder == "deploy":
+        return (404, {}, b"") if seen == 1 else (200, {}, real)
+    if folder == "leak":
+        handler.poison = True
+        return 200, {}, b""
+    if folder == "a":
+        return (200, {}, real) if name.startswith("real") else (404, {}, b"")
+    if folder == "b":
+        missing = not_found_page("Example " + name, path)
+        if not name.startswith("real"):
+            return 200, {}, missing
+        page = real_page("about our team")
+        # As long as a missing page, give or take a byte.
+        return 200, {}, page + b"<!--" + b" " * max(0, len(missing) - len(page) - 7) + b"-->"
+    if folder == "shop":
+        if name in PRODUCTS:
+            return 200, {}, site_page("Shop", "<h1>%s</h1><p>%s</p>" % (name, PRODUCTS[name]))
+        return 200, {}, not_found_page("Shop", path)
+    if folder == "moved":
+        target = {"old": "/", "renamed": "/zoo/page/live"}.get(name)
+        return (301, {"Location": target}, b"") if target else (404, {}, b"")
+    if folder == "members":
+        if name.startswith("real"):
+            return 200, {}, real
+        return 302, {"Location": "/login?next=" + urllib.parse.quote(path, safe="")}, b""
+    return 404, {}, b""
 
 
 class Server(http.server.ThreadingHTTPServer):
@@ -240,6 +356,7 @@ def main():
             print("count", method, path, n)
         for address, times in sorted(starts.items()):
             print("starts", address, ",".join("%.4f" % t for t in times))
+        print("poisoned", poisoned["count"])
         for path, count in sorted(sent.items()):
             print("sent", path, count)
         print("host", state["host"])

@@ -1,0 +1,69 @@
+#include "cli/page_likeness.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+namespace lirrevo::cli {
+namespace {
+
+// A site's template: the same title, menu and footer on every page.
+std::string Page(const std::string& title, const std::string& main) {
+  return "<html><head><title>" + title + "</title><script>var menu = 'shop';</script></head>" +
+         "<body><nav>Home Products About Contact Blog Help Returns Shipping</nav><main>" + main +
+         "</main><footer>Copyright 2026 Example Shop. All rights reserved.</footer></body></html>";
+}
+
+struct LikenessCase {
+  const char* name;
+  std::string page, page_path;
+  std::string missing, missing_path;  // the probe's page and path
+  std::optional<double> alike;
+};
+
+void PrintTo(const LikenessCase& c, std::ostream* os) { *os << c.name; }
+
+class PageLikeness : public ::testing::TestWithParam<LikenessCase> {};
+
+TEST_P(PageLikeness, IsTheMissingPageOnlyWhereTheTextIs) {
+  const LikenessCase& c = GetParam();
+  const std::optional<double> alike =
+      Likeness(WordsOf(c.page, c.page_path), WordsOf(c.missing, c.missing_path));
+  ASSERT_EQ(alike.has_value(), c.alike.has_value());
+  if (alike) {
+    EXPECT_NEAR(*alike, *c.alike, 0.005);
+  }
+}
+
+const std::string kNotFound = "<h1>Not found</h1><p>Sorry, nothing is at ";
+const std::string kProbe = "/shop/lirrevo-probe-0123456789abcdef";
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PageLikeness,
+    ::testing::Values(
+        LikenessCase{"TheSameTextForAnotherPath", Page("Shop", kNotFound + "/shop/old-boots.</p>"),
+                     "/shop/old-boots", Page("Shop", kNotFound + kProbe + ".</p>"), kProbe, 1.0},
+        LikenessCase{"AnEncodedPathRepeatedDecoded", Page("Shop", kNotFound + "/shop/旧靴子.</p>"),
+                     "/shop/%E6%97%A7%E9%9D%B4%E5%AD%90",
+                     Page("Shop", kNotFound + kProbe + ".</p>"), kProbe, 1.0},
+        LikenessCase{"AnIdOfTheServersOwn", Page("Shop", kNotFound + "x.</p><p>Request 9f3a</p>"),
+                     "/shop/x", Page("Shop", kNotFound + kProbe + ".</p><p>Request 1c2e</p>"),
+                     kProbe, 1.0},
+        LikenessCase{"TheSameTitleAndTemplateWithAProductsText",
+                     Page("Shop", "<h1>Boots</h1><p>Leather walking boots with a rubber sole.</p>"),
+                     "/shop/boots", Page("Shop", kNotFound + kProbe + ".</p>"), kProbe,
+                     std::nullopt},
+        LikenessCase{"TheSameLengthAnotherText", Page("Team", "<p>Our team of nine people.</p>"),
+                     "/shop/team", Page("Shop", "<p>Sorry, this page is gone.</p>"), kProbe,
+                     std::nullopt},
+        LikenessCase{"ChineseTextWordByWord", "<p>抱歉，您访问的页面不存在。</p>", "/a/旧",
+                     "<p>抱歉，您访问的页面不存在。</p>", "/a/lirrevo-probe-0", 1.0},
+        LikenessCase{"ChineseTextOfItsOwn", "<p>我们的团队有九个人。</p>", "/a/team",
+                     "<p>抱歉，您访问的页面不存在。</p>", "/a/lirrevo-probe-0", std::nullopt},
+        LikenessCase{"NoTextAtAll", "<html><script>app()</script></html>", "/a/x",
+                     "<html><script>app()</script></html>", "/a/lirrevo-probe-0", std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace lirrevo::cli
