@@ -42,7 +42,7 @@ struct Options {
   bool gzip = false;
   bool standard = false;  // the sitemaps.org form
   // check only: requests in flight, seconds a request may take, an extra CA.
-  int concurrency = 16;
+  int concurrency = 32;
   double timeout_seconds = 10;
   std::optional<std::string> cacert;
   LineFormat format = LineFormat::kTsv;

@@ -29,6 +29,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// The most of a check's body that is read (and dropped) to keep its
+// connection for the next request: a page's size; more ends the transfer.
+constexpr std::size_t kDroppedBody = 64 << 10;
+
 // A longer Retry-After counts as this many seconds: far beyond any timeout,
 // and small enough to turn into milliseconds without overflow.
 constexpr long kLongestRetryAfter = 1'000'000'000;
@@ -60,6 +64,7 @@ struct Request {
   std::string body;  // of a probe or page, up to body_limit bytes
   std::size_t body_limit = 0;
   bool body_cut = false;                // the body went past body_limit
+  std::size_t dropped = 0;              // bytes of a check's body read
   bool retried = false;                 // after a failure or a busy server's answer
   bool fresh = false;                   // on a connection of its own
   int confirmations = 0;                // asked again after a 404 or 410
@@ -134,9 +139,14 @@ std::size_t HeaderLine(char* data, std::size_t size, std::size_t count, void* us
   return length;
 }
 
-// The status is known once the headers are complete, so the first byte of a
-// GET's body ends its transfer: nothing of the body is downloaded.
-std::size_t StopAtBody(char*, std::size_t, std::size_t, void*) { return 0; }
+// The status is known once the headers are complete. A short body is read
+// and dropped, so that the connection may serve the host's next request; a
+// longer one ends the transfer (and the connection) at kDroppedBody bytes.
+std::size_t DropBody(char*, std::size_t size, std::size_t count, void* user) {
+  std::size_t& dropped = static_cast<Request*>(user)->dropped;
+  dropped += size * count;
+  return dropped <= kDroppedBody ? size * count : 0;
+}
 
 // Keeps a probe's or page's body up to its bound, where the transfer ends.
 std::size_t KeepBody(char* data, std::size_t size, std::size_t count, void* user) {
@@ -502,8 +512,13 @@ class Checker {
           return false;
         }
       }
-      // The slots just freed are filled before the wait, not after it.
+      // The slots just freed are filled before the wait, not after it, and
+      // the requests just started are sent before it.
+      const std::size_t before = started_;
       if (!StartWhatMay()) return false;
+      if (started_ != before) continue;
+      // The last answer of the pass needs no wait after it.
+      if (running_.empty() && ready_.empty() && waiting_.empty()) break;
       if (curl_multi_poll(multi_, nullptr, 0, PollMilliseconds(), nullptr) != CURLM_OK) {
         return Fail(kNoRequest);
       }
@@ -737,7 +752,9 @@ class Checker {
       curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, KeepBody);
       curl_easy_setopt(easy, CURLOPT_WRITEDATA, request.get());
     } else {
-      curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, StopAtBody);
+      request->dropped = 0;
+      curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, DropBody);
+      curl_easy_setopt(easy, CURLOPT_WRITEDATA, request.get());
     }
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, HeaderLine);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &request->answer);
@@ -756,6 +773,7 @@ class Checker {
     }
     if (settings_.rate > 0) Space(request->host);
     running_.emplace(easy, std::move(request));
+    ++started_;
     return true;
   }
 
@@ -970,6 +988,7 @@ class Checker {
   std::multimap<Clock::time_point, std::unique_ptr<Request>> waiting_;
   std::unordered_map<std::size_t, Clock::time_point> next_start_;  // by host key, with a rate
   std::size_t spaced_hosts_ = 0;  // in next_start_ after its last sweep
+  std::size_t started_ = 0;       // requests handed to libcurl
 };
 
 }  // namespace

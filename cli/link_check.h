@@ -42,7 +42,7 @@ LinkClass ClassOfStatus(long status);
 std::optional<std::string> RequestUrl(std::string_view link);
 
 struct CheckSettings {
-  int concurrency = 16;        // requests in flight at most
+  int concurrency = 32;        // requests in flight at most
   int per_host = 4;            // of them to one host name at most
   double rate = 0;             // requests a second to one host at most, retries and probes
                                // included; 0: no bound

@@ -45,7 +45,7 @@ constexpr std::array kOptions = {
                "YYYY-MM-DD, empty lines skipped"},
     OptionSpec{OptionId::kConcurrency, "--concurrency", "", "N", ValueKind::kWord, "",
                kCheckCommand,
-               "check: at most N requests in flight (default 16,\n"
+               "check: at most N requests in flight (default 32,\n"
                "1-1000); never more than 4 to one host"},
     OptionSpec{OptionId::kTimeout, "--timeout", "", "SECONDS", ValueKind::kWord, "", kCheckCommand,
                "check: the most one request may take (default 10)"},

@@ -1,8 +1,6 @@
 #include "cli/page_likeness.h"
 
-#include <libxml/HTMLparser.h>
-#include <libxml/tree.h>
-#include <strings.h>
+#include <gumbo.h>
 
 #include <algorithm>
 #include <cctype>
@@ -34,7 +32,7 @@ std::pair<char32_t, std::size_t> CodePoint(std::string_view text, std::size_t at
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
   const unsigned char lead = byte(at);
   const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-  if (length == 1 || at + length > text.size()) return {lead, 1};
+  if (length == 1 || lead < 0xC2 || lead > 0xF4 || at + length > text.size()) return {lead, 1};
   char32_t code = lead & (0x7F >> length);
   for (std::size_t i = 1; i < length; ++i) {
     if ((byte(at + i) & 0xC0) != 0x80) return {lead, 1};
@@ -78,31 +76,51 @@ void AddWords(std::string_view text, std::vector<std::uint64_t>& words) {
   end_word();
 }
 
-bool IsHidden(const xmlNode* element) {
-  const char* name = reinterpret_cast<const char*>(element->name);
-  for (const char* hidden : {"script", "style", "noscript", "template"}) {
-    if (strcasecmp(name, hidden) == 0) return true;
-  }
-  return false;
+bool IsHidden(const GumboNode* element) {
+  const GumboTag tag = element->v.element.tag;
+  return tag == GUMBO_TAG_SCRIPT || tag == GUMBO_TAG_STYLE || tag == GUMBO_TAG_NOSCRIPT ||
+         tag == GUMBO_TAG_TEMPLATE;
 }
 
 // The text of every node under root that a reader sees (the title too), in
 // document order.
-void AddVisibleText(const xmlNode* root, std::vector<std::uint64_t>& words) {
-  const xmlNode* node = root;
-  while (node != nullptr) {
-    if ((node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE) &&
-        node->content != nullptr) {
-      AddWords(reinterpret_cast<const char*>(node->content), words);
+void AddVisibleText(const GumboNode* root, std::vector<std::uint64_t>& words) {
+  std::vector<const GumboNode*> stack = {root};
+  while (!stack.empty()) {
+    const GumboNode* node = stack.back();
+    stack.pop_back();
+    if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_CDATA) {
+      AddWords(node->v.text.text, words);
+    } else if (node->type == GUMBO_NODE_ELEMENT && !IsHidden(node)) {
+      const GumboVector& children = node->v.element.children;
+      for (unsigned i = children.length; i-- > 0;) {
+        stack.push_back(static_cast<const GumboNode*>(children.data[i]));
+      }
     }
-    if (node->type == XML_ELEMENT_NODE && node->children != nullptr && !IsHidden(node)) {
-      node = node->children;
-      continue;
-    }
-    while (node != root && node->next == nullptr) node = node->parent;
-    if (node == root) break;
-    node = node->next;
   }
+}
+
+// The page as UTF-8, which the parser reads: a page in another encoding is
+// read byte for byte (as Latin-1), so that its words stay apart.
+std::string AsUtf8(std::string_view html) {
+  bool valid = true;
+  for (std::size_t at = 0; at < html.size() && valid;) {
+    const auto [c, length] = CodePoint(html, at);
+    valid = c < 0x80 || length > 1;
+    at += length;
+  }
+  if (valid) return std::string(html);
+  std::string utf8;
+  for (const char byte : html) {
+    const auto c = static_cast<unsigned char>(byte);
+    if (c < 0x80) {
+      utf8 += byte;
+    } else {
+      utf8 += static_cast<char>(0xC0 | (c >> 6));
+      utf8 += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return utf8;
 }
 
 int HexDigit(char c) {
@@ -156,13 +174,14 @@ PageWords WordsOf(std::string_view html, std::string_view path) {
   PageWords words;
   AddWords(Decoded(path), words.path);
   std::sort(words.path.begin(), words.path.end());
-  constexpr int kOptions = HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
-                           HTML_PARSE_NONET | HTML_PARSE_NOBLANKS;
-  const std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> document(
-      htmlReadMemory(html.data(), static_cast<int>(std::min<std::size_t>(html.size(), 1 << 30)),
-                     nullptr, nullptr, kOptions),
-      xmlFreeDoc);
-  if (document) AddVisibleText(xmlDocGetRootElement(document.get()), words.text);
+  const std::string utf8 = AsUtf8(html);
+  GumboOptions options = kGumboDefaultOptions;
+  options.max_errors = 0;  // only the tree is wanted
+  GumboOutput* output = gumbo_parse_with_options(&options, utf8.data(), utf8.size());
+  if (output != nullptr) {
+    AddVisibleText(output->root, words.text);
+    gumbo_destroy_output(&options, output);
+  }
   return words;
 }
 

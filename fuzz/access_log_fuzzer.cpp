@@ -31,6 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (const std::optional<lirrevo::LoggedRequest> request = parsed->Read(line)) {
     Require(Within(request->method, line) && Within(request->target, line),
             "the method and the target are parts of the line");
+    Require(Within(request->user_agent, line), "the user agent is a part of the line");
     Require(!request->method.empty() && !request->target.empty(),
             "a request read has a method and a target");
     Require(request->status >= 100 && request->status <= 599, "a status is 100 to 599");

@@ -23,7 +23,7 @@ struct ArgumentsCase {
   std::optional<std::string> output = std::nullopt;
   // check: the command, then --concurrency, --timeout and --cacert as parsed.
   Command command = Command::kGenerate;
-  int concurrency = 16;
+  int concurrency = 32;
   double timeout_seconds = 10;
   std::optional<std::string> cacert = std::nullopt;
   LineFormat format = LineFormat::kTsv;
