@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -114,9 +116,9 @@ std::optional<std::size_t> Count(const std::string& text) {
 // A size in bytes: a whole number, perhaps followed by K, M, G or T (also
 // KiB ...), powers of 1024.
 std::optional<std::size_t> Size(const std::string& text) {
-  const std::size_t digits = text.find_first_not_of("0123456789");
-  if (digits == 0 || text.empty() || digits > 15) return std::nullopt;
-  std::string unit = digits == std::string::npos ? "" : text.substr(digits);
+  const std::size_t digits = std::min(text.find_first_not_of("0123456789"), text.size());
+  if (digits == 0 || digits > 15) return std::nullopt;
+  std::string unit = text.substr(digits);
   if (unit.size() == 3 && strcasecmp(unit.c_str() + 1, "ib") == 0) unit.resize(1);
   constexpr std::string_view kUnits = "KMGT";
   const std::size_t found =
@@ -132,25 +134,40 @@ std::optional<std::size_t> Size(const std::string& text) {
   return value;
 }
 
-// An absolute http or https URL that a loc can hold as it is: no space or
-// control character, and UTF-8.
-bool IsSiteUrl(const std::string& text) {
+// Why text cannot be the address that links or parts' URLs are made from, or
+// nothing: an absolute http or https URL of a host, with an optional port and
+// path and nothing else, that a loc can hold as it is (no space or control
+// character, UTF-8).
+std::optional<std::string> BaseUrlProblem(const std::string& text) {
   const bool plain = std::none_of(text.begin(), text.end(), [](char c) {
     return static_cast<unsigned char>(c) <= 0x20 || c == 0x7F;
   });
-  if (!plain || !DecodeUtf8List(text).Ok()) return false;
-  CURLU* url = curl_url();
-  char* scheme = nullptr;
-  char* host = nullptr;
-  const bool ok = url != nullptr &&
-                  curl_url_set(url, CURLUPART_URL, text.c_str(), 0) == CURLUE_OK &&
-                  curl_url_get(url, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
-                  curl_url_get(url, CURLUPART_HOST, &host, 0) == CURLUE_OK && host[0] != '\0' &&
-                  (strcasecmp(scheme, "http") == 0 || strcasecmp(scheme, "https") == 0);
-  curl_free(scheme);
-  curl_free(host);
-  curl_url_cleanup(url);
-  return ok;
+  if (!plain) return "it holds a space or a control character";
+  if (!DecodeUtf8List(text).Ok()) return "it is not UTF-8";
+  const std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> url(curl_url(), curl_url_cleanup);
+  if (!url || curl_url_set(url.get(), CURLUPART_URL, text.c_str(), 0) != CURLUE_OK) {
+    return "it is not an absolute URL";
+  }
+  const auto has = [&](CURLUPart part) {
+    char* value = nullptr;
+    const bool found = curl_url_get(url.get(), part, &value, 0) == CURLUE_OK && value[0] != '\0';
+    curl_free(value);
+    return found;
+  };
+  const std::size_t colon = text.find(':');
+  const std::string scheme = text.substr(0, colon);
+  if (strcasecmp(scheme.c_str(), "http") != 0 && strcasecmp(scheme.c_str(), "https") != 0) {
+    return "its scheme is not http or https";
+  }
+  // libcurl takes "https:/host" and "https:///host" for "https://host".
+  if (text.compare(colon, 3, "://") != 0 || text.size() == colon + 3 || text[colon + 3] == '/' ||
+      !has(CURLUPART_HOST)) {
+    return "it needs \"//\" and a host after \"" + scheme + ":\"";
+  }
+  if (has(CURLUPART_USER) || has(CURLUPART_PASSWORD)) return "it holds a user name or password";
+  if (text.find('?') != std::string::npos) return "it holds a query ('?')";
+  if (text.find('#') != std::string::npos) return "it holds a fragment ('#')";
+  return std::nullopt;
 }
 
 // "404,410": statuses 100 to 599, separated by commas.
@@ -170,12 +187,16 @@ std::optional<std::vector<int>> Statuses(const std::string& text) {
   return statuses;
 }
 
+// A decimal number (digits, a fraction, an exponent; no sign, no hex, no
+// infinity) from low to high.
 std::optional<double> NumberIn(const std::string& text, double low, double high) {
-  if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ') return std::nullopt;
-  char* end = nullptr;
-  errno = 0;
-  const double value = std::strtod(text.c_str(), &end);
-  if (*end != '\0' || errno != 0 || !std::isfinite(value) || value < low || value > high) {
+  if (text.empty() || (!std::isdigit(static_cast<unsigned char>(text[0])) && text[0] != '.')) {
+    return std::nullopt;
+  }
+  double value = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (stop != end || error != std::errc() || !std::isfinite(value) || value < low || value > high) {
     return std::nullopt;
   }
   return value;
@@ -212,8 +233,10 @@ std::string Take(OptionId option, const std::string& name, const std::string& va
       }
       return name + " needs a positive number";
     case OptionId::kIndexUrl:
-      if (!IsSiteUrl(value))
-        return "--index-url needs an absolute http or https URL, not '" + value + "'";
+      if (const std::optional<std::string> problem = BaseUrlProblem(value)) {
+        return "--index-url '" + value + "': " + *problem +
+               "; give the address of the parts' folder: http(s), host, port and path";
+      }
       options.index_url = value;
       return {};
     case OptionId::kMaxInput:
@@ -239,7 +262,9 @@ std::string Take(OptionId option, const std::string& name, const std::string& va
       options.cacert = value;
       return {};
     case OptionId::kRate:
-      if (const std::optional<double> rate = NumberIn(value, 0, 1e6); rate && *rate > 0) {
+      // A rate past what the clock can space is no bound at all, and is taken.
+      if (const std::optional<double> rate = NumberIn(value, 0, std::numeric_limits<double>::max());
+          rate && *rate > 0) {
         options.rate = *rate;
         return {};
       }
@@ -250,8 +275,10 @@ std::string Take(OptionId option, const std::string& name, const std::string& va
       options.format = value == "json" ? LineFormat::kJson : LineFormat::kTsv;
       return {};
     case OptionId::kSite:
-      if (!IsSiteUrl(value))
-        return "--site needs an absolute http or https URL, not '" + value + "'";
+      if (const std::optional<std::string> problem = BaseUrlProblem(value)) {
+        return "--site '" + value + "': " + *problem +
+               "; give the site's address: http(s), host, port and path";
+      }
       options.site = value;
       return {};
     case OptionId::kStatus:

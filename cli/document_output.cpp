@@ -32,20 +32,24 @@ int Fail(const std::string& message, int exit_code = 1) {
 
 void Warn(const std::string& message) { std::cerr << "lirrevo-cli: warning: " << message << '\n'; }
 
-std::string WithSlash(std::string base) {
+// The URL of the file name in the folder that base names (a final '/' is
+// taken as given): name percent-encoded and resolved against base as a URL.
+std::string UrlInFolder(std::string base, const std::string& name) {
   if (!base.ends_with('/')) base += '/';
-  return base;
-}
-
-// The file's name as a URL's last segment: every byte but letters, digits
-// and "-._~" percent-encoded, so that a '#', '?', space or non-ASCII
-// character in it means itself.
-std::string UrlSegment(const std::string& name) {
   char* escaped = curl_easy_escape(nullptr, name.data(), static_cast<int>(name.size()));
-  if (escaped == nullptr) throw std::bad_alloc();
-  std::string segment(escaped);
+  const std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> url(curl_url(), curl_url_cleanup);
+  char* joined = nullptr;
+  if (escaped == nullptr || !url ||
+      curl_url_set(url.get(), CURLUPART_URL, base.c_str(), 0) != CURLUE_OK ||
+      curl_url_set(url.get(), CURLUPART_URL, escaped, 0) != CURLUE_OK ||
+      curl_url_get(url.get(), CURLUPART_URL, &joined, 0) != CURLUE_OK) {
+    curl_free(escaped);
+    throw std::bad_alloc();  // base was checked as an URL: only memory can fail
+  }
+  std::string result(joined);
   curl_free(escaped);
-  return segment;
+  curl_free(joined);
+  return result;
 }
 
 bool Exists(const std::string& path) {
@@ -78,15 +82,34 @@ std::string SameAsInput(const Options& options, const std::string& path) {
          "; nothing was written";
 }
 
+bool IsWrittenStraight(const std::string& path) {
+  struct stat st {};
+  return OwnDescriptorNamed(path) ||
+         (stat(path.c_str(), &st) == 0 && (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode)));
+}
+
+// What kind of file path is, where -o cannot write one: a block device or a
+// socket; nothing for any other.
+std::optional<std::string> UnwritableKind(const std::string& path) {
+  struct stat st {};
+  if (OwnDescriptorNamed(path) || stat(path.c_str(), &st) != 0) return std::nullopt;
+  if (S_ISBLK(st.st_mode)) return "a block device";
+  if (S_ISSOCK(st.st_mode)) return "a socket";
+  return std::nullopt;
+}
+
 // The files of one run: OUTPUT (with .gz under --gzip) for the one document
 // or the index, STEM-N.xml[.gz] for the parts.
 class OutputNames {
  public:
   explicit OutputNames(const Options& options) : options_(options) {}
 
+  // A device, a named pipe or one of the program's own descriptors is
+  // written as named, compressed: it has no name to put .gz after.
   std::string Main() const {
     const std::string& output = *options_.output;
-    return options_.gzip && !output.ends_with(".gz") ? output + ".gz" : output;
+    return options_.gzip && !output.ends_with(".gz") && !IsWrittenStraight(output) ? output + ".gz"
+                                                                                   : output;
   }
 
   std::string Part(std::size_t number) const {
@@ -277,9 +300,14 @@ int CheckOutputs(const Options& options, const DateTime& date) {
                   2);
     }
   }
+  const OutputNames names(options);
+  if (const std::optional<std::string> kind = UnwritableKind(names.Main())) {
+    return Fail("'" + names.Main() + "' is " + *kind +
+                    "; -o writes a file, a character device or a named pipe",
+                2);
+  }
   const std::optional<struct stat> input = InputFile(options);
   if (!input) return 0;
-  const OutputNames names(options);
   std::vector<std::string> paths;
   if (!options.split || options.index_url) paths.push_back(names.Main());
   for (std::size_t n = 1; options.split && Exists(names.Part(n)); ++n) {
@@ -294,7 +322,6 @@ int CheckOutputs(const Options& options, const DateTime& date) {
 int WriteDocuments(const Options& options, const DateTime& date,
                    const std::function<void(DocumentBuilder&)>& fill) {
   const OutputNames names(options);
-  const std::string index_base = options.index_url ? WithSlash(*options.index_url) : "";
   UrlsetOptions shape;
   shape.form = FormOf(options);
   if (options.split) {
@@ -316,7 +343,7 @@ int WriteDocuments(const Options& options, const DateTime& date,
   if (options.index_url) {
     std::vector<std::string> locs;
     for (std::size_t n = 1; n <= result.parts; ++n) {
-      locs.push_back(index_base + UrlSegment(BaseName(names.Part(n))));
+      locs.push_back(UrlInFolder(*options.index_url, BaseName(names.Part(n))));
     }
     if (!outputs.WriteWhole(names.Main(), BuildSitemapIndex(locs, date, shape.form))) {
       return outputs.Report();

@@ -227,6 +227,10 @@ std::string ReasonOfNoStatus(const Request& request, CURLcode result, long os_er
   if (answer.oversized || (answer.status != 0 && result == CURLE_OUT_OF_MEMORY)) {
     return "headers too large";
   }
+  // libcurl refuses a header line it cannot read before it is handed on.
+  if (answer.status != 0 && !answer.complete && result == CURLE_WEIRD_SERVER_REPLY) {
+    return std::string("malformed headers: ") + request.error;
+  }
   // Complete headers that gave no status were a proxy's, before the failure.
   if (answer.status == 0 || answer.complete) {
     return ReasonOfFailure(result, os_errno, request.error);

@@ -104,6 +104,11 @@ int RunProgram(int argc, char** argv) {
   if (const std::optional<std::string> text = TextInsteadOfWindow(argc, argv)) {
     return std::fputs(text->c_str(), stdout) >= 0 && std::fflush(stdout) == 0 ? 0 : 1;
   }
+  // Nothing is kept between runs: Qt and the OpenGL driver (Mesa) would keep
+  // compiled shaders in the home folder's cache.
+  qputenv("QT_DISABLE_SHADER_DISK_CACHE", "1");
+  qputenv("MESA_SHADER_CACHE_DISABLE", "true");
+  qputenv("MESA_GLSL_CACHE_DISABLE", "true");
   PreparePanelEngine();
   int code = 0;
   {

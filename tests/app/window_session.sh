@@ -134,3 +134,10 @@ run_once Escape
 screenshot=""
 run_once alt+F4
 run_once "close box"
+
+# Nothing is kept between runs: the program left no file in the home folder
+# (the window manager's own files aside).
+kept=$(find "$home" -mindepth 1 -not -path "$home/.cache/openbox*" -not -path "$home/.cache" \
+  -not -path "$home/.config" -not -path "$home/.config/openbox*" -print)
+[[ -z $kept ]] || fail "files kept in the home folder: $kept"
+echo "ok: nothing kept in the home folder"

@@ -83,6 +83,10 @@ TEST_F(CliParts, SplitsCompressesAndIndexesTheParts) {
 
   const test::ProgramOutcome piped = Run({"--gzip"}, "x");
   EXPECT_EQ(Gunzip(piped.out), ExpectedDocument({"x"}, "2015-2-12"));
+  // A device or one of our own descriptors is written as named, compressed.
+  const test::ProgramOutcome named = Run({"--gzip", "-o", "/dev/stdout"}, "x");
+  EXPECT_EQ(Gunzip(named.out), ExpectedDocument({"x"}, "2015-2-12")) << named.err;
+  EXPECT_EQ(Run({"--gzip", "-o", "/dev/null"}, "x").exit_code, 0);
 }
 
 // A '#', '?', space or non-ASCII character in a part's name means itself in the index.

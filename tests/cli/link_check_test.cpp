@@ -318,6 +318,7 @@ TEST_F(LinkCheck, HostileAnswersGetNoWrongVerdict) {
       {"/endless/0", "error\t0", "headers too large"},
       {"/endless/300", "error\t0", "headers did not end in time"},
       {"/bigheader/200000/404", "error\t0", "headers too large"},
+      {"/nocolon/404", "error\t0", "malformed headers: Header without colon"},
       // It and its probe have the same 5 GB page, read in part.
       {"/bigpage/a", "soft404\t200", "same text as a missing page in /bigpage/ (1.00 alike)"},
       {"/huge/404", "dead\t404", "404 twice"},  // a 5 GB body is not read

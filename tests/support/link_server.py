@@ -29,6 +29,7 @@ Paths:
                           milliseconds (0: at once) for as long as the
                           client reads
   /bigheader/BYTES/CODE   answers CODE with one header line of BYTES bytes
+  /nocolon/CODE           answers CODE with a header line that has no colon
   /huge/CODE              HEAD answers 405, GET answers CODE with a body of
                           5 GB, sent until the client closes
   /bigpage/NAME           200, and GET a body of 5 GB, sent until the client
@@ -118,6 +119,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         code, headers, body = answer
         body_after_head = headers.pop("X-Body-After-Head", None)
+        if body.startswith((b"<html", b"<!DOCTYPE")):
+            headers.setdefault("Content-Type", "text/html; charset=utf-8")
         self.send_response(code)
         headers.setdefault("Content-Length", str(len(body)))
         for name, value in headers.items():
@@ -140,6 +143,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 while True:
                     self.wfile.write(b"X-More: " + b"m" * 1000 + b"\r\n")
                     time.sleep(int(parts[1]) / 1000)
+            elif parts[0] == "nocolon":
+                self.wfile.write(b"HTTP/1.1 %s Odd\r\nBroken header line\r\nContent-Length: 0\r\n\r\n"
+                                 % parts[1].encode())
             elif parts[0] == "bigheader":
                 self.wfile.write(b"HTTP/1.1 %s Big\r\nX-Big: %s\r\nContent-Length: 0\r\n\r\n"
                                  % (parts[2].encode(), b"b" * int(parts[1])))
@@ -215,6 +221,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif parts[0] == "files":
             try:
                 with open(os.path.join(self.server.files, os.path.basename(path)), "rb") as f:
+                    if path.endswith(".html"):
+                        headers["Content-Type"] = "text/html; charset=utf-8"
                     return 200, headers, f.read() if with_body else b""
             except OSError:
                 code = 404
@@ -251,7 +259,7 @@ def not_found_page(title, path):
     """A not-found page that repeats the path, and an id of the server's own."""
     return site_page(title, "<h1>Page not found</h1><p>Sorry, we could not find %s. It may "
                      "have been moved or deleted.</p><p>Request %s</p>"
-                     % (path, "%d-%s" % (time.time_ns() % 10**9, os.urandom(2).hex())))
+                     % (path, "%d-%d" % (time.time_ns() % 10**9, os.getpid())))
 
 
 def real_page(name):
@@ -275,7 +283,7 @@ def zoo_answer(handler, path, seen, with_body):
     parts = path.split("/")[2:]
     folder, name = parts[0], parts[-1]
     real = real_page(name)
-    if folder not in ("a", "b", "shop", "members", "moved") and name != "page" and folder != "page":
+    if folder not in ("a", "b", "shop", "members", "moved", "headok", "page") and name != "page":
         return 404, {}, b""  # the folders of one page each answer others as a site should
     if folder == "page":
         code = {"live": 200, "gone": 404, "removed": 410}.get(name, 404)
