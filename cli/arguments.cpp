@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/ascii_host.h"
 #include "cli/option_table.h"
 #include "core/access_log.h"
 #include "core/version.h"
@@ -49,16 +50,17 @@ constexpr const char* kHelp =
     "other status, or 0: no answer) or invalid (not an absolute http or https\n"
     "URL; 0). DETAIL is a redirect's Location, why an error or invalid line got\n"
     "no status, what makes a soft404 a missing page, the answers where there\n"
-    "were more than one ('404 twice'), or empty. Exit status 0\n"
-    "when every line is dead, 1 when any is not. With -o it writes the\n"
-    "document of the dead links only, as the options below say for any\n"
-    "document.\n"
+    "were more than one ('404 twice'), or empty. Exit status 0 when every line\n"
+    "is dead, 1 when any is not, 2 when a sitemap of an index was skipped. With\n"
+    "-o it writes the document of the dead links only, as the options below\n"
+    "say for any document.\n"
     "'scan-log' reads access logs (nginx's and Apache's common and combined\n"
     "formats, or --log-format) and prints, once each and in the order first\n"
     "seen, URL followed by the path of every GET or HEAD answered 404 or 410;\n"
     "with -o it writes their document instead. A LOG ending in .gz is read\n"
     "through gzip; no LOG, or '-', is standard input. Lines that do not parse\n"
-    "are counted on standard error; exit status 1 when none parses.\n"
+    "are counted on standard error; exit status 1 when none parses, 2 when a\n"
+    "log cannot be read whole.\n"
     "An input file named 'check' or 'scan-log' is given as './check'.\n\n";
 
 }  // namespace
@@ -165,9 +167,45 @@ std::optional<std::string> BaseUrlProblem(const std::string& text) {
     return "it needs \"//\" and a host after \"" + scheme + ":\"";
   }
   if (has(CURLUPART_USER) || has(CURLUPART_PASSWORD)) return "it holds a user name or password";
+  char* host = nullptr;
+  curl_url_get(url.get(), CURLUPART_HOST, &host, 0);
+  const bool named = host != nullptr && AsciiHost(host).has_value();
+  curl_free(host);
+  if (!named) return "its host is no valid international name";
   if (text.find('?') != std::string::npos) return "it holds a query ('?')";
   if (text.find('#') != std::string::npos) return "it holds a fragment ('#')";
+  if (const std::size_t at = text.find_first_of("[]{}|^<>\\`\"", colon + 3);
+      at != std::string::npos && !(text[at] == '[' && at == colon + 3)) {
+    return std::string("it holds '") + text[at] + "', which a URL cannot hold";
+  }
+  for (std::size_t at = text.find('%'); at != std::string::npos; at = text.find('%', at + 1)) {
+    if (at + 2 >= text.size() || !std::isxdigit(static_cast<unsigned char>(text[at + 1])) ||
+        !std::isxdigit(static_cast<unsigned char>(text[at + 2]))) {
+      return "it holds a '%' that no two hex digits follow";
+    }
+  }
   return std::nullopt;
+}
+
+// The base URL as links are made from it: a host beyond ASCII in its
+// punycode form, characters beyond ASCII in the path percent-encoded. text
+// has passed BaseUrlProblem.
+std::string AsciiBaseUrl(const std::string& text) {
+  const std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> url(curl_url(), curl_url_cleanup);
+  char* part = nullptr;
+  if (!url || curl_url_set(url.get(), CURLUPART_URL, text.c_str(), CURLU_URLENCODE) != CURLUE_OK ||
+      curl_url_get(url.get(), CURLUPART_HOST, &part, 0) != CURLUE_OK) {
+    return text;
+  }
+  const std::optional<std::string> host = AsciiHost(part);
+  curl_free(part);
+  if (!host || curl_url_set(url.get(), CURLUPART_HOST, host->c_str(), 0) != CURLUE_OK ||
+      curl_url_get(url.get(), CURLUPART_URL, &part, 0) != CURLUE_OK) {
+    return text;
+  }
+  std::string ascii(part);
+  curl_free(part);
+  return ascii;
 }
 
 // "404,410": statuses 100 to 599, separated by commas.
@@ -237,7 +275,7 @@ std::string Take(OptionId option, const std::string& name, const std::string& va
         return "--index-url '" + value + "': " + *problem +
                "; give the address of the parts' folder: http(s), host, port and path";
       }
-      options.index_url = value;
+      options.index_url = AsciiBaseUrl(value);
       return {};
     case OptionId::kMaxInput:
       if (const std::optional<std::size_t> size = Size(value)) {
@@ -279,7 +317,7 @@ std::string Take(OptionId option, const std::string& name, const std::string& va
         return "--site '" + value + "': " + *problem +
                "; give the site's address: http(s), host, port and path";
       }
-      options.site = value;
+      options.site = AsciiBaseUrl(value);
       return {};
     case OptionId::kStatus:
       if (std::optional<std::vector<int>> statuses = Statuses(value)) {

@@ -81,14 +81,26 @@ std::optional<std::string> OutputProblem(const Options& options) {
   return what + std::strerror(folder_error);
 }
 
-// Every request holds a descriptor: the soft limit is raised, within the
-// hard one, so that the concurrency asked for has enough of them.
-void AllowDescriptorsFor(int concurrency) {
+// Every request holds a descriptor, and a name lookup may hold two more: the
+// soft limit is raised, within the hard one, so that the concurrency asked
+// for has enough of them. Where it cannot be, fewer requests are asked at
+// once, with a warning; the concurrency that the descriptors allow.
+int AllowDescriptorsFor(int concurrency) {
+  constexpr rlim_t kPerRequest = 3;
+  constexpr rlim_t kKept = 16;  // the standard streams, libcurl's own, the output
   rlimit limit{};
-  const rlim_t wanted = static_cast<rlim_t>(concurrency) * 2 + 64;
-  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= wanted) return;
+  const rlim_t wanted = static_cast<rlim_t>(concurrency) * kPerRequest + kKept;
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= wanted) return concurrency;
   limit.rlim_cur = limit.rlim_max == RLIM_INFINITY ? wanted : std::min(wanted, limit.rlim_max);
   setrlimit(RLIMIT_NOFILE, &limit);
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= wanted) return concurrency;
+  const rlim_t room = limit.rlim_cur > kKept ? (limit.rlim_cur - kKept) / kPerRequest : 1;
+  const int allowed = static_cast<int>(std::max<rlim_t>(room, 1));
+  std::fprintf(stderr,
+               "lirrevo-cli: warning: %ju open files allowed (ulimit -n): %d requests at once, "
+               "not %d\n",
+               static_cast<std::uintmax_t>(limit.rlim_cur), allowed, concurrency);
+  return allowed;
 }
 
 // The text as a JSON string: quotes and backslashes escaped, control
@@ -258,21 +270,22 @@ int RunCheck(const Options& options) {
   std::optional<DateTime> date;
   if (options.output && !(date = DocumentDate())) return 1;
   if (const int refused = date ? CheckOutputs(options, *date) : 0) return refused;
-  AllowDescriptorsFor(options.concurrency);
+  Options allowed = options;
+  allowed.concurrency = AllowDescriptorsFor(options.concurrency);
   if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return Fail("libcurl could not start");
   struct CurlGlobal {
     ~CurlGlobal() { curl_global_cleanup(); }
   } cleanup;
-  const CheckSettings settings = SettingsOf(options);
+  const CheckSettings settings = SettingsOf(allowed);
   // The list, or the sitemap's locs one a line.
   std::optional<DecodedList> list;
-  std::optional<std::string> locs;
-  if (options.sitemap ? !(locs = ReadSitemapLocs(options.input, settings))
+  std::optional<SitemapLocs> sitemap;
+  if (options.sitemap ? !(sitemap = ReadSitemapLocs(options.input, settings))
                       : !(list = ReadList(options))) {
     return 1;
   }
   std::vector<std::string_view> links;
-  ForEachLine(locs ? std::string_view(*locs) : list->Utf8(), LineBreaks::kAny,
+  ForEachLine(sitemap ? std::string_view(sitemap->locs) : list->Utf8(), LineBreaks::kAny,
               [&](std::string_view line) { links.push_back(line); });
 
   Report report(links, options.format);
@@ -290,6 +303,11 @@ int RunCheck(const Options& options) {
       }
     });
     if (written != 0) return written;
+  }
+  if (const std::size_t skipped = sitemap ? sitemap->skipped : 0; skipped > 0) {
+    return Fail(std::to_string(skipped) + " sitemap" + (skipped == 1 ? " was" : "s were") +
+                    " skipped: the links checked are those of the sitemaps read",
+                2);
   }
   return report.AllDead() ? 0 : 1;
 }

@@ -1,9 +1,12 @@
 #include "cli/link_check.h"
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
-#include <idn2.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <strings.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -18,9 +21,11 @@
 #include <memory>
 #include <random>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
+#include "cli/ascii_host.h"
 #include "cli/page_likeness.h"
 #include "core/own_requests.h"
 
@@ -41,9 +46,10 @@ constexpr long kLongestRetryAfter = 1'000'000'000;
 struct Answer {
   std::size_t header_limit = 0;
   std::size_t header_bytes = 0;
-  long status = 0;         // of the last status line
-  bool complete = false;   // the blank line after a final (not 1xx) status line came
-  bool oversized = false;  // the headers went past header_limit
+  long status = 0;          // of the last status line
+  bool complete = false;    // the blank line after a final (not 1xx) status line came
+  bool oversized = false;   // the headers went past header_limit
+  bool empty_body = false;  // Content-Length: 0
   std::optional<long> retry_after_s;
   std::string location;  // of the last answer, as sent
 };
@@ -70,6 +76,8 @@ struct Request {
   int confirmations = 0;                // asked again after a 404 or 410
   std::vector<std::uint16_t> statuses;  // the answers so far, retried ones left out
   bool out_of_descriptors = false;      // its socket could not be opened for want of one
+  CURL* easy = nullptr;                 // while it runs
+  std::unordered_set<curl_socket_t>* sockets = nullptr;  // every one open, the checker's
   Answer answer;
   char error[CURL_ERROR_SIZE] = {};  // libcurl's own words on a failure
 };
@@ -127,10 +135,19 @@ std::size_t HeaderLine(char* data, std::size_t size, std::size_t count, void* us
     // Another answer begins (after a 1xx one): only the last one counts.
     answer.status = StatusOf(line);
     answer.complete = false;
+    answer.empty_body = false;
     answer.retry_after_s.reset();
     answer.location.clear();
   } else if (line == "\r\n" || line == "\n") {
     answer.complete = answer.status >= 200;
+    // Nothing marks where an answer without a body ends: a faulty server
+    // sends one anyway, and the connection's next request would read it as
+    // its answer. The transfer ends here, and the connection with it.
+    if (answer.complete && (answer.empty_body || answer.status == 204 || answer.status == 304)) {
+      return 0;
+    }
+  } else if (constexpr std::string_view kName = "content-length:"; StartsWithNoCase(line, kName)) {
+    answer.empty_body = Trimmed(line.substr(kName.size())) == "0";
   } else if (constexpr std::string_view kName = "retry-after:"; StartsWithNoCase(line, kName)) {
     answer.retry_after_s = RetryAfterSeconds(line.substr(kName.size()));
   } else if (constexpr std::string_view kName = "location:"; StartsWithNoCase(line, kName)) {
@@ -160,13 +177,60 @@ std::size_t KeepBody(char* data, std::size_t size, std::size_t count, void* user
 }
 
 // Opens a request's socket as libcurl would, noting when the process has no
-// descriptor left for it: libcurl reports that as a failure to connect.
+// descriptor left for it (libcurl reports that as a failure to connect), and
+// keeping it among the open sockets.
 curl_socket_t OpenSocket(void* user, curlsocktype, curl_sockaddr* address) {
+  Request& request = *static_cast<Request*>(user);
   const curl_socket_t socket = ::socket(address->family, address->socktype, address->protocol);
   if (socket == CURL_SOCKET_BAD && (errno == EMFILE || errno == ENFILE)) {
-    static_cast<Request*>(user)->out_of_descriptors = true;
+    request.out_of_descriptors = true;
   }
+  if (socket != CURL_SOCKET_BAD) request.sockets->insert(socket);
   return socket;
+}
+
+int CloseSocket(void* sockets, curl_socket_t socket) {
+  static_cast<std::unordered_set<curl_socket_t>*>(sockets)->erase(socket);
+  return close(socket);
+}
+
+// The address and port at one end of a socket, as libcurl writes them.
+std::pair<std::string, int> EndOf(curl_socket_t socket, bool peer) {
+  sockaddr_storage address{};
+  socklen_t size = sizeof address;
+  auto* any = reinterpret_cast<sockaddr*>(&address);
+  if ((peer ? getpeername(socket, any, &size) : getsockname(socket, any, &size)) != 0) return {};
+  char text[INET6_ADDRSTRLEN] = {};
+  int port = 0;
+  if (address.ss_family == AF_INET) {
+    const auto* v4 = reinterpret_cast<sockaddr_in*>(&address);
+    inet_ntop(AF_INET, &v4->sin_addr, text, sizeof text);
+    port = ntohs(v4->sin_port);
+  } else if (address.ss_family == AF_INET6) {
+    const auto* v6 = reinterpret_cast<sockaddr_in6*>(&address);
+    inet_ntop(AF_INET6, &v6->sin6_addr, text, sizeof text);
+    port = ntohs(v6->sin6_port);
+  }
+  return {text, port};
+}
+
+// A connection that an earlier answer used and that holds bytes before the
+// request is sent carries the rest of that answer (or the server's close):
+// the request is not sent on it, and is asked again on a fresh connection.
+int CleanConnectionOnly(void* user, char* peer_ip, char* local_ip, int peer_port, int local_port) {
+  const Request& request = *static_cast<Request*>(user);
+  long connects = 0;
+  curl_easy_getinfo(request.easy, CURLINFO_NUM_CONNECTS, &connects);
+  if (connects != 0) return CURL_PREREQFUNC_OK;
+  for (const curl_socket_t socket : *request.sockets) {
+    if (EndOf(socket, false) != std::pair<std::string, int>(local_ip, local_port) ||
+        EndOf(socket, true) != std::pair<std::string, int>(peer_ip, peer_port)) {
+      continue;
+    }
+    pollfd waiting{socket, POLLIN, 0};
+    return poll(&waiting, 1, 0) == 0 ? CURL_PREREQFUNC_OK : CURL_PREREQFUNC_ABORT;
+  }
+  return CURL_PREREQFUNC_OK;
 }
 
 bool IsConnectionFailure(CURLcode result) {
@@ -242,20 +306,6 @@ std::string ReasonOfNoStatus(const Request& request, CURLcode result, long os_er
 // What the line tells beside the status: where a redirect points.
 std::string DetailOfStatus(long status, const Answer& answer) {
   return ClassOfStatus(status) == LinkClass::kRedirect ? answer.location : std::string();
-}
-
-// A host name in the ASCII form it is asked for by: a name with characters
-// outside ASCII in its punycode form; nothing when it is no valid name.
-std::optional<std::string> AsciiHost(const std::string& host) {
-  if (std::all_of(host.begin(), host.end(), [](char c) { return (c & 0x80) == 0; })) return host;
-  uint8_t* ascii = nullptr;
-  if (idn2_lookup_u8(reinterpret_cast<const uint8_t*>(host.c_str()), &ascii,
-                     IDN2_NFC_INPUT | IDN2_NONTRANSITIONAL) != IDN2_OK) {
-    return std::nullopt;
-  }
-  std::string result(reinterpret_cast<const char*>(ascii));
-  idn2_free(ascii);
-  return result;
 }
 
 std::optional<std::string> UrlPart(CURLU* url, CURLUPart what) {
@@ -766,6 +816,12 @@ class Checker {
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, request->error);
     curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, OpenSocket);
     curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, request.get());
+    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, CloseSocket);
+    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, &sockets_);
+    request->easy = easy;
+    request->sockets = &sockets_;
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, CleanConnectionOnly);
+    curl_easy_setopt(easy, CURLOPT_PREREQDATA, request.get());
     curl_easy_setopt(easy, CURLOPT_USERAGENT, settings_.user_agent.c_str());
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, settings_.timeout_ms);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, settings_.timeout_ms);
@@ -991,8 +1047,9 @@ class Checker {
   // Retries, and with a rate the requests whose host must wait, by due time.
   std::multimap<Clock::time_point, std::unique_ptr<Request>> waiting_;
   std::unordered_map<std::size_t, Clock::time_point> next_start_;  // by host key, with a rate
-  std::size_t spaced_hosts_ = 0;  // in next_start_ after its last sweep
-  std::size_t started_ = 0;       // requests handed to libcurl
+  std::size_t spaced_hosts_ = 0;               // in next_start_ after its last sweep
+  std::size_t started_ = 0;                    // requests handed to libcurl
+  std::unordered_set<curl_socket_t> sockets_;  // open, in use or kept for the next request
 };
 
 }  // namespace

@@ -4,9 +4,11 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -16,7 +18,7 @@
 
 #include "cli/document_output.h"
 #include "core/access_log.h"
-#include "core/list_input.h"
+#include "core/link_list.h"
 
 namespace lirrevo::cli {
 namespace {
@@ -27,9 +29,9 @@ constexpr std::size_t kMaxLine = std::size_t{1} << 20;
 // The bad lines named by number; the rest are counted.
 constexpr std::size_t kNamedLines = 5;
 
-int Fail(const std::string& message) {
+int Fail(const std::string& message, int exit_code = 1) {
   std::cerr << "lirrevo-cli: " << message << '\n';
-  return 1;
+  return exit_code;
 }
 
 std::string LogName(const std::string& log) {
@@ -58,23 +60,32 @@ class LogReader {
     return true;
   }
 
-  // The next bytes into block, appended; 0 at the end, -1 on an error.
-  long Read(std::string& block) {
-    const std::size_t before = block.size();
-    block.resize(before + kBlock);
+  // The next bytes, at most kBlock, into block; how many, 0 at the end, -1
+  // on an error or where the gzip data stops short of its end.
+  long Read(char* block) {
     long got;
     do {
-      got = gz_ != nullptr ? gzread(gz_, block.data() + before, static_cast<unsigned>(kBlock))
-                           : read(fd_, block.data() + before, kBlock);
+      got = gz_ != nullptr ? gzread(gz_, block, static_cast<unsigned>(kBlock))
+                           : read(fd_, block, kBlock);
     } while (got < 0 && gz_ == nullptr && errno == EINTR);
-    block.resize(before + (got > 0 ? static_cast<std::size_t>(got) : 0));
+    if (got == 0 && gz_ != nullptr) {
+      // zlib ends a cut stream as it ends a whole one; only its error code tells.
+      int zerror = Z_OK;
+      gzerror(gz_, &zerror);
+      if (zerror != Z_OK) return -1;
+    }
     return got;
   }
 
+  // Why Read failed.
   std::string Error() const {
+    if (gz_ == nullptr) return std::strerror(errno);
     int zerror = Z_OK;
-    const char* message = gz_ != nullptr ? gzerror(gz_, &zerror) : nullptr;
-    return zerror != Z_OK && zerror != Z_ERRNO ? message : std::strerror(errno);
+    std::string cause = gzerror(gz_, &zerror);
+    if (zerror == Z_BUF_ERROR) return "the gzip data ends early";
+    // zlib puts the descriptor's name first ("<fd:3>: "); the caller names the log.
+    if (cause.starts_with("<fd:")) cause.erase(0, std::min(cause.find(": ") + 2, cause.size()));
+    return zerror == Z_DATA_ERROR ? "the gzip data is corrupt (" + cause + ")" : cause;
   }
 
  private:
@@ -82,10 +93,12 @@ class LogReader {
   gzFile gz_ = nullptr;
 };
 
-// The lines of one log that did not parse: how many, and the first by number.
+// The lines of one log that give no request for a page of the site: how
+// many, and the first by number.
 struct Skipped {
   std::size_t lines = 0;
-  std::size_t count = 0;
+  std::size_t not_in_layout = 0;
+  std::size_t count = 0;  // those, and the lines whose target is no path of the site
   std::vector<std::size_t> named;
 
   void Note(std::size_t line) {
@@ -94,7 +107,8 @@ struct Skipped {
 
   std::string Text() const {
     std::string text = std::to_string(count) + (count == 1 ? " line" : " lines") +
-                       " not in the log's layout, skipped: line";
+                       " skipped (not in the log's layout, or not a request for a page of "
+                       "the site): line";
     if (named.size() > 1) text += 's';
     for (std::size_t i = 0; i < named.size(); ++i) {
       text += (i == 0 ? " " : ", ") + std::to_string(named[i]);
@@ -111,21 +125,26 @@ bool ScanLog(const std::string& log, const AccessLogFormat& format, DeadLinkLog&
              Skipped& skipped) {
   LogReader reader;
   const auto cannot_read = [&](const std::string& cause) {
-    Fail("cannot read " + LogName(log) + ": " + cause);
+    Fail("cannot read " + LogName(log) + ": " + cause, 2);
     return false;
   };
   if (!reader.Open(log)) return cannot_read(std::strerror(errno));
   const auto take = [&](std::string_view line, bool whole) {
+    using Line = DeadLinkLog::Line;
     if (line.ends_with('\r')) line.remove_suffix(1);
     ++skipped.lines;
-    if (!whole || !dead.Take(format, line)) skipped.Note(skipped.lines);
+    const Line read = whole ? dead.Take(format, line) : Line::kNotInLayout;
+    if (read == Line::kNotInLayout) ++skipped.not_in_layout;
+    if (read != Line::kOnSite) skipped.Note(skipped.lines);
   };
-  std::string block;
+  // Each block follows what is held of the line it cuts.
+  const auto buffer = std::make_unique_for_overwrite<char[]>(kMaxLine + kBlock);
+  std::size_t held = 0;
   bool overlong = false;  // the line under way passed kMaxLine
   for (;;) {
-    const long got = reader.Read(block);
+    const long got = reader.Read(buffer.get() + held);
     if (got < 0) return cannot_read(reader.Error());
-    const std::string_view text = block;
+    const std::string_view text(buffer.get(), held + static_cast<std::size_t>(got));
     std::size_t start = 0;
     for (const void* end; (end = std::memchr(text.data() + start, '\n', text.size() - start));) {
       const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(end) - text.data());
@@ -137,11 +156,12 @@ bool ScanLog(const std::string& log, const AccessLogFormat& format, DeadLinkLog&
       if (start < text.size() || overlong) take(text.substr(start), !overlong);
       return true;
     }
-    block.erase(0, start);
-    if (block.size() > kMaxLine) {
+    held = text.size() - start;
+    if (held > kMaxLine) {
       overlong = true;
-      block.clear();
+      held = 0;
     }
+    std::memmove(buffer.get(), buffer.get() + start, held);
   }
 }
 
@@ -155,19 +175,39 @@ int CheckLogOutputs(const Options& options, const DateTime& date) {
   return 0;
 }
 
-// The links as the document's locs, which must be UTF-8 that XML can hold.
-int WriteDocument(const Options& options, const DateTime& date,
-                  const std::deque<std::string>& links) {
-  for (const std::string& link : links) {
-    if (!DecodeUtf8List(link).Ok() || link.find_first_of("\r\n") != std::string::npos) {
-      return Fail("'" + link +
-                  "' cannot stand in a document: it is not UTF-8 or holds a "
-                  "character XML cannot hold");
-    }
+// The links to standard output, or as the document's locs where -o is given.
+int WriteLinks(const Options& options, const std::optional<DateTime>& date,
+               const std::deque<std::string>& links) {
+  if (options.output) {
+    return WriteDocuments(options, *date, [&](DocumentBuilder& builder) {
+      for (const std::string& link : links) builder.Add(link);
+    });
   }
-  return WriteDocuments(options, date, [&](DocumentBuilder& builder) {
-    for (const std::string& link : links) builder.Add(link);
-  });
+  for (const std::string& link : links) {
+    std::fwrite(link.data(), 1, link.size(), stdout);
+    std::fputc('\n', stdout);
+  }
+  if (std::fflush(stdout) != 0) {
+    return Fail(std::string("cannot write standard output: ") + std::strerror(errno));
+  }
+  return 0;
+}
+
+std::string Counted(std::size_t n, const char* one, const char* many) {
+  return GroupThousands(n) + ' ' + (n == 1 ? one : many);
+}
+
+// "4,000,000 lines read, 3,992,090 in the layout, 281,118 answered 404 or
+// 410, 3,816 distinct links".
+std::string Summary(std::size_t lines, std::size_t in_layout, const DeadLinkLog& dead,
+                    const std::vector<int>& statuses) {
+  std::string text = Counted(lines, "line", "lines") + " read, " + GroupThousands(in_layout) +
+                     " in the layout, " + GroupThousands(dead.Answered()) + " answered";
+  for (std::size_t i = 0; i < statuses.size(); ++i) {
+    text += i == 0 ? " " : i + 1 == statuses.size() ? " or " : ", ";
+    text += std::to_string(statuses[i]);
+  }
+  return text + ", " + Counted(dead.Links().size(), "distinct link", "distinct links");
 }
 
 }  // namespace
@@ -180,27 +220,23 @@ int RunScanLog(const Options& options) {
       AccessLogFormat::Parse(options.log_format.value_or(std::string(kCombinedLogFormat)));
   DeadLinkLog dead(options.site, options.statuses);
   std::size_t lines = 0;
-  std::size_t parsed = 0;
+  std::size_t in_layout = 0;
   for (const std::string& log : options.logs) {
     Skipped skipped;
-    if (!ScanLog(log, *format, dead, skipped)) return 1;
+    if (!ScanLog(log, *format, dead, skipped)) return 2;
     if (skipped.count != 0)
       std::cerr << "lirrevo-cli: " << LogName(log) << ": " << skipped.Text() << '\n';
     lines += skipped.lines;
-    parsed += skipped.lines - skipped.count;
+    in_layout += skipped.lines - skipped.not_in_layout;
   }
-  if (lines != 0 && parsed == 0) {
+  const std::string summary = Summary(lines, in_layout, dead, options.statuses);
+  if (lines != 0 && in_layout == 0) {
+    std::cerr << "lirrevo-cli: " << summary << '\n';
     return Fail("no line of the logs is in the log's layout; --log-format tells it");
   }
-  if (options.output) return WriteDocument(options, *date, dead.Links());
-  for (const std::string& link : dead.Links()) {
-    std::fwrite(link.data(), 1, link.size(), stdout);
-    std::fputc('\n', stdout);
-  }
-  if (std::fflush(stdout) != 0) {
-    return Fail(std::string("cannot write standard output: ") + std::strerror(errno));
-  }
-  return 0;
+  const int written = WriteLinks(options, date, dead.Links());
+  std::cerr << "lirrevo-cli: " << summary << '\n';
+  return written;
 }
 
 }  // namespace lirrevo::cli

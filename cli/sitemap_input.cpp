@@ -36,14 +36,29 @@ std::string_view LocalName(const XML_Char* name) {
   return colon == std::string_view::npos ? whole : whole.substr(colon + 1);
 }
 
+// The errors of a document cut short.
+bool EndsEarly(XML_Error code) {
+  return code == XML_ERROR_NO_ELEMENTS || code == XML_ERROR_UNCLOSED_TOKEN ||
+         code == XML_ERROR_PARTIAL_CHAR || code == XML_ERROR_UNCLOSED_CDATA_SECTION;
+}
+
 // One sitemap's bytes, uncompressed where they are gzip, into expat: the
 // root's name and the text of every <loc> two levels below it.
 class SitemapParser {
  public:
-  explicit SitemapParser(std::string& locs) : locs_(locs), parser_(XML_ParserCreate("UTF-8")) {
+  // No encoding is forced on expat: the document's declaration or byte
+  // order mark says which one it is in, and expat hands on UTF-8.
+  explicit SitemapParser(std::string& locs) : locs_(locs), parser_(XML_ParserCreate(nullptr)) {
     XML_SetUserData(parser_, this);
     XML_SetElementHandler(parser_, Start, End);
     XML_SetCharacterDataHandler(parser_, Text);
+    // An entity left unexpanded would change a loc into another URL: no
+    // external DTD or entity is read, and any reference to one fails.
+    XML_SetParamEntityParsing(parser_, XML_PARAM_ENTITY_PARSING_NEVER);
+    XML_SetSkippedEntityHandler(parser_, Skipped);
+    XML_SetExternalEntityRefHandler(parser_, External);
+    XML_SetExternalEntityRefHandlerArg(parser_, this);
+    XML_SetUnknownEncodingHandler(parser_, UnknownEncoding, this);
   }
   ~SitemapParser() {
     XML_ParserFree(parser_);
@@ -71,18 +86,27 @@ class SitemapParser {
   bool IsIndex() const { return root_ == "sitemapindex"; }
 
  private:
+  // Members follow one another as `cat a.gz b.gz` puts them, and are read
+  // as one stream, as zcat reads them.
   bool Inflate(std::string_view bytes) {
     z_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
     z_.avail_in = static_cast<uInt>(bytes.size());
     char out[1 << 16];
-    while (z_.avail_in > 0 && !ended_) {
+    do {
+      if (ended_ && z_.avail_in > 0) {
+        if (inflateReset(&z_) != Z_OK) return Failed("zlib could not start");
+        ended_ = false;
+      }
       z_.next_out = reinterpret_cast<Bytef*>(out);
       z_.avail_out = sizeof out;
       const int result = inflate(&z_, Z_NO_FLUSH);
-      if (result != Z_OK && result != Z_STREAM_END) return Failed("its gzip data is damaged");
+      if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR) {
+        return Failed("its gzip data is damaged");
+      }
       ended_ = result == Z_STREAM_END;
       if (!Parse(std::string_view(out, sizeof out - z_.avail_out), false)) return false;
-    }
+      // A full buffer may leave output behind, even with no input left.
+    } while (z_.avail_in > 0 || (z_.avail_out == 0 && !ended_));
     return true;
   }
 
@@ -94,13 +118,23 @@ class SitemapParser {
       if (!last || root_ == "urlset" || root_ == "sitemapindex") return true;
       return Failed("its root is <" + root_ + ">, not <urlset> or <sitemapindex>");
     }
-    return Failed("not a sitemap: line " + std::to_string(XML_GetCurrentLineNumber(parser_)) +
-                  ": " + XML_ErrorString(XML_GetErrorCode(parser_)));
+    const XML_Error code = XML_GetErrorCode(parser_);
+    const std::string line = "line " + std::to_string(XML_GetCurrentLineNumber(parser_));
+    if (last && depth_ > 0 && EndsEarly(code)) {
+      return Failed("the XML ends early, at " + line + " inside <" + root_ + ">");
+    }
+    return Failed("not a sitemap: " + line + ": " + XML_ErrorString(code));
   }
 
   bool Failed(const std::string& why) {
     if (error_.empty()) error_ = why;
     return false;
+  }
+
+  // Fails the parse from one of expat's handlers, naming the line.
+  void Refuse(const std::string& why) {
+    Failed("line " + std::to_string(XML_GetCurrentLineNumber(parser_)) + ": " + why);
+    XML_StopParser(parser_, XML_FALSE);
   }
 
   static void Start(void* user, const XML_Char* name, const XML_Char**) {
@@ -123,6 +157,26 @@ class SitemapParser {
     if (self.in_loc_) self.loc_.append(text, static_cast<std::size_t>(length));
   }
 
+  static void Skipped(void* user, const XML_Char* name, int is_parameter_entity) {
+    static_cast<SitemapParser*>(user)->Refuse(std::string("the entity '") +
+                                              (is_parameter_entity ? "%" : "&") + name +
+                                              ";' has no declaration that is read");
+  }
+
+  // The first argument is the one set with XML_SetExternalEntityRefHandlerArg.
+  static int External(XML_Parser user, const XML_Char*, const XML_Char*, const XML_Char* system_id,
+                      const XML_Char*) {
+    reinterpret_cast<SitemapParser*>(user)->Refuse(std::string("the external entity '") +
+                                                   (system_id ? system_id : "") + "' is not read");
+    return XML_STATUS_ERROR;
+  }
+
+  static int UnknownEncoding(void* user, const XML_Char* name, XML_Encoding*) {
+    static_cast<SitemapParser*>(user)->Failed(std::string("encoding '") + name +
+                                              "' is not supported");
+    return XML_STATUS_ERROR;
+  }
+
   void TakeLoc() {
     constexpr std::string_view kSpace = " \t\r\n";
     const std::size_t first = loc_.find_first_not_of(kSpace);
@@ -142,7 +196,7 @@ class SitemapParser {
   z_stream z_{};
   bool started_ = false;
   bool gzip_ = false;
-  bool ended_ = false;  // the gzip stream's end was read
+  bool ended_ = false;  // the last gzip member read so far is whole
   std::size_t size_ = 0;
   int depth_ = 0;
   bool in_loc_ = false;
@@ -151,21 +205,29 @@ class SitemapParser {
   std::string error_;
 };
 
+struct Transfer {
+  CURL* easy;
+  SitemapParser& parser;
+};
+
 std::size_t ToParser(char* data, std::size_t size, std::size_t count, void* user) {
-  auto& parser = *static_cast<SitemapParser*>(user);
-  return parser.Feed(std::string_view(data, size * count)) ? size * count : 0;
+  auto& transfer = *static_cast<Transfer*>(user);
+  long status = 0;
+  curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &status);
+  // Another answer's body is no sitemap: the status alone tells what went wrong.
+  if (status != 200) return 0;
+  return transfer.parser.Feed(std::string_view(data, size * count)) ? size * count : 0;
 }
 
-// Fetches the URL into the parser: a 200 after at most five redirects.
-bool Fetch(const std::string& source, const CheckSettings& settings, SitemapParser& parser) {
+// Fetches the URL into the parser: a 200 after at most five redirects. Why
+// it could not be read whole, or nothing.
+std::optional<std::string> Fetch(const std::string& source, const CheckSettings& settings,
+                                 SitemapParser& parser) {
   const std::optional<std::string> url = RequestUrl(source);
-  const auto fail = [&](const std::string& why) {
-    std::cerr << "lirrevo-cli: cannot fetch " << NameOf(source) << ": " << why << '\n';
-    return false;
-  };
-  if (!url) return fail("not an http or https URL");
+  if (!url) return "not an http or https URL";
   const std::unique_ptr<CURL, void (*)(CURL*)> easy(curl_easy_init(), curl_easy_cleanup);
-  if (!easy) return fail("libcurl could not start");
+  if (!easy) return "libcurl could not start";
+  Transfer transfer{easy.get(), parser};
   char error[CURL_ERROR_SIZE] = "";
   curl_easy_setopt(easy.get(), CURLOPT_URL, url->c_str());
   curl_easy_setopt(easy.get(), CURLOPT_PROTOCOLS_STR, "http,https");
@@ -176,58 +238,74 @@ bool Fetch(const std::string& source, const CheckSettings& settings, SitemapPars
   curl_easy_setopt(easy.get(), CURLOPT_USERAGENT, settings.user_agent.c_str());
   if (settings.cacert) curl_easy_setopt(easy.get(), CURLOPT_CAINFO, settings.cacert->c_str());
   curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, ToParser);
-  curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &parser);
+  curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &transfer);
   curl_easy_setopt(easy.get(), CURLOPT_ERRORBUFFER, error);
   const CURLcode result = curl_easy_perform(easy.get());
   long status = 0;
   curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);
-  if (result == CURLE_WRITE_ERROR && !parser.Error().empty()) return fail(parser.Error());
-  if (result != CURLE_OK) return fail(error[0] != '\0' ? error : curl_easy_strerror(result));
-  if (status != 200) return fail("the server answered " + std::to_string(status));
-  return parser.Finish() || fail(parser.Error());
+  if (result == CURLE_WRITE_ERROR && !parser.Error().empty()) return parser.Error();
+  if ((result == CURLE_OK || result == CURLE_WRITE_ERROR) && status != 200) {
+    return "the server answered " + std::to_string(status);
+  }
+  if (result != CURLE_OK) return error[0] != '\0' ? error : curl_easy_strerror(result);
+  if (!parser.Finish()) return parser.Error();
+  return std::nullopt;
 }
 
-// Reads the file (or standard input) into the parser.
-bool ReadFile(const std::string& source, SitemapParser& parser) {
-  const auto fail = [&](const std::string& why) {
-    std::cerr << "lirrevo-cli: cannot read " << NameOf(source) << ": " << why << '\n';
-    return false;
-  };
+// Reads the file (or standard input) into the parser. Why it could not be
+// read whole, or nothing.
+std::optional<std::string> ReadFile(const std::string& source, SitemapParser& parser) {
   const int fd = source == "-" ? 0 : open(source.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return fail(std::strerror(errno));
+  if (fd < 0) return std::strerror(errno);
   const std::unique_ptr<int, void (*)(int*)> closer(fd == 0 ? nullptr : new int(fd),
                                                     [](int* f) { close(*f), delete f; });
   std::vector<char> block(kBlock);
   for (;;) {
     const ssize_t got = read(fd, block.data(), block.size());
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return fail(std::strerror(errno));
+    if (got < 0) return std::strerror(errno);
     if (got == 0) break;
     if (!parser.Feed(std::string_view(block.data(), static_cast<std::size_t>(got)))) {
-      return fail(parser.Error());
+      return parser.Error();
     }
   }
-  return parser.Finish() || fail(parser.Error());
+  if (!parser.Finish()) return parser.Error();
+  return std::nullopt;
 }
 
-bool ReadOne(const std::string& source, const CheckSettings& settings, SitemapParser& parser) {
-  return IsUrl(source) ? Fetch(source, settings, parser) : ReadFile(source, parser);
+// Adds the locs of one of an index's sitemaps; why it could not, or nothing.
+std::optional<std::string> ReadListed(const std::string& sitemap, const CheckSettings& settings,
+                                      std::string& locs) {
+  // A file is never read for an index, which may come from anywhere.
+  if (!IsUrl(sitemap)) return "not an http or https URL";
+  std::string found;
+  SitemapParser parser(found);
+  if (std::optional<std::string> why = Fetch(sitemap, settings, parser)) return why;
+  if (parser.IsIndex()) return "an index inside an index is not followed";
+  locs += found;
+  return std::nullopt;
 }
 
 }  // namespace
 
-std::optional<std::string> ReadSitemapLocs(const std::string& source,
+std::optional<SitemapLocs> ReadSitemapLocs(const std::string& source,
                                            const CheckSettings& settings) {
-  std::string locs;
+  SitemapLocs read;
   bool index = false;
   {
-    SitemapParser parser(locs);
-    if (!ReadOne(source, settings, parser)) return std::nullopt;
+    SitemapParser parser(read.locs);
+    const std::optional<std::string> why =
+        IsUrl(source) ? Fetch(source, settings, parser) : ReadFile(source, parser);
+    if (why) {
+      std::cerr << "lirrevo-cli: cannot " << (IsUrl(source) ? "fetch " : "read ") << NameOf(source)
+                << ": " << *why << '\n';
+      return std::nullopt;
+    }
     index = parser.IsIndex();
   }
-  if (!index) return locs;
-  const std::string sitemaps = std::move(locs);
-  locs.clear();
+  if (!index) return read;
+  const std::string sitemaps = std::move(read.locs);
+  read.locs.clear();
   std::size_t count = 0;
   for (std::size_t start = 0; start < sitemaps.size(); start = sitemaps.find('\n', start) + 1) {
     const std::string sitemap = sitemaps.substr(start, sitemaps.find('\n', start) - start);
@@ -235,22 +313,12 @@ std::optional<std::string> ReadSitemapLocs(const std::string& source,
       std::cerr << "lirrevo-cli: " << NameOf(source) << " lists more than 50,000 sitemaps\n";
       return std::nullopt;
     }
-    if (!IsUrl(sitemap)) {
-      std::cerr << "lirrevo-cli: " << NameOf(source) << " lists '" << sitemap
-                << "', which is not an http or https URL\n";
-      return std::nullopt;
+    if (const std::optional<std::string> why = ReadListed(sitemap, settings, read.locs)) {
+      std::cerr << "lirrevo-cli: skipped sitemap '" << sitemap << "': " << *why << '\n';
+      ++read.skipped;
     }
-    std::string found;
-    SitemapParser parser(found);
-    if (!ReadOne(sitemap, settings, parser)) return std::nullopt;
-    if (parser.IsIndex()) {
-      std::cerr << "lirrevo-cli: " << NameOf(sitemap)
-                << " is an index inside an index: not followed\n";
-      return std::nullopt;
-    }
-    locs += found;
   }
-  return locs;
+  return read;
 }
 
 }  // namespace lirrevo::cli

@@ -1,6 +1,7 @@
 // A sitemap as the list of links to check: the <loc> values of a urlset, or
 // of every urlset a sitemapindex lists, read as a stream with expat from a
-// file, standard input or an http(s) URL, plain or gzip.
+// file, standard input or an http(s) URL, plain or gzip (of one or more
+// members), in UTF-8, UTF-16, ISO-8859-1 or US-ASCII.
 #pragma once
 
 #include <optional>
@@ -15,13 +16,20 @@ namespace lirrevo::cli {
 inline constexpr std::size_t kMaxSitemaps = 50000;
 inline constexpr std::size_t kMaxSitemapBytes = std::size_t{100} << 20;
 
+struct SitemapLocs {
+  std::string locs;         // one a line
+  std::size_t skipped = 0;  // sitemaps of the index that could not be read
+};
+
 // The locs of the sitemap at source ("-" for standard input, a file, or an
 // http or https URL fetched within the settings' timeout, CA file and user
-// agent), entities decoded and surrounding white space trimmed, in document
-// order, one a line (a line break inside a loc becomes a space). An index's
-// sitemaps are read in turn, one level deep. Nothing after the error is
+// agent), entities decoded and surrounding white space trimmed, as UTF-8 in
+// document order, one a line (a line break inside a loc becomes a space). An
+// index's sitemaps are read in turn, one level deep; one that cannot be read
+// whole is named on standard error, counted in skipped and adds no loc.
+// Nothing when source itself cannot be read whole, after the error is
 // printed. libcurl must have been set up.
-std::optional<std::string> ReadSitemapLocs(const std::string& source,
+std::optional<SitemapLocs> ReadSitemapLocs(const std::string& source,
                                            const CheckSettings& settings);
 
 }  // namespace lirrevo::cli

@@ -1,6 +1,8 @@
 #include "core/access_log.h"
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <cstring>
 
 #include "core/own_requests.h"
@@ -27,6 +29,16 @@ std::size_t FindEnd(std::string_view line, std::size_t from, char end, bool quot
   }
 }
 
+// Whether line holds literal at pos, which is no further than its end. The
+// literals are a byte or two, shorter than a call to memcmp is worth.
+bool HoldsAt(std::string_view line, std::size_t pos, std::string_view literal) {
+  if (line.size() - pos < literal.size()) return false;
+  for (std::size_t i = 0; i < literal.size(); ++i) {
+    if (line[pos + i] != literal[i]) return false;
+  }
+  return true;
+}
+
 // A status of three digits, 100 to 599.
 std::optional<int> StatusOf(std::string_view text) {
   if (text.size() != 3 || text[0] < '1' || text[0] > '5') return std::nullopt;
@@ -35,21 +47,128 @@ std::optional<int> StatusOf(std::string_view text) {
 }
 
 // METHOD TARGET [PROTOCOL], where TARGET is not empty and METHOD not CONNECT.
+// TARGET runs to the last space when a protocol follows it, so a space the
+// server logged in the path stays in the path.
 bool ReadRequestLine(std::string_view request, LoggedRequest& out) {
   const std::size_t space = request.find(' ');
   if (space == 0 || space == std::string_view::npos) return false;
   out.method = request.substr(0, space);
-  const std::size_t end = std::min(request.find(' ', space + 1), request.size());
-  out.target = request.substr(space + 1, end - space - 1);
+  const std::size_t last = request.rfind(' ');
+  const bool protocol = last > space && request.substr(last + 1).starts_with("HTTP/");
+  out.target = request.substr(space + 1, protocol ? last - space - 1 : std::string_view::npos);
   return !out.target.empty() && out.method != "CONNECT";
 }
 
 // A request the check sent: its user agent is Lirrevo's, or its path ends in
 // a page the check made up.
-bool IsOwnRequest(const LoggedRequest& request) {
-  const std::string_view path = request.target.substr(0, request.target.find('?'));
-  return request.user_agent.starts_with(kUserAgentProduct) ||
+bool IsOwnRequest(std::string_view user_agent, std::string_view target) {
+  const std::string_view path = target.substr(0, target.find('?'));
+  return user_agent.starts_with(kUserAgentProduct) ||
          path.substr(path.rfind('/') + 1).starts_with(kProbeMark);
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Whether two hex digits begin at at.
+bool HexPairAt(std::string_view text, std::size_t at) {
+  return at + 1 < text.size() && HexValue(text[at]) >= 0 && HexValue(text[at + 1]) >= 0;
+}
+
+// The bytes a path and query hold as they are (RFC 3986: unreserved,
+// sub-delims, ':', '@', '/', '?'); '%' only before two hex digits.
+constexpr std::array<bool, 256> kUrlBytes = [] {
+  std::array<bool, 256> bytes{};
+  for (const char c : std::string_view("-._~!$&'()*+,;=:@/?"))
+    bytes[static_cast<unsigned char>(c)] = true;
+  for (int c = '0'; c <= '9'; ++c) bytes[c] = true;
+  for (int c = 'a'; c <= 'z'; ++c) bytes[c] = true;
+  for (int c = 'A'; c <= 'Z'; ++c) bytes[c] = true;
+  return bytes;
+}();
+
+// The target with the servers' log escapes undone: nginx's \xHH, \" and \\,
+// and Apache's \" \\ \t \n \r \b \v. A backslash before anything else is
+// the target's own. In out, unless there is no backslash at all.
+std::string_view Unescape(std::string_view logged, std::string& out) {
+  if (logged.find('\\') == std::string_view::npos) return logged;
+  constexpr std::string_view kNamed = "\"\\tnrbv";
+  constexpr std::string_view kBytes = "\"\\\t\n\r\b\v";
+  out.clear();
+  for (std::size_t at = 0; at < logged.size(); ++at) {
+    const char next = at + 1 < logged.size() ? logged[at + 1] : '\0';
+    const std::size_t named = kNamed.find(next);  // none for '\0'
+    if (logged[at] != '\\') {
+      out += logged[at];
+    } else if (next == 'x' && HexPairAt(logged, at + 2)) {
+      out += static_cast<char>(HexValue(logged[at + 2]) * 16 + HexValue(logged[at + 3]));
+      at += 3;
+    } else if (named != std::string_view::npos) {
+      out += kBytes[named];
+      ++at;
+    } else {
+      out += '\\';
+    }
+  }
+  return out;
+}
+
+// Appends path with every byte a URL cannot hold as %XX.
+void AppendUrlPath(std::string_view path, std::string& out) {
+  constexpr std::string_view kHex = "0123456789ABCDEF";
+  for (std::size_t at = 0; at < path.size(); ++at) {
+    const auto c = static_cast<unsigned char>(path[at]);
+    if (kUrlBytes[c] || (c == '%' && HexPairAt(path, at + 1))) {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() &&
+         std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
+           return a == std::tolower(static_cast<unsigned char>(b));
+         });
+}
+
+// "host:port" of an http or https URL, the host in lower case and the port
+// the scheme's where none is written; rest is what follows the authority.
+// Nothing for any other text.
+std::optional<std::string> OriginOf(std::string_view url, std::string_view* rest = nullptr) {
+  std::string_view port;
+  if (StartsWithNoCase(url, "http://")) {
+    port = "80";
+  } else if (StartsWithNoCase(url, "https://")) {
+    port = "443";
+  } else {
+    return std::nullopt;
+  }
+  url.remove_prefix(url.find("//") + 2);
+  const std::size_t end = std::min(url.find_first_of("/?#"), url.size());
+  std::string_view host = url.substr(0, end);
+  if (rest != nullptr) *rest = url.substr(end);
+  // The last ':' outside an IPv6 address's brackets.
+  const std::size_t colon = host.rfind(':');
+  if (colon != std::string_view::npos &&
+      (host.rfind(']') == std::string_view::npos || colon > host.rfind(']'))) {
+    if (colon + 1 < host.size()) port = host.substr(colon + 1);
+    host = host.substr(0, colon);
+  }
+  if (host.empty()) return std::nullopt;
+  std::string origin;
+  for (const char c : host)
+    origin += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  origin += ':';
+  origin += port;
+  return origin;
 }
 
 }  // namespace
@@ -101,13 +220,14 @@ std::optional<AccessLogFormat> AccessLogFormat::Parse(std::string_view format) {
   return parsed;
 }
 
-std::optional<LoggedRequest> AccessLogFormat::Read(std::string_view line) const {
+std::optional<LoggedRequest> AccessLogFormat::Read(std::string_view line, bool user_agent) const {
   LoggedRequest out;
   bool have_status = false;
   std::size_t pos = 0;
-  for (std::size_t i = 0; i + 1 < pieces_.size(); ++i) {
+  const std::size_t reach = user_agent ? pieces_.size() - 1 : last_required_ + 1;
+  for (std::size_t i = 0; i < reach; ++i) {
     const Piece& piece = pieces_[i];
-    if (line.compare(pos, piece.literal.size(), piece.literal) != 0) {
+    if (!HoldsAt(line, pos, piece.literal)) {
       // The fields after the request and the status may be missing or laid
       // out otherwise (a common line read by the combined layout).
       if (i > last_required_) break;
@@ -156,22 +276,32 @@ std::optional<LoggedRequest> AccessLogFormat::Read(std::string_view line) const 
 }
 
 DeadLinkLog::DeadLinkLog(std::string_view site, std::vector<int> statuses)
-    : site_(site), statuses_(std::move(statuses)) {
+    : site_(site), origin_(OriginOf(site).value_or("")), statuses_(std::move(statuses)) {
   while (site_.ends_with('/')) site_.pop_back();
 }
 
-bool DeadLinkLog::Take(const AccessLogFormat& format, std::string_view line) {
-  const std::optional<LoggedRequest> request = format.Read(line);
-  if (!request) return false;
-  if (std::find(statuses_.begin(), statuses_.end(), request->status) == statuses_.end() ||
-      (request->method != "GET" && request->method != "HEAD") || request->target[0] != '/' ||
-      IsOwnRequest(*request) || seen_.contains(request->target)) {
-    return true;
+DeadLinkLog::Line DeadLinkLog::Take(const AccessLogFormat& format, std::string_view line) {
+  const std::optional<LoggedRequest> request = format.Read(line, false);
+  if (!request) return Line::kNotInLayout;
+  std::string_view path = request->target;
+  if (path[0] != '/') {
+    if (origin_.empty() || OriginOf(path, &path) != origin_) return Line::kNotOnSite;
   }
+  if (std::find(statuses_.begin(), statuses_.end(), request->status) == statuses_.end()) {
+    return Line::kOnSite;
+  }
+  ++answered_;
+  if (request->method != "GET" && request->method != "HEAD") return Line::kOnSite;
+  // Read whole this time, for the user agent.
+  const std::string_view user_agent = format.Read(line).value_or(LoggedRequest{}).user_agent;
+  path_.clear();
+  if (!path.starts_with('/')) path_ += '/';
+  AppendUrlPath(Unescape(path, unescaped_), path_);
+  if (IsOwnRequest(user_agent, path_) || seen_.contains(path_)) return Line::kOnSite;
   links_.push_back(site_);
-  links_.back() += request->target;
+  links_.back() += path_;
   seen_.insert(std::string_view(links_.back()).substr(site_.size()));
-  return true;
+  return Line::kOnSite;
 }
 
 }  // namespace lirrevo

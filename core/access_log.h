@@ -23,7 +23,7 @@ inline constexpr std::string_view kCombinedLogFormat =
 // What a line says about its request.
 struct LoggedRequest {
   std::string_view method;
-  std::string_view target;  // as logged: percent-encoding and query kept
+  std::string_view target;  // as logged, the server's backslash escapes still in
   int status = 0;
   std::string_view user_agent;  // empty where the layout or the line has none
 };
@@ -31,11 +31,13 @@ struct LoggedRequest {
 // A log_format template: literal text and $variables. A variable's value
 // runs to the first byte of the literal after it; inside double quotes a
 // backslash escapes the next byte, as servers log a quote in a request. The
-// request comes from $request ("METHOD TARGET PROTOCOL"), or from
-// $request_method with $request_uri; the status from $status; the user agent
-// from $http_user_agent. Variables the template holds after the last of these
-// are not read, and a line may end before the fields that follow the request
-// and the status.
+// request comes from $request ("METHOD TARGET PROTOCOL", the target running
+// to the last space before a protocol "HTTP/...", or to the end where there
+// is none, so a space logged in a path stays in it), or from $request_method
+// with $request_uri; the status from $status; the user agent from
+// $http_user_agent. Variables the template holds after the last of these are
+// not read, and a line may end before the fields that follow the request and
+// the status.
 class AccessLogFormat {
  public:
   // Nothing when the template does not name a request and the status, or
@@ -45,7 +47,10 @@ class AccessLogFormat {
   // The request of one line (no line break); nothing when the line does not
   // follow the layout, its request line is not METHOD TARGET [PROTOCOL] (a
   // "-", a truncated line) or it is a CONNECT, whose target is no path.
-  std::optional<LoggedRequest> Read(std::string_view line) const;
+  // Without user_agent the line is read no further than the request and the
+  // status, which is all most lines need: the same lines are read, but the
+  // user agent is empty where it comes after them.
+  std::optional<LoggedRequest> Read(std::string_view line, bool user_agent = true) const;
 
  private:
   enum class Field { kOther, kRequest, kMethod, kUri, kStatus, kUserAgent };
@@ -58,22 +63,39 @@ class AccessLogFormat {
   std::size_t last_required_ = 0;  // the piece of the request or status that comes last
 };
 
-// The distinct dead links in the order first seen: SITE (without a final
-// '/') and the path as logged, for each GET or HEAD whose status is one of
-// the set and whose target is a path. The check's own requests are left out:
-// those whose user agent is Lirrevo's, and its probes of made-up pages.
+// The distinct dead links in the order first seen, for each GET or HEAD
+// whose status is one of the set: SITE (without a final '/') and the path
+// with its query. The path is a target that begins with '/', or one in
+// absolute form on SITE's host and port (an http or https URL, host compared
+// without regard to case, a missing port being the scheme's). The server's
+// escapes are undone first (\xHH, \", \\, and Apache's \t \n \r \b \v),
+// then every byte a URL cannot hold is written %XX, and a '%' not followed by
+// two hex digits as %25: with a SITE that is a valid absolute URL (RFC 3986)
+// so is each link, whatever the bytes logged, and one page logged two ways
+// is one link. The check's own requests are left out: those whose user agent
+// is Lirrevo's, and its probes of made-up pages.
 class DeadLinkLog {
  public:
   DeadLinkLog(std::string_view site, std::vector<int> statuses);
 
-  // False when the line does not follow the format; such lines are counted
-  // by the caller.
-  bool Take(const AccessLogFormat& format, std::string_view line);
+  enum class Line {
+    kNotInLayout,  // does not follow the format
+    kNotOnSite,    // follows it, but its target is no path of the site ("*", another host)
+    kOnSite,       // a request for a path of the site
+  };
+  Line Take(const AccessLogFormat& format, std::string_view line);
+
   const std::deque<std::string>& Links() const { return links_; }
+  // The requests for paths of the site whose status is one of the set.
+  std::size_t Answered() const { return answered_; }
 
  private:
   std::string site_;
+  std::string origin_;  // SITE's host in lower case, ':' and its port
   std::vector<int> statuses_;
+  std::size_t answered_ = 0;
+  std::string unescaped_;                      // scratch for the line under way
+  std::string path_;                           // scratch: the path as it goes in a link
   std::deque<std::string> links_;              // a deque: its strings never move
   std::unordered_set<std::string_view> seen_;  // the paths, viewed in links_
 };

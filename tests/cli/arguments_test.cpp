@@ -256,6 +256,13 @@ INSTANTIATE_TEST_SUITE_P(
                       "lirrevo-cli: --max-input takes a size"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Links are made from the site's address in the form a URL holds it.
+TEST(Arguments, TakesAnInternationalSiteInItsAsciiForm) {
+  const ParsedArguments parsed = ParseArguments({"scan-log", "--site", "https://例子.cn/路径"});
+  ASSERT_TRUE(parsed.options.has_value()) << parsed.error;
+  EXPECT_EQ(parsed.options->site, "https://xn--fsqu00a.cn/%e8%b7%af%e5%be%84");
+}
+
 TEST(Arguments, TakesThePartOptions) {
   const ParsedArguments parsed = ParseArguments(
       {"--split", "--max-urls", "7", "--max-bytes", "9000", "--index-url", "https://e.cn/dl/",

@@ -254,25 +254,21 @@ TEST_F(LinkCheck, EveryLinkOfTheZooGetsItsTrueVerdict) {
     expected.push_back(link_class + "\t" + code + "\t" + links.back() + "\t" + detail);
     input += links.back() + "\n";
   }
-  ASSERT_EQ(links.size(), 26u);
+  ASSERT_EQ(links.size(), 24u);
   test::WriteFile(dir_ / "links.txt", input);
-  const test::ProgramOutcome r =
-      Check({"-o", dir_ / "dead.xml", "--timeout", "5", dir_ / "links.txt"}, "");
+  const test::ProgramOutcome r = Check(
+      {"-o", dir_ / "dead.xml", "--timeout", "5", "--concurrency", "1", dir_ / "links.txt"}, "");
   std::map<std::string, std::string> seen = server.Stop();
   EXPECT_EQ(r.exit_code, 1) << r.err;
   std::istringstream lines(r.out);
   for (const std::string& truth : expected) {
     std::string line;
     std::getline(lines, line);
-    if (truth.ends_with("\t*")) {
-      EXPECT_EQ(line.substr(0, line.rfind('\t')), truth.substr(0, truth.size() - 2));
-    } else {
-      EXPECT_EQ(line, truth);
-    }
+    EXPECT_EQ(line, truth);
   }
   EXPECT_EQ(test::ReadFile(dir_ / "dead.xml"), test::ExpectedDocument(dead, test::kFixedLastmod));
   for (const auto& [what, count] : seen) EXPECT_FALSE(what.starts_with("count HEAD")) << what;
-  EXPECT_NE(seen["poisoned"], "0");  // a request read the answer a faulty one left behind
+  EXPECT_EQ(seen["poisoned"], "0");  // no request read the answer a faulty one left behind
   EXPECT_EQ(seen["count GET /zoo/deploy/page"], "2");
   EXPECT_EQ(seen["count GET /zoo/page/removed"], "2");
 }
@@ -425,12 +421,15 @@ TEST_F(LinkCheck, RefusesToStartWithoutWhatItNeeds) {
   }
   for (const auto& [what, value] : server.Stop()) EXPECT_FALSE(what.starts_with("count")) << what;
 
-  // Out of descriptors, no link is to blame: the run stops and says why.
-  const test::ProgramOutcome r =
-      test::RunProgram({"/bin/sh", "-c", "ulimit -n 6; exec \"$0\" check", LIRREVO_CLI},
-                       "http://127.0.0.1:1/a\nhttp://127.0.0.1:1/b\nhttp://127.0.0.1:1/c\n");
-  EXPECT_EQ(r.exit_code, 1);
-  EXPECT_EQ(r.err, "lirrevo-cli: too many open files\n");
+  // Too few descriptors: fewer requests at once, with a warning.
+  const std::string kLinks = "http://127.0.0.1:1/a\nhttp://127.0.0.1:1/b\n";
+  const test::ProgramOutcome fewer =
+      test::RunProgram({"/bin/sh", "-c", "ulimit -n 40; exec \"$0\" check", LIRREVO_CLI}, kLinks);
+  EXPECT_EQ(fewer.exit_code, 1);
+  EXPECT_TRUE(
+      fewer.err.starts_with("lirrevo-cli: warning: 40 open files allowed (ulimit -n): 8 "
+                            "requests at once, not 32\n2 links checked"))
+      << fewer.err;
 }
 
 TEST_F(LinkCheck, AnUntrustedCertificateIsAnError) {

@@ -1,9 +1,11 @@
 // lirrevo-cli scan-log on logs as servers write them: plain, gzip and piped,
 // with odd lines, and the document of what it finds.
+#include <curl/curl.h>
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,11 +31,19 @@ std::string Line(const std::string& request, int status) {
          std::to_string(status) + " 0 \"-\" \"curl/8.4.0\"\n";
 }
 
-void WriteGzip(const std::string& path, const std::string& text) {
-  gzFile file = gzopen(path.c_str(), "wb");
-  ASSERT_NE(file, nullptr);
-  gzwrite(file, text.data(), static_cast<unsigned>(text.size()));
-  gzclose(file);
+// text as one gzip member.
+std::string Gzip(const std::string& text) {
+  z_stream stream{};
+  deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
+  std::string out(deflateBound(&stream, text.size()), '\0');
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  stream.avail_in = static_cast<uInt>(text.size());
+  stream.next_out = reinterpret_cast<Bytef*>(out.data());
+  stream.avail_out = static_cast<uInt>(out.size());
+  deflate(&stream, Z_FINISH);
+  out.resize(stream.total_out);
+  deflateEnd(&stream);
+  return out;
 }
 
 TEST(ScanLog, ListsTheDeadLinksOfEveryLogOnceInTheOrderFirstSeen) {
@@ -42,10 +52,11 @@ TEST(ScanLog, ListsTheDeadLinksOfEveryLogOnceInTheOrderFirstSeen) {
                                     Line("GET /live HTTP/1.1", 200) +
                                     Line("CONNECT e.cn:443 HTTP/1.1", 405) +
                                     Line("HEAD /old?id=1&p=%E6%96%B0 HTTP/1.1", 410) +
+                                    Line("GET /\xE6\x96 HTTP/1.1", 200) +
                                     "203.0.113.9 - - [01/Dec/2026:00:00:00 +0800] \"GET /cut");
-  WriteGzip(dir / "access.log.1.gz", Line("GET /gone HTTP/1.1", 410) +
-                                         Line("POST /form HTTP/1.1", 404) +
-                                         Line("GET /moved HTTP/1.1", 404));
+  WriteFile(dir / "access.log.1.gz",
+            Gzip(Line("GET /gone HTTP/1.1", 410) + Line("POST /form HTTP/1.1", 404) +
+                 Line("GET /moved HTTP/1.1", 404)));
   const std::string piped = Line("GET /piped HTTP/1.1", 404);
   const test::ProgramOutcome r = RunCli(
       {"scan-log", "--site", "https://e.cn/", dir / "access.log", dir / "access.log.1.gz", "-"},
@@ -55,14 +66,21 @@ TEST(ScanLog, ListsTheDeadLinksOfEveryLogOnceInTheOrderFirstSeen) {
             "https://e.cn/gone\nhttps://e.cn/old?id=1&p=%E6%96%B0\nhttps://e.cn/moved\n"
             "https://e.cn/piped\n");
   EXPECT_EQ(r.err, "lirrevo-cli: '" + (dir / "access.log") +
-                       "': 3 lines not in the log's layout, skipped: lines 2, 4, 6\n");
+                       "': 3 lines skipped (not in the log's layout, or not a request for a "
+                       "page of the site): lines 2, 4, 7\n"
+                       "lirrevo-cli: 11 lines read, 8 in the layout, 6 answered 404 or 410, 4 "
+                       "distinct links\n");
 
-  // The same links as a document, exactly what the list gives.
+  // The same links as a document, exactly what the list gives, a path that
+  // is not UTF-8 among them.
   const test::ProgramOutcome doc =
       RunCli({"scan-log", "--site", "https://e.cn", "--status", "200", "-o", dir / "scan.xml",
               "--standard", dir / "access.log"});
   ASSERT_EQ(doc.exit_code, 0) << doc.err;
-  ASSERT_EQ(RunCli({"-o", dir / "list.xml", "--standard"}, "https://e.cn/live\n").exit_code, 0);
+  ASSERT_EQ(
+      RunCli({"-o", dir / "list.xml", "--standard"}, "https://e.cn/live\nhttps://e.cn/%E6%96\n")
+          .exit_code,
+      0);
   EXPECT_EQ(ReadFile(dir / "scan.xml"), ReadFile(dir / "list.xml"));
 
   // A log is never the output.
@@ -80,13 +98,107 @@ TEST(ScanLog, ALogWithNoLineInItsLayoutFails) {
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err,
-            "lirrevo-cli: standard input: 2 lines not in the log's layout, skipped: lines 1, 2\n"
+            "lirrevo-cli: standard input: 2 lines skipped (not in the log's layout, or not a "
+            "request for a page of the site): lines 1, 2\n"
+            "lirrevo-cli: 2 lines read, 0 in the layout, 0 answered 404 or 410, 0 distinct links\n"
             "lirrevo-cli: no line of the logs is in the log's layout; --log-format tells it\n");
   const test::ProgramOutcome custom =
       RunCli({"scan-log", "--site", "https://e.cn", "--log-format", "$status $request"},
              "404 GET /a HTTP/1.1\n");
   EXPECT_EQ(custom.out, "https://e.cn/a\n");
 }
+
+// A valid absolute URL by RFC 3986: only its bytes, and libcurl parses it unhelped.
+bool IsValidUrl(const std::string& link) {
+  const std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> url(curl_url(), curl_url_cleanup);
+  return link.find_first_not_of(
+             "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789"
+             "-._~:/?#[]@!$&'()*+,;=%") == std::string::npos &&
+         curl_url_set(url.get(), CURLUPART_URL, link.c_str(), 0) == CURLUE_OK;
+}
+
+struct HostileLog {
+  const char* name;
+  const char* log;  // the log's file name, or "-" for standard input
+  std::string bytes;
+  std::string links;  // standard output
+  std::string error;  // a line of standard error, LOG standing for the log's name; or ""
+  int exit_code;
+};
+
+void PrintTo(const HostileLog& c, std::ostream* os) { *os << c.name; }
+
+class ScanLogHostileInput : public ::testing::TestWithParam<HostileLog> {};
+
+TEST_P(ScanLogHostileInput, PrintsValidUrlsOrFailsNamingTheLog) {
+  const HostileLog& c = GetParam();
+  test::TempFolder dir;
+  const std::string log = c.log == std::string("-") ? "-" : dir / c.log;
+  if (log != "-") WriteFile(log, c.bytes);
+  const test::ProgramOutcome r =
+      RunCli({"scan-log", "--site", "https://e.cn/", log}, log == "-" ? c.bytes : "");
+  EXPECT_EQ(r.exit_code, c.exit_code) << r.err;
+  EXPECT_EQ(r.out, c.links);
+  if (std::string error = c.error; !error.empty()) {
+    error.replace(error.find("LOG"), 3, log == "-" ? "standard input" : "'" + log + "'");
+    EXPECT_NE(r.err.find("lirrevo-cli: " + error + "\n"), std::string::npos) << r.err;
+  }
+  for (std::size_t at = 0, end; (end = r.out.find('\n', at)) != std::string::npos; at = end + 1) {
+    EXPECT_TRUE(IsValidUrl(r.out.substr(at, end - at))) << r.out.substr(at, end - at);
+  }
+}
+
+// Cut halfway: the lines before the cut are read, and must not be printed.
+const std::string kCut = [] {
+  std::string text;
+  for (int i = 0; i < 3000; ++i) text += Line("GET /p" + std::to_string(i) + " HTTP/1.1", 404);
+  return Gzip(text).substr(0, Gzip(text).size() / 2);
+}();
+const std::string kBadCrc = [] {
+  std::string gzip = Gzip(Line("GET /a HTTP/1.1", 404));
+  gzip[gzip.size() - 8] ^= 1;
+  return gzip;
+}();
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ScanLogHostileInput,
+    ::testing::Values(
+        HostileLog{"TruncatedGzipFile", "access.log.gz", kCut, "",
+                   "cannot read LOG: the gzip data ends early", 2},
+        HostileLog{"TruncatedGzipOnStandardInput", "-", kCut, "",
+                   "cannot read LOG: the gzip data ends early", 2},
+        HostileLog{"CorruptGzip", "access.log.gz", kBadCrc, "",
+                   "cannot read LOG: the gzip data is corrupt (incorrect data check)", 2},
+        HostileLog{"TwoGzipMembers", "access.log.gz",
+                   Gzip(Line("GET /a HTTP/1.1", 404)) + Gzip(Line("GET /b HTTP/1.1", 404)),
+                   "https://e.cn/a\nhttps://e.cn/b\n", "", 0},
+        HostileLog{"ServerEscapes", "access.log",
+                   Line(R"(GET /a\x20b\x22c\x5C\xE6\x4 HTTP/1.1)", 404) +
+                       Line(R"(GET /q\"\t\\ HTTP/1.1)", 404),
+                   "https://e.cn/a%20b%22c%5C%E6%5Cx4\nhttps://e.cn/q%22%09%5C\n", "", 0},
+        HostileLog{"SpaceInThePathOnePageTwoWays", "access.log",
+                   Line("GET /sp ace HTTP/1.1", 404) + Line("GET /sp%20ace HTTP/1.1", 404) +
+                       Line("GET /a b", 404),
+                   "https://e.cn/sp%20ace\nhttps://e.cn/a%20b\n", "", 0},
+        HostileLog{"BytesNoUrlHolds", "access.log",
+                   Line("GET /t\tb HTTP/1.1", 404) + Line("GET /c\rr HTTP/1.1", 404) +
+                       Line("GET /\xE6\x96?q=\xFF HTTP/1.1", 404) +
+                       Line("GET /{x}|^`<>[]#y%zz%4%41%e6 HTTP/1.1", 404),
+                   "https://e.cn/t%09b\nhttps://e.cn/c%0Dr\nhttps://e.cn/%E6%96?q=%FF\n"
+                   "https://e.cn/%7Bx%7D%7C%5E%60%3C%3E%5B%5D%23y%25zz%254%41%e6\n",
+                   "", 0},
+        HostileLog{"AbsoluteFormOnTheSite", "access.log",
+                   Line("GET HTTPS://E.CN:443/abs?q=1 HTTP/1.1", 404) +
+                       Line("GET https://e.cn HTTP/1.1", 410),
+                   "https://e.cn/abs?q=1\nhttps://e.cn/\n", "", 0},
+        HostileLog{"AbsoluteFormElsewhereAndAsterisk", "access.log",
+                   Line("GET http://other.cn/x HTTP/1.1", 404) +
+                       Line("GET http://e.cn/x HTTP/1.1", 404) + Line("OPTIONS * HTTP/1.1", 404),
+                   "",
+                   "LOG: 3 lines skipped (not in the log's layout, or not a request for a page "
+                   "of the site): lines 1, 2, 3",
+                   0}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace lirrevo

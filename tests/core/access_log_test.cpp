@@ -97,22 +97,22 @@ TEST(DeadLinkLog, KeepsEachDeadGetOrHeadOnceInTheOrderFirstSeen) {
   const auto line = [](const char* request, int status) {
     return "h - - [t] \"" + std::string(request) + "\" " + std::to_string(status) + " 0";
   };
-  EXPECT_TRUE(dead.Take(format, line("GET /b HTTP/1.1", 404)));
-  EXPECT_TRUE(dead.Take(format, line("GET /a HTTP/1.1", 200)));
-  EXPECT_TRUE(dead.Take(format, line("POST /c HTTP/1.1", 404)));
-  EXPECT_TRUE(dead.Take(format, line("HEAD /a HTTP/1.1", 410)));
-  EXPECT_TRUE(dead.Take(format, line("GET /b HTTP/1.1", 410)));
-  EXPECT_TRUE(dead.Take(format, line("GET http://x/ HTTP/1.1", 404)));
-  EXPECT_FALSE(dead.Take(format, line("-", 404)));
+  EXPECT_EQ(dead.Take(format, line("GET /b HTTP/1.1", 404)), DeadLinkLog::Line::kOnSite);
+  dead.Take(format, line("GET /a HTTP/1.1", 200));
+  dead.Take(format, line("POST /c HTTP/1.1", 404));
+  dead.Take(format, line("HEAD /a HTTP/1.1", 410));
+  dead.Take(format, line("GET /b HTTP/1.1", 410));
+  EXPECT_EQ(dead.Take(format, line("GET http://x/ HTTP/1.1", 404)), DeadLinkLog::Line::kNotOnSite);
+  EXPECT_EQ(dead.Take(format, line("-", 404)), DeadLinkLog::Line::kNotInLayout);
   // The check's own requests: its user agent, and the pages it makes up.
-  EXPECT_TRUE(dead.Take(
-      format, line("GET /own HTTP/1.1", 404) + " \"-\" \"Lirrevo/1.0 (dead-link check)\""));
-  EXPECT_TRUE(dead.Take(format, line("GET /d/lirrevo-probe-0123456789abcdef?q HTTP/1.1", 404)));
-  EXPECT_TRUE(dead.Take(format, line("GET /seen HTTP/1.1", 404) + " \"-\" \"Mozilla/5.0\""));
-  EXPECT_TRUE(dead.Take(format, line("GET /timed HTTP/1.1", 404) + " 1234"));
+  dead.Take(format, line("GET /own HTTP/1.1", 404) + " \"-\" \"Lirrevo/1.0 (dead-link check)\"");
+  dead.Take(format, line("GET /d/lirrevo-probe-0123456789abcdef?q HTTP/1.1", 404));
+  dead.Take(format, line("GET /seen HTTP/1.1", 404) + " \"-\" \"Mozilla/5.0\"");
+  dead.Take(format, line("GET /timed HTTP/1.1", 404) + " 1234");
   EXPECT_EQ(std::vector<std::string>(dead.Links().begin(), dead.Links().end()),
             (std::vector<std::string>{"https://e.cn/b", "https://e.cn/a", "https://e.cn/seen",
                                       "https://e.cn/timed"}));
+  EXPECT_EQ(dead.Answered(), 8u);
 }
 
 }  // namespace
