@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -27,6 +28,7 @@
 #include "cli/document_output.h"
 #include "cli/link_check.h"
 #include "cli/sitemap_input.h"
+#include "core/link_list.h"
 #include "core/list_input.h"
 #include "core/version.h"
 #include "core/xml_characters.h"
@@ -34,7 +36,11 @@
 namespace lirrevo::cli {
 namespace {
 
-int Fail(const std::string& message, int exit_code = 1) {
+// Trouble: the check could not be made or its document not written. Status 1
+// is kept for a list with a link that is not dead, as grep keeps it.
+constexpr int kTrouble = 2;
+
+int Fail(const std::string& message, int exit_code = kTrouble) {
   std::fprintf(stderr, "lirrevo-cli: %s\n", message.c_str());
   return exit_code;
 }
@@ -140,6 +146,7 @@ class Report {
 
   void Take(std::size_t index, LinkVerdict verdict) {
     verdicts_[index] = {static_cast<std::uint16_t>(verdict.code), verdict.link_class, true};
+    answered_ = answered_ || verdict.code != 0;
     if (!verdict.detail.empty()) details_[index] = std::move(verdict.detail);
     ++counts_[static_cast<std::size_t>(verdict.link_class)];
     ++settled_;
@@ -170,6 +177,8 @@ class Report {
   }
 
   bool AllDead() const { return counts_[0] == links_.size(); }
+  // Whether any link got an answer from its server.
+  bool AnyAnswered() const { return answered_; }
   bool Dead(std::size_t index) const {
     return verdicts_[index].known && verdicts_[index].link_class == LinkClass::kDead;
   }
@@ -232,6 +241,7 @@ class Report {
   std::array<std::size_t, 6> counts_{};  // by LinkClass
   std::size_t settled_ = 0;
   std::size_t next_ = 0;
+  bool answered_ = false;
   bool progress_;
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
   std::chrono::steady_clock::time_point shown_{};
@@ -263,12 +273,44 @@ CheckSettings SettingsOf(const Options& options) {
   return settings;
 }
 
+// Removes the later copies of each link, the first kept in its place; how
+// many were removed. Links are sorted by a hash, not held in a set: a few
+// bytes a link.
+std::size_t DropDuplicates(std::vector<std::string_view>& links) {
+  std::vector<std::pair<std::size_t, std::size_t>> keyed(links.size());  // (hash, position)
+  for (std::size_t i = 0; i < links.size(); ++i) {
+    keyed[i] = {std::hash<std::string_view>{}(links[i]), i};
+  }
+  std::sort(keyed.begin(), keyed.end());
+  std::vector<bool> copy(links.size());
+  std::size_t copies = 0;
+  for (std::size_t run = 0; run < keyed.size();) {
+    std::size_t end = run + 1;
+    while (end < keyed.size() && keyed[end].first == keyed[run].first) ++end;
+    for (std::size_t j = run + 1; j < end; ++j) {
+      for (std::size_t k = run; k < j && !copy[keyed[j].second]; ++k) {
+        if (!copy[keyed[k].second] && links[keyed[k].second] == links[keyed[j].second]) {
+          copy[keyed[j].second] = true;
+          ++copies;
+        }
+      }
+    }
+    run = end;
+  }
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < links.size(); ++i) {
+    if (!copy[i]) links[kept++] = links[i];
+  }
+  links.resize(kept);
+  return copies;
+}
+
 }  // namespace
 
 int RunCheck(const Options& options) {
   if (const std::optional<int> exit_code = Unready(options)) return *exit_code;
   std::optional<DateTime> date;
-  if (options.output && !(date = DocumentDate())) return 1;
+  if (options.output && !(date = DocumentDate())) return kTrouble;
   if (const int refused = date ? CheckOutputs(options, *date) : 0) return refused;
   Options allowed = options;
   allowed.concurrency = AllowDescriptorsFor(options.concurrency);
@@ -282,11 +324,19 @@ int RunCheck(const Options& options) {
   std::optional<SitemapLocs> sitemap;
   if (options.sitemap ? !(sitemap = ReadSitemapLocs(options.input, settings))
                       : !(list = ReadList(options))) {
-    return 1;
+    return kTrouble;
   }
   std::vector<std::string_view> links;
   ForEachLine(sitemap ? std::string_view(sitemap->locs) : list->Utf8(), LineBreaks::kAny,
               [&](std::string_view line) { links.push_back(line); });
+  if (const std::size_t copies = DropDuplicates(links); copies > 0) {
+    std::fprintf(stderr, "lirrevo-cli: %s duplicate %s skipped: each link is checked once\n",
+                 GroupThousands(copies).c_str(), copies == 1 ? "link" : "links");
+  }
+  // A document of no dead link would replace a good one with an empty one.
+  if (options.output && links.empty()) {
+    return Fail("no link to check; '" + *options.output + "' was not written");
+  }
 
   Report report(links, options.format);
   const std::optional<std::string> failure =
@@ -296,18 +346,20 @@ int RunCheck(const Options& options) {
   if (std::ferror(stdout) != 0) {
     return Fail(std::string("cannot write standard output: ") + std::strerror(errno));
   }
+  if (options.output && !report.AnyAnswered()) {
+    return Fail("no link got an answer from its server; '" + *options.output + "' was not written");
+  }
   if (options.output) {
     const int written = WriteDocuments(options, *date, [&](DocumentBuilder& builder) {
       for (std::size_t i = 0; i < links.size(); ++i) {
         if (report.Dead(i)) builder.Add(links[i]);
       }
     });
-    if (written != 0) return written;
+    if (written != 0) return kTrouble;
   }
   if (const std::size_t skipped = sitemap ? sitemap->skipped : 0; skipped > 0) {
     return Fail(std::to_string(skipped) + " sitemap" + (skipped == 1 ? " was" : "s were") +
-                    " skipped: the links checked are those of the sitemaps read",
-                2);
+                " skipped: the links checked are those of the sitemaps read");
   }
   return report.AllDead() ? 0 : 1;
 }

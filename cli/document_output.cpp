@@ -149,6 +149,29 @@ class Outputs : public PartSink {
     return OpenFile(path) && Write(bytes) && EndPart();
   }
 
+  // Whether path is a part of an earlier run: there, and not a file this run
+  // writes by another name, as when a new part is a link to it.
+  bool IsOldPart(const std::string& path) const {
+    struct stat old {};
+    if (!Exists(path)) return false;
+    if (stat(path.c_str(), &old) != 0) return true;  // a dangling link
+    for (const std::string& own : paths_) {
+      struct stat written {};
+      if (stat(own.c_str(), &written) == 0 && SameFile(old, written)) return false;
+    }
+    return true;
+  }
+
+  // Removes path in the commit, once every written file is in place; called
+  // after the last file is written.
+  bool RemoveOnCommit(const std::string& path) {
+    if (IsInput(path, input_)) return Refused(SameAsInput(options_, path));
+    files_.push_back(std::make_unique<FileOutput>());
+    paths_.push_back(path);
+    ++removals_;
+    return files_.back()->OpenToRemove(path) || Failed();
+  }
+
   // Puts every file in place, or none.
   bool CommitAll() {
     std::vector<FileOutput*> files;
@@ -190,7 +213,8 @@ class Outputs : public PartSink {
     if (!options_.output)
       return Refused(std::string("cannot write standard output: ") + std::strerror(error), 1);
     const std::string& problem = files_[which]->Problem();
-    return Refused("cannot write '" + paths_[which] +
+    const bool removal = which >= files_.size() - removals_;
+    return Refused((removal ? "cannot remove '" : "cannot write '") + paths_[which] +
                        "': " + (problem.empty() ? "" : problem + ": ") + std::strerror(error),
                    1);
   }
@@ -208,6 +232,7 @@ class Outputs : public PartSink {
   OutputNames names_;
   std::vector<std::unique_ptr<FileOutput>> files_;
   std::vector<std::string> paths_;
+  std::size_t removals_ = 0;  // the last files_, which the commit removes
   std::unique_ptr<GzipStream> gzip_;
   std::optional<struct stat> input_;
   std::string message_;
@@ -254,15 +279,13 @@ void WarnOfLimits(const Options& options, const UrlsetResult& result) {
   }
 }
 
-// Parts numbered past this run's, left from an earlier, longer one.
-void WarnOfOldParts(const OutputNames& names, std::size_t parts) {
-  std::size_t last = parts;
-  while (Exists(names.Part(last + 1))) ++last;
-  if (last == parts) return;
-  const std::size_t old = last - parts;
-  Warn(std::to_string(old) + (old == 1 ? " part" : " parts") +
-       " of an earlier run still beside the new ones: '" + names.Part(parts + 1) + "'" +
-       (old > 1 ? " to '" + names.Part(last) + "'" : ""));
+// The parts numbered past this run's that the commit removed.
+void TellRemoved(const OutputNames& names, std::size_t parts, std::size_t old) {
+  if (old == 0) return;
+  std::cerr << "lirrevo-cli: removed " << old << (old == 1 ? " part" : " parts")
+            << " of an earlier run: '" << names.Part(parts + 1) << "'";
+  if (old > 1) std::cerr << " to '" << names.Part(parts + old) << "'";
+  std::cerr << '\n';
 }
 
 }  // namespace
@@ -349,10 +372,16 @@ int WriteDocuments(const Options& options, const DateTime& date,
       return outputs.Report();
     }
   }
+  // Parts left from an earlier, longer run would still be read as this list's.
+  std::size_t old = 0;
+  while (options.split && outputs.IsOldPart(names.Part(result.parts + old + 1))) ++old;
+  for (std::size_t n = result.parts + 1; n <= result.parts + old; ++n) {
+    if (!outputs.RemoveOnCommit(names.Part(n))) return outputs.Report();
+  }
   if (!outputs.CommitAll()) return outputs.Report();
   if (options.output) TellWritten(options, names, result.parts);
+  TellRemoved(names, result.parts, old);
   WarnOfLimits(options, result);
-  if (options.split) WarnOfOldParts(names, result.parts);
   return 0;
 }
 

@@ -24,12 +24,14 @@ int CheckOutputs(const Options& options, const DateTime& date);
 
 // Builds the documents of the locs (checked UTF-8) that fill hands to the
 // builder and writes them as options say (-o, --split, --max-urls,
-// --max-bytes, --index-url, --gzip, --standard), then says on standard error
-// what it wrote where that is not just OUTPUT, and warns of what search
-// engines would refuse and of parts left from an earlier, longer run. The
-// exit code: 0, or 1 after one line naming the file and the cause, or 2 when
-// a part turns out to be the input or the list needs more parts than an
-// index lists; nothing is put in place then.
+// --max-bytes, --index-url, --gzip, --standard). With --split the parts
+// numbered past this run's that an earlier, longer run left go in the same
+// commit, once the new files are in place. Then it says on standard error
+// what it wrote where that is not just OUTPUT and what it removed, and warns
+// of what search engines would refuse. The exit code: 0, or 1 after one line
+// naming the file and the cause, or 2 when a part to write or remove turns
+// out to be the input or the list needs more parts than an index lists;
+// nothing is put in place or removed then.
 int WriteDocuments(const Options& options, const DateTime& date,
                    const std::function<void(DocumentBuilder&)>& fill);
 

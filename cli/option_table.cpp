@@ -32,11 +32,12 @@ constexpr std::array kOptions = {
                "bytes per part, uncompressed (default 10485760)"},
     OptionSpec{OptionId::kIndexUrl, "--index-url", "", "BASE", ValueKind::kWord, "", kDocument,
                "OUTPUT becomes the parts' sitemapindex; each loc is\n"
-               "BASE (an absolute http or https URL), a '/' where\n"
-               "BASE lacks one, and the part's name, percent-encoded"},
+               "the part's name, percent-encoded, in the folder BASE\n"
+               "names (http or https, host, port and path only)"},
     OptionSpec{OptionId::kMaxInput, "--max-input", "", "SIZE", ValueKind::kWord, "", kList,
-               "read at most SIZE bytes of INPUT (K, M, G: powers of\n"
-               "1024; default 2G); a larger input is refused"},
+               "read at most SIZE bytes of INPUT (a number, or with\n"
+               "K, M, G, T: powers of 1024; default 2G); a larger\n"
+               "input is refused"},
     OptionSpec{OptionId::kGzip, "--gzip", "", "", ValueKind::kNone, "", kDocument,
                "compress every file written (and standard output)\n"
                "with gzip; names get .gz"},

@@ -163,6 +163,15 @@ bool FileOutput::Open(const std::string& path) {
   return (plan && OpenTemporary(plan->target, std::move(plan->identity))) || OpenInPlace();
 }
 
+bool FileOutput::OpenToRemove(const std::string& path) {
+  Abandon();
+  path_ = path;
+  problem_.clear();
+  if (path.empty() || path.find('\0') != std::string::npos) return Refuse(EINVAL);
+  route_ = Route::kRemove;
+  return true;
+}
+
 // Writes go through a copy of the descriptor, so that they land where the
 // process's own writes to it would: at its offset, or at the end when it
 // was opened to append.
@@ -255,13 +264,17 @@ bool FileOutput::CommitAll(std::span<FileOutput* const> files, std::size_t& fail
   bool ok = each(&FileOutput::Flush);
   const InterruptionHold hold;
   ok = ok && each(&FileOutput::Prepare) && each(&FileOutput::Place) && each(&FileOutput::CopyIn);
+  // From here on every file is in place: a removal that fails takes none back.
+  const bool placed = ok;
+  ok = ok && each(&FileOutput::Remove);
   const int error = errno;
   std::set<std::string> folders;
   for (FileOutput* file : files) {
-    if (!ok) file->Undo();
-    if (ok && file->placed_ != Placed::kNot && file->route_ == Route::kReplace) {
+    if (!placed) file->Undo();
+    if (placed && file->placed_ != Placed::kNot && file->route_ == Route::kReplace) {
       folders.insert(FolderOf(file->target_));
     }
+    if (placed && file->route_ == Route::kRemove) folders.insert(FolderOf(file->path_));
     file->Abandon();  // the staged file goes: a swapped-out old file, or the unused new one
   }
   for (const std::string& folder : folders) SyncFolder(folder);
@@ -275,9 +288,10 @@ bool FileOutput::Flush() {
 }
 
 // Before anything changes: every temporary file named, every in-place
-// target's new size reserved.
+// target's new size reserved, every removal checked.
 bool FileOutput::Prepare() {
   if (route_ == Route::kReplace) return staged_.Name();
+  if (route_ == Route::kRemove) return CheckRemoval();
   return route_ != Route::kInPlace || Reserve();
 }
 
@@ -357,6 +371,27 @@ bool FileOutput::CopyIn() {
     if (sent <= 0) ok = sent == 0 ? Refuse(EIO) : false;
   }
   return ok && ftruncate(fd_, source.st_size) == 0 && fsync(fd_) == 0;
+}
+
+// Whether the folder will let the name go once the other files are in place:
+// not when we may not write it, nor when it is sticky and neither it nor the
+// file is ours.
+bool FileOutput::CheckRemoval() {
+  struct stat file {};
+  struct stat folder {};
+  const std::string folder_path = FolderOf(path_);
+  if (lstat(path_.c_str(), &file) != 0) return errno == ENOENT;  // nothing left to remove
+  if (S_ISDIR(file.st_mode)) return Refuse(EISDIR);
+  if (access(folder_path.c_str(), W_OK | X_OK) != 0 || stat(folder_path.c_str(), &folder) != 0) {
+    return false;
+  }
+  const uid_t me = geteuid();
+  const bool ours = me == 0 || file.st_uid == me || folder.st_uid == me;
+  return (folder.st_mode & S_ISVTX) == 0 || ours || Refuse(EPERM);
+}
+
+bool FileOutput::Remove() {
+  return route_ != Route::kRemove || unlink(path_.c_str()) == 0 || errno == ENOENT;
 }
 
 // Puts back what Place and Reserve changed: a swapped old file, no new file

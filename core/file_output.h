@@ -45,6 +45,8 @@ bool WriteBytesToFile(const std::string& path, std::string_view bytes);
 // excepted). Abandon, or the destructor before Commit, removes what was
 // written. Every step returns false with errno set as WriteBytesToFile does;
 // Problem then tells where the cause lies when it is not the target itself.
+// OpenToRemove instead makes Commit remove the name path, so that one commit
+// can both put files in place and take others away.
 class FileOutput {
  public:
   FileOutput() = default;
@@ -53,6 +55,9 @@ class FileOutput {
   FileOutput& operator=(const FileOutput&) = delete;
 
   bool Open(const std::string& path);
+  // The name is removed, not what a link leads to; a folder is refused at
+  // the commit, and so is a name that its folder does not let us remove.
+  bool OpenToRemove(const std::string& path);
   bool Write(std::string_view chunk);
   // Ends the writing; the target is not yet changed. Commit flushes it.
   bool Finish();
@@ -61,13 +66,14 @@ class FileOutput {
 
   // Puts every finished file in place, or none of them: every temporary file
   // is flushed; then, with SIGINT, SIGTERM and SIGHUP held, every new size
-  // that an in-place write needs is reserved and every temporary file named
-  // before the first rename, the renames come next and the in-place copies
-  // last. After a failure the
-  // renamed files are swapped back (where the file system can swap two
-  // names), so only an I/O error in an in-place copy can leave a changed
-  // file. failed is then the index of the file that failed. Every file is
-  // closed afterwards.
+  // that an in-place write needs is reserved, every temporary file named and
+  // every removal checked before the first rename, the renames come next,
+  // the in-place copies after them and the removals last. After a failure
+  // before the removals the renamed files are swapped back (where the file
+  // system can swap two names) and nothing is removed, so only an I/O error
+  // in an in-place copy can leave a changed file; a removal that fails in
+  // spite of its check leaves every file in place. failed is then the index
+  // of the file that failed. Every file is closed afterwards.
   static bool CommitAll(std::span<FileOutput* const> files, std::size_t& failed);
 
   // Empty when a failure concerns the target itself; else what it concerns,
@@ -75,7 +81,7 @@ class FileOutput {
   const std::string& Problem() const { return problem_; }
 
  private:
-  enum class Route { kClosed, kReplace, kInPlace, kStraight };
+  enum class Route { kClosed, kReplace, kInPlace, kStraight, kRemove };
   enum class Placed { kNot, kSwapped, kCreated, kReplaced };
 
   bool OpenDescriptor(int fd);
@@ -86,6 +92,8 @@ class FileOutput {
   bool Reserve();
   bool Place();
   bool CopyIn();
+  bool CheckRemoval();
+  bool Remove();
   void Undo();
 
   Route route_ = Route::kClosed;

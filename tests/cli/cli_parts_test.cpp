@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -56,21 +57,21 @@ class CliParts : public ::testing::Test {
 };
 
 TEST_F(CliParts, SplitsCompressesAndIndexesTheParts) {
-  // Left from an earlier run of five parts.
+  // Left from an earlier run of five parts, and of one without --gzip.
   WriteFile(dir_ / "dead-4.xml.gz", "old 4");
   WriteFile(dir_ / "dead-5.xml.gz", "old 5");
+  WriteFile(dir_ / "dead-4.xml", "old plain 4");
   const test::ProgramOutcome r = Run({"-o", dir_ / "dead.xml", "--split", "--max-urls", "2",
                                       "--gzip", "--index-url", "https://e.cn/dl"},
                                      "a\nb&\nc\nd\ne");
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.err, "lirrevo-cli: wrote 3 parts, '" + (dir_ / "dead-1.xml.gz") + "' to '" +
                        (dir_ / "dead-3.xml.gz") + "', and the index '" + (dir_ / "dead.xml.gz") +
-                       "'\nlirrevo-cli: warning: 2 parts of an earlier run still beside the new "
-                       "ones: '" +
+                       "'\nlirrevo-cli: removed 2 parts of an earlier run: '" +
                        (dir_ / "dead-4.xml.gz") + "' to '" + (dir_ / "dead-5.xml.gz") + "'\n");
   EXPECT_EQ(test::NamesIn(dir_),
             (std::vector<std::string>{"dead-1.xml.gz", "dead-2.xml.gz", "dead-3.xml.gz",
-                                      "dead-4.xml.gz", "dead-5.xml.gz", "dead.xml.gz"}));
+                                      "dead-4.xml", "dead.xml.gz"}));
   EXPECT_EQ(Gunzipped("dead-1.xml.gz"), ExpectedDocument({"a", "b&amp;"}, "2015-2-12"));
   EXPECT_EQ(Gunzipped("dead-2.xml.gz"), ExpectedDocument({"c", "d"}, "2015-2-12"));
   EXPECT_EQ(Gunzipped("dead-3.xml.gz"), ExpectedDocument({"e"}, "2015-2-12"));
@@ -124,16 +125,54 @@ TEST_F(CliParts, PartsAreAllOrNothing) {
   EXPECT_EQ(test::TakeSnapshot(dir_.path()), before);
 }
 
+// A shorter run removes the parts an earlier one numbered past its own, once
+// its own are in place; never the input, and none when one cannot go.
+TEST_F(CliParts, ShorterRunRemovesTheEarlierRunsLaterParts) {
+  const std::vector<std::string> args = {"-o", dir_ / "dead.xml", "--split", "--max-urls", "1"};
+  ASSERT_EQ(Run(args, "a\nb\nc\nd\n").exit_code, 0);
+  const test::ProgramOutcome r = Run(args, "x\ny\n");
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.err, "lirrevo-cli: wrote 2 parts, '" + (dir_ / "dead-1.xml") + "' to '" +
+                       (dir_ / "dead-2.xml") +
+                       "'\nlirrevo-cli: removed 2 parts of an earlier run: '" +
+                       (dir_ / "dead-3.xml") + "' to '" + (dir_ / "dead-4.xml") + "'\n");
+  EXPECT_EQ(test::NamesIn(dir_), (std::vector<std::string>{"dead-1.xml", "dead-2.xml"}));
+  EXPECT_EQ(ReadFile(dir_ / "dead-2.xml"), ExpectedDocument({"y"}, "2015-2-12"));
+
+  // The list as part 3, found past a missing part 1 (which the check before
+  // reading does not reach).
+  std::filesystem::remove(dir_ / "dead-1.xml");
+  WriteFile(dir_ / "dead-3.xml", "z\n");
+  const test::Snapshot before = test::TakeSnapshot(dir_.path());
+  const test::ProgramOutcome input =
+      Run({"-o", dir_ / "dead.xml", "--split", dir_ / "dead-3.xml"}, "");
+  EXPECT_EQ(input.exit_code, 2);
+  EXPECT_EQ(input.err, "lirrevo-cli: '" + (dir_ / "dead-3.xml") +
+                           "' is the same file as the input '" + (dir_ / "dead-3.xml") +
+                           "'; nothing was written\n");
+  EXPECT_EQ(test::TakeSnapshot(dir_.path()), before);
+
+  std::filesystem::remove(dir_ / "dead-3.xml");
+  test::MakeFolder(dir_ / "dead-3.xml");
+  const test::Snapshot with_folder = test::TakeSnapshot(dir_.path());
+  const test::ProgramOutcome folder = Run(args, "x\n");
+  EXPECT_EQ(folder.exit_code, 1);
+  EXPECT_EQ(folder.err,
+            "lirrevo-cli: cannot remove '" + (dir_ / "dead-3.xml") + "': Is a directory\n");
+  EXPECT_EQ(test::TakeSnapshot(dir_.path()), with_folder);
+}
+
 // Part 2 has a second name, so it is written in place, and the disk holds
 // every staged part but not part 2's growth: the reservation fails before
-// part 1 or the index is renamed, and everything stays as it was.
+// part 1 or the index is renamed, and everything, an earlier run's part 3
+// too, stays as it was.
 TEST_F(CliParts, FullDiskAtAnInPlacePartChangesNoPart) {
   try {
     test::MountSmallFilesystem(dir_ / "small", 56);
   } catch (const test::SetupRefused& refused) {
     GTEST_SKIP() << refused.what();
   }
-  for (const char* name : {"dead.xml", "dead-1.xml", "dead-2.xml"}) {
+  for (const char* name : {"dead.xml", "dead-1.xml", "dead-2.xml", "dead-3.xml"}) {
     WriteFile(dir_ / "small/" + name, std::string("old ") + name);
   }
   ASSERT_EQ(link((dir_ / "small/dead-2.xml").c_str(), (dir_ / "small/keep.xml").c_str()), 0);

@@ -402,13 +402,13 @@ TEST_F(LinkCheck, RefusesToStartWithoutWhatItNeeds) {
        "--cacert '" + (dir_ / "notes.txt") + "': holds no PEM certificate"},
       {"",
        {"-o", dir_ / "none/dead.xml"},
-       1,
+       2,
        "cannot write '" + (dir_ / "none/dead.xml") + "': No such file or directory"},
       {"",
        {"-o", dir_ / "notes.txt/dead.xml"},
-       1,
+       2,
        "cannot write '" + (dir_ / "notes.txt/dead.xml") + "': Not a directory"},
-      {"exec >&-;", {}, 1, "standard output is closed"},
+      {"exec >&-;", {}, 2, "standard output is closed"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> argv = {"/bin/sh", "-c", c.shell + " exec \"$0\" check \"$@\"",
@@ -495,19 +495,36 @@ TEST_F(LinkCheck, RateSpacesTheRequestsToEachHost) {
 TEST_F(LinkCheck, OutputHoldsTheDocumentOfTheDeadLinksOnly) {
   LinkServer server(1);
   const std::string a = server.Http(1);
-  test::WriteFile(dir_ / "links.txt",
-                  a + "/status/410?a=1&b=2\n" + a + "/status/200\n\n" + a + "/status/404\n");
+  // Each link is asked once, at its first place.
+  test::WriteFile(dir_ / "links.txt", a + "/status/410?a=1&b=2\n" + a + "/status/200\n\n" + a +
+                                          "/status/404\n" + a + "/status/200\n" + a +
+                                          "/status/404\n");
   const test::ProgramOutcome r = Check({"-o", dir_ / "dead.xml", dir_ / "links.txt"}, "");
   EXPECT_EQ(r.exit_code, 1) << r.err;
-  EXPECT_EQ(test::ReadFile(dir_ / "dead.xml"),
-            test::ExpectedDocument({a + "/status/410?a=1&amp;b=2", a + "/status/404"},
-                                   test::kFixedLastmod));
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 4);
+  EXPECT_TRUE(r.err.starts_with("lirrevo-cli: 2 duplicate links skipped")) << r.err;
+  const std::optional<std::string> document = test::ReadFile(dir_ / "dead.xml");
+  EXPECT_EQ(document, test::ExpectedDocument({a + "/status/410?a=1&amp;b=2", a + "/status/404"},
+                                             test::kFixedLastmod));
 
-  // Bad input is refused as by the generating command, and nothing is asked.
-  const test::ProgramOutcome bad = Check({"-o", dir_ / "dead.xml"}, a + "/status/404\n\x0C\n");
-  EXPECT_EQ(bad.exit_code, 1);
-  EXPECT_EQ(bad.err, "lirrevo-cli: standard input, line 2: control character U+000C\n");
-  EXPECT_EQ(bad.out, "");
+  // Nothing replaces the document where nothing was learnt: bad input
+  // (refused as by the generating command, and nothing asked), no link, or
+  // no link that got an answer.
+  const struct {
+    std::string input;
+    std::string err;
+  } kept[] = {
+      {a + "/status/404\n\x0C\n", "standard input, line 2: control character U+000C"},
+      {"", "no link to check; '" + (dir_ / "dead.xml") + "' was not written"},
+      {"http://127.0.0.1:1/gone\nnot a link\n",
+       "no link got an answer from its server; '" + (dir_ / "dead.xml") + "' was not written"},
+  };
+  for (const auto& c : kept) {
+    const test::ProgramOutcome run = Check({"-o", dir_ / "dead.xml"}, c.input);
+    EXPECT_EQ(run.exit_code, 2) << c.err;
+    EXPECT_TRUE(run.err.ends_with("lirrevo-cli: " + c.err + "\n")) << run.err;
+    EXPECT_EQ(test::ReadFile(dir_ / "dead.xml"), document);
+  }
   EXPECT_EQ(server.Stop()["count GET /status/404"], "2");
 }
 
@@ -547,9 +564,9 @@ TEST_F(LinkCheck, ChecksTheLocsOfASitemapOrOfTheSitemapsOfAnIndex) {
        "redirect\t301\t" + a + "/status/301\t/target\ndead\t404\t" + a +
            "/status/404\t404 twice\ndead\t410\t" + a + "/status/410\t410 twice\n",
        "3 links"},
-      {dir_ / "links.txt", 1, "",
+      {dir_ / "links.txt", 2, "",
        "lirrevo-cli: cannot read '" + (dir_ / "links.txt") + "': not a sitemap: line 1: "},
-      {a + "/files/absent.xml", 1, "",
+      {a + "/files/absent.xml", 2, "",
        "lirrevo-cli: cannot fetch '" + a + "/files/absent.xml': the server answered 404\n"},
   };
   for (const auto& c : cases) {

@@ -84,7 +84,7 @@ TEST(ReadSitemapLocs, ReadsASitemapWholeOrNamesTheSourceAndTheCause) {
            "/files/cut.xml': the XML ends early, at line 4 inside <urlset>\n",
        2, 2},
       {missing, "", "", "lirrevo-cli: cannot fetch '" + missing + "': the server answered 404\n", 0,
-       1},
+       2},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/child_process.h"
@@ -343,16 +344,18 @@ TEST(FileOutput, FolderThatVanishesLeavesNothingBehind) {
 }
 
 // A file that cannot be put in place after others were renamed: they are
-// swapped back, the very old files under their names again, and a new file
-// goes.
+// swapped back, the very old files under their names again, a new file goes
+// and a file to remove stays.
 TEST(FileOutput, CommitAllPutsBackWhatItRenamedWhenALaterFileFails) {
   TempFolder dir;
   WriteFile(dir / "a.xml", "old a");
   WriteFile(dir / "b.xml", "old b");
-  FileOutput a, created, b;
+  WriteFile(dir / "gone.xml", "old");
+  FileOutput a, created, gone, b;
   for (auto [file, name] : {std::pair{&a, "a.xml"}, {&created, "new.xml"}, {&b, "b.xml"}}) {
     ASSERT_TRUE(file->Open(dir / name) && file->Write("new") && file->Finish());
   }
+  ASSERT_TRUE(gone.OpenToRemove(dir / "gone.xml"));
   const test::Snapshot before = test::TakeSnapshot(dir.path());
   // An immutable file can be neither renamed over nor opened to write.
   const int fd = open((dir / "b.xml").c_str(), O_RDONLY | O_CLOEXEC);
@@ -362,15 +365,46 @@ TEST(FileOutput, CommitAllPutsBackWhatItRenamedWhenALaterFileFails) {
     if (fd >= 0) close(fd);
     GTEST_SKIP() << "cannot make a file immutable here: " << std::strerror(errno);
   }
-  FileOutput* files[] = {&a, &created, &b};
+  FileOutput* files[] = {&a, &created, &gone, &b};
   std::size_t failed = 0;
   const bool committed = FileOutput::CommitAll(files, failed);
   flags &= ~FS_IMMUTABLE_FL;
   ioctl(fd, FS_IOC_SETFLAGS, &flags);
   close(fd);
   EXPECT_FALSE(committed);
-  EXPECT_EQ(failed, 2u);
+  EXPECT_EQ(failed, 3u);
   EXPECT_EQ(test::TakeSnapshot(dir.path()), before);
+}
+
+// A removal the folder would refuse fails the commit before the new file is
+// put in place; one it allows goes. As an unprivileged user, for whom the
+// folder's mode and sticky bit count.
+TEST(FileOutput, CommitAllRemovesOnlyWhatTheFolderLetsGo) {
+  if (!test::CanSwitchUser()) GTEST_SKIP() << "needs root to run as an unprivileged user";
+  test::ChildConditions as_user;
+  as_user.user = test::UnprivilegedUser();
+  // The folder's mode, whether the old file is the user's, the cause (0: removed).
+  for (const auto& [mode, own, error] : {std::tuple{0777, false, 0},
+                                         {01777, true, 0},
+                                         {01777, false, EPERM},
+                                         {0755, true, EACCES}}) {
+    SCOPED_TRACE(testing::Message() << std::oct << mode << (own ? " own" : ""));
+    TempFolder dir;
+    test::MakeFolder(dir / "out", 0777);
+    test::MakeFolder(dir / "old", mode);
+    WriteFile(dir / "old/dead-3.xml", "old");
+    if (own) test::SetOwner(dir / "old/dead-3.xml", as_user.user->uid, as_user.user->gid);
+    const test::ChildOutcome outcome = test::RunInChild(as_user, [&] {
+      FileOutput made, gone;
+      FileOutput* files[] = {&made, &gone};
+      std::size_t failed = 0;
+      return made.Open(dir / "out/dead-1.xml") && made.Finish() &&
+             gone.OpenToRemove(dir / "old/dead-3.xml") && FileOutput::CommitAll(files, failed);
+    });
+    EXPECT_EQ(outcome.ok ? 0 : outcome.error, error);
+    EXPECT_EQ(std::filesystem::exists(dir / "out/dead-1.xml"), error == 0);
+    EXPECT_EQ(std::filesystem::exists(dir / "old/dead-3.xml"), error != 0);
+  }
 }
 
 }  // namespace
