@@ -21,7 +21,6 @@
 #include <memory>
 #include <random>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -77,7 +76,8 @@ struct Request {
   std::vector<std::uint16_t> statuses;  // the answers so far, retried ones left out
   bool out_of_descriptors = false;      // its socket could not be opened for want of one
   CURL* easy = nullptr;                 // while it runs
-  std::unordered_set<curl_socket_t>* sockets = nullptr;  // every one open, the checker's
+  // Every socket open, the checker's, with its local port once known.
+  std::unordered_map<curl_socket_t, int>* sockets = nullptr;
   Answer answer;
   char error[CURL_ERROR_SIZE] = {};  // libcurl's own words on a failure
 };
@@ -185,12 +185,12 @@ curl_socket_t OpenSocket(void* user, curlsocktype, curl_sockaddr* address) {
   if (socket == CURL_SOCKET_BAD && (errno == EMFILE || errno == ENFILE)) {
     request.out_of_descriptors = true;
   }
-  if (socket != CURL_SOCKET_BAD) request.sockets->insert(socket);
+  if (socket != CURL_SOCKET_BAD) request.sockets->emplace(socket, 0);
   return socket;
 }
 
 int CloseSocket(void* sockets, curl_socket_t socket) {
-  static_cast<std::unordered_set<curl_socket_t>*>(sockets)->erase(socket);
+  static_cast<std::unordered_map<curl_socket_t, int>*>(sockets)->erase(socket);
   return close(socket);
 }
 
@@ -222,8 +222,12 @@ int CleanConnectionOnly(void* user, char* peer_ip, char* local_ip, int peer_port
   long connects = 0;
   curl_easy_getinfo(request.easy, CURLINFO_NUM_CONNECTS, &connects);
   if (connects != 0) return CURL_PREREQFUNC_OK;
-  for (const curl_socket_t socket : *request.sockets) {
-    if (EndOf(socket, false) != std::pair<std::string, int>(local_ip, local_port) ||
+  for (auto& [socket, port] : *request.sockets) {
+    // A socket's local port is asked once: the system is not asked again for
+    // every socket at every request.
+    if (port == 0) port = EndOf(socket, false).second;
+    if (port != local_port ||
+        EndOf(socket, false) != std::pair<std::string, int>(local_ip, local_port) ||
         EndOf(socket, true) != std::pair<std::string, int>(peer_ip, peer_port)) {
       continue;
     }
@@ -1047,9 +1051,10 @@ class Checker {
   // Retries, and with a rate the requests whose host must wait, by due time.
   std::multimap<Clock::time_point, std::unique_ptr<Request>> waiting_;
   std::unordered_map<std::size_t, Clock::time_point> next_start_;  // by host key, with a rate
-  std::size_t spaced_hosts_ = 0;               // in next_start_ after its last sweep
-  std::size_t started_ = 0;                    // requests handed to libcurl
-  std::unordered_set<curl_socket_t> sockets_;  // open, in use or kept for the next request
+  std::size_t spaced_hosts_ = 0;  // in next_start_ after its last sweep
+  std::size_t started_ = 0;       // requests handed to libcurl
+  // Open, in use or kept for the next request, with their local ports once known.
+  std::unordered_map<curl_socket_t, int> sockets_;
 };
 
 }  // namespace
