@@ -24,6 +24,9 @@ struct LikenessCase {
 
 void PrintTo(const LikenessCase& c, std::ostream* os) { *os << c.name; }
 
+// The link check's zoo holds the plain cases end to end (the same text on
+// another path, a page as long as a missing one); these are what it does
+// not reach.
 class PageLikeness : public ::testing::TestWithParam<LikenessCase> {};
 
 TEST_P(PageLikeness, IsTheMissingPageOnlyWhereTheTextIs) {
@@ -42,8 +45,6 @@ const std::string kProbe = "/shop/lirrevo-probe-0123456789abcdef";
 INSTANTIATE_TEST_SUITE_P(
     Table, PageLikeness,
     ::testing::Values(
-        LikenessCase{"TheSameTextForAnotherPath", Page("Shop", kNotFound + "/shop/old-boots.</p>"),
-                     "/shop/old-boots", Page("Shop", kNotFound + kProbe + ".</p>"), kProbe, 1.0},
         LikenessCase{"AnEncodedPathRepeatedDecoded", Page("Shop", kNotFound + "/shop/旧靴子.</p>"),
                      "/shop/%E6%97%A7%E9%9D%B4%E5%AD%90",
                      Page("Shop", kNotFound + kProbe + ".</p>"), kProbe, 1.0},
@@ -53,9 +54,6 @@ INSTANTIATE_TEST_SUITE_P(
         LikenessCase{"TheSameTitleAndTemplateWithAProductsText",
                      Page("Shop", "<h1>Boots</h1><p>Leather walking boots with a rubber sole.</p>"),
                      "/shop/boots", Page("Shop", kNotFound + kProbe + ".</p>"), kProbe,
-                     std::nullopt},
-        LikenessCase{"TheSameLengthAnotherText", Page("Team", "<p>Our team of nine people.</p>"),
-                     "/shop/team", Page("Shop", "<p>Sorry, this page is gone.</p>"), kProbe,
                      std::nullopt},
         LikenessCase{"ChineseTextWordByWord", "<p>抱歉，您访问的页面不存在。</p>", "/a/旧",
                      "<p>抱歉，您访问的页面不存在。</p>", "/a/lirrevo-probe-0", 1.0},
