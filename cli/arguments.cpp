@@ -31,7 +31,9 @@ constexpr const char* kUsage =
     "                         [--format tsv|json] [--rate N] [--input-encoding E]\n"
     "                         [-o OUTPUT [the options above]] [--sitemap] [INPUT]\n"
     "       lirrevo-cli scan-log --site URL [--status 404,410] [--log-format FORMAT]\n"
-    "                            [-o OUTPUT [the options above]] [LOG...]\n";
+    "                            [-o OUTPUT [the options above]] [LOG...]\n"
+    "       lirrevo-cli update [--concurrency N] [--timeout SECONDS] [--cacert FILE]\n"
+    "                          [--rate N] [the document options] FILE [INPUT...]\n";
 constexpr const char* kHelp =
     "Writes the dead-link submission document (sitemap urlset, UTF-8) for the\n"
     "links in INPUT, one per line. INPUT is a file, or standard input when it\n"
@@ -51,19 +53,34 @@ constexpr const char* kHelp =
     "URL; 0). DETAIL is a redirect's Location, why an error or invalid line got\n"
     "no status, what makes a soft404 a missing page, the answers where there\n"
     "were more than one ('404 twice'), or empty. Each link is asked once.\n"
-    "Exit status 0 when every line is dead, 1 when any is not, 2 on trouble (a\n"
-    "usage error, an input not read whole, an output not written; with -o, no\n"
-    "link, or none that got an answer, which keeps the earlier document). With\n"
-    "-o it writes the document of the dead links only, as the options below\n"
+    "With -o it writes the document of the dead links only, as the options below\n"
     "say for any document.\n"
     "'scan-log' reads access logs (nginx's and Apache's common and combined\n"
     "formats, or --log-format) and prints, once each and in the order first\n"
     "seen, URL followed by the path of every GET or HEAD answered 404 or 410;\n"
     "with -o it writes their document instead. A LOG ending in .gz is read\n"
     "through gzip; no LOG, or '-', is standard input. Lines that do not parse\n"
-    "are counted on standard error; exit status 1 when none parses, 2 when a\n"
-    "log cannot be read whole.\n"
-    "An input file named 'check' or 'scan-log' is given as './check'.\n\n";
+    "are counted on standard error.\n"
+    "'update' keeps the dead-link file FILE true: it asks every link of FILE\n"
+    "and of the INPUTs (lists as check reads them; '-' is standard input) once,\n"
+    "as check does, and rewrites FILE in the form it has (plain or gzip, the\n"
+    "standard form or not, one file or an index with its parts beside it) with\n"
+    "the links that are dead now. A link of FILE that got no verdict (an error,\n"
+    "a timeout) keeps its place; one that is alive, a redirect or a soft404\n"
+    "leaves. FILE is made, with the document options given, where it does not\n"
+    "exist, and left as it is where nothing changed.\n"
+    "An input file named 'check', 'scan-log' or 'update' is given as './check'.\n\n";
+constexpr const char* kExitStatus =
+    "\nExit status:\n"
+    "  0  check, update: every link is dead (the document, FILE, written or\n"
+    "     unchanged); scan-log and the document: written\n"
+    "  1  check, update: some link is not dead (the document, FILE, written or\n"
+    "     unchanged); scan-log: no line in the logs' layout, or nothing written;\n"
+    "     the document: an unreadable input, a bad line, or nothing written\n"
+    "  2  trouble, named on standard error: a usage error, an input not read\n"
+    "     whole (a sitemap of an index skipped), an output not written or that\n"
+    "     is the input; check -o and update: no link, or none that got an\n"
+    "     answer, and the earlier file is kept as it was\n";
 
 }  // namespace
 
@@ -243,7 +260,17 @@ std::optional<double> NumberIn(const std::string& text, double low, double high)
 }
 
 std::string CommandName(Command command) {
-  return command == Command::kCheck ? "check" : command == Command::kScanLog ? "scan-log" : "";
+  switch (command) {
+    case Command::kCheck:
+      return "check";
+    case Command::kScanLog:
+      return "scan-log";
+    case Command::kUpdate:
+      return "update";
+    case Command::kGenerate:
+      break;
+  }
+  return "";
 }
 
 // Takes the option's value into options; a usage error's message, or empty.
@@ -355,18 +382,29 @@ std::string Take(OptionId option, const std::string& name, const std::string& va
 }
 
 unsigned BitOf(Command command) {
-  return command == Command::kCheck     ? kCheckCommand
-         : command == Command::kScanLog ? kScanLogCommand
-                                        : kGenerateCommand;
+  switch (command) {
+    case Command::kCheck:
+      return kCheckCommand;
+    case Command::kScanLog:
+      return kScanLogCommand;
+    case Command::kUpdate:
+      return kUpdateCommand;
+    case Command::kGenerate:
+      break;
+  }
+  return kGenerateCommand;
 }
 
 // Why the command does not take the option, or empty.
 std::string NotTaken(const OptionSpec& option, Command command) {
   if ((option.commands & BitOf(command)) != 0) return {};
-  for (const Command own : {Command::kCheck, Command::kScanLog}) {
-    if (option.commands == BitOf(own)) {
-      return std::string(option.name) + " is an option of 'lirrevo-cli " + CommandName(own) + "'";
-    }
+  std::string owners;
+  for (const Command own : {Command::kCheck, Command::kScanLog, Command::kUpdate}) {
+    if ((option.commands & BitOf(own)) == 0) continue;
+    owners += std::string(owners.empty() ? "" : " and ") + "'lirrevo-cli " + CommandName(own) + "'";
+  }
+  if ((option.commands & kGenerateCommand) == 0) {
+    return std::string(option.name) + " is an option of " + owners;
   }
   return std::string(option.name) + " is not an option of 'lirrevo-cli " + CommandName(command) +
          "'";
@@ -377,11 +415,12 @@ std::string NotTaken(const OptionSpec& option, Command command) {
 ParsedArguments ParseArguments(const std::vector<std::string>& args) {
   Options options;
   bool have_input = false;
-  bool limits_given = false;
   std::size_t i = 0;
-  if (!args.empty() && (args[0] == "check" || args[0] == "scan-log")) {
-    options.command = args[0] == "check" ? Command::kCheck : Command::kScanLog;
-    i = 1;
+  for (const Command command : {Command::kCheck, Command::kScanLog, Command::kUpdate}) {
+    if (!args.empty() && args[0] == CommandName(command)) {
+      options.command = command;
+      i = 1;
+    }
   }
   for (; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -392,6 +431,14 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
       if (arg.size() > 1 && arg[0] == '-') return UsageError("unknown option '" + arg + "'");
       if (options.command == Command::kScanLog) {
         options.logs.push_back(arg);
+      } else if (options.command == Command::kUpdate) {
+        if (options.output) {
+          options.inputs.push_back(arg);
+        } else if (arg == "-") {
+          return UsageError("update's FILE is a file name, not '-'");
+        } else {
+          options.output = arg;
+        }
       } else if (have_input) {
         return UsageError("more than one input given");
       } else {
@@ -401,7 +448,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
       continue;
     }
     if (option->id == OptionId::kHelp)
-      return End(std::string(kUsage) + '\n' + kHelp + OptionHelp());
+      return End(std::string(kUsage) + '\n' + kHelp + OptionHelp() + kExitStatus);
     if (option->id == OptionId::kVersion) return End("lirrevo-cli " LIRREVO_VERSION "\n");
     if (const std::string why = NotTaken(*option, options.command); !why.empty()) {
       return UsageError(why);
@@ -419,19 +466,30 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     }
     const std::string error = Take(option->id, name, value, options);
     if (!error.empty()) return UsageError(error);
-    limits_given |= option->id == OptionId::kMaxUrls || option->id == OptionId::kMaxBytes;
+    options.limits_given |= option->id == OptionId::kMaxUrls || option->id == OptionId::kMaxBytes;
   }
   if (options.command == Command::kScanLog && options.site.empty()) {
     return UsageError("scan-log needs --site URL, the site the logged paths belong to");
   }
   if (options.command == Command::kScanLog && options.logs.empty()) options.logs.push_back("-");
+  if (options.command == Command::kUpdate && !options.output) {
+    return UsageError("update needs FILE, the dead-link file to keep true");
+  }
   if (options.split && !options.output) return UsageError("--split needs -o OUTPUT");
+  if (options.command == Command::kUpdate && options.split && !options.index_url) {
+    return UsageError("update --split needs --index-url: FILE is the parts' index");
+  }
+  if (options.command == Command::kUpdate && options.gzip && !options.output->ends_with(".gz")) {
+    return UsageError("--gzip: update's FILE is named as written, so its name ends in .gz");
+  }
   // check prints its verdicts; a document, and the options that shape it, only go to -o.
   if (options.command == Command::kCheck && !options.output && (options.gzip || options.standard)) {
     return UsageError(std::string(options.gzip ? "--gzip" : "--standard") +
                       " needs -o OUTPUT in 'lirrevo-cli check'");
   }
-  if (!options.split && (limits_given || options.index_url)) {
+  // An index FILE that update keeps takes its parts' limits without --split.
+  if (!options.split &&
+      ((options.limits_given && options.command != Command::kUpdate) || options.index_url)) {
     return UsageError(options.index_url ? "--index-url needs --split"
                                         : "--max-urls and --max-bytes need --split");
   }

@@ -15,7 +15,10 @@ namespace lirrevo::cli {
 // dead ones, with the same output options, where -o is given.
 // `lirrevo-cli scan-log --site URL [options] [LOG...]` lists the dead links
 // that access logs show, or writes their document where -o is given.
-enum class Command { kGenerate, kCheck, kScanLog };
+// `lirrevo-cli update [options] FILE [INPUT...]` keeps the dead-link file
+// FILE true: its links and the INPUTs' asked again, FILE rewritten with those
+// that are dead.
+enum class Command { kGenerate, kCheck, kScanLog, kUpdate };
 
 // How check prints its lines: CLASS<TAB>CODE<TAB>LINK<TAB>DETAIL, or one JSON
 // object a line with the same fields.
@@ -34,7 +37,7 @@ struct Options {
   std::string input = "-";                      // a file name, or "-" for standard input
   std::size_t max_input = kDefaultMaxInput;     // bytes of input read at most
   bool max_input_given = false;
-  std::optional<std::string> output;     // absent: standard output
+  std::optional<std::string> output;     // absent: standard output; update's FILE
   bool split = false;                    // parts STEM-1.xml, STEM-2.xml, ... beside output
   std::size_t max_urls = 50000;          // per part
   std::size_t max_bytes = 10485760;      // per part, uncompressed
@@ -55,6 +58,10 @@ struct Options {
   std::vector<int> statuses = {404, 410};
   std::optional<std::string> log_format;
   std::vector<std::string> logs;
+  // update only: the lists of new links ("-" for standard input), and
+  // whether --max-urls or --max-bytes was given.
+  std::vector<std::string> inputs;
+  bool limits_given = false;
 };
 
 // What the command line asks for: a run with `options`, or an end right here

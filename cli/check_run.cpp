@@ -138,7 +138,8 @@ std::string JsonString(std::string_view text) {
 // the verdicts that wait for their turn.
 class Report {
  public:
-  Report(std::span<const std::string_view> links, LineFormat format)
+  // format: how lines are printed; none, for no lines.
+  Report(std::span<const std::string_view> links, std::optional<LineFormat> format)
       : links_(links),
         verdicts_(links.size()),
         format_(format),
@@ -146,8 +147,7 @@ class Report {
 
   void Take(std::size_t index, LinkVerdict verdict) {
     verdicts_[index] = {static_cast<std::uint16_t>(verdict.code), verdict.link_class, true};
-    answered_ = answered_ || verdict.code != 0;
-    if (!verdict.detail.empty()) details_[index] = std::move(verdict.detail);
+    if (!verdict.detail.empty() && format_) details_[index] = std::move(verdict.detail);
     ++counts_[static_cast<std::size_t>(verdict.link_class)];
     ++settled_;
     const std::size_t printed = next_;
@@ -176,13 +176,6 @@ class Report {
     }
   }
 
-  bool AllDead() const { return counts_[0] == links_.size(); }
-  // Whether any link got an answer from its server.
-  bool AnyAnswered() const { return answered_; }
-  bool Dead(std::size_t index) const {
-    return verdicts_[index].known && verdicts_[index].link_class == LinkClass::kDead;
-  }
-
  private:
   struct Settled {
     std::uint16_t code = 0;
@@ -191,6 +184,7 @@ class Report {
   };
 
   void Print(std::size_t index) {
+    if (!format_) return;
     const Settled& v = verdicts_[index];
     std::string detail;
     if (const auto it = details_.find(index); it != details_.end()) {
@@ -237,31 +231,14 @@ class Report {
   std::span<const std::string_view> links_;
   std::vector<Settled> verdicts_;
   std::unordered_map<std::size_t, std::string> details_;  // of verdicts not yet printed
-  LineFormat format_;
+  std::optional<LineFormat> format_;
   std::array<std::size_t, 6> counts_{};  // by LinkClass
   std::size_t settled_ = 0;
   std::size_t next_ = 0;
-  bool answered_ = false;
   bool progress_;
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
   std::chrono::steady_clock::time_point shown_{};
 };
-
-// What the run needs before its first request; the exit code when something
-// is missing, after its message.
-std::optional<int> Unready(const Options& options) {
-  // Closed, descriptor 1 would go to the next file or socket opened.
-  if (fcntl(STDOUT_FILENO, F_GETFD) == -1) return Fail("standard output is closed");
-  if (options.cacert) {
-    if (const std::optional<std::string> problem = CacertProblem(*options.cacert)) {
-      return Fail(*problem, 2);
-    }
-  }
-  if (options.output) {
-    if (const std::optional<std::string> problem = OutputProblem(options)) return Fail(*problem);
-  }
-  return std::nullopt;
-}
 
 CheckSettings SettingsOf(const Options& options) {
   CheckSettings settings;
@@ -273,10 +250,24 @@ CheckSettings SettingsOf(const Options& options) {
   return settings;
 }
 
-// Removes the later copies of each link, the first kept in its place; how
-// many were removed. Links are sorted by a hash, not held in a set: a few
-// bytes a link.
-std::size_t DropDuplicates(std::vector<std::string_view>& links) {
+}  // namespace
+
+std::optional<int> CheckReady(const Options& options) {
+  // Closed, descriptor 1 would go to the next file or socket opened.
+  if (fcntl(STDOUT_FILENO, F_GETFD) == -1) return Fail("standard output is closed");
+  if (options.cacert) {
+    if (const std::optional<std::string> problem = CacertProblem(*options.cacert)) {
+      return Fail(*problem);
+    }
+  }
+  if (options.output) {
+    if (const std::optional<std::string> problem = OutputProblem(options)) return Fail(*problem);
+  }
+  return std::nullopt;
+}
+
+// Links are sorted by a hash, not held in a set: a few bytes a link.
+void DropDuplicates(std::vector<std::string_view>& links) {
   std::vector<std::pair<std::size_t, std::size_t>> keyed(links.size());  // (hash, position)
   for (std::size_t i = 0; i < links.size(); ++i) {
     keyed[i] = {std::hash<std::string_view>{}(links[i]), i};
@@ -302,57 +293,77 @@ std::size_t DropDuplicates(std::vector<std::string_view>& links) {
     if (!copy[i]) links[kept++] = links[i];
   }
   links.resize(kept);
-  return copies;
+  if (copies > 0) {
+    std::fprintf(stderr, "lirrevo-cli: %s duplicate %s skipped: each link is checked once\n",
+                 GroupThousands(copies).c_str(), copies == 1 ? "link" : "links");
+  }
 }
 
-}  // namespace
-
-int RunCheck(const Options& options) {
-  if (const std::optional<int> exit_code = Unready(options)) return *exit_code;
-  std::optional<DateTime> date;
-  if (options.output && !(date = DocumentDate())) return kTrouble;
-  if (const int refused = date ? CheckOutputs(options, *date) : 0) return refused;
+std::optional<int> AskLinks(std::span<const std::string_view> links, const Options& options,
+                            bool print,
+                            const std::function<void(std::size_t, const LinkVerdict&)>& seen) {
   Options allowed = options;
   allowed.concurrency = AllowDescriptorsFor(options.concurrency);
   if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return Fail("libcurl could not start");
   struct CurlGlobal {
     ~CurlGlobal() { curl_global_cleanup(); }
   } cleanup;
-  const CheckSettings settings = SettingsOf(allowed);
+  Report report(links, print ? std::optional(options.format) : std::nullopt);
+  const std::optional<std::string> failure =
+      CheckLinks(links, SettingsOf(allowed), [&](std::size_t i, LinkVerdict v) {
+        seen(i, v);
+        report.Take(i, std::move(v));
+      });
+  if (failure) return Fail(*failure);
+  report.Summarise();
+  if (std::ferror(stdout) != 0) {
+    return Fail(std::string("cannot write standard output: ") + std::strerror(errno));
+  }
+  return std::nullopt;
+}
+
+int RunCheck(const Options& options) {
+  if (const std::optional<int> exit_code = CheckReady(options)) return *exit_code;
+  std::optional<DateTime> date;
+  if (options.output && !(date = DocumentDate())) return kTrouble;
+  if (const int refused = date ? CheckOutputs(options, *date) : 0) return refused;
+  if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return Fail("libcurl could not start");
+  struct CurlGlobal {
+    ~CurlGlobal() { curl_global_cleanup(); }
+  } cleanup;
   // The list, or the sitemap's locs one a line.
   std::optional<DecodedList> list;
   std::optional<SitemapLocs> sitemap;
-  if (options.sitemap ? !(sitemap = ReadSitemapLocs(options.input, settings))
+  if (options.sitemap ? !(sitemap = ReadSitemapLocs(options.input, SettingsOf(options)))
                       : !(list = ReadList(options))) {
     return kTrouble;
   }
   std::vector<std::string_view> links;
   ForEachLine(sitemap ? std::string_view(sitemap->locs) : list->Utf8(), LineBreaks::kAny,
               [&](std::string_view line) { links.push_back(line); });
-  if (const std::size_t copies = DropDuplicates(links); copies > 0) {
-    std::fprintf(stderr, "lirrevo-cli: %s duplicate %s skipped: each link is checked once\n",
-                 GroupThousands(copies).c_str(), copies == 1 ? "link" : "links");
-  }
+  DropDuplicates(links);
   // A document of no dead link would replace a good one with an empty one.
   if (options.output && links.empty()) {
     return Fail("no link to check; '" + *options.output + "' was not written");
   }
-
-  Report report(links, options.format);
-  const std::optional<std::string> failure =
-      CheckLinks(links, settings, [&](std::size_t i, LinkVerdict v) { report.Take(i, v); });
-  if (failure) return Fail(*failure);
-  report.Summarise();
-  if (std::ferror(stdout) != 0) {
-    return Fail(std::string("cannot write standard output: ") + std::strerror(errno));
+  std::vector<bool> dead(links.size());
+  bool answered = false;
+  bool all_dead = true;
+  if (const std::optional<int> trouble =
+          AskLinks(links, options, true, [&](std::size_t i, const LinkVerdict& v) {
+            dead[i] = v.link_class == LinkClass::kDead;
+            answered = answered || v.code != 0;
+            all_dead = all_dead && dead[i];
+          })) {
+    return *trouble;
   }
-  if (options.output && !report.AnyAnswered()) {
+  if (options.output && !answered) {
     return Fail("no link got an answer from its server; '" + *options.output + "' was not written");
   }
   if (options.output) {
     const int written = WriteDocuments(options, *date, [&](DocumentBuilder& builder) {
       for (std::size_t i = 0; i < links.size(); ++i) {
-        if (report.Dead(i)) builder.Add(links[i]);
+        if (dead[i]) builder.Add(links[i]);
       }
     });
     if (written != 0) return kTrouble;
@@ -361,7 +372,7 @@ int RunCheck(const Options& options) {
     return Fail(std::to_string(skipped) + " sitemap" + (skipped == 1 ? " was" : "s were") +
                 " skipped: the links checked are those of the sitemaps read");
   }
-  return report.AllDead() ? 0 : 1;
+  return all_dead ? 0 : 1;
 }
 
 }  // namespace lirrevo::cli

@@ -1,16 +1,44 @@
-// lirrevo-cli check: read the list, ask every link, tell what each one is.
+// lirrevo-cli check: read the list, ask every link, tell what each one is;
+// and the asking that update shares with it.
 #pragma once
 
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
 #include "cli/arguments.h"
+#include "cli/link_check.h"
 
 namespace lirrevo::cli {
 
-// Writes "CLASS<TAB>CODE<TAB>LINK<TAB>DETAIL" (or its JSON) per input line, in
-// input order, to standard output and a summary to standard error; with
-// options.output also the document of the dead links. 0 when every line is dead; 1 when one is not,
-// and after an input or write error, a closed standard output or a process
-// out of descriptors; 2 for an unusable --cacert. Each failure is named on
-// standard error, and those found before the first request end the run there.
+// Writes "CLASS<TAB>CODE<TAB>LINK<TAB>DETAIL" (or its JSON) per distinct
+// link, in input order, to standard output and a summary to standard error;
+// with options.output also the document of the dead links. 0 when every link
+// is dead; 1 when one is not; 2 on trouble: a usage error, an input not read
+// whole, an output not written, a skipped sitemap, a closed standard output,
+// a process out of descriptors. Each failure is named on standard error, and
+// those found before the first request end the run there.
 int RunCheck(const Options& options);
+
+// What must hold before a link is asked: standard output open, --cacert a
+// file of certificates, options.output writable. The exit code after the
+// message of what does not, or nothing.
+std::optional<int> CheckReady(const Options& options);
+
+// Removes the later copies of each link, the first kept in its place, and
+// says on standard error how many it removed.
+void DropDuplicates(std::vector<std::string_view>& links);
+
+// Asks the links as check does, with options' --concurrency, --timeout,
+// --cacert and --rate: a progress line on a terminal, the verdict lines on
+// standard output where print is set, the summary on standard error, and
+// seen(index, verdict) for each link as its verdict is known. The exit code
+// after the message of what stopped it, or nothing.
+std::optional<int> AskLinks(std::span<const std::string_view> links, const Options& options,
+                            bool print,
+                            const std::function<void(std::size_t, const LinkVerdict&)>& seen);
 
 }  // namespace lirrevo::cli

@@ -62,7 +62,9 @@ UrlsetForm FormOf(const Options& options) {
 }
 
 // The input when it is a regular file, which an output must not replace.
+// update reads every input whole before it writes, its own file first.
 std::optional<struct stat> InputFile(const Options& options) {
+  if (options.command == Command::kUpdate) return std::nullopt;
   struct stat st {};
   const bool known =
       options.input == "-" ? fstat(STDIN_FILENO, &st) == 0 : stat(options.input.c_str(), &st) == 0;

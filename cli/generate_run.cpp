@@ -1,9 +1,12 @@
 #include "cli/generate_run.h"
 
+#include <cstdio>
+#include <future>
 #include <optional>
 
 #include "cli/cli_input.h"
 #include "cli/document_output.h"
+#include "core/link_list.h"
 #include "core/list_input.h"
 
 namespace lirrevo::cli {
@@ -15,9 +18,18 @@ int RunGenerate(const Options& options) {
   const std::optional<DecodedList> list = ReadList(options);
   if (!list) return 1;
   const std::string_view utf8 = list->Utf8();
-  return WriteDocuments(options, *date, [utf8](DocumentBuilder& builder) {
+  // Every line is kept, as the window keeps it; the repeats are counted on
+  // the side while the document is written.
+  std::future<std::size_t> repeated = std::async(std::launch::async | std::launch::deferred,
+                                                 CountRepeatedLines, utf8, LineBreaks::kAny);
+  const int exit_code = WriteDocuments(options, *date, [utf8](DocumentBuilder& builder) {
     ForEachLine(utf8, LineBreaks::kAny, [&](std::string_view line) { builder.Add(line); });
   });
+  if (const std::size_t copies = repeated.get(); copies > 0) {
+    std::fprintf(stderr, "lirrevo-cli: warning: the document holds %s duplicate %s\n",
+                 GroupThousands(copies).c_str(), copies == 1 ? "link" : "links");
+  }
+  return exit_code;
 }
 
 }  // namespace lirrevo::cli

@@ -10,6 +10,7 @@
 #include "cli/check_run.h"
 #include "cli/generate_run.h"
 #include "cli/scan_log_run.h"
+#include "cli/update_run.h"
 
 namespace {
 
@@ -23,6 +24,9 @@ int Run(int argc, char** argv) {
   }
   if (parsed.options->command == lirrevo::cli::Command::kCheck) {
     return lirrevo::cli::RunCheck(*parsed.options);
+  }
+  if (parsed.options->command == lirrevo::cli::Command::kUpdate) {
+    return lirrevo::cli::RunUpdate(*parsed.options);
   }
   if (parsed.options->command == lirrevo::cli::Command::kScanLog) {
     return lirrevo::cli::RunScanLog(*parsed.options);

@@ -8,7 +8,8 @@ namespace lirrevo::cli {
 namespace {
 
 constexpr unsigned kDocument = kEveryCommand;
-constexpr unsigned kList = kGenerateCommand | kCheckCommand;
+constexpr unsigned kList = kGenerateCommand | kCheckCommand | kUpdateCommand;
+constexpr unsigned kAsking = kCheckCommand | kUpdateCommand;
 
 constexpr std::array kOptions = {
     OptionSpec{OptionId::kEncoding, "--input-encoding", "", "E", ValueKind::kWord,
@@ -16,7 +17,8 @@ constexpr std::array kOptions = {
                "encoding of INPUT: utf-8 (default; a UTF-16 file with\n"
                "a byte-order mark is also read), gbk (gb2312 is read\n"
                "as gbk), gb18030 or utf-16"},
-    OptionSpec{OptionId::kOutput, "--output", "-o", "OUTPUT", ValueKind::kFile, "", kDocument,
+    OptionSpec{OptionId::kOutput, "--output", "-o", "OUTPUT", ValueKind::kFile, "",
+               kDocument & ~kUpdateCommand,
                "write the document to OUTPUT instead of standard\n"
                "output; '-' is standard output"},
     OptionSpec{OptionId::kSplit, "--split", "", "", ValueKind::kNone, "", kDocument,
@@ -44,20 +46,20 @@ constexpr std::array kOptions = {
     OptionSpec{OptionId::kStandard, "--standard", "", "", ValueKind::kNone, "", kDocument,
                "the sitemaps.org form: its namespace, dates as\n"
                "YYYY-MM-DD, empty lines skipped"},
-    OptionSpec{OptionId::kConcurrency, "--concurrency", "", "N", ValueKind::kWord, "",
-               kCheckCommand,
-               "check: at most N requests in flight (default 32,\n"
+    OptionSpec{OptionId::kConcurrency, "--concurrency", "", "N", ValueKind::kWord, "", kAsking,
+               "check, update: at most N requests in flight (default 32,\n"
                "1-1000); never more than 4 to one host"},
-    OptionSpec{OptionId::kTimeout, "--timeout", "", "SECONDS", ValueKind::kWord, "", kCheckCommand,
-               "check: the most one request may take (default 10)"},
-    OptionSpec{OptionId::kCacert, "--cacert", "", "FILE", ValueKind::kFile, "", kCheckCommand,
-               "check: also trust the CA certificates in FILE (PEM)"},
+    OptionSpec{OptionId::kTimeout, "--timeout", "", "SECONDS", ValueKind::kWord, "", kAsking,
+               "check, update: the most one request may take (default 10)"},
+    OptionSpec{OptionId::kCacert, "--cacert", "", "FILE", ValueKind::kFile, "", kAsking,
+               "check, update: also trust the CA certificates in\n"
+               "FILE (PEM)"},
     OptionSpec{OptionId::kFormat, "--format", "", "FORMAT", ValueKind::kWord, "tsv json",
                kCheckCommand,
                "check: tsv (default) or json, one object a line with\n"
                "the fields class, code, link and detail"},
-    OptionSpec{OptionId::kRate, "--rate", "", "N", ValueKind::kWord, "", kCheckCommand,
-               "check: at most N requests a second to one host\n"
+    OptionSpec{OptionId::kRate, "--rate", "", "N", ValueKind::kWord, "", kAsking,
+               "check, update: at most N requests a second to one host\n"
                "(fractions allowed: 0.5 is one every 2 s); default\n"
                "no bound but the 4 in flight"},
     OptionSpec{OptionId::kSitemap, "--sitemap", "", "", ValueKind::kNone, "", kCheckCommand,
@@ -152,7 +154,7 @@ std::string BashCompletion() {
       "# bash completion for lirrevo-cli, made from its option table.\n"
       "_lirrevo_cli() {\n"
       "  local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]} command=generate\n"
-      "  case ${COMP_WORDS[1]} in check | scan-log) command=${COMP_WORDS[1]} ;; esac\n"
+      "  case ${COMP_WORDS[1]} in check | scan-log | update) command=${COMP_WORDS[1]} ;; esac\n"
       "  case $prev in\n"
       "    " +
       PatternOf(ValueKind::kFile, false) +
@@ -163,31 +165,34 @@ std::string BashCompletion() {
     script += "    " + std::string(option.name) + ")\n      COMPREPLY=($(compgen -W \"" +
               std::string(option.choices) + "\" -- \"$cur\")); return ;;\n";
   }
-  script +=
-      "    " + PatternOf(ValueKind::kWord, false) +
-      ")\n      return ;;\n"
-      "  esac\n"
-      "  if [[ $cur == -* ]]; then\n"
-      "    local options\n"
-      "    case $command in\n"
-      "      generate) options=\"" +
-      NamesFor(kGenerateCommand) +
-      "\" ;;\n"
-      "      check) options=\"" +
-      NamesFor(kCheckCommand) +
-      "\" ;;\n"
-      "      scan-log) options=\"" +
-      NamesFor(kScanLogCommand) +
-      "\" ;;\n"
-      "    esac\n"
-      "    COMPREPLY=($(compgen -W \"$options\" -- \"$cur\"))\n"
-      "  elif ((COMP_CWORD == 1)); then\n"
-      "    COMPREPLY=($(compgen -W \"check scan-log\" -- \"$cur\") $(compgen -f -- \"$cur\"))\n"
-      "  else\n"
-      "    COMPREPLY=($(compgen -f -- \"$cur\"))\n"
-      "  fi\n"
-      "}\n"
-      "complete -o filenames -F _lirrevo_cli lirrevo-cli\n";
+  script += "    " + PatternOf(ValueKind::kWord, false) +
+            ")\n      return ;;\n"
+            "  esac\n"
+            "  if [[ $cur == -* ]]; then\n"
+            "    local options\n"
+            "    case $command in\n"
+            "      generate) options=\"" +
+            NamesFor(kGenerateCommand) +
+            "\" ;;\n"
+            "      check) options=\"" +
+            NamesFor(kCheckCommand) +
+            "\" ;;\n"
+            "      scan-log) options=\"" +
+            NamesFor(kScanLogCommand) +
+            "\" ;;\n"
+            "      update) options=\"" +
+            NamesFor(kUpdateCommand) +
+            "\" ;;\n"
+            "    esac\n"
+            "    COMPREPLY=($(compgen -W \"$options\" -- \"$cur\"))\n"
+            "  elif ((COMP_CWORD == 1)); then\n"
+            "    COMPREPLY=($(compgen -W \"check scan-log update\" -- \"$cur\") $(compgen -f -- "
+            "\"$cur\"))\n"
+            "  else\n"
+            "    COMPREPLY=($(compgen -f -- \"$cur\"))\n"
+            "  fi\n"
+            "}\n"
+            "complete -o filenames -F _lirrevo_cli lirrevo-cli\n";
   return script;
 }
 

@@ -36,7 +36,8 @@ enum class OptionId {
 inline constexpr unsigned kGenerateCommand = 1;
 inline constexpr unsigned kCheckCommand = 2;
 inline constexpr unsigned kScanLogCommand = 4;
-inline constexpr unsigned kEveryCommand = 7;
+inline constexpr unsigned kUpdateCommand = 8;
+inline constexpr unsigned kEveryCommand = 15;
 
 // What an option's value is: none (a flag), a file name, or another word.
 enum class ValueKind { kNone, kFile, kWord };

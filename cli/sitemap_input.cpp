@@ -4,9 +4,11 @@
 #include <expat.h>
 #include <fcntl.h>
 #include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <functional>
@@ -14,6 +16,9 @@
 #include <memory>
 #include <string_view>
 #include <vector>
+
+#include "core/part_names.h"
+#include "core/sitemap_document.h"
 
 namespace lirrevo::cli {
 namespace {
@@ -84,6 +89,9 @@ class SitemapParser {
 
   const std::string& Error() const { return error_; }
   bool IsIndex() const { return root_ == "sitemapindex"; }
+  bool IsGzip() const { return gzip_; }
+  // Whether the root is in the sitemaps.org namespace.
+  bool IsStandard() const { return standard_; }
 
  private:
   // Members follow one another as `cat a.gz b.gz` puts them, and are read
@@ -137,9 +145,15 @@ class SitemapParser {
     XML_StopParser(parser_, XML_FALSE);
   }
 
-  static void Start(void* user, const XML_Char* name, const XML_Char**) {
+  static void Start(void* user, const XML_Char* name, const XML_Char** attributes) {
     auto& self = *static_cast<SitemapParser*>(user);
-    if (self.depth_ == 0) self.root_ = LocalName(name);
+    if (self.depth_ == 0) {
+      self.root_ = LocalName(name);
+      for (const XML_Char** a = attributes; a[0] != nullptr; a += 2) {
+        self.standard_ = self.standard_ || (std::string_view(a[0]) == "xmlns" &&
+                                            std::string_view(a[1]) == SitemapNamespace);
+      }
+    }
     ++self.depth_;
     self.in_loc_ = self.depth_ == 3 && LocalName(name) == "loc";
     self.loc_.clear();
@@ -197,6 +211,7 @@ class SitemapParser {
   bool started_ = false;
   bool gzip_ = false;
   bool ended_ = false;  // the last gzip member read so far is whole
+  bool standard_ = false;
   std::size_t size_ = 0;
   int depth_ = 0;
   bool in_loc_ = false;
@@ -286,7 +301,79 @@ std::optional<std::string> ReadListed(const std::string& sitemap, const CheckSet
   return std::nullopt;
 }
 
+// The folder URL of an index's loc and the file name it ends in, decoded;
+// nothing where the loc has a query or fragment or no name.
+std::optional<std::pair<std::string, std::string>> FolderAndName(const std::string& loc) {
+  const std::size_t slash = loc.rfind('/');
+  if (slash == std::string::npos || slash + 1 == loc.size() ||
+      loc.find_first_of("?#") != std::string::npos) {
+    return std::nullopt;
+  }
+  int length = 0;
+  char* name = curl_easy_unescape(nullptr, loc.c_str() + slash + 1,
+                                  static_cast<int>(loc.size() - slash - 1), &length);
+  if (name == nullptr) return std::nullopt;
+  std::pair<std::string, std::string> parts(loc.substr(0, slash + 1),
+                                            std::string(name, static_cast<std::size_t>(length)));
+  curl_free(name);
+  return parts;
+}
+
+// Reads the parts an index lists, from the files beside it: each loc must
+// name, in one folder, the part --split would write in its place.
+bool ReadParts(const std::string& path, const std::string& listed, DeadLinkFile& file) {
+  const auto fail = [&](const std::string& why) {
+    std::cerr << "lirrevo-cli: cannot read the parts of '" << path << "': " << why << '\n';
+    return false;
+  };
+  for (std::size_t start = 0; start < listed.size(); start = listed.find('\n', start) + 1) {
+    const std::string loc = listed.substr(start, listed.find('\n', start) - start);
+    const std::string part = PartFileName(path, ++file.parts, file.gzip);
+    const auto folder_and_name = FolderAndName(loc);
+    if (!folder_and_name || folder_and_name->second != BaseName(part) ||
+        folder_and_name->first != file.index_url.value_or(folder_and_name->first)) {
+      return fail("it lists '" + loc + "' where the part '" + BaseName(part) +
+                  "' in the folder of the first was expected");
+    }
+    file.index_url = folder_and_name->first;
+    const std::size_t before = file.locs.size();
+    SitemapParser parser(file.locs);
+    if (const std::optional<std::string> why = ReadFile(part, parser)) {
+      return fail("'" + part + "': " + *why);
+    }
+    if (parser.IsIndex()) return fail("'" + part + "' is an index");
+    if (file.parts == 1) {
+      file.first_part_urls = static_cast<std::size_t>(std::count(
+          file.locs.begin() + static_cast<std::ptrdiff_t>(before), file.locs.end(), '\n'));
+    }
+  }
+  return true;
+}
+
 }  // namespace
+
+std::optional<DeadLinkFile> ReadDeadLinkFile(const std::string& path) {
+  DeadLinkFile file;
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0 && errno == ENOENT) {
+    file.exists = false;
+    return file;
+  }
+  std::string listed;
+  SitemapParser parser(listed);
+  if (const std::optional<std::string> why = ReadFile(path, parser)) {
+    std::cerr << "lirrevo-cli: cannot read '" << path << "': " << *why << '\n';
+    return std::nullopt;
+  }
+  file.gzip = parser.IsGzip();
+  file.standard = parser.IsStandard();
+  if (!parser.IsIndex()) {
+    file.locs = std::move(listed);
+    return file;
+  }
+  if (!ReadParts(path, listed, file)) return std::nullopt;
+  return file;
+}
 
 std::optional<SitemapLocs> ReadSitemapLocs(const std::string& source,
                                            const CheckSettings& settings) {

@@ -32,4 +32,22 @@ struct SitemapLocs {
 std::optional<SitemapLocs> ReadSitemapLocs(const std::string& source,
                                            const CheckSettings& settings);
 
+// A dead-link file as update keeps it: its links, and the form they are
+// written back in.
+struct DeadLinkFile {
+  bool exists = true;
+  std::string locs;  // one a line; an index's parts' in turn
+  bool gzip = false;
+  bool standard = false;                 // in the sitemaps.org namespace
+  std::optional<std::string> index_url;  // an index: the folder its locs name
+  std::size_t parts = 0;                 // that an index lists
+  std::size_t first_part_urls = 0;       // entries of an index's first part
+};
+
+// The dead-link file at path (plain or gzip), or where it is an index, the
+// parts it lists, read from beside it: each named as --split names them, in
+// order, in one folder. exists is false where there is no file; nothing,
+// after the error is printed, where it or a part cannot be read whole.
+std::optional<DeadLinkFile> ReadDeadLinkFile(const std::string& path);
+
 }  // namespace lirrevo::cli

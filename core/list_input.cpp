@@ -2,10 +2,15 @@
 
 #include <iconv.h>
 
+#include <algorithm>
+#include <array>
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "core/output_encoding.h"
 #include "core/xml_characters.h"
@@ -402,4 +407,81 @@ std::size_t FindBreak(std::string_view text, std::size_t from, LineBreaks breaks
 }
 
 }  // namespace list_input_detail
+namespace {
+
+// Calls each(line, hash) for the non-empty lines of text, a batch at a time
+// with the batch's bits asked of memory ahead, so that their fetches overlap.
+template <typename Word, typename Each>
+void ForEachHashedLine(std::string_view text, LineBreaks breaks, Word&& word_of, Each&& each) {
+  constexpr std::size_t kBatch = 32;
+  std::array<std::pair<std::string_view, std::uint64_t>, kBatch> batch;
+  std::size_t held = 0;
+  const std::hash<std::string_view> hash;
+  const auto flush = [&] {
+    for (std::size_t i = 0; i < held; ++i) each(batch[i].first, batch[i].second);
+    held = 0;
+  };
+  ForEachLine(text, breaks, [&](std::string_view line) {
+    if (line.empty()) return;
+    // Spread over 64 bits where size_t has 32.
+    const std::uint64_t h = hash(line) * std::uint64_t{0x9E3779B97F4A7C15};
+    __builtin_prefetch(&word_of(h));
+    batch[held++] = {line, h};
+    if (held == kBatch) flush();
+  });
+  flush();
+}
+
+}  // namespace
+
+std::size_t CountRepeatedLines(std::string_view text, LineBreaks breaks) {
+  // About ten bits a line for a list of long links, never less than 2 MiB.
+  const std::size_t bits = std::max(std::size_t{1} << 24, std::bit_ceil(text.size() / 8));
+  std::vector<std::uint64_t> seen(bits / 64);
+  const auto first_word = [&](std::uint64_t h) -> std::uint64_t& {
+    return seen[static_cast<std::size_t>(h >> 6) & (seen.size() - 1)];
+  };
+  std::vector<std::uint64_t> again;  // the hashes seen twice, or sharing a bit
+  ForEachHashedLine(text, breaks, first_word, [&](std::string_view, std::uint64_t h) {
+    std::uint64_t& word = first_word(h);
+    const std::uint64_t bit = std::uint64_t{1} << (h & 63);
+    if ((word & bit) != 0) again.push_back(h);
+    word |= bit;
+  });
+  if (again.empty()) return 0;
+  // The bits again, now of the hashes seen twice only, by other bits of
+  // them: most lines are passed over at one look.
+  std::fill(seen.begin(), seen.end(), 0);
+  const auto second_word = [&](std::uint64_t h) -> std::uint64_t& {
+    return seen[static_cast<std::size_t>((h >> 32) ^ (h << 26)) & (seen.size() - 1)];
+  };
+  for (const std::uint64_t h : again) second_word(h) |= std::uint64_t{1} << (h >> 58);
+  std::sort(again.begin(), again.end());
+  again.erase(std::unique(again.begin(), again.end()), again.end());
+  // The first line of each of those hashes; a later line of one is a repeat
+  // when it equals that line. Different lines of one hash are all but
+  // unknown: they are set aside, and sorted to find which repeat.
+  std::vector<std::string_view> first(again.size());
+  std::vector<std::pair<std::uint64_t, std::string_view>> others;
+  std::size_t repeated = 0;
+  ForEachHashedLine(text, breaks, second_word, [&](std::string_view line, std::uint64_t h) {
+    if ((second_word(h) & (std::uint64_t{1} << (h >> 58))) == 0) return;
+    const auto at = std::lower_bound(again.begin(), again.end(), h);
+    if (at == again.end() || *at != h) return;
+    std::string_view& kind = first[static_cast<std::size_t>(at - again.begin())];
+    if (kind.data() == nullptr) {
+      kind = line;
+    } else if (kind == line) {
+      ++repeated;
+    } else {
+      others.emplace_back(h, line);
+    }
+  });
+  std::sort(others.begin(), others.end());
+  for (std::size_t i = 1; i < others.size(); ++i) {
+    repeated += others[i] == others[i - 1] ? 1 : 0;
+  }
+  return repeated;
+}
+
 }  // namespace lirrevo

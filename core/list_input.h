@@ -91,6 +91,11 @@ std::string EncodeDocument(std::string_view document);
 template <typename Line>
 void ForEachLine(std::string_view text, LineBreaks breaks, Line&& line);
 
+// How many non-empty lines of text repeat an earlier line exactly. Holds a
+// bit per hash (a few MB) rather than the lines: only the lines whose hash
+// was seen before are compared, in a second pass.
+std::size_t CountRepeatedLines(std::string_view text, LineBreaks breaks);
+
 namespace list_input_detail {
 // Offset of the first line break at or after from, or text.size().
 std::size_t FindBreak(std::string_view text, std::size_t from, LineBreaks breaks);

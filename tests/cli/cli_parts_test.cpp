@@ -201,7 +201,8 @@ TEST_F(CliParts, OneDocumentPastTheLimitsIsWrittenWithAWarning) {
             "lirrevo-cli: warning: the document holds 70,000 links, more than the 50,000 URLs "
             "search engines take in one file; --split writes parts\n"
             "lirrevo-cli: warning: the document has 11,060,063 bytes, more than the 10,485,760 "
-            "bytes search engines take in one file; --split writes parts\n");
+            "bytes search engines take in one file; --split writes parts\n"
+            "lirrevo-cli: warning: the document holds 69,999 duplicate links\n");
   EXPECT_EQ(ReadFile(dir_ / "all.xml").value_or("").size(), 11060063u);
   EXPECT_EQ(test::NamesIn(dir_), std::vector<std::string>{"all.xml"});
 }

@@ -142,3 +142,31 @@ TEST(TakeByteOrderMark, PicksTheEncodingAndDropsTheMark) {
 
 }  // namespace
 }  // namespace lirrevo
+
+namespace lirrevo {
+namespace {
+
+TEST(CountRepeatedLines, CountsEachLineThatEqualsAnEarlierOne) {
+  // 300,000 distinct lines fill the first bits enough that some share one.
+  std::string many;
+  for (int i = 0; i < 300000; ++i) many += "https://e.cn/" + std::to_string(i) + "\n";
+  const struct {
+    std::string text;
+    std::size_t repeated;
+  } cases[] = {
+      {"", 0},
+      {"a\nb\nc", 0},
+      {"a\nb\na\na", 2},
+      {"a\r\nb\ra\n", 1},   // the same line whatever break ends it
+      {"\n\n\na\n\n", 0},   // empty lines are no links
+      {"a\nA\na \n a", 0},  // exact bytes
+      {many, 0},
+      {many + many.substr(0, 30) + "https://e.cn/299999\n", 3},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(CountRepeatedLines(c.text, LineBreaks::kAny), c.repeated) << c.text.substr(0, 40);
+  }
+}
+
+}  // namespace
+}  // namespace lirrevo

@@ -218,6 +218,18 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return None
         elif parts[0] == "huge":
             code = 405
+        elif parts[0] == "state":
+            # The answer a file of the --files folder names: a status, or
+            # "slow" for none within a test's timeout; no file is 404.
+            try:
+                with open(os.path.join(self.server.files, parts[1])) as f:
+                    text = f.read().strip()
+            except OSError:
+                text = "404"
+            if text == "slow":
+                time.sleep(3)
+                return None
+            code = int(text)
         elif parts[0] == "files":
             try:
                 with open(os.path.join(self.server.files, os.path.basename(path)), "rb") as f:
