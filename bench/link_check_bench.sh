@@ -18,7 +18,9 @@
 # the two are compared: time, memory, and links reported broken against the
 # links known to be missing.
 #
-#   [NGINX=1] [LINKS=N] [HOSTS=N] [DELAY_MS=N] [LINKINATOR=PATH] [PEERS=DIR] \
+# Keeping a file true (UPDATE=1): see update_bench.
+#
+#   [NGINX=1 | UPDATE=1 [OLD=N] [NEW=N]] [LINKS=N] [HOSTS=N] [DELAY_MS=N] [LINKINATOR=PATH] [PEERS=DIR] \
 #     bench/link_check_bench.sh [build/cli/lirrevo-cli]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -88,13 +90,40 @@ slow_hosts_bench() {
   grep -E '^max_(total|host 127.0.0.1 )' "$work/server.out"
 }
 
-static_site_bench() {
-  local links=${LINKS:-5000} linkinator=${LINKINATOR:-} peers=${PEERS:-$here/../../shared/peers}
+# start_nginx PORT ROOT: nginx serving ROOT on 127.0.0.1:PORT until the end.
+start_nginx() {
+  local port=$1 site=$2
   nginx=$(PATH=$PATH:/usr/sbin:/sbin command -v nginx || true)
   if [[ -z $nginx ]]; then
     echo "nginx not found: this mode needs Debian's nginx-light (apt-get install nginx-light)" >&2
     exit 1
   fi
+  mkdir -p "$work/nginx/tmp"
+  nginx_conf=$work/nginx/nginx.conf
+  cat >"$nginx_conf" <<EOF
+pid nginx.pid;
+error_log error.log;
+events { worker_connections 1024; }
+http {
+  types { text/html html; application/xml xml; text/plain txt; }
+  default_type application/octet-stream;
+  access_log off;
+  client_body_temp_path tmp/body;
+  proxy_temp_path tmp/proxy;
+  fastcgi_temp_path tmp/fastcgi;
+  uwsgi_temp_path tmp/uwsgi;
+  scgi_temp_path tmp/scgi;
+  server {
+    listen 127.0.0.1:$port;
+    root $site;
+  }
+}
+EOF
+  "$nginx" -c "$nginx_conf" -p "$work/nginx"
+}
+
+static_site_bench() {
+  local links=${LINKS:-5000} linkinator=${LINKINATOR:-} peers=${PEERS:-$here/../../shared/peers}
   if [[ -n $linkinator && ! -x $linkinator ]]; then
     echo "LINKINATOR=$linkinator is not an executable" >&2
     exit 1
@@ -128,28 +157,7 @@ static_site_bench() {
     pages="$pages" "$work/missing.txt" "$work/pages.txt" >"$work/links.txt"
   (($(wc -l <"$work/links.txt") == links)) || { echo "the list is not $links lines" >&2; exit 1; }
 
-  mkdir -p "$work/nginx/tmp"
-  nginx_conf=$work/nginx/nginx.conf
-  cat >"$nginx_conf" <<EOF
-pid nginx.pid;
-error_log error.log;
-events { worker_connections 1024; }
-http {
-  types { text/html html; application/xml xml; text/plain txt; }
-  default_type application/octet-stream;
-  access_log off;
-  client_body_temp_path tmp/body;
-  proxy_temp_path tmp/proxy;
-  fastcgi_temp_path tmp/fastcgi;
-  uwsgi_temp_path tmp/uwsgi;
-  scgi_temp_path tmp/scgi;
-  server {
-    listen 127.0.0.1:$port;
-    root $site;
-  }
-}
-EOF
-  "$nginx" -c "$nginx_conf" -p "$work/nginx"
+  start_nginx "$port" "$site"
   echo "$links links, $missing to missing pages; $pages pages served by nginx at $base"
 
   /usr/bin/time -v -o "$work/time.txt" "$cli" check "$work/links.txt" \
@@ -184,8 +192,42 @@ EOF
       (s > 0 ? ps / s : 0), (kb > 0 ? pkb / kb : 0) }'
 }
 
+# A dead-link file of OLD links (default 50,000), all missing from a site
+# that nginx serves, kept true with NEW candidates (default 1,000: half of
+# them pages of the site, half missing): `update FILE NEW` against `check`
+# of the same OLD + NEW links, twice each in turn.
+update_bench() {
+  local old=${OLD:-50000} new=${NEW:-1000} port base site=$work/site
+  port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  base=http://127.0.0.1:$port
+  chmod 755 "$work"
+  mkdir -p "$site/page"
+  for ((i = 0; i < new / 2; i++)); do echo "<html><body>page $i</body></html>" >"$site/page/$i.html"; done
+  for ((i = 0; i < old; i++)); do echo "$base/gone/$i.html"; done >"$work/old.txt"
+  for ((i = 0; i < new; i++)); do
+    if ((i % 2 == 0)); then echo "$base/page/$((i / 2)).html"; else echo "$base/new-gone/$i.html"; fi
+  done >"$work/new.txt"
+  cat "$work/old.txt" "$work/new.txt" >"$work/all.txt"
+  "$cli" -o "$work/dead.xml" "$work/old.txt"
+  start_nginx "$port" "$site"
+  echo "a file of $old dead links and $new new ones ($((new / 2)) dead), served by nginx at $base"
+  local run s kb
+  for run in 1 2; do
+    /usr/bin/time -v -o "$work/time.txt" "$cli" check "$work/all.txt" >/dev/null 2>"$work/cli.err" || true
+    read -r s kb < <(time_stats "$work/time.txt")
+    printf '%-8s %8s s %8s KB max resident  %s\n' check "$s" "$kb" "$(grep 'links checked' "$work/cli.err")"
+    cp "$work/dead.xml" "$work/kept.xml"
+    /usr/bin/time -v -o "$work/time.txt" "$cli" update "$work/kept.xml" "$work/new.txt" \
+      2>"$work/cli.err" || true
+    read -r s kb < <(time_stats "$work/time.txt")
+    printf '%-8s %8s s %8s KB max resident  %s\n' update "$s" "$kb" "$(tail -n 1 "$work/cli.err")"
+  done
+}
+
 if [[ $mode == 1 ]]; then
   static_site_bench
+elif [[ ${UPDATE:-} == 1 ]]; then
+  update_bench
 else
   slow_hosts_bench
 fi
