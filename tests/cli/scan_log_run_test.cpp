@@ -92,6 +92,33 @@ TEST(ScanLog, ListsTheDeadLinksOfEveryLogOnceInTheOrderFirstSeen) {
   EXPECT_EQ(ReadFile(dir / "access.log"), log);
 }
 
+// Lines cut by the blocks the log is read in, a line longer than any log's
+// in the middle, and the last line without its line break: every line is
+// read once, whole, from a file, through gzip and from a pipe.
+TEST(ScanLog, ReadsEveryLineWholeAcrossBlocks) {
+  test::TempFolder dir;
+  std::string log, expected;
+  for (int i = 0; i < 30000; ++i) {
+    log += Line("GET /p" + std::to_string(i) + " HTTP/1.1", 404);
+    expected += "https://e.cn/p" + std::to_string(i) + "\n";
+    if (i == 15000) log += Line("GET /" + std::string(3 << 20, 'x') + " HTTP/1.1", 404);
+  }
+  log.pop_back();
+  WriteFile(dir / "access.log", log);
+  WriteFile(dir / "access.log.gz", Gzip(log));
+  for (const std::string& source : {dir / "access.log", dir / "access.log.gz", std::string("-")}) {
+    const test::ProgramOutcome r =
+        RunCli({"scan-log", "--site", "https://e.cn", source}, source == "-" ? log : "");
+    EXPECT_EQ(r.exit_code, 0) << source;
+    EXPECT_TRUE(r.out == expected) << source;
+    EXPECT_NE(r.err.find("1 line skipped (not in the log's layout, or not a request for a page "
+                         "of the site): line 15002\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("30,001 lines read, 30,000 in the layout"), std::string::npos) << r.err;
+  }
+}
+
 TEST(ScanLog, ALogWithNoLineInItsLayoutFails) {
   const test::ProgramOutcome r =
       RunCli({"scan-log", "--site", "https://e.cn"}, "not a log\nat all\n");
