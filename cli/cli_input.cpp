@@ -1,41 +1,24 @@
 #include "cli/cli_input.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <iostream>
-#include <memory>
+
+#include "core/block_input.h"
 
 namespace lirrevo::cli {
 namespace {
 
 constexpr std::size_t kBlock = std::size_t{4} << 20;
 
-struct FileCloser {
-  void operator()(std::FILE* file) const {
-    if (file != stdin) std::fclose(file);
-  }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-std::size_t SizeOf(std::FILE* file) {
-  struct stat st {};
-  const bool known = fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
-  return known ? static_cast<std::size_t>(st.st_size) : 0;
-}
-
 // How a read ended short of a list to take.
 enum class Stop { kNone, kReadError, kTooLarge, kBadLine };
 
-// Reads the file a block at a time into the decoder, so that the list is held
-// once, decoded; UTF-16, decoded whole, is read whole first. Endless input
-// ends at the first bad line or at max_bytes.
+// Reads the input a block at a time into the decoder, so that the list is
+// held once, decoded; UTF-16, decoded whole, is read whole first. Endless
+// input ends at the first bad line or at max_bytes.
 class ListReader {
  public:
-  ListReader(std::FILE* file, std::size_t max_bytes) : file_(file), max_bytes_(max_bytes) {}
+  ListReader(BlockInput& input, std::size_t max_bytes) : input_(input), max_bytes_(max_bytes) {}
 
   std::optional<DecodedList> Read(ListEncoding asked) {
     if (!Next()) return std::nullopt;
@@ -49,13 +32,14 @@ class ListReader {
       }
       return DecodeList(bytes, encoding);  // holds its UTF-8, not a view of bytes
     }
-    ListDecoder decoder(encoding, std::min(SizeOf(file_), max_bytes_));
+    ListDecoder decoder(encoding, std::min(input_.Size(), max_bytes_));
     decoder.Feed(first);
     while (!block_.empty() && !decoder.FoundProblem()) {
       if (!Next()) return std::nullopt;
       decoder.Feed(block_);
     }
-    if (!block_.empty() && std::getc(file_) != EOF) stop_ = Stop::kBadLine;
+    char more;
+    if (!block_.empty() && input_.Read(&more, 1) != 0) stop_ = Stop::kBadLine;
     return decoder.Finish();
   }
 
@@ -66,23 +50,23 @@ class ListReader {
   // or past max_bytes.
   bool Next() {
     block_.resize(kBlock);
-    block_.resize(std::fread(block_.data(), 1, block_.size(), file_));
-    if (std::ferror(file_)) stop_ = Stop::kReadError;
+    const long got = input_.Read(block_.data(), block_.size());
+    block_.resize(static_cast<std::size_t>(std::max(got, 0L)));
+    if (got < 0) stop_ = Stop::kReadError;
     read_ += block_.size();
     if (read_ > max_bytes_) stop_ = Stop::kTooLarge;
     return stop_ == Stop::kNone;
   }
 
-  std::FILE* file_;
+  BlockInput& input_;
   const std::size_t max_bytes_;
   std::string block_;
   std::size_t read_ = 0;
   Stop stop_ = Stop::kNone;
 };
 
-std::nullopt_t CannotRead(const Options& options) {
-  std::cerr << "lirrevo-cli: cannot read " << InputName(options) << ": " << std::strerror(errno)
-            << '\n';
+std::nullopt_t CannotRead(const Options& options, const BlockInput& input) {
+  std::cerr << "lirrevo-cli: cannot read " << InputName(options) << ": " << input.Error() << '\n';
   return std::nullopt;
 }
 
@@ -97,13 +81,12 @@ std::string InputName(const Options& options) {
 }
 
 std::optional<DecodedList> ReadList(const Options& options) {
-  errno = 0;
-  const File file(options.input == "-" ? stdin : std::fopen(options.input.c_str(), "rb"));
-  if (!file) return CannotRead(options);
-  ListReader reader(file.get(), options.max_input);
+  BlockInput input;
+  if (!input.Open(options.input)) return CannotRead(options, input);
+  ListReader reader(input, options.max_input);
   std::optional<DecodedList> list = reader.Read(options.encoding);
   if (reader.Stopped() == Stop::kReadError) {
-    return CannotRead(options);
+    return CannotRead(options, input);
   } else if (reader.Stopped() == Stop::kTooLarge) {
     Complain(options,
              " is larger than " + SizeText(options.max_input) + ", the most " +

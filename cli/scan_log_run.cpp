@@ -1,9 +1,5 @@
 #include "cli/scan_log_run.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-#include <zlib.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -22,6 +18,7 @@
 
 #include "cli/document_output.h"
 #include "core/access_log.h"
+#include "core/block_input.h"
 #include "core/link_list.h"
 
 namespace lirrevo::cli {
@@ -42,67 +39,11 @@ std::string LogName(const std::string& log) {
   return log == "-" ? "standard input" : "'" + log + "'";
 }
 
-// A log's bytes a block at a time: plain, or through zlib where the name
-// ends in .gz or standard input starts as gzip does.
-class LogReader {
- public:
-  ~LogReader() {
-    if (gz_ != nullptr) gzclose(gz_);
-    if (fd_ > 0) close(fd_);
-  }
-
-  bool Open(const std::string& log) {
-    fd_ = log == "-" ? 0 : open(log.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) return false;
-    if (log.ends_with(".gz") || log == "-") {
-      // zlib reads a plain file as it is, so standard input may be either.
-      gz_ = gzdopen(log == "-" ? dup(0) : fd_, "rb");
-      if (log != "-") fd_ = -1;  // gzclose closes it
-      if (gz_ == nullptr) return false;
-      // Smaller than half a block: zlib inflates straight into the block.
-      gzbuffer(gz_, 64 << 10);
-    }
-    return true;
-  }
-
-  // The next bytes, at most kBlock, into block; how many, 0 at the end, -1
-  // on an error or where the gzip data stops short of its end.
-  long Read(char* block) {
-    long got;
-    do {
-      got = gz_ != nullptr ? gzread(gz_, block, static_cast<unsigned>(kBlock))
-                           : read(fd_, block, kBlock);
-    } while (got < 0 && gz_ == nullptr && errno == EINTR);
-    if (got == 0 && gz_ != nullptr) {
-      // zlib ends a cut stream as it ends a whole one; only its error code tells.
-      int zerror = Z_OK;
-      gzerror(gz_, &zerror);
-      if (zerror != Z_OK) return -1;
-    }
-    return got;
-  }
-
-  // Why Read failed.
-  std::string Error() const {
-    if (gz_ == nullptr) return std::strerror(errno);
-    int zerror = Z_OK;
-    std::string cause = gzerror(gz_, &zerror);
-    if (zerror == Z_BUF_ERROR) return "the gzip data ends early";
-    // zlib puts the descriptor's name first ("<fd:3>: "); the caller names the log.
-    if (cause.starts_with("<fd:")) cause.erase(0, std::min(cause.find(": ") + 2, cause.size()));
-    return zerror == Z_DATA_ERROR ? "the gzip data is corrupt (" + cause + ")" : cause;
-  }
-
- private:
-  int fd_ = -1;
-  gzFile gz_ = nullptr;
-};
-
 // The log read on a thread of its own, a block ahead of the scan, so that
 // reading (the kernel's copying, or zlib's inflating) and scanning overlap.
 class ReadAhead {
  public:
-  explicit ReadAhead(LogReader& reader) : reader_(reader), thread_([this] { Run(); }) {}
+  explicit ReadAhead(BlockInput& reader) : reader_(reader), thread_([this] { Run(); }) {}
   ~ReadAhead() {
     {
       const std::lock_guard lock(mutex_);
@@ -144,16 +85,16 @@ class ReadAhead {
         if (stop_) return;
       }
       Slot& slot = slots_[next % slots_.size()];
-      slot.got = reader_.Read(slot.bytes.get());
+      slot.got = reader_.Read(slot.bytes.get(), kBlock);
       const std::lock_guard lock(mutex_);
-      if (slot.got < 0) error_ = reader_.Error();  // errno is this thread's
+      if (slot.got < 0) error_ = reader_.Error();
       ++filled_;
       changed_.notify_all();
       if (slot.got <= 0) return;
     }
   }
 
-  LogReader& reader_;
+  BlockInput& reader_;
   std::array<Slot, 3> slots_;
   std::mutex mutex_;
   std::condition_variable changed_;
@@ -194,12 +135,12 @@ struct Skipped {
 // skipped without being held.
 bool ScanLog(const std::string& log, const AccessLogFormat& format, DeadLinkLog& dead,
              Skipped& skipped) {
-  LogReader reader;
+  BlockInput reader;
   const auto cannot_read = [&](const std::string& cause) {
     Fail("cannot read " + LogName(log) + ": " + cause, 2);
     return false;
   };
-  if (!reader.Open(log)) return cannot_read(std::strerror(errno));
+  if (!reader.Open(log)) return cannot_read(reader.Error());
   const auto take = [&](std::string_view line, bool whole) {
     using Line = DeadLinkLog::Line;
     if (line.ends_with('\r')) line.remove_suffix(1);

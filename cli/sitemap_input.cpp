@@ -2,11 +2,8 @@
 
 #include <curl/curl.h>
 #include <expat.h>
-#include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
-#include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -17,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/block_input.h"
+#include "core/gzip_stream.h"
 #include "core/part_names.h"
 #include "core/sitemap_document.h"
 
@@ -65,56 +64,44 @@ class SitemapParser {
     XML_SetExternalEntityRefHandlerArg(parser_, this);
     XML_SetUnknownEncodingHandler(parser_, UnknownEncoding, this);
   }
-  ~SitemapParser() {
-    XML_ParserFree(parser_);
-    if (gzip_) inflateEnd(&z_);
-  }
+  ~SitemapParser() { XML_ParserFree(parser_); }
   SitemapParser(const SitemapParser&) = delete;
   SitemapParser& operator=(const SitemapParser&) = delete;
 
   // False after the error is kept for Error().
+  // A fetched sitemap may be gzip: found by its first bytes (a file's is
+  // inflated as it is read).
   bool Feed(std::string_view bytes) {
     if (!started_) {
       started_ = true;
-      gzip_ = bytes.size() >= 2 && bytes[0] == '\x1f' && bytes[1] == '\x8b';
-      if (gzip_ && inflateInit2(&z_, 15 + 16) != Z_OK) return Failed("zlib could not start");
+      if (bytes.size() >= 2 && bytes[0] == '\x1f' && bytes[1] == '\x8b') {
+        gunzip_ = std::make_unique<Gunzip>();
+      }
     }
-    return gzip_ ? Inflate(bytes) : Parse(bytes, false);
+    return gunzip_ ? Inflate(bytes) : Parse(bytes, false);
   }
 
   bool Finish() {
-    if (gzip_ && !ended_) return Failed("the gzip data ends early");
+    if (gunzip_ && !gunzip_->Whole()) return Failed(gunzip_->Error());
     return Parse({}, true);
   }
 
   const std::string& Error() const { return error_; }
   bool IsIndex() const { return root_ == "sitemapindex"; }
   bool IsGzip() const { return gzip_; }
+  void SetGzip(bool gzip) { gzip_ = gzip; }
   // Whether the root is in the sitemaps.org namespace.
   bool IsStandard() const { return standard_; }
 
  private:
-  // Members follow one another as `cat a.gz b.gz` puts them, and are read
-  // as one stream, as zcat reads them.
   bool Inflate(std::string_view bytes) {
-    z_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
-    z_.avail_in = static_cast<uInt>(bytes.size());
     char out[1 << 16];
-    do {
-      if (ended_ && z_.avail_in > 0) {
-        if (inflateReset(&z_) != Z_OK) return Failed("zlib could not start");
-        ended_ = false;
-      }
-      z_.next_out = reinterpret_cast<Bytef*>(out);
-      z_.avail_out = sizeof out;
-      const int result = inflate(&z_, Z_NO_FLUSH);
-      if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR) {
-        return Failed("its gzip data is damaged");
-      }
-      ended_ = result == Z_STREAM_END;
-      if (!Parse(std::string_view(out, sizeof out - z_.avail_out), false)) return false;
-      // A full buffer may leave output behind, even with no input left.
-    } while (z_.avail_in > 0 || (z_.avail_out == 0 && !ended_));
+    // A full buffer may leave output behind, even with no input left.
+    for (long made = 1; !bytes.empty() || made == static_cast<long>(sizeof out);) {
+      made = gunzip_->Inflate(bytes, out, sizeof out);
+      if (made < 0) return Failed(gunzip_->Error());
+      if (!Parse(std::string_view(out, static_cast<std::size_t>(made)), false)) return false;
+    }
     return true;
   }
 
@@ -207,10 +194,9 @@ class SitemapParser {
 
   std::string& locs_;
   XML_Parser parser_;
-  z_stream z_{};
   bool started_ = false;
-  bool gzip_ = false;
-  bool ended_ = false;  // the last gzip member read so far is whole
+  std::unique_ptr<Gunzip> gunzip_;
+  bool gzip_ = false;  // the file read was gzip
   bool standard_ = false;
   std::size_t size_ = 0;
   int depth_ = 0;
@@ -270,16 +256,12 @@ std::optional<std::string> Fetch(const std::string& source, const CheckSettings&
 // Reads the file (or standard input) into the parser. Why it could not be
 // read whole, or nothing.
 std::optional<std::string> ReadFile(const std::string& source, SitemapParser& parser) {
-  const int fd = source == "-" ? 0 : open(source.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::strerror(errno);
-  const std::unique_ptr<int, void (*)(int*)> closer(fd == 0 ? nullptr : new int(fd),
-                                                    [](int* f) { close(*f), delete f; });
+  BlockInput input;
+  if (!input.Open(source)) return input.Error();
+  parser.SetGzip(input.IsGzip());
   std::vector<char> block(kBlock);
-  for (;;) {
-    const ssize_t got = read(fd, block.data(), block.size());
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return std::strerror(errno);
-    if (got == 0) break;
+  for (long got; (got = input.Read(block.data(), block.size())) != 0;) {
+    if (got < 0) return input.Error();
     if (!parser.Feed(std::string_view(block.data(), static_cast<std::size_t>(got)))) {
       return parser.Error();
     }
