@@ -1,0 +1,28 @@
+// What lirrevo-cli says on standard error, in one form: "lirrevo-cli: " and
+// the message; a file named in quotes, standard input by name.
+#pragma once
+
+#include <string>
+
+namespace lirrevo::cli {
+
+// The exit status of trouble: a usage error, an input not read whole, an
+// output not written.
+inline constexpr int kTrouble = 2;
+
+// Prints "lirrevo-cli: message" and gives exit_code.
+int Fail(const std::string& message, int exit_code = kTrouble);
+
+// Prints "lirrevo-cli: warning: message".
+void Warn(const std::string& message);
+
+// Prints "lirrevo-cli: message", which is news, neither failure nor warning.
+void Say(const std::string& message);
+
+// "standard input" for "-", else "'NAME'".
+std::string Named(const std::string& source);
+
+// "cannot read NAMED: why", the one form of a read failure.
+std::string CannotRead(const std::string& source, const std::string& why);
+
+}  // namespace lirrevo::cli
