@@ -1,6 +1,5 @@
 #include "cli/arguments.h"
 
-#include <curl/curl.h>
 #include <strings.h>
 
 #include <algorithm>
@@ -15,12 +14,15 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/ascii_host.h"
+#include "check/url.h"
 #include "cli/option_table.h"
 #include "core/access_log.h"
 #include "core/version.h"
 
 namespace lirrevo::cli {
+
+using check::AsciiBaseUrl;
+using check::BaseUrlProblem;
 namespace {
 
 constexpr const char* kUsage =
@@ -153,78 +155,6 @@ std::optional<std::size_t> Size(const std::string& text) {
   }
   if (value == 0) return std::nullopt;
   return value;
-}
-
-// Why text cannot be the address that links or parts' URLs are made from, or
-// nothing: an absolute http or https URL of a host, with an optional port and
-// path and nothing else, that a loc can hold as it is (no space or control
-// character, UTF-8).
-std::optional<std::string> BaseUrlProblem(const std::string& text) {
-  const bool plain = std::none_of(text.begin(), text.end(), [](char c) {
-    return static_cast<unsigned char>(c) <= 0x20 || c == 0x7F;
-  });
-  if (!plain) return "it holds a space or a control character";
-  if (!DecodeUtf8List(text).Ok()) return "it is not UTF-8";
-  const std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> url(curl_url(), curl_url_cleanup);
-  if (!url || curl_url_set(url.get(), CURLUPART_URL, text.c_str(), 0) != CURLUE_OK) {
-    return "it is not an absolute URL";
-  }
-  const auto has = [&](CURLUPart part) {
-    char* value = nullptr;
-    const bool found = curl_url_get(url.get(), part, &value, 0) == CURLUE_OK && value[0] != '\0';
-    curl_free(value);
-    return found;
-  };
-  const std::size_t colon = text.find(':');
-  const std::string scheme = text.substr(0, colon);
-  if (strcasecmp(scheme.c_str(), "http") != 0 && strcasecmp(scheme.c_str(), "https") != 0) {
-    return "its scheme is not http or https";
-  }
-  // libcurl takes "https:/host" and "https:///host" for "https://host".
-  if (text.compare(colon, 3, "://") != 0 || text.size() == colon + 3 || text[colon + 3] == '/' ||
-      !has(CURLUPART_HOST)) {
-    return "it needs \"//\" and a host after \"" + scheme + ":\"";
-  }
-  if (has(CURLUPART_USER) || has(CURLUPART_PASSWORD)) return "it holds a user name or password";
-  char* host = nullptr;
-  curl_url_get(url.get(), CURLUPART_HOST, &host, 0);
-  const bool named = host != nullptr && AsciiHost(host).has_value();
-  curl_free(host);
-  if (!named) return "its host is no valid international name";
-  if (text.find('?') != std::string::npos) return "it holds a query ('?')";
-  if (text.find('#') != std::string::npos) return "it holds a fragment ('#')";
-  if (const std::size_t at = text.find_first_of("[]{}|^<>\\`\"", colon + 3);
-      at != std::string::npos && !(text[at] == '[' && at == colon + 3)) {
-    return std::string("it holds '") + text[at] + "', which a URL cannot hold";
-  }
-  for (std::size_t at = text.find('%'); at != std::string::npos; at = text.find('%', at + 1)) {
-    if (at + 2 >= text.size() || !std::isxdigit(static_cast<unsigned char>(text[at + 1])) ||
-        !std::isxdigit(static_cast<unsigned char>(text[at + 2]))) {
-      return "it holds a '%' that no two hex digits follow";
-    }
-  }
-  return std::nullopt;
-}
-
-// The base URL as links are made from it: a host beyond ASCII in its
-// punycode form, characters beyond ASCII in the path percent-encoded. text
-// has passed BaseUrlProblem.
-std::string AsciiBaseUrl(const std::string& text) {
-  const std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> url(curl_url(), curl_url_cleanup);
-  char* part = nullptr;
-  if (!url || curl_url_set(url.get(), CURLUPART_URL, text.c_str(), CURLU_URLENCODE) != CURLUE_OK ||
-      curl_url_get(url.get(), CURLUPART_HOST, &part, 0) != CURLUE_OK) {
-    return text;
-  }
-  const std::optional<std::string> host = AsciiHost(part);
-  curl_free(part);
-  if (!host || curl_url_set(url.get(), CURLUPART_HOST, host->c_str(), 0) != CURLUE_OK ||
-      curl_url_get(url.get(), CURLUPART_URL, &part, 0) != CURLUE_OK) {
-    return text;
-  }
-  std::string ascii(part);
-  curl_free(part);
-  return ascii;
 }
 
 // "404,410": statuses 100 to 599, separated by commas.

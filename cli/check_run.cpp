@@ -24,16 +24,24 @@
 #include <unordered_map>
 #include <vector>
 
+#include "check/link_check.h"
+#include "check/sitemap_input.h"
 #include "cli/cli_input.h"
 #include "cli/document_output.h"
-#include "cli/link_check.h"
-#include "cli/sitemap_input.h"
 #include "core/link_list.h"
 #include "core/list_input.h"
 #include "core/version.h"
 #include "core/xml_characters.h"
 
 namespace lirrevo::cli {
+
+using check::CheckLinks;
+using check::CheckSettings;
+using check::ClassName;
+using check::LinkClass;
+using check::LinkVerdict;
+using check::ReadSitemapLocs;
+using check::SitemapLocs;
 namespace {
 
 // Trouble: the check could not be made or its document not written. Status 1

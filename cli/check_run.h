@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "check/link_check.h"
 #include "cli/arguments.h"
-#include "cli/link_check.h"
 
 namespace lirrevo::cli {
 
@@ -37,8 +37,8 @@ void DropDuplicates(std::vector<std::string_view>& links);
 // standard output where print is set, the summary on standard error, and
 // seen(index, verdict) for each link as its verdict is known. The exit code
 // after the message of what stopped it, or nothing.
-std::optional<int> AskLinks(std::span<const std::string_view> links, const Options& options,
-                            bool print,
-                            const std::function<void(std::size_t, const LinkVerdict&)>& seen);
+std::optional<int> AskLinks(
+    std::span<const std::string_view> links, const Options& options, bool print,
+    const std::function<void(std::size_t, const check::LinkVerdict&)>& seen);
 
 }  // namespace lirrevo::cli

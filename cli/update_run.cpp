@@ -6,15 +6,21 @@
 #include <string_view>
 #include <vector>
 
+#include "check/link_check.h"
+#include "check/sitemap_input.h"
 #include "cli/check_run.h"
 #include "cli/cli_input.h"
 #include "cli/document_output.h"
-#include "cli/link_check.h"
-#include "cli/sitemap_input.h"
 #include "core/link_list.h"
 #include "core/list_input.h"
 
 namespace lirrevo::cli {
+
+using check::ClassName;
+using check::DeadLinkFile;
+using check::LinkClass;
+using check::LinkVerdict;
+using check::ReadDeadLinkFile;
 namespace {
 
 constexpr int kTrouble = 2;

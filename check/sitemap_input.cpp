@@ -1,4 +1,4 @@
-#include "cli/sitemap_input.h"
+#include "check/sitemap_input.h"
 
 #include <curl/curl.h>
 #include <expat.h>
@@ -19,15 +19,10 @@
 #include "core/part_names.h"
 #include "core/sitemap_document.h"
 
-namespace lirrevo::cli {
+namespace lirrevo::check {
 namespace {
 
 constexpr std::size_t kBlock = std::size_t{1} << 20;
-
-bool IsUrl(const std::string& source) {
-  return strncasecmp(source.c_str(), "http://", 7) == 0 ||
-         strncasecmp(source.c_str(), "https://", 8) == 0;
-}
 
 std::string NameOf(const std::string& source) {
   return source == "-" ? "standard input" : "'" + source + "'";
@@ -274,7 +269,7 @@ std::optional<std::string> ReadFile(const std::string& source, SitemapParser& pa
 std::optional<std::string> ReadListed(const std::string& sitemap, const CheckSettings& settings,
                                       std::string& locs) {
   // A file is never read for an index, which may come from anywhere.
-  if (!IsUrl(sitemap)) return "not an http or https URL";
+  if (!NamesHttp(sitemap)) return "not an http or https URL";
   std::string found;
   SitemapParser parser(found);
   if (std::optional<std::string> why = Fetch(sitemap, settings, parser)) return why;
@@ -364,10 +359,10 @@ std::optional<SitemapLocs> ReadSitemapLocs(const std::string& source,
   {
     SitemapParser parser(read.locs);
     const std::optional<std::string> why =
-        IsUrl(source) ? Fetch(source, settings, parser) : ReadFile(source, parser);
+        NamesHttp(source) ? Fetch(source, settings, parser) : ReadFile(source, parser);
     if (why) {
-      std::cerr << "lirrevo-cli: cannot " << (IsUrl(source) ? "fetch " : "read ") << NameOf(source)
-                << ": " << *why << '\n';
+      std::cerr << "lirrevo-cli: cannot " << (NamesHttp(source) ? "fetch " : "read ")
+                << NameOf(source) << ": " << *why << '\n';
       return std::nullopt;
     }
     index = parser.IsIndex();
@@ -390,4 +385,4 @@ std::optional<SitemapLocs> ReadSitemapLocs(const std::string& source,
   return read;
 }
 
-}  // namespace lirrevo::cli
+}  // namespace lirrevo::check

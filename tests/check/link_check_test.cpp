@@ -1,6 +1,6 @@
 // Runs `lirrevo-cli check` against web servers of its own on loopback
 // addresses (tests/support/link_server.py): never another address.
-#include "cli/link_check.h"
+#include "check/link_check.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -355,12 +355,12 @@ TEST_F(LinkCheck, HostileAnswersGetNoWrongVerdict) {
   LinkServer own(4);
   const std::vector<std::string> own_links = links_of(own);
   const std::vector<std::string_view> views(own_links.begin(), own_links.end());
-  cli::CheckSettings settings;
+  check::CheckSettings settings;
   settings.timeout_ms = 2000;
   std::vector<std::string> reasons(rows.size(), "none given");
   alarm(60);  // the same guard as above
-  EXPECT_EQ(cli::CheckLinks(views, settings,
-                            [&](std::size_t i, cli::LinkVerdict v) { reasons[i] = v.detail; }),
+  EXPECT_EQ(check::CheckLinks(views, settings,
+                              [&](std::size_t i, check::LinkVerdict v) { reasons[i] = v.detail; }),
             std::nullopt);
   alarm(0);
   for (std::size_t i = 0; i < rows.size(); ++i) {

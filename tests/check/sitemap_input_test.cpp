@@ -1,6 +1,6 @@
 // The sitemap reader on hostile sitemaps, from files and from a test server
 // on 127.0.0.1 (tests/support/link_server.py): never another address.
-#include "cli/sitemap_input.h"
+#include "check/sitemap_input.h"
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>
@@ -95,7 +95,7 @@ TEST(ReadSitemapLocs, ReadsASitemapWholeOrNamesTheSourceAndTheCause) {
                                 : "lirrevo-cli: cannot read '" + source + "': " + row.err + "\n";
     std::ostringstream said;
     std::streambuf* const was = std::cerr.rdbuf(said.rdbuf());
-    const std::optional<cli::SitemapLocs> read = cli::ReadSitemapLocs(source, {});
+    const std::optional<check::SitemapLocs> read = check::ReadSitemapLocs(source, {});
     std::cerr.rdbuf(was);
     EXPECT_EQ(said.str(), err);
     ASSERT_EQ(read.has_value(), !row.locs.empty());

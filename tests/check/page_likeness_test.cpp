@@ -1,11 +1,11 @@
-#include "cli/page_likeness.h"
+#include "check/page_likeness.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
 
-namespace lirrevo::cli {
+namespace lirrevo::check {
 namespace {
 
 // A site's template: the same title, menu and footer on every page.
@@ -64,4 +64,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
-}  // namespace lirrevo::cli
+}  // namespace lirrevo::check

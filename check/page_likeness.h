@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace lirrevo::cli {
+namespace lirrevo::check {
 
 // A page's words, each hashed: those of its visible text (script and style
 // left out) in order, and those of the path it was asked by, which a
@@ -31,4 +31,4 @@ PageWords WordsOf(std::string_view html, std::string_view path);
 // or either text is empty.
 std::optional<double> Likeness(const PageWords& page, const PageWords& missing);
 
-}  // namespace lirrevo::cli
+}  // namespace lirrevo::check

@@ -7,9 +7,9 @@
 #include <optional>
 #include <string>
 
-#include "cli/link_check.h"
+#include "check/link_check.h"
 
-namespace lirrevo::cli {
+namespace lirrevo::check {
 
 // The most sitemaps one index may list, and the most bytes one sitemap may
 // have once uncompressed (search engines take 50 MB).
@@ -50,4 +50,4 @@ struct DeadLinkFile {
 // after the error is printed, where it or a part cannot be read whole.
 std::optional<DeadLinkFile> ReadDeadLinkFile(const std::string& path);
 
-}  // namespace lirrevo::cli
+}  // namespace lirrevo::check

@@ -1,4 +1,4 @@
-#include "cli/link_check.h"
+#include "check/link_check.h"
 
 #include <arpa/inet.h>
 #include <curl/curl.h>
@@ -24,11 +24,11 @@
 #include <utility>
 #include <vector>
 
-#include "cli/ascii_host.h"
-#include "cli/page_likeness.h"
+#include "check/page_likeness.h"
+#include "check/url.h"
 #include "core/own_requests.h"
 
-namespace lirrevo::cli {
+namespace lirrevo::check {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -312,14 +312,6 @@ std::string DetailOfStatus(long status, const Answer& answer) {
   return ClassOfStatus(status) == LinkClass::kRedirect ? answer.location : std::string();
 }
 
-std::optional<std::string> UrlPart(CURLU* url, CURLUPart what) {
-  char* part = nullptr;
-  if (curl_url_get(url, what, &part, 0) != CURLUE_OK) return std::nullopt;
-  std::string text(part);
-  curl_free(part);
-  return text;
-}
-
 // 16 hex digits that no site has a page of, after the mark that keeps the
 // probe out of the dead links read from the site's log.
 std::string ProbeName() {
@@ -328,31 +320,6 @@ std::string ProbeName() {
   char name[17];
   std::snprintf(name, sizeof name, "%016llx", any(random));
   return std::string(kProbeMark) + name;
-}
-
-using UrlHandle = std::unique_ptr<CURLU, decltype(&curl_url_cleanup)>;
-
-UrlHandle ParsedUrl(const std::string& url) {
-  UrlHandle parsed(curl_url(), curl_url_cleanup);
-  if (parsed && curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) {
-    parsed.reset();
-  }
-  return parsed;
-}
-
-// The URL of the folder that holds url, without url's query and fragment:
-// https://h/a/b/page.html?q gives https://h/a/b/.
-std::optional<std::string> FolderOf(const std::string& url) {
-  const UrlHandle parsed = ParsedUrl(url);
-  std::optional<std::string> path = parsed ? UrlPart(parsed.get(), CURLUPART_PATH) : std::nullopt;
-  if (!path) return std::nullopt;
-  path->erase(path->rfind('/') + 1);  // libcurl's path always begins with '/'
-  if (curl_url_set(parsed.get(), CURLUPART_PATH, path->c_str(), 0) != CURLUE_OK ||
-      curl_url_set(parsed.get(), CURLUPART_QUERY, nullptr, 0) != CURLUE_OK ||
-      curl_url_set(parsed.get(), CURLUPART_FRAGMENT, nullptr, 0) != CURLUE_OK) {
-    return std::nullopt;
-  }
-  return UrlPart(parsed.get(), CURLUPART_URL);
 }
 
 // The folder URL's path: https://h/a/b/ gives /a/b/.
@@ -366,21 +333,6 @@ std::string PathOfFolder(const std::string& folder) {
 std::optional<std::string> ParentFolder(const std::string& folder) {
   if (PathOfFolder(folder) == "/") return std::nullopt;
   return folder.substr(0, folder.rfind('/', folder.size() - 2) + 1);
-}
-
-// Where a redirect leads: its Location resolved against the URL asked.
-std::optional<std::string> RedirectTarget(const std::string& url, const std::string& location) {
-  const UrlHandle parsed = ParsedUrl(url);
-  if (!parsed || location.empty() ||
-      curl_url_set(parsed.get(), CURLUPART_URL, location.c_str(), CURLU_URLENCODE) != CURLUE_OK) {
-    return std::nullopt;
-  }
-  return UrlPart(parsed.get(), CURLUPART_URL);
-}
-
-std::string PathOf(const std::string& url) {
-  const UrlHandle parsed = ParsedUrl(url);
-  return parsed ? UrlPart(parsed.get(), CURLUPART_PATH).value_or("/") : "/";
 }
 
 bool IsHomePath(std::string_view path) {
@@ -460,35 +412,6 @@ std::string Joined(std::string first, const std::string& second) {
 // A probe's or page's body is whole, or cut at its bound, not at a failure.
 bool HasBody(const Request& request, CURLcode result, long status) {
   return status == 200 && (result == CURLE_OK || (result == CURLE_WRITE_ERROR && request.body_cut));
-}
-
-// What a link is asked at: its URL and the host name that URL names.
-struct Target {
-  std::string url;
-  std::string host;
-};
-
-std::optional<Target> TargetOf(std::string_view link) {
-  const bool http = StartsWithNoCase(link, "http://") || StartsWithNoCase(link, "https://");
-  const bool clean = std::none_of(link.begin(), link.end(), [](char c) {
-    return static_cast<unsigned char>(c) <= 0x20 || c == 0x7F;
-  });
-  if (!http || !clean) return std::nullopt;
-  const UrlHandle parsed(curl_url(), curl_url_cleanup);
-  if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, std::string(link).c_str(),
-                              CURLU_URLENCODE) != CURLUE_OK) {
-    return std::nullopt;
-  }
-  const std::optional<std::string> given = UrlPart(parsed.get(), CURLUPART_HOST);
-  std::optional<std::string> host = given ? AsciiHost(*given) : std::nullopt;
-  if (!host || host->empty() ||
-      (*host != *given &&
-       curl_url_set(parsed.get(), CURLUPART_HOST, host->c_str(), 0) != CURLUE_OK)) {
-    return std::nullopt;
-  }
-  std::optional<std::string> url = UrlPart(parsed.get(), CURLUPART_URL);
-  if (!url) return std::nullopt;
-  return Target{*std::move(url), *std::move(host)};
 }
 
 // Hosts are told apart by a hash of the name, not the name itself, so that a
@@ -1084,12 +1007,6 @@ LinkClass ClassOfStatus(long status) {
   return LinkClass::kError;
 }
 
-std::optional<std::string> RequestUrl(std::string_view link) {
-  std::optional<Target> target = TargetOf(link);
-  if (!target) return std::nullopt;
-  return std::move(target->url);
-}
-
 std::optional<std::string> CheckLinks(std::span<const std::string_view> links,
                                       const CheckSettings& settings,
                                       const std::function<void(std::size_t, LinkVerdict)>& done) {
@@ -1097,4 +1014,4 @@ std::optional<std::string> CheckLinks(std::span<const std::string_view> links,
   return checker.Run();
 }
 
-}  // namespace lirrevo::cli
+}  // namespace lirrevo::check

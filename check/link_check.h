@@ -11,7 +11,9 @@
 #include <string>
 #include <string_view>
 
-namespace lirrevo::cli {
+#include "check/url.h"
+
+namespace lirrevo::check {
 
 enum class LinkClass : std::uint8_t { kDead, kAlive, kSoft404, kRedirect, kError, kInvalid };
 
@@ -33,13 +35,6 @@ struct LinkVerdict {
 
 // dead for 404 and 410, alive for 2xx, redirect for 3xx, else error.
 LinkClass ClassOfStatus(long status);
-
-// The URL to ask for the link, or nothing when the link is not an absolute
-// http or https URL (empty, another scheme, no host, white space or control
-// characters) or its host is no valid international name. Characters
-// outside ASCII in the path and query are percent-encoded, in the host
-// turned into its ASCII (punycode) form.
-std::optional<std::string> RequestUrl(std::string_view link);
 
 struct CheckSettings {
   int concurrency = 32;        // requests in flight at most
@@ -73,4 +68,4 @@ std::optional<std::string> CheckLinks(std::span<const std::string_view> links,
                                       const CheckSettings& settings,
                                       const std::function<void(std::size_t, LinkVerdict)>& done);
 
-}  // namespace lirrevo::cli
+}  // namespace lirrevo::check

@@ -1,4 +1,4 @@
-#include "cli/page_likeness.h"
+#include "check/page_likeness.h"
 
 #include <gumbo.h>
 
@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-namespace lirrevo::cli {
+namespace lirrevo::check {
 namespace {
 
 // Three words at a time: a shared word or two, or a shared title, makes few
@@ -200,4 +200,4 @@ std::optional<double> Likeness(const PageWords& page, const PageWords& missing) 
   return alike;
 }
 
-}  // namespace lirrevo::cli
+}  // namespace lirrevo::check

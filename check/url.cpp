@@ -1,0 +1,193 @@
+#include "check/url.h"
+
+#include <idn2.h>
+#include <strings.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <new>
+
+#include "core/list_input.h"
+
+namespace lirrevo::check {
+namespace {
+
+bool StartsWithNoCase(std::string_view text, std::string_view start) {
+  return text.size() >= start.size() && strncasecmp(text.data(), start.data(), start.size()) == 0;
+}
+
+}  // namespace
+
+std::optional<std::string> AsciiHost(const std::string& host) {
+  if (std::all_of(host.begin(), host.end(), [](char c) { return (c & 0x80) == 0; })) return host;
+  std::uint8_t* ascii = nullptr;
+  if (idn2_lookup_u8(reinterpret_cast<const std::uint8_t*>(host.c_str()), &ascii,
+                     IDN2_NFC_INPUT | IDN2_NONTRANSITIONAL) != IDN2_OK) {
+    return std::nullopt;
+  }
+  std::string result(reinterpret_cast<const char*>(ascii));
+  idn2_free(ascii);
+  return result;
+}
+
+std::optional<std::string> UrlPart(CURLU* url, CURLUPart what) {
+  char* part = nullptr;
+  if (curl_url_get(url, what, &part, 0) != CURLUE_OK) return std::nullopt;
+  std::string text(part);
+  curl_free(part);
+  return text;
+}
+
+UrlHandle ParsedUrl(const std::string& url) {
+  UrlHandle parsed(curl_url(), curl_url_cleanup);
+  if (parsed && curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) {
+    parsed.reset();
+  }
+  return parsed;
+}
+
+std::optional<std::string> FolderOf(const std::string& url) {
+  const UrlHandle parsed = ParsedUrl(url);
+  std::optional<std::string> path = parsed ? UrlPart(parsed.get(), CURLUPART_PATH) : std::nullopt;
+  if (!path) return std::nullopt;
+  path->erase(path->rfind('/') + 1);  // libcurl's path always begins with '/'
+  if (curl_url_set(parsed.get(), CURLUPART_PATH, path->c_str(), 0) != CURLUE_OK ||
+      curl_url_set(parsed.get(), CURLUPART_QUERY, nullptr, 0) != CURLUE_OK ||
+      curl_url_set(parsed.get(), CURLUPART_FRAGMENT, nullptr, 0) != CURLUE_OK) {
+    return std::nullopt;
+  }
+  return UrlPart(parsed.get(), CURLUPART_URL);
+}
+
+std::optional<std::string> RedirectTarget(const std::string& url, const std::string& location) {
+  const UrlHandle parsed = ParsedUrl(url);
+  if (!parsed || location.empty() ||
+      curl_url_set(parsed.get(), CURLUPART_URL, location.c_str(), CURLU_URLENCODE) != CURLUE_OK) {
+    return std::nullopt;
+  }
+  return UrlPart(parsed.get(), CURLUPART_URL);
+}
+
+std::string PathOf(const std::string& url) {
+  const UrlHandle parsed = ParsedUrl(url);
+  return parsed ? UrlPart(parsed.get(), CURLUPART_PATH).value_or("/") : "/";
+}
+
+std::optional<Target> TargetOf(std::string_view link) {
+  const bool http = NamesHttp(link);
+  const bool clean = std::none_of(link.begin(), link.end(), [](char c) {
+    return static_cast<unsigned char>(c) <= 0x20 || c == 0x7F;
+  });
+  if (!http || !clean) return std::nullopt;
+  const UrlHandle parsed(curl_url(), curl_url_cleanup);
+  if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, std::string(link).c_str(),
+                              CURLU_URLENCODE) != CURLUE_OK) {
+    return std::nullopt;
+  }
+  const std::optional<std::string> given = UrlPart(parsed.get(), CURLUPART_HOST);
+  std::optional<std::string> host = given ? AsciiHost(*given) : std::nullopt;
+  if (!host || host->empty() ||
+      (*host != *given &&
+       curl_url_set(parsed.get(), CURLUPART_HOST, host->c_str(), 0) != CURLUE_OK)) {
+    return std::nullopt;
+  }
+  std::optional<std::string> url = UrlPart(parsed.get(), CURLUPART_URL);
+  if (!url) return std::nullopt;
+  return Target{*std::move(url), *std::move(host)};
+}
+
+std::optional<std::string> RequestUrl(std::string_view link) {
+  std::optional<Target> target = TargetOf(link);
+  if (!target) return std::nullopt;
+  return std::move(target->url);
+}
+
+std::optional<std::string> BaseUrlProblem(const std::string& text) {
+  const bool plain = std::none_of(text.begin(), text.end(), [](char c) {
+    return static_cast<unsigned char>(c) <= 0x20 || c == 0x7F;
+  });
+  if (!plain) return "it holds a space or a control character";
+  if (!DecodeUtf8List(text).Ok()) return "it is not UTF-8";
+  const UrlHandle url(curl_url(), curl_url_cleanup);
+  if (!url || curl_url_set(url.get(), CURLUPART_URL, text.c_str(), 0) != CURLUE_OK) {
+    return "it is not an absolute URL";
+  }
+  const auto has = [&](CURLUPart part) {
+    char* value = nullptr;
+    const bool found = curl_url_get(url.get(), part, &value, 0) == CURLUE_OK && value[0] != '\0';
+    curl_free(value);
+    return found;
+  };
+  const std::size_t colon = text.find(':');
+  const std::string scheme = text.substr(0, colon);
+  if (strcasecmp(scheme.c_str(), "http") != 0 && strcasecmp(scheme.c_str(), "https") != 0) {
+    return "its scheme is not http or https";
+  }
+  // libcurl takes "https:/host" and "https:///host" for "https://host".
+  if (text.compare(colon, 3, "://") != 0 || text.size() == colon + 3 || text[colon + 3] == '/' ||
+      !has(CURLUPART_HOST)) {
+    return "it needs \"//\" and a host after \"" + scheme + ":\"";
+  }
+  if (has(CURLUPART_USER) || has(CURLUPART_PASSWORD)) return "it holds a user name or password";
+  char* host = nullptr;
+  curl_url_get(url.get(), CURLUPART_HOST, &host, 0);
+  const bool named = host != nullptr && AsciiHost(host).has_value();
+  curl_free(host);
+  if (!named) return "its host is no valid international name";
+  if (text.find('?') != std::string::npos) return "it holds a query ('?')";
+  if (text.find('#') != std::string::npos) return "it holds a fragment ('#')";
+  if (const std::size_t at = text.find_first_of("[]{}|^<>\\`\"", colon + 3);
+      at != std::string::npos && !(text[at] == '[' && at == colon + 3)) {
+    return std::string("it holds '") + text[at] + "', which a URL cannot hold";
+  }
+  for (std::size_t at = text.find('%'); at != std::string::npos; at = text.find('%', at + 1)) {
+    if (at + 2 >= text.size() || !std::isxdigit(static_cast<unsigned char>(text[at + 1])) ||
+        !std::isxdigit(static_cast<unsigned char>(text[at + 2]))) {
+      return "it holds a '%' that no two hex digits follow";
+    }
+  }
+  return std::nullopt;
+}
+
+std::string AsciiBaseUrl(const std::string& text) {
+  const UrlHandle url(curl_url(), curl_url_cleanup);
+  char* part = nullptr;
+  if (!url || curl_url_set(url.get(), CURLUPART_URL, text.c_str(), CURLU_URLENCODE) != CURLUE_OK ||
+      curl_url_get(url.get(), CURLUPART_HOST, &part, 0) != CURLUE_OK) {
+    return text;
+  }
+  const std::optional<std::string> host = AsciiHost(part);
+  curl_free(part);
+  if (!host || curl_url_set(url.get(), CURLUPART_HOST, host->c_str(), 0) != CURLUE_OK ||
+      curl_url_get(url.get(), CURLUPART_URL, &part, 0) != CURLUE_OK) {
+    return text;
+  }
+  std::string ascii(part);
+  curl_free(part);
+  return ascii;
+}
+
+std::string UrlInFolder(std::string base, const std::string& name) {
+  if (!base.ends_with('/')) base += '/';
+  char* escaped = curl_easy_escape(nullptr, name.data(), static_cast<int>(name.size()));
+  const UrlHandle url(curl_url(), curl_url_cleanup);
+  char* joined = nullptr;
+  if (escaped == nullptr || !url ||
+      curl_url_set(url.get(), CURLUPART_URL, base.c_str(), 0) != CURLUE_OK ||
+      curl_url_set(url.get(), CURLUPART_URL, escaped, 0) != CURLUE_OK ||
+      curl_url_get(url.get(), CURLUPART_URL, &joined, 0) != CURLUE_OK) {
+    curl_free(escaped);
+    throw std::bad_alloc();  // base was checked as an URL: only memory can fail
+  }
+  std::string result(joined);
+  curl_free(escaped);
+  curl_free(joined);
+  return result;
+}
+
+bool NamesHttp(std::string_view text) {
+  return StartsWithNoCase(text, "http://") || StartsWithNoCase(text, "https://");
+}
+
+}  // namespace lirrevo::check

@@ -1,0 +1,71 @@
+// The one URL parser: every URL the program is given or makes is parsed,
+// joined and checked with libcurl's URL API, and international host names
+// turned into their ASCII form with libidn2.
+#pragma once
+
+#include <curl/curl.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace lirrevo::check {
+
+// host as it is when it is ASCII, else its punycode form ("例子.测试" gives
+// "xn--fsqu00a.xn--0zwm56d"); nothing when it is no valid international name.
+std::optional<std::string> AsciiHost(const std::string& host);
+
+// Whether text begins with "http://" or "https://", in any case.
+bool NamesHttp(std::string_view text);
+
+using UrlHandle = std::unique_ptr<CURLU, decltype(&curl_url_cleanup)>;
+
+// url parsed, or an empty handle where it is no absolute URL.
+UrlHandle ParsedUrl(const std::string& url);
+
+// One part of a parsed URL, or nothing where it has none.
+std::optional<std::string> UrlPart(CURLU* url, CURLUPart what);
+
+// The URL of the folder that holds url, without url's query and fragment:
+// https://h/a/b/page.html?q gives https://h/a/b/.
+std::optional<std::string> FolderOf(const std::string& url);
+
+// Where a redirect leads: its Location resolved against the URL asked.
+std::optional<std::string> RedirectTarget(const std::string& url, const std::string& location);
+
+// url's path, "/" where it has none.
+std::string PathOf(const std::string& url);
+
+// What a link is asked at: its URL and the host name that URL names.
+struct Target {
+  std::string url;
+  std::string host;
+};
+
+// The target of a link, or nothing when the link is not an absolute http or
+// https URL (empty, another scheme, no host, white space or control
+// characters) or its host is no valid international name. Characters outside
+// ASCII in the path and query are percent-encoded, in the host turned into
+// its ASCII (punycode) form.
+std::optional<Target> TargetOf(std::string_view link);
+
+// The URL to ask for the link: TargetOf's.
+std::optional<std::string> RequestUrl(std::string_view link);
+
+// Why text cannot be the address that links or parts' URLs are made from, or
+// nothing: an absolute http or https URL of a host, with an optional port and
+// path and nothing else, that a loc can hold as it is (no space or control
+// character, UTF-8).
+std::optional<std::string> BaseUrlProblem(const std::string& text);
+
+// The base URL as links are made from it: a host beyond ASCII in its
+// punycode form, characters beyond ASCII in the path percent-encoded. text
+// has passed BaseUrlProblem.
+std::string AsciiBaseUrl(const std::string& text);
+
+// The URL of the file name in the folder that base names (a final '/' is
+// taken as given): name percent-encoded and resolved against base as a URL.
+std::string UrlInFolder(std::string base, const std::string& name);
+
+}  // namespace lirrevo::check
