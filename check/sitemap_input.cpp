@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cstring>
 #include <functional>
-#include <iostream>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -298,9 +297,10 @@ std::optional<std::pair<std::string, std::string>> FolderAndName(const std::stri
 
 // Reads the parts an index lists, from the files beside it: each loc must
 // name, in one folder, the part --split would write in its place.
-bool ReadParts(const std::string& path, const std::string& listed, DeadLinkFile& file) {
+bool ReadParts(const std::string& path, const std::string& listed, DeadLinkFile& file,
+               std::string& error) {
   const auto fail = [&](const std::string& why) {
-    std::cerr << "lirrevo-cli: cannot read the parts of '" << path << "': " << why << '\n';
+    error = "cannot read the parts of '" + path + "': " + why;
     return false;
   };
   for (std::size_t start = 0; start < listed.size(); start = listed.find('\n', start) + 1) {
@@ -329,7 +329,7 @@ bool ReadParts(const std::string& path, const std::string& listed, DeadLinkFile&
 
 }  // namespace
 
-std::optional<DeadLinkFile> ReadDeadLinkFile(const std::string& path) {
+std::optional<DeadLinkFile> ReadDeadLinkFile(const std::string& path, std::string& error) {
   DeadLinkFile file;
   struct stat st {};
   if (stat(path.c_str(), &st) != 0 && errno == ENOENT) {
@@ -339,7 +339,7 @@ std::optional<DeadLinkFile> ReadDeadLinkFile(const std::string& path) {
   std::string listed;
   SitemapParser parser(listed);
   if (const std::optional<std::string> why = ReadFile(path, parser)) {
-    std::cerr << "lirrevo-cli: cannot read '" << path << "': " << *why << '\n';
+    error = "cannot read '" + path + "': " + *why;
     return std::nullopt;
   }
   file.gzip = parser.IsGzip();
@@ -348,12 +348,12 @@ std::optional<DeadLinkFile> ReadDeadLinkFile(const std::string& path) {
     file.locs = std::move(listed);
     return file;
   }
-  if (!ReadParts(path, listed, file)) return std::nullopt;
+  if (!ReadParts(path, listed, file, error)) return std::nullopt;
   return file;
 }
 
-std::optional<SitemapLocs> ReadSitemapLocs(const std::string& source,
-                                           const CheckSettings& settings) {
+std::optional<SitemapLocs> ReadSitemapLocs(const std::string& source, const CheckSettings& settings,
+                                           std::string& error) {
   SitemapLocs read;
   bool index = false;
   {
@@ -361,8 +361,7 @@ std::optional<SitemapLocs> ReadSitemapLocs(const std::string& source,
     const std::optional<std::string> why =
         NamesHttp(source) ? Fetch(source, settings, parser) : ReadFile(source, parser);
     if (why) {
-      std::cerr << "lirrevo-cli: cannot " << (NamesHttp(source) ? "fetch " : "read ")
-                << NameOf(source) << ": " << *why << '\n';
+      error = (NamesHttp(source) ? "cannot fetch " : "cannot read ") + NameOf(source) + ": " + *why;
       return std::nullopt;
     }
     index = parser.IsIndex();
@@ -374,12 +373,11 @@ std::optional<SitemapLocs> ReadSitemapLocs(const std::string& source,
   for (std::size_t start = 0; start < sitemaps.size(); start = sitemaps.find('\n', start) + 1) {
     const std::string sitemap = sitemaps.substr(start, sitemaps.find('\n', start) - start);
     if (++count > kMaxSitemaps) {
-      std::cerr << "lirrevo-cli: " << NameOf(source) << " lists more than 50,000 sitemaps\n";
+      error = NameOf(source) + " lists more than 50,000 sitemaps";
       return std::nullopt;
     }
     if (const std::optional<std::string> why = ReadListed(sitemap, settings, read.locs)) {
-      std::cerr << "lirrevo-cli: skipped sitemap '" << sitemap << "': " << *why << '\n';
-      ++read.skipped;
+      read.skipped.push_back("skipped sitemap '" + sitemap + "': " + *why);
     }
   }
   return read;

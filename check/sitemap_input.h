@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "check/link_check.h"
 
@@ -17,8 +18,8 @@ inline constexpr std::size_t kMaxSitemaps = 50000;
 inline constexpr std::size_t kMaxSitemapBytes = std::size_t{100} << 20;
 
 struct SitemapLocs {
-  std::string locs;         // one a line
-  std::size_t skipped = 0;  // sitemaps of the index that could not be read
+  std::string locs;                  // one a line
+  std::vector<std::string> skipped;  // "skipped sitemap 'URL': why", of an index
 };
 
 // The locs of the sitemap at source ("-" for standard input, a file, or an
@@ -26,11 +27,11 @@ struct SitemapLocs {
 // agent), entities decoded and surrounding white space trimmed, as UTF-8 in
 // document order, one a line (a line break inside a loc becomes a space). An
 // index's sitemaps are read in turn, one level deep; one that cannot be read
-// whole is named on standard error, counted in skipped and adds no loc.
-// Nothing when source itself cannot be read whole, after the error is
-// printed. libcurl must have been set up.
-std::optional<SitemapLocs> ReadSitemapLocs(const std::string& source,
-                                           const CheckSettings& settings);
+// whole is named in skipped and adds no loc. Nothing when source itself
+// cannot be read whole, error then saying so ("cannot fetch 'URL': the
+// server answered 404"). libcurl must have been set up.
+std::optional<SitemapLocs> ReadSitemapLocs(const std::string& source, const CheckSettings& settings,
+                                           std::string& error);
 
 // A dead-link file as update keeps it: its links, and the form they are
 // written back in.
@@ -47,7 +48,7 @@ struct DeadLinkFile {
 // The dead-link file at path (plain or gzip), or where it is an index, the
 // parts it lists, read from beside it: each named as --split names them, in
 // order, in one folder. exists is false where there is no file; nothing,
-// after the error is printed, where it or a part cannot be read whole.
-std::optional<DeadLinkFile> ReadDeadLinkFile(const std::string& path);
+// error then saying why, where it or a part cannot be read whole.
+std::optional<DeadLinkFile> ReadDeadLinkFile(const std::string& path, std::string& error);
 
 }  // namespace lirrevo::check

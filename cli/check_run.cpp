@@ -28,6 +28,7 @@
 #include "check/sitemap_input.h"
 #include "cli/cli_input.h"
 #include "cli/document_output.h"
+#include "cli/messages.h"
 #include "core/link_list.h"
 #include "core/list_input.h"
 #include "core/version.h"
@@ -43,15 +44,6 @@ using check::LinkVerdict;
 using check::ReadSitemapLocs;
 using check::SitemapLocs;
 namespace {
-
-// Trouble: the check could not be made or its document not written. Status 1
-// is kept for a list with a link that is not dead, as grep keeps it.
-constexpr int kTrouble = 2;
-
-int Fail(const std::string& message, int exit_code = kTrouble) {
-  std::fprintf(stderr, "lirrevo-cli: %s\n", message.c_str());
-  return exit_code;
-}
 
 // Why the file cannot serve as --cacert, or nothing: it must be a readable
 // file that holds a PEM certificate.
@@ -110,10 +102,8 @@ int AllowDescriptorsFor(int concurrency) {
   if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= wanted) return concurrency;
   const rlim_t room = limit.rlim_cur > kKept ? (limit.rlim_cur - kKept) / kPerRequest : 1;
   const int allowed = static_cast<int>(std::max<rlim_t>(room, 1));
-  std::fprintf(stderr,
-               "lirrevo-cli: warning: %ju open files allowed (ulimit -n): %d requests at once, "
-               "not %d\n",
-               static_cast<std::uintmax_t>(limit.rlim_cur), allowed, concurrency);
+  Warn(std::to_string(limit.rlim_cur) + " open files allowed (ulimit -n): " +
+       std::to_string(allowed) + " requests at once, not " + std::to_string(concurrency));
   return allowed;
 }
 
@@ -302,8 +292,8 @@ void DropDuplicates(std::vector<std::string_view>& links) {
   }
   links.resize(kept);
   if (copies > 0) {
-    std::fprintf(stderr, "lirrevo-cli: %s duplicate %s skipped: each link is checked once\n",
-                 GroupThousands(copies).c_str(), copies == 1 ? "link" : "links");
+    Say(GroupThousands(copies) + (copies == 1 ? " duplicate link" : " duplicate links") +
+        " skipped: each link is checked once");
   }
 }
 
@@ -342,9 +332,13 @@ int RunCheck(const Options& options) {
   // The list, or the sitemap's locs one a line.
   std::optional<DecodedList> list;
   std::optional<SitemapLocs> sitemap;
-  if (options.sitemap ? !(sitemap = ReadSitemapLocs(options.input, SettingsOf(options)))
-                      : !(list = ReadList(options))) {
-    return kTrouble;
+  std::string error;
+  if (options.sitemap && !(sitemap = ReadSitemapLocs(options.input, SettingsOf(options), error))) {
+    return Fail(error);
+  }
+  if (!options.sitemap && !(list = ReadList(options))) return kTrouble;
+  for (const std::string& skipped : sitemap ? sitemap->skipped : std::vector<std::string>{}) {
+    Say(skipped);
   }
   std::vector<std::string_view> links;
   ForEachLine(sitemap ? std::string_view(sitemap->locs) : list->Utf8(), LineBreaks::kAny,
@@ -376,7 +370,7 @@ int RunCheck(const Options& options) {
     });
     if (written != 0) return kTrouble;
   }
-  if (const std::size_t skipped = sitemap ? sitemap->skipped : 0; skipped > 0) {
+  if (const std::size_t skipped = sitemap ? sitemap->skipped.size() : 0; skipped > 0) {
     return Fail(std::to_string(skipped) + " sitemap" + (skipped == 1 ? " was" : "s were") +
                 " skipped: the links checked are those of the sitemaps read");
   }

@@ -1,8 +1,8 @@
 #include "cli/cli_input.h"
 
 #include <algorithm>
-#include <iostream>
 
+#include "cli/messages.h"
 #include "core/block_input.h"
 
 namespace lirrevo::cli {
@@ -65,28 +65,24 @@ class ListReader {
   Stop stop_ = Stop::kNone;
 };
 
-std::nullopt_t CannotRead(const Options& options, const BlockInput& input) {
-  std::cerr << "lirrevo-cli: cannot read " << InputName(options) << ": " << input.Error() << '\n';
+std::nullopt_t CannotReadList(const Options& options, const BlockInput& input) {
+  Say(CannotRead(options.input, input.Error()));
   return std::nullopt;
 }
 
 void Complain(const Options& options, const std::string& message) {
-  std::cerr << "lirrevo-cli: " << InputName(options) << message << '\n';
+  Say(Named(options.input) + message);
 }
 
 }  // namespace
 
-std::string InputName(const Options& options) {
-  return options.input == "-" ? "standard input" : "'" + options.input + "'";
-}
-
 std::optional<DecodedList> ReadList(const Options& options) {
   BlockInput input;
-  if (!input.Open(options.input)) return CannotRead(options, input);
+  if (!input.Open(options.input)) return CannotReadList(options, input);
   ListReader reader(input, options.max_input);
   std::optional<DecodedList> list = reader.Read(options.encoding);
   if (reader.Stopped() == Stop::kReadError) {
-    return CannotRead(options, input);
+    return CannotReadList(options, input);
   } else if (reader.Stopped() == Stop::kTooLarge) {
     Complain(options,
              " is larger than " + SizeText(options.max_input) + ", the most " +

@@ -10,9 +10,6 @@
 
 namespace lirrevo::cli {
 
-// "standard input" or "'NAME'", as messages name the input.
-std::string InputName(const Options& options);
-
 // The list that options name, read and checked; nothing after its errors
 // (the read error, or every bad line by number) are printed on standard error.
 std::optional<DecodedList> ReadList(const Options& options);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "cli/document_output.h"
+#include "cli/messages.h"
 #include "core/access_log.h"
 #include "core/block_input.h"
 #include "core/link_list.h"
@@ -29,15 +30,6 @@ constexpr std::size_t kBlock = std::size_t{256} << 10;
 constexpr std::size_t kMaxLine = std::size_t{1} << 20;
 // The bad lines named by number; the rest are counted.
 constexpr std::size_t kNamedLines = 5;
-
-int Fail(const std::string& message, int exit_code = 1) {
-  std::cerr << "lirrevo-cli: " << message << '\n';
-  return exit_code;
-}
-
-std::string LogName(const std::string& log) {
-  return log == "-" ? "standard input" : "'" + log + "'";
-}
 
 // The log read on a thread of its own, a block ahead of the scan, so that
 // reading (the kernel's copying, or zlib's inflating) and scanning overlap.
@@ -137,7 +129,7 @@ bool ScanLog(const std::string& log, const AccessLogFormat& format, DeadLinkLog&
              Skipped& skipped) {
   BlockInput reader;
   const auto cannot_read = [&](const std::string& cause) {
-    Fail("cannot read " + LogName(log) + ": " + cause, 2);
+    Fail(CannotRead(log, cause));
     return false;
   };
   if (!reader.Open(log)) return cannot_read(reader.Error());
@@ -208,7 +200,7 @@ int WriteLinks(const Options& options, const std::optional<DateTime>& date,
     std::fputc('\n', stdout);
   }
   if (std::fflush(stdout) != 0) {
-    return Fail(std::string("cannot write standard output: ") + std::strerror(errno));
+    return Fail(std::string("cannot write standard output: ") + std::strerror(errno), 1);
   }
   return 0;
 }
@@ -244,18 +236,17 @@ int RunScanLog(const Options& options) {
   for (const std::string& log : options.logs) {
     Skipped skipped;
     if (!ScanLog(log, *format, dead, skipped)) return 2;
-    if (skipped.count != 0)
-      std::cerr << "lirrevo-cli: " << LogName(log) << ": " << skipped.Text() << '\n';
+    if (skipped.count != 0) Say(Named(log) + ": " + skipped.Text());
     lines += skipped.lines;
     in_layout += skipped.lines - skipped.not_in_layout;
   }
   const std::string summary = Summary(lines, in_layout, dead, options.statuses);
   if (lines != 0 && in_layout == 0) {
-    std::cerr << "lirrevo-cli: " << summary << '\n';
-    return Fail("no line of the logs is in the log's layout; --log-format tells it");
+    Say(summary);
+    return Fail("no line of the logs is in the log's layout; --log-format tells it", 1);
   }
   const int written = WriteLinks(options, date, dead.Links());
-  std::cerr << "lirrevo-cli: " << summary << '\n';
+  Say(summary);
   return written;
 }
 

@@ -11,6 +11,7 @@
 #include "cli/check_run.h"
 #include "cli/cli_input.h"
 #include "cli/document_output.h"
+#include "cli/messages.h"
 #include "core/link_list.h"
 #include "core/list_input.h"
 
@@ -22,13 +23,6 @@ using check::LinkClass;
 using check::LinkVerdict;
 using check::ReadDeadLinkFile;
 namespace {
-
-constexpr int kTrouble = 2;
-
-int Fail(const std::string& message) {
-  std::fprintf(stderr, "lirrevo-cli: %s\n", message.c_str());
-  return kTrouble;
-}
 
 // Takes the form of the file that exists into options; why it cannot, or
 // nothing.
@@ -62,10 +56,9 @@ struct Changes {
 };
 
 void Tell(std::string_view what, std::string_view link, const LinkVerdict& verdict) {
-  std::fprintf(stderr, "lirrevo-cli: %.*s: %.*s (%s %ld%s%s)\n", static_cast<int>(what.size()),
-               what.data(), static_cast<int>(link.size()), link.data(),
-               ClassName(verdict.link_class).data(), verdict.code,
-               verdict.detail.empty() ? "" : ": ", verdict.detail.c_str());
+  Say(std::string(what) + ": " + std::string(link) + " (" +
+      std::string(ClassName(verdict.link_class)) + " " + std::to_string(verdict.code) +
+      (verdict.detail.empty() ? "" : ": " + verdict.detail) + ")");
 }
 
 void Summarise(const std::string& name, const Changes& changes, bool written) {
@@ -80,8 +73,9 @@ void Summarise(const std::string& name, const Changes& changes, bool written) {
 
 int RunUpdate(const Options& given) {
   const std::string& name = *given.output;
-  const std::optional<DeadLinkFile> file = ReadDeadLinkFile(name);
-  if (!file) return kTrouble;
+  std::string error;
+  const std::optional<DeadLinkFile> file = ReadDeadLinkFile(name, error);
+  if (!file) return Fail(error);
   Options options = given;
   if (file->exists) {
     if (const std::optional<std::string> problem = TakeForm(*file, options)) return Fail(*problem);
