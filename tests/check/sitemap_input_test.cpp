@@ -12,6 +12,7 @@
 
 #include "tests/support/child_process.h"
 #include "tests/support/expected_document.h"
+#include "tests/support/link_server.h"
 #include "tests/support/temp_folder.h"
 
 namespace lirrevo {
@@ -30,18 +31,8 @@ TEST(ReadSitemapLocs, ReadsASitemapWholeOrNamesTheSourceAndTheCause) {
   setenv("SOURCE_DATE_EPOCH", test::kFixedEpoch, 1);
   ASSERT_EQ(curl_global_init(CURL_GLOBAL_DEFAULT), CURLE_OK);
   const test::TempFolder dir;
-  const std::string server_says = dir / "ports", files = dir.path();
-  const std::unique_ptr<FILE, int (*)(FILE*)> server(
-      popen(("exec python3 " LIRREVO_LINK_SERVER " --files '" + files + "' >'" + server_says + "'")
-                .c_str(),
-            "w"),
-      pclose);
-  std::string ready;
-  for (int i = 0; i < 200 && !ready.ends_with('\n'); ++i, usleep(50000)) {
-    ready = test::ReadFile(server_says).value_or("");
-  }
-  ASSERT_TRUE(ready.starts_with("ready ")) << ready;
-  const std::string a = "http://127.0.0.1:" + ready.substr(6, ready.size() - 7);
+  const test::LinkServer server(1, {}, dir.path());
+  const std::string a = server.Http(1);
   const std::string missing = a + "/status/404/x&y";  // its page is not XML either
   test::WriteFile(dir / "fine.xml", Urlset(a + "/status/410"));
 

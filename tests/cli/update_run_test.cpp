@@ -3,17 +3,16 @@
 // another address.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "tests/support/child_process.h"
 #include "tests/support/expected_document.h"
+#include "tests/support/link_server.h"
 #include "tests/support/temp_folder.h"
 
 namespace lirrevo {
@@ -79,19 +78,8 @@ TEST(Update, KeepsTheFileTrueRunAfterRun) {
   for (const std::vector<std::string>& form : forms) {
     SCOPED_TRACE(form[0]);
     const test::TempFolder dir;
-    const std::string server_says = dir / "ports";
-    std::unique_ptr<FILE, int (*)(FILE*)> server(
-        popen(("exec python3 " LIRREVO_LINK_SERVER " --files '" + dir.path() + "' >'" +
-               server_says + "'")
-                  .c_str(),
-              "w"),
-        pclose);
-    std::string ready;
-    for (int i = 0; i < 200 && !ready.ends_with('\n'); ++i, usleep(50000)) {
-      ready = test::ReadFile(server_says).value_or("");
-    }
-    ASSERT_TRUE(ready.starts_with("ready ")) << ready;
-    const std::string site = "http://127.0.0.1:" + ready.substr(6, ready.size() - 7) + "/state/";
+    test::LinkServer server(1, {}, dir.path());
+    const std::string site = server.Http(1) + "/state/";
     const std::string file = dir / form[0];
     for (std::size_t r = 0; r < runs.size(); ++r) {
       const UpdateRun& run = runs[r];
@@ -100,7 +88,7 @@ TEST(Update, KeepsTheFileTrueRunAfterRun) {
         if (answer.empty()) std::remove((dir / page).c_str());
         if (!answer.empty()) test::WriteFile(dir / page, answer);
       }
-      if (run.server_down) server.reset();
+      if (run.server_down) server.Stop();
       std::vector<std::string> argv = {LIRREVO_CLI, "update", "--timeout", "1"};
       if (r == 0) argv.insert(argv.end(), form.begin() + 1, form.end());
       argv.insert(argv.end(), {file, "-"});
