@@ -17,6 +17,7 @@
 #include "check/url.h"
 #include "cli/option_table.h"
 #include "core/access_log.h"
+#include "core/crawlers.h"
 #include "core/version.h"
 
 namespace lirrevo::cli {
@@ -33,6 +34,8 @@ constexpr const char* kUsage =
     "                         [--format tsv|json] [--rate N] [--input-encoding E]\n"
     "                         [-o OUTPUT [the options above]] [--sitemap] [INPUT]\n"
     "       lirrevo-cli scan-log --site URL [--status 404,410] [--log-format FORMAT]\n"
+    "                            [--crawlers | --crawler NAME] [--exclude GLOB]...\n"
+    "                            [--strip-query] [--min-hits N]\n"
     "                            [-o OUTPUT [the options above]] [LOG...]\n"
     "       lirrevo-cli update [--concurrency N] [--timeout SECONDS] [--cacert FILE]\n"
     "                          [--rate N] [the document options] FILE [INPUT...]\n";
@@ -291,6 +294,32 @@ std::string Take(OptionId option, const std::string& name, const std::string& va
                value + "'";
       }
       options.log_format = value;
+      return {};
+    case OptionId::kCrawlers:
+      options.crawlers = true;
+      return {};
+    case OptionId::kCrawler:
+      for (const Crawler& crawler : Crawlers()) {
+        if (crawler.name == value) {
+          options.crawlers = true;
+          options.crawler = value;
+          return {};
+        }
+      }
+      return "--crawler takes one of " + std::string(FindOption("--crawler")->choices) + ", not '" +
+             value + "'";
+    case OptionId::kExclude:
+      if (value.empty()) return "--exclude needs a pattern";
+      options.excluded.push_back(value);
+      return {};
+    case OptionId::kMinHits:
+      if (const std::optional<std::size_t> count = Count(value)) {
+        options.min_hits = *count;
+        return {};
+      }
+      return "--min-hits needs a positive number";
+    case OptionId::kStripQuery:
+      options.strip_query = true;
       return {};
     case OptionId::kSplit:
       options.split = true;

@@ -58,6 +58,14 @@ struct Options {
   std::vector<int> statuses = {404, 410};
   std::optional<std::string> log_format;
   std::vector<std::string> logs;
+  // scan-log's filters: the crawlers' requests only (any of the table, or
+  // the one named), the paths left out, a query's variants as one link, and
+  // the fewest requests a link must have.
+  bool crawlers = false;
+  std::string crawler;
+  std::vector<std::string> excluded;
+  bool strip_query = false;
+  std::size_t min_hits = 1;
   // update only: the lists of new links ("-" for standard input), and
   // whether --max-urls or --max-bytes was given.
   std::vector<std::string> inputs;

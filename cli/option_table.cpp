@@ -75,6 +75,23 @@ constexpr std::array kOptions = {
                "scan-log: the log's layout as an nginx log_format\n"
                "($request or $request_method and $request_uri, and\n"
                "$status are read)"},
+    OptionSpec{OptionId::kCrawlers, "--crawlers", "", "", ValueKind::kNone, "", kScanLogCommand,
+               "scan-log: only requests whose user agent is a search\n"
+               "engine's crawler (the table in README; the layout\n"
+               "must hold $http_user_agent)"},
+    OptionSpec{OptionId::kCrawler, "--crawler", "", "NAME", ValueKind::kWord,
+               "google bing baidu yandex sogou 360 bytedance shenma yahoo duckduckgo apple "
+               "naver seznam petal",
+               kScanLogCommand, "scan-log: only the requests of that engine's crawler"},
+    OptionSpec{OptionId::kExclude, "--exclude", "", "GLOB", ValueKind::kWord, "", kScanLogCommand,
+               "scan-log: leave out links whose path (without its\n"
+               "query) matches GLOB, '*' crossing '/'; repeatable"},
+    OptionSpec{OptionId::kMinHits, "--min-hits", "", "N", ValueKind::kWord, "", kScanLogCommand,
+               "scan-log: only links asked for N times or more"},
+    OptionSpec{OptionId::kStripQuery, "--strip-query", "", "", ValueKind::kNone, "",
+               kScanLogCommand,
+               "scan-log: take the query off each path: its variants\n"
+               "are one link"},
     OptionSpec{OptionId::kHelp, "--help", "-h", "", ValueKind::kNone, "", kEveryCommand,
                "show this help"},
     OptionSpec{OptionId::kVersion, "--version", "", "", ValueKind::kNone, "", kEveryCommand,

@@ -28,6 +28,11 @@ enum class OptionId {
   kSite,
   kStatus,
   kLogFormat,
+  kCrawlers,
+  kCrawler,
+  kExclude,
+  kMinHits,
+  kStripQuery,
   kHelp,
   kVersion
 };

@@ -77,13 +77,13 @@ int CheckLogOutputs(const Options& options, const DateTime& date) {
 
 // The links to standard output, or as the document's locs where -o is given.
 int WriteLinks(const Options& options, const std::optional<DateTime>& date,
-               const std::deque<std::string>& links) {
+               const std::vector<std::string_view>& links) {
   if (options.output) {
     return WriteDocuments(options, *date, [&](DocumentBuilder& builder) {
-      for (const std::string& link : links) builder.Add(link);
+      for (const std::string_view link : links) builder.Add(link);
     });
   }
-  for (const std::string& link : links) {
+  for (const std::string_view link : links) {
     std::fwrite(link.data(), 1, link.size(), stdout);
     std::fputc('\n', stdout);
   }
@@ -100,14 +100,14 @@ std::string Counted(std::size_t n, const char* one, const char* many) {
 // "4,000,000 lines read, 3,992,090 in the layout, 281,118 answered 404 or
 // 410, 3,816 distinct links".
 std::string Summary(std::size_t lines, std::size_t in_layout, const DeadLinkLog& dead,
-                    const std::vector<int>& statuses) {
+                    const std::vector<int>& statuses, std::size_t links) {
   std::string text = Counted(lines, "line", "lines") + " read, " + GroupThousands(in_layout) +
                      " in the layout, " + GroupThousands(dead.Answered()) + " answered";
   for (std::size_t i = 0; i < statuses.size(); ++i) {
     text += i == 0 ? " " : i + 1 == statuses.size() ? " or " : ", ";
     text += std::to_string(statuses[i]);
   }
-  return text + ", " + Counted(dead.Links().size(), "distinct link", "distinct links");
+  return text + ", " + Counted(links, "distinct link", "distinct links");
 }
 
 }  // namespace
@@ -118,7 +118,13 @@ int RunScanLog(const Options& options) {
   if (const int refused = date ? CheckLogOutputs(options, *date) : 0) return refused;
   const std::optional<AccessLogFormat> format =
       AccessLogFormat::Parse(options.log_format.value_or(std::string(kCombinedLogFormat)));
-  DeadLinkLog dead(options.site, options.statuses);
+  if (options.crawlers && !format->HasUserAgent()) {
+    return Fail(
+        "--crawlers and --crawler need the user agent in the log's layout "
+        "($http_user_agent)");
+  }
+  DeadLinkLog dead(options.site, options.statuses,
+                   {options.crawlers, options.crawler, options.excluded, options.strip_query});
   std::size_t lines = 0;
   std::size_t in_layout = 0;
   for (const std::string& log : options.logs) {
@@ -128,12 +134,17 @@ int RunScanLog(const Options& options) {
     lines += skipped.lines;
     in_layout += skipped.lines - skipped.not_in_layout;
   }
-  const std::string summary = Summary(lines, in_layout, dead, options.statuses);
+  // The links asked for often enough, in the order first seen.
+  std::vector<std::string_view> links;
+  for (std::size_t i = 0; i < dead.Links().size(); ++i) {
+    if (dead.Hits()[i] >= options.min_hits) links.push_back(dead.Links()[i]);
+  }
+  const std::string summary = Summary(lines, in_layout, dead, options.statuses, links.size());
   if (lines != 0 && in_layout == 0) {
     Say(summary);
     return Fail("no line of the logs is in the log's layout; --log-format tells it", 1);
   }
-  const int written = WriteLinks(options, date, dead.Links());
+  const int written = WriteLinks(options, date, links);
   Say(summary);
   return written;
 }

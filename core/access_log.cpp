@@ -1,11 +1,14 @@
 #include "core/access_log.h"
 
+#include <fnmatch.h>
+
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cctype>
 #include <cstring>
 
+#include "core/crawlers.h"
 #include "core/own_requests.h"
 
 #ifdef __SSE2__
@@ -242,6 +245,11 @@ std::optional<AccessLogFormat> AccessLogFormat::Parse(std::string_view format) {
   return parsed;
 }
 
+bool AccessLogFormat::HasUserAgent() const {
+  return std::any_of(pieces_.begin(), pieces_.end(),
+                     [](const Piece& piece) { return piece.field == Field::kUserAgent; });
+}
+
 std::optional<LoggedRequest> AccessLogFormat::Read(std::string_view line, bool user_agent) const {
   LoggedRequest out;
   bool have_status = false;
@@ -297,8 +305,11 @@ std::optional<LoggedRequest> AccessLogFormat::Read(std::string_view line, bool u
   return out;
 }
 
-DeadLinkLog::DeadLinkLog(std::string_view site, std::vector<int> statuses)
-    : site_(site), origin_(OriginOf(site).value_or("")), statuses_(std::move(statuses)) {
+DeadLinkLog::DeadLinkLog(std::string_view site, std::vector<int> statuses, DeadLinkFilter filter)
+    : site_(site),
+      origin_(OriginOf(site).value_or("")),
+      statuses_(std::move(statuses)),
+      filter_(std::move(filter)) {
   while (site_.ends_with('/')) site_.pop_back();
 }
 
@@ -319,11 +330,31 @@ DeadLinkLog::Line DeadLinkLog::Take(const AccessLogFormat& format, std::string_v
   path_.clear();
   if (!path.starts_with('/')) path_ += '/';
   AppendUrlPath(Unescape(path, unescaped_), path_);
-  if (IsOwnRequest(user_agent, path_) || seen_.contains(path_)) return Line::kOnSite;
+  if (IsOwnRequest(user_agent, path_) || !Counts(user_agent)) return Line::kOnSite;
+  if (const auto seen = seen_.find(path_); seen != seen_.end()) {
+    ++hits_[seen->second];
+    return Line::kOnSite;
+  }
   links_.push_back(site_);
   links_.back() += path_;
-  seen_.insert(std::string_view(links_.back()).substr(site_.size()));
+  hits_.push_back(1);
+  seen_.emplace(std::string_view(links_.back()).substr(site_.size()), links_.size() - 1);
   return Line::kOnSite;
+}
+
+bool DeadLinkLog::Counts(std::string_view user_agent) {
+  if (filter_.strip_query) path_.erase(std::min(path_.find('?'), path_.size()));
+  if (filter_.crawlers) {
+    const Crawler* crawler = CrawlerOf(user_agent);
+    if (crawler == nullptr || (!filter_.crawler.empty() && crawler->name != filter_.crawler)) {
+      return false;
+    }
+  }
+  if (filter_.excluded.empty()) return true;
+  const std::string path = path_.substr(0, path_.find('?'));
+  return std::none_of(
+      filter_.excluded.begin(), filter_.excluded.end(),
+      [&](const std::string& glob) { return fnmatch(glob.c_str(), path.c_str(), 0) == 0; });
 }
 
 }  // namespace lirrevo

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 namespace lirrevo {
@@ -52,6 +52,9 @@ class AccessLogFormat {
   // user agent is empty where it comes after them.
   std::optional<LoggedRequest> Read(std::string_view line, bool user_agent = true) const;
 
+  // Whether the layout holds the user agent ($http_user_agent).
+  bool HasUserAgent() const;
+
  private:
   enum class Field { kOther, kRequest, kMethod, kUri, kStatus, kUserAgent };
   struct Piece {
@@ -61,6 +64,17 @@ class AccessLogFormat {
   };
   std::vector<Piece> pieces_;
   std::size_t last_required_ = 0;  // the piece of the request or status that comes last
+};
+
+// Which requests a DeadLinkLog counts beside their status: only the crawlers'
+// (of the table, or the one named), none whose path (the link's, without
+// its query) matches an excluded glob (fnmatch, '*' crossing '/'); and
+// whether a path's query strings are taken off, its variants one link.
+struct DeadLinkFilter {
+  bool crawlers = false;
+  std::string crawler = {};  // a name of the table; empty: any crawler
+  std::vector<std::string> excluded = {};
+  bool strip_query = false;
 };
 
 // The distinct dead links in the order first seen, for each GET or HEAD
@@ -76,7 +90,7 @@ class AccessLogFormat {
 // is Lirrevo's, and its probes of made-up pages.
 class DeadLinkLog {
  public:
-  DeadLinkLog(std::string_view site, std::vector<int> statuses);
+  DeadLinkLog(std::string_view site, std::vector<int> statuses, DeadLinkFilter filter = {});
 
   enum class Line {
     kNotInLayout,  // does not follow the format
@@ -86,18 +100,26 @@ class DeadLinkLog {
   Line Take(const AccessLogFormat& format, std::string_view line);
 
   const std::deque<std::string>& Links() const { return links_; }
+  // How many requests counted for each of Links(), in its order.
+  const std::vector<std::size_t>& Hits() const { return hits_; }
   // The requests for paths of the site whose status is one of the set.
   std::size_t Answered() const { return answered_; }
 
  private:
+  // Whether the request for path_ counts, by its user agent and its path;
+  // takes the query off path_ where asked.
+  bool Counts(std::string_view user_agent);
+
   std::string site_;
   std::string origin_;  // SITE's host in lower case, ':' and its port
   std::vector<int> statuses_;
+  DeadLinkFilter filter_;
   std::size_t answered_ = 0;
-  std::string unescaped_;                      // scratch for the line under way
-  std::string path_;                           // scratch: the path as it goes in a link
-  std::deque<std::string> links_;              // a deque: its strings never move
-  std::unordered_set<std::string_view> seen_;  // the paths, viewed in links_
+  std::string unescaped_;          // scratch for the line under way
+  std::string path_;               // scratch: the path as it goes in a link
+  std::deque<std::string> links_;  // a deque: its strings never move
+  std::vector<std::size_t> hits_;
+  std::unordered_map<std::string_view, std::size_t> seen_;  // the paths, viewed in links_
 };
 
 }  // namespace lirrevo

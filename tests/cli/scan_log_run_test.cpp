@@ -119,6 +119,52 @@ TEST(ScanLog, ReadsEveryLineWholeAcrossBlocks) {
   }
 }
 
+// Requests of crawlers, a browser and a scanner; which are kept, by option.
+TEST(ScanLog, FiltersKeepTheLinksThatMatter) {
+  const auto as = [](const std::string& path, const std::string& agent) {
+    return "203.0.113.9 - - [01/Dec/2026:00:00:00 +0800] \"GET " + path +
+           " HTTP/1.1\" 404 0 \"-\" \"" + agent + "\"\n";
+  };
+  const std::string google =
+      "Mozilla/5.0 (compatible; Googlebot/2.1; +http://www.google.com/bot.html)";
+  const std::string log = as("/g", google) + as("/b", "Mozilla/5.0 (compatible; Baiduspider/2.0)") +
+                          as("/m?x=1", "Mozilla/5.0 (compatible; bingbot/2.0)") +
+                          as("/m?x=2", "Mozilla/5.0 (compatible; BingBot/2.0)") + as("/g", google) +
+                          as("/u", "Mozilla/5.0 (Windows NT 10.0; Win64; x64) Chrome/120.0") +
+                          as("/wp-login.php", "python-requests/2.31") + as("/.env", "curl/8.4.0") +
+                          as("/a/.env", "curl/8.4.0");
+  const struct {
+    std::vector<std::string> args;
+    std::string paths;  // printed, each after the site
+    int exit_code = 0;
+  } rows[] = {
+      {{}, "/g /b /m?x=1 /m?x=2 /u /wp-login.php /.env /a/.env"},
+      {{"--crawlers"}, "/g /b /m?x=1 /m?x=2"},
+      {{"--crawler", "baidu"}, "/b"},
+      {{"--exclude", "/wp-*", "--exclude", "*.env"}, "/g /b /m?x=1 /m?x=2 /u"},
+      {{"--strip-query", "--crawler", "bing"}, "/m"},
+      {{"--min-hits", "2"}, "/g"},
+      {{"--min-hits", "2", "--strip-query"}, "/g /m"},
+      {{"--crawlers", "--log-format", "$remote_addr - - [$time_local] \"$request\" $status"},
+       "",
+       2},
+      {{"--crawler", "altavista"}, "", 2},
+  };
+  for (const auto& row : rows) {
+    std::vector<std::string> args = {"scan-log", "--site", "https://e.cn"};
+    args.insert(args.end(), row.args.begin(), row.args.end());
+    const test::ProgramOutcome r = RunCli(args, log);
+    std::string expected;
+    for (std::size_t at = 0; at < row.paths.size();) {
+      const std::size_t end = std::min(row.paths.find(' ', at), row.paths.size());
+      expected += "https://e.cn" + row.paths.substr(at, end - at) + "\n";
+      at = end + 1;
+    }
+    EXPECT_EQ(r.exit_code, row.exit_code) << row.args[0] << r.err;
+    EXPECT_EQ(r.out, expected) << row.args[0];
+  }
+}
+
 TEST(ScanLog, ALogWithNoLineInItsLayoutFails) {
   const test::ProgramOutcome r =
       RunCli({"scan-log", "--site", "https://e.cn"}, "not a log\nat all\n");

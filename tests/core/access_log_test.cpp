@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/crawlers.h"
+
 namespace lirrevo {
 namespace {
 
@@ -113,6 +115,54 @@ TEST(DeadLinkLog, KeepsEachDeadGetOrHeadOnceInTheOrderFirstSeen) {
             (std::vector<std::string>{"https://e.cn/b", "https://e.cn/a", "https://e.cn/seen",
                                       "https://e.cn/timed"}));
   EXPECT_EQ(dead.Answered(), 8u);
+}
+
+// A user agent of each engine of the table, as its crawler sends it, and
+// others that are no crawler.
+TEST(CrawlerOf, KnowsEachEnginesCrawlerByItsUserAgent) {
+  const struct {
+    const char* user_agent;
+    const char* crawler;  // its name, or "" for none
+  } rows[] = {
+      {"Mozilla/5.0 (compatible; Googlebot/2.1; +http://www.google.com/bot.html)", "google"},
+      {"Mozilla/5.0 (compatible; Google-InspectionTool/1.0)", "google"},
+      {"Mozilla/5.0 AppleWebKit/537.36 (KHTML, like Gecko; compatible; bingbot/2.0; "
+       "+http://www.bing.com/bingbot.htm) Chrome/116.0.1938.76 Safari/537.36",
+       "bing"},
+      {"Mozilla/5.0 (compatible; Baiduspider/2.0; +http://www.baidu.com/search/spider.html)",
+       "baidu"},
+      {"Mozilla/5.0 (compatible; YandexBot/3.0; +http://yandex.com/bots)", "yandex"},
+      {"Sogou web spider/4.0(+http://www.sogou.com/docs/help/webmasters.htm#07)", "sogou"},
+      {"Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; Trident/5.0); 360Spider", "360"},
+      {"Mozilla/5.0 (Linux; Android 5.0) AppleWebKit/537.36 (KHTML, like Gecko) Mobile "
+       "Safari/537.36 (compatible; Bytespider; spider-feedback@bytedance.com)",
+       "bytedance"},
+      {"Mozilla/5.0 (Windows NT 6.1; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+       "Chrome/69.0.3497.81 YisouSpider/5.0 Safari/537.36",
+       "shenma"},
+      {"Mozilla/5.0 (compatible; Yahoo! Slurp; http://help.yahoo.com/help/us/ysearch/slurp)",
+       "yahoo"},
+      {"DuckDuckBot/1.1; (+http://duckduckgo.com/duckduckbot.html)", "duckduckgo"},
+      {"Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_5) AppleWebKit/605.1.15 (KHTML, like "
+       "Gecko) Version/13.1.1 Safari/605.1.15 (Applebot/0.1; +http://www.apple.com/go/applebot)",
+       "apple"},
+      {"Mozilla/5.0 (compatible; Yeti/1.1; +http://naver.me/spd)", "naver"},
+      {"Mozilla/5.0 (compatible; SeznamBot/4.0; +https://o-seznam.cz/napoveda/vyhledavani/"
+       "en/seznambot-crawler/)",
+       "seznam"},
+      {"Mozilla/5.0 (compatible;PetalBot;+https://webmaster.petalsearch.com/site/petalbot)",
+       "petal"},
+      {"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 Chrome/120.0 Safari/537.36",
+       ""},
+      {"curl/8.4.0", ""},
+      {"Mozilla/5.0 (compatible; SemrushBot/7~bl; +http://www.semrush.com/bot.html)", ""},
+      {"", ""},
+  };
+  for (const auto& row : rows) {
+    const Crawler* crawler = CrawlerOf(row.user_agent);
+    EXPECT_EQ(crawler != nullptr ? crawler->name : "", row.crawler) << row.user_agent;
+  }
+  EXPECT_GE(Crawlers().size(), 10u);
 }
 
 }  // namespace
