@@ -1,56 +1,28 @@
 #include "cli/document_output.h"
 
-#include <curl/curl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <iostream>
 #include <memory>
-#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "check/url.h"
+#include "cli/messages.h"
+#include "core/document_writer.h"
 #include "core/file_identity.h"
-#include "core/file_output.h"
 #include "core/gzip_stream.h"
 #include "core/link_list.h"
-#include "core/list_input.h"
-#include "core/part_files.h"
+#include "core/part_names.h"
 
 namespace lirrevo::cli {
 namespace {
-
-int Fail(const std::string& message, int exit_code = 1) {
-  std::cerr << "lirrevo-cli: " << message << '\n';
-  return exit_code;
-}
-
-void Warn(const std::string& message) { std::cerr << "lirrevo-cli: warning: " << message << '\n'; }
-
-// The URL of the file name in the folder that base names (a final '/' is
-// taken as given): name percent-encoded and resolved against base as a URL.
-std::string UrlInFolder(std::string base, const std::string& name) {
-  if (!base.ends_with('/')) base += '/';
-  char* escaped = curl_easy_escape(nullptr, name.data(), static_cast<int>(name.size()));
-  const std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> url(curl_url(), curl_url_cleanup);
-  char* joined = nullptr;
-  if (escaped == nullptr || !url ||
-      curl_url_set(url.get(), CURLUPART_URL, base.c_str(), 0) != CURLUE_OK ||
-      curl_url_set(url.get(), CURLUPART_URL, escaped, 0) != CURLUE_OK ||
-      curl_url_get(url.get(), CURLUPART_URL, &joined, 0) != CURLUE_OK) {
-    curl_free(escaped);
-    throw std::bad_alloc();  // base was checked as an URL: only memory can fail
-  }
-  std::string result(joined);
-  curl_free(escaped);
-  curl_free(joined);
-  return result;
-}
 
 bool Exists(const std::string& path) {
   struct stat st {};
@@ -122,145 +94,99 @@ class OutputNames {
   const Options& options_;
 };
 
-// Where the parts go: files (each through its own FileOutput, put in place
-// only when all are written) or standard output, compressed where asked.
-class Outputs : public PartSink {
+// The document on standard output, compressed where asked.
+class StandardOutput : public PartSink {
  public:
-  Outputs(const Options& options, std::optional<struct stat> input)
-      : options_(options), names_(options), input_(input) {}
+  explicit StandardOutput(bool gzip) : gzip_(gzip) {}
 
-  bool BeginPart(std::size_t number) override {
-    if (!options_.output) return StartGzip();
-    return OpenFile(options_.split ? names_.Part(number) : names_.Main());
+  bool BeginPart(std::size_t) override {
+    if (gzip_)
+      stream_ = std::make_unique<GzipStream>([this](std::string_view b) { return Raw(b); });
+    return true;
   }
 
   bool Write(std::string_view chunk) override {
-    if (!gzip_) return Raw(chunk);
-    return gzip_->Write(chunk) || Failed();
+    if (!stream_) return Raw(chunk);
+    return stream_->Write(chunk) || Failed();
   }
 
   bool EndPart() override {
-    if (gzip_ && !gzip_->Finish()) return Failed();
-    gzip_.reset();
-    if (!options_.output) return std::fflush(stdout) == 0 || Failed();
-    return files_.back()->Finish() || Failed();
+    if (stream_ && !stream_->Finish()) return Failed();
+    stream_.reset();
+    return std::fflush(stdout) == 0 || Failed();
   }
 
-  // A whole small document, such as the index, to its own file.
-  bool WriteWhole(const std::string& path, std::string_view bytes) {
-    return OpenFile(path) && Write(bytes) && EndPart();
-  }
-
-  // Whether path is a part of an earlier run: there, and not a file this run
-  // writes by another name, as when a new part is a link to it.
-  bool IsOldPart(const std::string& path) const {
-    struct stat old {};
-    if (!Exists(path)) return false;
-    if (stat(path.c_str(), &old) != 0) return true;  // a dangling link
-    for (const std::string& own : paths_) {
-      struct stat written {};
-      if (stat(own.c_str(), &written) == 0 && SameFile(old, written)) return false;
-    }
-    return true;
-  }
-
-  // Removes path in the commit, once every written file is in place; called
-  // after the last file is written.
-  bool RemoveOnCommit(const std::string& path) {
-    if (IsInput(path, input_)) return Refused(SameAsInput(options_, path));
-    files_.push_back(std::make_unique<FileOutput>());
-    paths_.push_back(path);
-    ++removals_;
-    return files_.back()->OpenToRemove(path) || Failed();
-  }
-
-  // Puts every file in place, or none.
-  bool CommitAll() {
-    std::vector<FileOutput*> files;
-    for (const std::unique_ptr<FileOutput>& file : files_) files.push_back(file.get());
-    std::size_t failed = 0;
-    return FileOutput::CommitAll(files, failed) || Failed(failed);
-  }
-
-  // Prints what failed ("cannot write 'NAME': cause") and gives the exit code.
-  int Report() const { return Fail(message_, exit_code_); }
+  // Prints what failed first and gives the exit code.
+  int Report() const { return Fail(problem_, 1); }
 
  private:
-  bool OpenFile(const std::string& path) {
-    if (IsInput(path, input_)) return Refused(SameAsInput(options_, path));
-    files_.push_back(std::make_unique<FileOutput>());
-    paths_.push_back(path);
-    return (files_.back()->Open(path) || Failed()) && StartGzip();
-  }
-
-  bool StartGzip() {
-    if (options_.gzip) {
-      gzip_ = std::make_unique<GzipStream>([this](std::string_view b) { return Raw(b); });
-    }
-    return true;
-  }
-
   bool Raw(std::string_view bytes) {
-    if (!options_.output) {
-      return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() || Failed();
-    }
-    return files_.back()->Write(bytes) || Failed();
+    return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() || Failed();
   }
 
-  // The failure of the file written last (or standard output), or of the
-  // file numbered which.
-  bool Failed() { return Failed(files_.empty() ? 0 : files_.size() - 1); }
-  bool Failed(std::size_t which) {
+  bool Failed() {
     const int error = errno != 0 ? errno : EIO;
-    if (!options_.output)
-      return Refused(std::string("cannot write standard output: ") + std::strerror(error), 1);
-    const std::string& problem = files_[which]->Problem();
-    const bool removal = which >= files_.size() - removals_;
-    return Refused((removal ? "cannot remove '" : "cannot write '") + paths_[which] +
-                       "': " + (problem.empty() ? "" : problem + ": ") + std::strerror(error),
-                   1);
-  }
-
-  // Keeps the first failure's message and exit code.
-  bool Refused(const std::string& message, int exit_code = 2) {
-    if (message_.empty()) {
-      message_ = message;
-      exit_code_ = exit_code;
-    }
+    if (problem_.empty())
+      problem_ = std::string("cannot write standard output: ") + std::strerror(error);
     return false;
   }
 
-  const Options& options_;
-  OutputNames names_;
-  std::vector<std::unique_ptr<FileOutput>> files_;
-  std::vector<std::string> paths_;
-  std::size_t removals_ = 0;  // the last files_, which the commit removes
-  std::unique_ptr<GzipStream> gzip_;
-  std::optional<struct stat> input_;
-  std::string message_;
-  int exit_code_ = 1;
+  bool gzip_;
+  std::unique_ptr<GzipStream> stream_;
+  std::string problem_;
 };
+
+// Prints why the files were not written ("cannot write 'NAME': cause") and
+// gives the exit code.
+int Report(const Options& options, const WriteFailure& failure) {
+  switch (failure.kind) {
+    case WriteFailure::Kind::kIsInput:
+      return Fail(SameAsInput(options, failure.path), 2);
+    case WriteFailure::Kind::kRemove:
+      return Fail("cannot remove '" + failure.path + "': " + failure.cause, 1);
+    case WriteFailure::Kind::kWrite:
+      break;
+  }
+  return Fail("cannot write '" + failure.path + "': " + failure.cause, 1);
+}
+
+// The files of one run, as DocumentWriter writes them.
+DocumentFiles FilesOf(const Options& options, const DateTime& date) {
+  DocumentFiles files;
+  // The parts take their names from OUTPUT and from OUTPUT.gz alike.
+  files.path = OutputNames(options).Main();
+  files.parts = options.split;
+  files.gzip = options.gzip;
+  if (options.index_url) {
+    files.index_loc = [base = *options.index_url](const std::string& name) {
+      return check::UrlInFolder(base, name);
+    };
+  }
+  files.index_date = date;
+  files.index_form = FormOf(options);
+  files.input = InputFile(options);
+  return files;
+}
 
 // What was written, where the user did not type it: the parts, the index,
 // a name with .gz added.
 void TellWritten(const Options& options, const OutputNames& names, std::size_t parts) {
   if (!options.split) {
-    if (names.Main() != *options.output)
-      std::cerr << "lirrevo-cli: wrote '" << names.Main() << "'\n";
+    if (names.Main() != *options.output) Say("wrote '" + names.Main() + "'");
     return;
   }
-  std::cerr << "lirrevo-cli: wrote " << parts << (parts == 1 ? " part, '" : " parts, '")
-            << names.Part(1) << "'";
-  if (parts > 1) std::cerr << " to '" << names.Part(parts) << "'";
-  if (options.index_url) std::cerr << ", and the index '" << names.Main() << "'";
-  std::cerr << '\n';
+  std::string told = "wrote " + std::to_string(parts) + (parts == 1 ? " part, '" : " parts, '") +
+                     names.Part(1) + "'";
+  if (parts > 1) told += " to '" + names.Part(parts) + "'";
+  if (options.index_url) told += ", and the index '" + names.Main() + "'";
+  Say(told);
 }
 
 void WarnOfLimits(const Options& options, const UrlsetResult& result) {
   if (result.skipped_empty != 0) {
-    std::cerr << "lirrevo-cli: " << result.skipped_empty
-              << (result.skipped_empty == 1 ? " empty line" : " empty lines")
-              << " skipped: an empty loc is not a URL\n";
+    Say(std::to_string(result.skipped_empty) +
+        (result.skipped_empty == 1 ? " empty line" : " empty lines") +
+        " skipped: an empty loc is not a URL");
   }
   if (options.split) {
     if (result.most_bytes > options.max_bytes) {
@@ -284,10 +210,10 @@ void WarnOfLimits(const Options& options, const UrlsetResult& result) {
 // The parts numbered past this run's that the commit removed.
 void TellRemoved(const OutputNames& names, std::size_t parts, std::size_t old) {
   if (old == 0) return;
-  std::cerr << "lirrevo-cli: removed " << old << (old == 1 ? " part" : " parts")
-            << " of an earlier run: '" << names.Part(parts + 1) << "'";
-  if (old > 1) std::cerr << " to '" << names.Part(parts + old) << "'";
-  std::cerr << '\n';
+  std::string told = "removed " + std::to_string(old) + (old == 1 ? " part" : " parts") +
+                     " of an earlier run: '" + names.Part(parts + 1) + "'";
+  if (old > 1) told += " to '" + names.Part(parts + old) + "'";
+  Say(told);
 }
 
 }  // namespace
@@ -346,7 +272,6 @@ int CheckOutputs(const Options& options, const DateTime& date) {
 
 int WriteDocuments(const Options& options, const DateTime& date,
                    const std::function<void(DocumentBuilder&)>& fill) {
-  const OutputNames names(options);
   UrlsetOptions shape;
   shape.form = FormOf(options);
   if (options.split) {
@@ -354,35 +279,30 @@ int WriteDocuments(const Options& options, const DateTime& date,
     shape.max_bytes = options.max_bytes;
     shape.max_parts = kIndexMaxEntries;
   }
-  Outputs outputs(options, InputFile(options));
-  DocumentBuilder builder(DocumentKind::kUrlset, date, shape, outputs);
-  fill(builder);
-  const UrlsetResult result = builder.Finish();
+  const auto build = [&](PartSink& sink) {
+    DocumentBuilder builder(DocumentKind::kUrlset, date, shape, sink);
+    fill(builder);
+    return builder.Finish();
+  };
+  if (!options.output) {
+    StandardOutput standard_output(options.gzip);
+    const UrlsetResult result = build(standard_output);
+    if (!result.ok) return standard_output.Report();
+    WarnOfLimits(options, result);
+    return 0;
+  }
+  DocumentWriter writer(FilesOf(options, date));
+  const UrlsetResult result = build(writer);
   if (result.too_many_parts) {
     return Fail("the list needs more than " + GroupThousands(kIndexMaxEntries) +
                     " parts, the most one index lists; raise --max-urls or --max-bytes. "
                     "Nothing was written",
                 2);
   }
-  if (!result.ok) return outputs.Report();
-  if (options.index_url) {
-    std::vector<std::string> locs;
-    for (std::size_t n = 1; n <= result.parts; ++n) {
-      locs.push_back(UrlInFolder(*options.index_url, BaseName(names.Part(n))));
-    }
-    if (!outputs.WriteWhole(names.Main(), BuildSitemapIndex(locs, date, shape.form))) {
-      return outputs.Report();
-    }
-  }
-  // Parts left from an earlier, longer run would still be read as this list's.
-  std::size_t old = 0;
-  while (options.split && outputs.IsOldPart(names.Part(result.parts + old + 1))) ++old;
-  for (std::size_t n = result.parts + 1; n <= result.parts + old; ++n) {
-    if (!outputs.RemoveOnCommit(names.Part(n))) return outputs.Report();
-  }
-  if (!outputs.CommitAll()) return outputs.Report();
-  if (options.output) TellWritten(options, names, result.parts);
-  TellRemoved(names, result.parts, old);
+  if (!result.ok || !writer.Commit(result.parts)) return Report(options, *writer.Failure());
+  const OutputNames names(options);
+  TellWritten(options, names, result.parts);
+  TellRemoved(names, result.parts, writer.RemovedParts());
   WarnOfLimits(options, result);
   return 0;
 }

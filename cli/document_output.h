@@ -1,6 +1,7 @@
-// Where lirrevo-cli's documents go, for both of its commands: one file, the
-// parts of a long list with their index, or standard output, gzipped where
-// asked, and nothing put in place unless everything was written.
+// Where lirrevo-cli's documents go, for every command that writes one: one
+// file or the parts of a long list with their index, through the core's
+// DocumentWriter, or standard output, gzipped where asked; and what the
+// command says about them.
 #pragma once
 
 #include <functional>

@@ -1,11 +1,11 @@
 #include "cli/generate_run.h"
 
-#include <cstdio>
 #include <future>
 #include <optional>
 
 #include "cli/cli_input.h"
 #include "cli/document_output.h"
+#include "cli/messages.h"
 #include "core/link_list.h"
 #include "core/list_input.h"
 
@@ -26,8 +26,8 @@ int RunGenerate(const Options& options) {
     ForEachLine(utf8, LineBreaks::kAny, [&](std::string_view line) { builder.Add(line); });
   });
   if (const std::size_t copies = repeated.get(); copies > 0) {
-    std::fprintf(stderr, "lirrevo-cli: warning: the document holds %s duplicate %s\n",
-                 GroupThousands(copies).c_str(), copies == 1 ? "link" : "links");
+    Warn("the document holds " + GroupThousands(copies) + " duplicate " +
+         (copies == 1 ? "link" : "links"));
   }
   return exit_code;
 }

@@ -4,16 +4,12 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cctype>
 #include <cstring>
 
 #include "core/crawlers.h"
 #include "core/own_requests.h"
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
+#include "core/text_scan.h"
 
 namespace lirrevo {
 namespace {
@@ -22,30 +18,12 @@ bool IsNameByte(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
 }
 
-// Offset of the first byte at or after from that is byte, or npos. Fields
-// are a few bytes to a few hundred long: too short for a call to memchr to
-// pay, so sixteen bytes are compared at a time right here.
-std::size_t FindByte(std::string_view text, std::size_t from, char byte) {
-#ifdef __SSE2__
-  const __m128i wanted = _mm_set1_epi8(byte);
-  for (; from + 16 <= text.size(); from += 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + from));
-    const unsigned found = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted)));
-    if (found != 0) return from + static_cast<std::size_t>(std::countr_zero(found));
-  }
-#endif
-  for (; from < text.size(); ++from) {
-    if (text[from] == byte) return from;
-  }
-  return std::string_view::npos;
-}
-
 // Offset of the first byte at or after from that is end, or npos; inside
 // quotes a byte after a backslash is skipped.
 std::size_t FindEnd(std::string_view line, std::size_t from, char end, bool quoted) {
   for (;;) {
     const std::size_t at = FindByte(line, from, end);
-    if (at == std::string_view::npos) return at;
+    if (at == line.size()) return std::string_view::npos;
     if (!quoted) return at;
     std::size_t backslashes = 0;
     while (at - backslashes > from && line[at - backslashes - 1] == '\\') ++backslashes;

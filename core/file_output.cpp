@@ -16,15 +16,11 @@
 #include <set>
 
 #include "core/interruption.h"
+#include "core/part_names.h"
 #include "core/staged_file.h"
 
 namespace lirrevo {
 namespace {
-
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
 
 // Where a scratch file goes when the target's own folder takes none.
 std::string ScratchFolder() {
@@ -188,7 +184,7 @@ bool FileOutput::OpenDescriptor(int fd) {
 // a new file the mode a new file gets. False, with nothing left behind, when
 // it cannot be made or cannot carry all of it.
 bool FileOutput::OpenTemporary(const std::string& target, std::optional<FileIdentity> identity) {
-  if (!staged_.Create(FolderOf(target))) {
+  if (!staged_.Create(FolderName(target))) {
     Abandon();
     return false;
   }
@@ -209,7 +205,7 @@ bool FileOutput::OpenInPlace() {
   const int probe = OpenToWrite(path_, true);
   if (probe < 0) return false;
   close(probe);
-  if (!staged_.Create(FolderOf(FollowLinks(path_).value_or(path_)))) {
+  if (!staged_.Create(FolderName(FollowLinks(path_).value_or(path_)))) {
     const int beside = errno;
     const std::string elsewhere = ScratchFolder();
     if (!staged_.Create(elsewhere)) {
@@ -272,9 +268,9 @@ bool FileOutput::CommitAll(std::span<FileOutput* const> files, std::size_t& fail
   for (FileOutput* file : files) {
     if (!placed) file->Undo();
     if (placed && file->placed_ != Placed::kNot && file->route_ == Route::kReplace) {
-      folders.insert(FolderOf(file->target_));
+      folders.insert(FolderName(file->target_));
     }
-    if (placed && file->route_ == Route::kRemove) folders.insert(FolderOf(file->path_));
+    if (placed && file->route_ == Route::kRemove) folders.insert(FolderName(file->path_));
     file->Abandon();  // the staged file goes: a swapped-out old file, or the unused new one
   }
   for (const std::string& folder : folders) SyncFolder(folder);
@@ -379,7 +375,7 @@ bool FileOutput::CopyIn() {
 bool FileOutput::CheckRemoval() {
   struct stat file {};
   struct stat folder {};
-  const std::string folder_path = FolderOf(path_);
+  const std::string folder_path = FolderName(path_);
   if (lstat(path_.c_str(), &file) != 0) return errno == ENOENT;  // nothing left to remove
   if (S_ISDIR(file.st_mode)) return Refuse(EISDIR);
   if (access(folder_path.c_str(), W_OK | X_OK) != 0 || stat(folder_path.c_str(), &folder) != 0) {

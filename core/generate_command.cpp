@@ -1,32 +1,17 @@
 #include "core/generate_command.h"
 
-#include "core/file_output.h"
-#include "core/link_list.h"
+#include "core/document_writer.h"
 #include "core/output_encoding.h"
-#include "core/part_files.h"
+#include "core/part_names.h"
 
 namespace lirrevo {
 namespace {
-
-// Counts what the parts would hold without keeping their bytes.
-class PartCount : public PartSink {
- public:
-  bool BeginPart(std::size_t) override { return true; }
-  bool Write(std::string_view) override { return true; }
-  bool EndPart() override { return true; }
-};
 
 UrlsetOptions EngineLimits() {
   UrlsetOptions options;
   options.max_urls = kEngineMaxUrls;
   options.max_bytes = kEngineMaxBytes;
   return options;
-}
-
-// The size of the one document of the box's lines.
-std::size_t WholeSize(std::string_view utf8, const DateTime& date) {
-  PartCount count;
-  return StreamUrlset(utf8, LineBreaks::kCrLf, date, UrlsetOptions{}, count).most_bytes;
 }
 
 // The system's text of UTF-8 (a path's bytes may be no UTF-8: then `other`).
@@ -41,14 +26,18 @@ std::string PartsWrittenMessage(std::size_t parts, const std::string& path) {
                 "\n已写入 " + count + "。");
 }
 
-bool WriteParts(const std::string& path, std::string_view utf8, const DateTime& date) {
-  PartFiles files(path);
-  return StreamUrlset(utf8, LineBreaks::kCrLf, date, EngineLimits(), files).ok && files.CommitAll();
-}
-
-bool WriteWhole(const std::string& path, std::string_view utf8, const DateTime& date) {
-  const std::string bytes = BuildUrlsetDocument(utf8, date);
-  return WriteBytesToFile(path, bytes);
+// The document of the checked box, one file or the parts beside it; the
+// message to show.
+std::string WriteDocument(const std::string& path, std::string_view utf8, const DateTime& date,
+                          bool parts) {
+  DocumentFiles files;
+  files.path = path;
+  files.parts = parts;
+  DocumentWriter writer(std::move(files));
+  const UrlsetResult result =
+      BuildSitemapDocument(utf8, date, parts ? EngineLimits() : UrlsetOptions{}, writer);
+  if (!result.ok || !writer.Commit(result.parts)) return std::string(GenerateFailureMessage);
+  return parts ? PartsWrittenMessage(result.parts, path) : std::string(GenerateSuccessMessage);
 }
 
 }  // namespace
@@ -60,31 +49,38 @@ std::string SplitQuestion(std::size_t links, std::size_t whole_bytes, std::size_
   return TextOf(question, question.substr(0, question.rfind("（")) + "吗？");
 }
 
-void GenerateSitemapFile(const ReadContentFn& read_content, const AskOutputFileFn& ask_output_file,
+void GenerateSitemapFile(const ReadBoxUtf8Fn& read_box, const AskOutputFileFn& ask_output_file,
                          const ShowMessageFn& show_message, const std::function<DateTime()>& now,
                          const AskQuestionFn& ask_split) {
   std::optional<std::string> path = ask_output_file();
   if (!path) return;
-  std::optional<std::string> utf8 = ReadBoxUtf8(read_content);
+  std::optional<BoxUtf8> box = read_box();
   std::string message(GenerateFailureMessage);
-  if (utf8) {
+  if (box) {
     const DateTime date = now();
-    // Where nobody can be asked, the parts need not be counted either.
-    PartCount count;
-    const UrlsetResult parts =
-        ask_split ? StreamUrlset(*utf8, LineBreaks::kCrLf, date, EngineLimits(), count)
-                  : UrlsetResult{};
-    const bool past_limits = parts.parts > 1 && !path->empty();
-    if (past_limits && ask_split &&
-        ask_split(SplitQuestion(parts.urls, WholeSize(*utf8, date), parts.parts, *path))) {
-      if (WriteParts(*path, *utf8, date)) message = PartsWrittenMessage(parts.parts, *path);
-    } else if (WriteWhole(*path, *utf8, date)) {
-      message = GenerateSuccessMessage;
-    }
+    // One pass checks the box and counts the parts that the engines' limits cut it into.
+    const std::optional<UrlsetResult> parts = CheckBoxUtf8(box->text, date, EngineLimits());
+    const bool past_limits = parts && parts->parts > 1 && !path->empty();
+    const bool split =
+        past_limits && ask_split &&
+        ask_split(SplitQuestion(parts->urls, parts->whole_bytes, parts->parts, *path));
+    if (parts) message = WriteDocument(*path, box->text, date, split);
   }
   path.reset();
-  utf8.reset();
+  box.reset();
   show_message(message);
+}
+
+void GenerateSitemapFile(const ReadContentFn& read_content, const AskOutputFileFn& ask_output_file,
+                         const ShowMessageFn& show_message, const std::function<DateTime()>& now,
+                         const AskQuestionFn& ask_split) {
+  const auto read_box = [&read_content]() -> std::optional<BoxUtf8> {
+    std::optional<std::string> content = read_content();
+    std::optional<std::string> utf8 = content ? TextToUtf8(*content) : std::nullopt;
+    if (!utf8) return std::nullopt;
+    return BoxUtf8(*std::move(utf8));
+  };
+  GenerateSitemapFile(read_box, ask_output_file, show_message, now, ask_split);
 }
 
 }  // namespace lirrevo

@@ -30,9 +30,16 @@ using AskQuestionFn = std::function<bool(const std::string&)>;
 // A list that search engines would refuse in one file (past kEngineMaxUrls
 // links or kEngineMaxBytes bytes) is, where ask_split is given, first offered
 // as parts, cut between entries at those limits: "是" writes NAME-1.xml ...
-// beside the chosen name (PartFileName), all of them or none, and the
+// beside the chosen name (PartFileName), all of them or none, removing the
+// parts numbered past them that an earlier, longer run left, and the
 // message names their folder and number on a second line; "否" writes the
 // one file.
+void GenerateSitemapFile(const ReadBoxUtf8Fn& read_box, const AskOutputFileFn& ask_output_file,
+                         const ShowMessageFn& show_message,
+                         const std::function<DateTime()>& now = CurrentDateTime,
+                         const AskQuestionFn& ask_split = {});
+
+// The same, for a box read as the system's text, converted once to UTF-8.
 void GenerateSitemapFile(const ReadContentFn& read_content, const AskOutputFileFn& ask_output_file,
                          const ShowMessageFn& show_message,
                          const std::function<DateTime()>& now = CurrentDateTime,

@@ -3,37 +3,45 @@
 #include <algorithm>
 
 #include "core/text_character.h"
+#include "core/text_scan.h"
 
 namespace lirrevo {
-namespace link_list_detail {
+namespace {
 
-// Steps by characters, so that a CR taken along as a second byte ends nothing.
-std::size_t FindSeparator(std::string_view text, std::size_t from) {
-  for (std::size_t pos = from; pos + 1 < text.size(); pos += TextCharacterLength(text, pos)) {
-    if (text[pos] == '\r' && text[pos + 1] == '\n') return pos;
+// Calls piece(link) for each link of the system's text, cut at every CR LF
+// pair that starts a character: a CR is found sixteen bytes at a time, then
+// the characters before it are stepped over to see whether one of them
+// swallows it.
+template <typename Piece>
+void ForEachLink(std::string_view text, Piece&& piece) {
+  std::size_t start = 0;
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::size_t cr = FindByte(text, pos, '\r');
+    while (pos < cr) pos += TextCharacterLength(text, pos);
+    if (cr >= text.size()) break;
+    if (pos != cr) continue;  // the CR is the second byte of a character
+    pos = cr + 1;
+    if (pos < text.size() && text[pos] == '\n') {
+      piece(text.substr(start, cr - start));
+      start = ++pos;
+    }
   }
-  return std::string_view::npos;
+  // A trailing line break leaves nothing here and adds no element.
+  if (start < text.size()) piece(text.substr(start));
 }
 
-}  // namespace link_list_detail
+}  // namespace
 
 std::vector<std::string> SplitLinks(std::string_view text) {
   std::vector<std::string> links;
-  links.reserve(static_cast<std::size_t>(CountLinks(text)));
   ForEachLink(text, [&](std::string_view link) { links.emplace_back(link); });
   return links;
 }
 
 std::int32_t CountLinks(std::string_view text) {
-  std::int64_t breaks = 0;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t cut = link_list_detail::FindSeparator(text, start);
-    if (cut == std::string_view::npos) break;
-    ++breaks;
-    start = cut + 2;
-  }
-  return LinkCountOf(breaks, start < text.size());
+  std::int64_t links = 0;
+  ForEachLink(text, [&](std::string_view) { ++links; });
+  return static_cast<std::int32_t>(std::min<std::int64_t>(links, INT32_MAX));
 }
 
 std::int32_t LinkCountOf(std::int64_t line_breaks, bool text_after_last_break) {

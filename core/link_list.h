@@ -15,17 +15,12 @@ inline constexpr std::string_view CountCaptionPrefix =
     "\xB9\xB2\xD3\xD0\xC1\xB4\xBD\xD3\xCA\xFD\xC1\xBF\xA3\xBA";
 inline constexpr std::string_view CountCaptionSuffix = "  --->\xB5\xE3\xBB\xF7\xC9\xFA\xB3\xC9XML";
 
-// Cuts the text (GBK or GB18030) into links at every CR LF pair that starts a character (a byte
-// above 0x80 takes the byte after it along; 0x80 alone is a character, the
-// euro sign, as the converter reads it). Elements keep every other
-// byte; empty lines give empty elements; a trailing CR LF adds no element; the
-// empty text gives no elements.
+// Cuts the text (GBK or GB18030) into links at every CR LF pair that starts
+// a character (a byte above 0x80 takes the byte after it along; 0x80 alone
+// is a character, the euro sign, as the converter reads it). Elements keep
+// every other byte; empty lines give empty elements; a trailing CR LF adds
+// no element; the empty text gives no elements.
 std::vector<std::string> SplitLinks(std::string_view text);
-
-// Calls piece(link) for each element SplitLinks would give, in order, with a
-// view into text instead of a copy.
-template <typename Piece>
-void ForEachLink(std::string_view text, Piece&& piece);
 
 // The number of elements SplitLinks would give, without building them.
 std::int32_t CountLinks(std::string_view text);
@@ -45,26 +40,5 @@ std::string FormatLinkCount(std::int32_t count);
 // link count now and sets the count caption to it.
 void UpdateLinkCount(const std::function<std::int32_t()>& count_links,
                      const std::function<void(const std::string&)>& set_caption);
-
-namespace link_list_detail {
-
-// Offset of the first CR LF at or after from that starts a character, or npos. Scanning resumes
-// at a character boundary, so from must be one.
-std::size_t FindSeparator(std::string_view text, std::size_t from);
-
-}  // namespace link_list_detail
-
-template <typename Piece>
-void ForEachLink(std::string_view text, Piece&& piece) {
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t cut = link_list_detail::FindSeparator(text, start);
-    if (cut == std::string_view::npos) break;
-    piece(text.substr(start, cut - start));
-    start = cut + 2;
-  }
-  // A trailing line break leaves nothing here and adds no element.
-  if (start < text.size()) piece(text.substr(start));
-}
 
 }  // namespace lirrevo

@@ -1,7 +1,5 @@
 #include "core/list_input.h"
 
-#include <iconv.h>
-
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -13,11 +11,8 @@
 #include <vector>
 
 #include "core/output_encoding.h"
+#include "core/text_scan.h"
 #include "core/xml_characters.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace lirrevo {
 namespace {
@@ -30,51 +25,6 @@ constexpr unsigned char kTruncatedMark = 0xFE;
 
 unsigned char Byte(std::string_view text, std::size_t pos) {
   return static_cast<unsigned char>(text[pos]);
-}
-
-#if defined(__SSE2__)
-constexpr std::size_t kBlock = 16;
-
-__m128i Load(const char* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
-
-// Bit i set where p[i] is below 0x20 or at or above 0x80: as signed bytes,
-// exactly those below 0x20.
-unsigned NotPlainBytes(const char* p) {
-  return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(Load(p), _mm_set1_epi8(0x20))));
-}
-
-unsigned BreakBytes(const char* p) {
-  const __m128i v = Load(p);
-  return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
-      _mm_cmpeq_epi8(v, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\n')))));
-}
-#endif
-
-// Offset of the first byte at or after from that is not printable ASCII (a
-// control byte, tab among them, or a byte at or above 0x80), or text.size().
-std::size_t SkipPlain(std::string_view text, std::size_t from) {
-#if defined(__SSE2__)
-  for (; from + kBlock <= text.size(); from += kBlock) {
-    if (const unsigned found = NotPlainBytes(text.data() + from); found != 0) {
-      return from + static_cast<std::size_t>(__builtin_ctz(found));
-    }
-  }
-#endif
-  while (from < text.size() && static_cast<signed char>(text[from]) >= 0x20) ++from;
-  return from;
-}
-
-// Offset of the first CR or LF at or after from, or text.size().
-std::size_t FindCrOrLf(std::string_view text, std::size_t from) {
-#if defined(__SSE2__)
-  for (; from + kBlock <= text.size(); from += kBlock) {
-    if (const unsigned found = BreakBytes(text.data() + from); found != 0) {
-      return from + static_cast<std::size_t>(__builtin_ctz(found));
-    }
-  }
-#endif
-  while (from < text.size() && text[from] != '\r' && text[from] != '\n') ++from;
-  return from;
 }
 
 // Whether a byte of encoded text is a character of its own, never part of a
@@ -119,13 +69,12 @@ std::optional<std::string> Refusal(char32_t code_point) {
 // converter.
 class ListConverter {
  public:
-  explicit ListConverter(ListEncoding encoding)
-      : cd_(encoding == ListEncoding::kGbk || encoding == ListEncoding::kGb18030
-                ? iconv_open("UTF-8", NameOf(encoding))
-                : reinterpret_cast<iconv_t>(-1)) {}
-  virtual ~ListConverter() {
-    if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
+  explicit ListConverter(ListEncoding encoding) {
+    if (encoding == ListEncoding::kGbk || encoding == ListEncoding::kGb18030) {
+      converter_.emplace(NameOf(encoding), "UTF-8");
+    }
   }
+  virtual ~ListConverter() = default;
   ListConverter(const ListConverter&) = delete;
   ListConverter& operator=(const ListConverter&) = delete;
 
@@ -134,13 +83,14 @@ class ListConverter {
   virtual bool Convert(std::string_view run, std::string& out, std::size_t& left, bool& cut) {
     const std::size_t before = out.size();
     out.resize(before + run.size() * 3 + 8);  // a lone 0x80 becomes three bytes
-    char* in = const_cast<char*>(run.data());
-    left = run.size();
     char* to = out.data() + before;
     std::size_t to_left = out.size() - before;
-    const bool ok = cd_ != reinterpret_cast<iconv_t>(-1) &&
-                    iconv(cd_, nullptr, nullptr, nullptr, nullptr) == 0 &&
-                    iconv(cd_, &in, &left, &to, &to_left) != static_cast<std::size_t>(-1);
+    bool ok = converter_ && converter_->Valid();
+    if (ok) {
+      converter_->Reset();
+      ok = converter_->Convert(run, to, to_left);
+    }
+    left = run.size();
     cut = !ok && errno == EINVAL;
     out.resize(out.size() - to_left);
     return ok;
@@ -153,7 +103,7 @@ class ListConverter {
   }
 
  private:
-  iconv_t cd_;
+  std::optional<EncodingConverter> converter_;
 };
 
 // Walks the list once, a region at a time (each region ends after a line
@@ -174,7 +124,7 @@ class ListScan {
     copied_ = 0;
     line_start_ = 0;
     std::size_t pos = 0;
-    while ((pos = SkipPlain(in_, pos)) < in_.size()) {
+    while ((pos = FindNotPrintableAscii(in_, pos)) < in_.size()) {
       const unsigned char b = Byte(in_, pos);
       if (b == '\r' || b == '\n') {
         EndLine();
@@ -396,17 +346,14 @@ std::string EncodeDocument(std::string_view document) {
   return *std::move(utf8);
 }
 
-namespace list_input_detail {
-
-std::size_t FindBreak(std::string_view text, std::size_t from, LineBreaks breaks) {
+std::size_t FindLineBreak(std::string_view text, std::size_t from, LineBreaks breaks) {
+  if (breaks == LineBreaks::kAny) return FindAnyOf<'\r', '\n'>(text, from);
   for (std::size_t at = from;; ++at) {
-    at = FindCrOrLf(text, at);
-    if (at == text.size() || breaks == LineBreaks::kAny) return at;
-    if (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') return at;
+    at = FindByte(text, at, '\r');
+    if (at == text.size() || (at + 1 < text.size() && text[at + 1] == '\n')) return at;
   }
 }
 
-}  // namespace list_input_detail
 namespace {
 
 // Calls each(line, hash) for the non-empty lines of text, a batch at a time

@@ -85,27 +85,28 @@ DecodedList DecodeUtf8List(std::string_view bytes);
 // U+FFFF), which no parser would read.
 std::string EncodeDocument(std::string_view document);
 
-// Calls line(text) for each line of text in order; a final line break adds
-// no line and the empty text gives none. Only CR and LF are looked at, so
-// any UTF-8 text is cut correctly.
+// The one rule for cutting text into lines, for the box (kCrLf), a list
+// file and the page (kAny): calls line(text) for each line of text in
+// order; a final line break adds no line and the empty text gives none.
+// Only the bytes CR and LF are looked at; neither is ever part of a longer
+// character in UTF-8 or in the system's text, so both are cut correctly.
 template <typename Line>
 void ForEachLine(std::string_view text, LineBreaks breaks, Line&& line);
+
+// Offset of the first line break at or after from, or text.size(): the
+// step of ForEachLine.
+std::size_t FindLineBreak(std::string_view text, std::size_t from, LineBreaks breaks);
 
 // How many non-empty lines of text repeat an earlier line exactly. Holds a
 // bit per hash (a few MB) rather than the lines: only the lines whose hash
 // was seen before are compared, in a second pass.
 std::size_t CountRepeatedLines(std::string_view text, LineBreaks breaks);
 
-namespace list_input_detail {
-// Offset of the first line break at or after from, or text.size().
-std::size_t FindBreak(std::string_view text, std::size_t from, LineBreaks breaks);
-}  // namespace list_input_detail
-
 template <typename Line>
 void ForEachLine(std::string_view text, LineBreaks breaks, Line&& line) {
   std::size_t start = 0;
   while (start < text.size()) {
-    const std::size_t end = list_input_detail::FindBreak(text, start, breaks);
+    const std::size_t end = FindLineBreak(text, start, breaks);
     line(text.substr(start, end - start));
     if (end == text.size()) break;
     start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);

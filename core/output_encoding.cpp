@@ -1,7 +1,5 @@
 #include "core/output_encoding.h"
 
-#include <iconv.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -39,42 +37,25 @@ constexpr std::array<CodeRun, 10> kWithoutCode{{{0xE78D, 0xE796},
                                                 {0xE854, 0xE855},
                                                 {0xE864, 0xE864}}};
 
-class Converter {
- public:
-  Converter(const char* from, const char* to) : cd_(iconv_open(to, from)) {}
-  ~Converter() {
-    if (valid()) iconv_close(cd_);
-  }
-  Converter(const Converter&) = delete;
-  Converter& operator=(const Converter&) = delete;
-
-  bool valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-  iconv_t get() const { return cd_; }
-
- private:
-  iconv_t cd_;
-};
-
 // One iconv call over all of the input, growing the work buffer on E2BIG. The
 // work buffer becomes the result: its size is cut to the bytes produced. Room
 // for the first growth is reserved at once, so that growth copies nothing.
-std::string Convert(iconv_t cd, std::string_view input, ConversionReport& report) {
+std::string Convert(EncodingConverter& converter, std::string_view input,
+                    ConversionReport& report) {
   const std::size_t n = input.size();
   const std::size_t growth = n / 2 + 128;
   std::string buffer;
   buffer.reserve(n + growth);
   buffer.resize(n);
-  char* in = const_cast<char*>(input.data());
-  std::size_t in_left = n;
   std::size_t produced = 0;
   for (;;) {
     char* out = buffer.data() + produced;
     std::size_t out_left = buffer.size() - produced;
-    const std::size_t result = iconv(cd, &in, &in_left, &out, &out_left);
+    const bool done = converter.Convert(input, out, out_left);
     const int error = errno;
     produced = buffer.size() - out_left;
     report.buffer_size = buffer.size();
-    if (result != static_cast<std::size_t>(-1)) break;
+    if (done) break;
     if (error != E2BIG) return {};
     if (report.growths == kMaxGrowths) return {};
     buffer.resize(buffer.size() + growth);
@@ -106,29 +87,25 @@ struct Resolution {
 template <typename Resolve>
 std::optional<std::string> ConvertResolving(std::string_view input, const char* from,
                                             Resolve&& resolve) {
-  Converter converter(from, "UTF-8");
-  if (!converter.valid()) return std::nullopt;
+  EncodingConverter converter(from, "UTF-8");
+  if (!converter.Valid()) return std::nullopt;
   std::string output(input.size() + input.size() / 2 + 16, '\0');
-  char* in = const_cast<char*>(input.data());
-  std::size_t in_left = input.size();
   std::size_t produced = 0;
-  while (in_left > 0) {
+  while (!input.empty()) {
     char* out = output.data() + produced;
     std::size_t out_left = output.size() - produced;
-    const std::size_t result = iconv(converter.get(), &in, &in_left, &out, &out_left);
+    const bool done = converter.Convert(input, out, out_left);
     const int error = errno;
     produced = output.size() - out_left;
-    if (result != static_cast<std::size_t>(-1)) break;
-    const Resolution resolution =
-        error == E2BIG ? Resolution{} : resolve(std::string_view(in, in_left), error == EINVAL);
+    if (done) break;
+    const Resolution resolution = error == E2BIG ? Resolution{} : resolve(input, error == EINVAL);
     if (error != E2BIG && resolution.skip == 0) return std::nullopt;
     if (error == E2BIG || output.size() - produced < resolution.replacement.size()) {
-      output.resize(output.size() + resolution.replacement.size() + in_left * 2 + 16);
+      output.resize(output.size() + resolution.replacement.size() + input.size() * 2 + 16);
     }
     resolution.replacement.copy(output.data() + produced, resolution.replacement.size());
     produced += resolution.replacement.size();
-    in += resolution.skip;
-    in_left -= resolution.skip;
+    input.remove_prefix(resolution.skip);
   }
   output.resize(produced);
   return output;
@@ -136,19 +113,38 @@ std::optional<std::string> ConvertResolving(std::string_view input, const char* 
 
 }  // namespace
 
+EncodingConverter::EncodingConverter(const char* from, const char* to)
+    : cd_(iconv_open(to, from)) {}
+
+EncodingConverter::~EncodingConverter() {
+  if (Valid()) iconv_close(cd_);
+}
+
+bool EncodingConverter::Convert(std::string_view& in, char*& out, std::size_t& room) {
+  char* from = const_cast<char*>(in.data());
+  std::size_t left = in.size();
+  const bool done = iconv(cd_, &from, &left, &out, &room) != static_cast<std::size_t>(-1);
+  const int error = errno;
+  in.remove_prefix(in.size() - left);
+  errno = error;
+  return done;
+}
+
+void EncodingConverter::Reset() { iconv(cd_, nullptr, nullptr, nullptr, nullptr); }
+
 std::string ConvertEncoding(std::string_view input, const char* from, const char* to,
                             ConversionReport* report) {
   ConversionReport local;
   ConversionReport& r = report ? *report : local;
   r = ConversionReport{};
-  Converter converter(from, to);
-  if (!converter.valid()) return {};
+  EncodingConverter converter(from, to);
+  if (!converter.Valid()) return {};
   if (input.empty()) {
     r.ok = true;
     return {};
   }
   try {
-    return Convert(converter.get(), input, r);
+    return Convert(converter, input, r);
   } catch (const std::bad_alloc&) {
     return {};  // no room for the work buffer
   } catch (const std::length_error&) {

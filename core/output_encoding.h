@@ -7,12 +7,37 @@
 // GBK converters read as the euro sign, is read so here too.
 #pragma once
 
+#include <iconv.h>
+
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace lirrevo {
+
+// An iconv descriptor from one encoding to another, open while the object
+// lives, so that many pieces convert without opening it again.
+class EncodingConverter {
+ public:
+  EncodingConverter(const char* from, const char* to);
+  ~EncodingConverter();
+  EncodingConverter(const EncodingConverter&) = delete;
+  EncodingConverter& operator=(const EncodingConverter&) = delete;
+
+  // False when iconv knows one of the names not; nothing converts then.
+  bool Valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+  // Converts from `in` into the `room` bytes at `out` as far as it goes, as
+  // iconv does: all three move past what was done. False where it stopped
+  // short, errno telling why: E2BIG (no room left), EILSEQ (an invalid
+  // sequence), EINVAL (the input ends inside a character).
+  bool Convert(std::string_view& in, char*& out, std::size_t& room);
+  // Forgets the state that an earlier conversion left.
+  void Reset();
+
+ private:
+  iconv_t cd_;
+};
 
 // What one ConvertEncoding call did, for callers that need more than the bytes.
 struct ConversionReport {

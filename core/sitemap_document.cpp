@@ -6,10 +6,7 @@
 #include <ctime>
 
 #include "core/text_character.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "core/text_scan.h"
 
 namespace lirrevo {
 namespace {
@@ -32,20 +29,7 @@ constexpr std::array<std::string_view, 256> kEntities = [] {
 
 // Offset of the first byte at or after from that kEntities replaces, or text.size().
 std::size_t FindMarkup(std::string_view text, std::size_t from) {
-#if defined(__SSE2__)
-  for (; from + 16 <= text.size(); from += 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + from));
-    const auto is = [&](char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); };
-    const __m128i found =
-        _mm_or_si128(_mm_or_si128(_mm_or_si128(is('&'), is('<')), _mm_or_si128(is('>'), is('"'))),
-                     _mm_or_si128(is('\''), is('\r')));
-    if (const auto bits = static_cast<unsigned>(_mm_movemask_epi8(found)); bits != 0) {
-      return from + static_cast<std::size_t>(__builtin_ctz(bits));
-    }
-  }
-#endif
-  while (from < text.size() && kEntities[static_cast<unsigned char>(text[from])].empty()) ++from;
-  return from;
+  return FindAnyOf<'&', '<', '>', '"', '\'', '\r'>(text, from);
 }
 
 // The size of the link once escaped.
@@ -113,18 +97,6 @@ std::string Header(DocumentKind kind, UrlsetForm form) {
   return header;
 }
 
-// Counts the bytes of the documents.
-class CountingSink : public PartSink {
- public:
-  bool BeginPart(std::size_t) override { return true; }
-  bool Write(std::string_view chunk) override {
-    bytes += chunk.size();
-    return true;
-  }
-  bool EndPart() override { return true; }
-  std::size_t bytes = 0;
-};
-
 // Collects the whole document in one string.
 class StringSink : public PartSink {
  public:
@@ -140,7 +112,8 @@ class StringSink : public PartSink {
 }  // namespace
 
 struct DocumentBuilder::State {
-  State(DocumentKind kind, const DateTime& date, const UrlsetOptions& options, PartSink& sink)
+  // sink: null where the documents are only counted.
+  State(DocumentKind kind, const DateTime& date, const UrlsetOptions& options, PartSink* sink)
       : kind(kind),
         options(options),
         sink(sink),
@@ -149,7 +122,7 @@ struct DocumentBuilder::State {
         pieces(EntryPieces(
             kind == DocumentKind::kUrlset ? UrlEntryTemplate : SitemapIndexEntryTemplate,
             LastmodText(date, options.form))) {
-    chunk.reserve(std::min(options.chunk_bytes, kMaxChunkReserve) + 4096);
+    if (sink != nullptr) chunk.reserve(std::min(options.chunk_bytes, kMaxChunkReserve) + 4096);
   }
 
   std::size_t EntrySize(std::string_view loc) const {
@@ -161,6 +134,7 @@ struct DocumentBuilder::State {
   // A link longer than a chunk goes on in slices, each handed on as the
   // chunk fills, so that a line of a gigabyte is never held twice.
   bool AppendEntry(std::string_view loc) {
+    if (sink == nullptr) return true;
     chunk += pieces[0];
     for (std::size_t i = 1; i < pieces.size(); ++i) {
       for (std::size_t at = 0; at < loc.size(); at += kSlice) {
@@ -173,7 +147,7 @@ struct DocumentBuilder::State {
   }
 
   bool Flush() {
-    const bool ok = chunk.empty() || sink.Write(chunk);
+    const bool ok = chunk.empty() || sink->Write(chunk);
     chunk.clear();
     return ok;
   }
@@ -183,26 +157,29 @@ struct DocumentBuilder::State {
       result.too_many_parts = true;
       return false;
     }
-    if (!sink.BeginPart(++result.parts)) return false;
+    ++result.parts;
+    if (sink != nullptr && !sink->BeginPart(result.parts)) return false;
     open = true;
     part_urls = 0;
     part_bytes = header.size();
-    chunk += header;
+    if (sink != nullptr) chunk += header;
     return true;
   }
 
   bool End() {
-    chunk += closing;
     part_bytes += closing.size();
     result.most_urls = std::max(result.most_urls, part_urls);
     result.most_bytes = std::max(result.most_bytes, part_bytes);
+    result.whole_bytes = header.size() + entries_bytes + closing.size();
     open = false;
-    return Flush() && sink.EndPart();
+    if (sink == nullptr) return true;
+    chunk += closing;
+    return Flush() && sink->EndPart();
   }
 
   const DocumentKind kind;
   const UrlsetOptions options;
-  PartSink& sink;
+  PartSink* const sink;
   const std::string header;
   const std::string_view closing;
   const std::vector<std::string> pieces;
@@ -212,12 +189,17 @@ struct DocumentBuilder::State {
   bool failed = false;
   std::size_t part_urls = 0;
   std::size_t part_bytes = 0;
+  std::size_t entries_bytes = 0;  // of every part
   UrlsetResult result;
 };
 
 DocumentBuilder::DocumentBuilder(DocumentKind kind, const DateTime& date,
                                  const UrlsetOptions& options, PartSink& sink)
-    : state_(std::make_unique<State>(kind, date, options, sink)) {}
+    : state_(std::make_unique<State>(kind, date, options, &sink)) {}
+
+DocumentBuilder::DocumentBuilder(DocumentKind kind, const DateTime& date,
+                                 const UrlsetOptions& options)
+    : state_(std::make_unique<State>(kind, date, options, nullptr)) {}
 
 DocumentBuilder::~DocumentBuilder() = default;
 
@@ -235,6 +217,7 @@ bool DocumentBuilder::Add(std::string_view loc) {
   if (s.part_urls != 0 && !fits && (!s.End() || !s.Begin())) return !(s.failed = true);
   if (!s.AppendEntry(loc)) return !(s.failed = true);
   s.part_bytes += entry;
+  s.entries_bytes += entry;
   ++s.part_urls;
   ++s.result.urls;
   return true;
@@ -285,13 +268,11 @@ UrlsetResult StreamUrlset(std::string_view utf8, LineBreaks breaks, const DateTi
 }
 
 std::size_t SmallestUrlsetSize(const DateTime& date, UrlsetForm form) {
-  CountingSink sink;
   UrlsetOptions options;
   options.form = form;
-  DocumentBuilder builder(DocumentKind::kUrlset, date, options, sink);
+  DocumentBuilder builder(DocumentKind::kUrlset, date, options);
   builder.Add(form == UrlsetForm::kStandard ? "x" : "");
-  builder.Finish();
-  return sink.bytes;
+  return builder.Finish().whole_bytes;
 }
 
 std::string BuildSitemapIndex(const std::vector<std::string>& locs, const DateTime& date,
@@ -313,33 +294,38 @@ DateTime CurrentDateTime() {
                   local.tm_hour,        local.tm_min,     local.tm_sec};
 }
 
-std::optional<std::string> ReadBoxUtf8(const ReadContentFn& read_content) {
-  std::optional<std::string> content = read_content();
-  if (!content) return std::nullopt;
-  // The box's text as UTF-8 holds its CR LF breaks where the box had them, so
-  // its lines are the links SplitLinks gives.
-  std::string utf8 = EncodeDocument(*content);
-  if (utf8.empty() && !content->empty()) return std::nullopt;
-  return utf8;
+std::optional<UrlsetResult> CheckBoxUtf8(std::string_view box_utf8, const DateTime& date,
+                                         const UrlsetOptions& options) {
+  // A block of lines at a time, checked and then counted while it is still
+  // in the cache.
+  constexpr std::size_t kBlock = std::size_t{256} << 10;
+  DocumentBuilder count(DocumentKind::kUrlset, date, options);
+  for (std::size_t start = 0; start < box_utf8.size();) {
+    std::size_t end =
+        FindLineBreak(box_utf8, std::min(start + kBlock, box_utf8.size()), LineBreaks::kCrLf);
+    end = std::min(end + 2, box_utf8.size());
+    const std::string_view block = box_utf8.substr(start, end - start);
+    if (!DecodeUtf8List(block).Ok()) return std::nullopt;
+    ForEachLine(block, LineBreaks::kCrLf, [&](std::string_view line) { count.Add(line); });
+    start = end;
+  }
+  return count.Finish();
 }
 
-std::string BuildUrlsetDocument(std::string_view box_utf8, const DateTime& date) {
-  // Room for every entry unescaped, so that the chunks are appended without
-  // the document being copied as it grows.
-  std::size_t lines = 0;
-  ForEachLine(box_utf8, LineBreaks::kCrLf, [&](std::string_view) { ++lines; });
-  StringSink sink;
-  sink.text.reserve(SitemapHeader.size() + lines * UrlEntryTemplate.size() + box_utf8.size() +
-                    SitemapClosing.size());
-  StreamUrlset(box_utf8, LineBreaks::kCrLf, date, UrlsetOptions{}, sink);
-  return std::move(sink.text);
+UrlsetResult BuildSitemapDocument(std::string_view box_utf8, const DateTime& date,
+                                  const UrlsetOptions& options, PartSink& sink) {
+  return StreamUrlset(box_utf8, LineBreaks::kCrLf, date, options, sink);
 }
 
 std::string BuildSitemapDocument(const ReadContentFn& read_content,
                                  const std::function<DateTime()>& now) {
-  std::optional<std::string> utf8 = ReadBoxUtf8(read_content);
-  if (!utf8) return {};
-  return BuildUrlsetDocument(*utf8, now());
+  const std::optional<std::string> content = read_content();
+  if (!content) return {};
+  const std::string utf8 = EncodeDocument(*content);
+  if (utf8.empty() && !content->empty()) return {};
+  StringSink sink;
+  BuildSitemapDocument(utf8, now(), UrlsetOptions{}, sink);
+  return std::move(sink.text);
 }
 
 }  // namespace lirrevo

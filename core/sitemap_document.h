@@ -119,6 +119,7 @@ struct UrlsetResult {
   std::size_t skipped_empty = 0;  // empty lines left out (standard form)
   std::size_t most_urls = 0;      // in the part with the most entries
   std::size_t most_bytes = 0;     // in the largest part
+  std::size_t whole_bytes = 0;    // in the one document of all the entries
 };
 
 // Builds the documents from checked UTF-8 locs handed in one at a time:
@@ -129,6 +130,8 @@ class DocumentBuilder {
  public:
   DocumentBuilder(DocumentKind kind, const DateTime& date, const UrlsetOptions& options,
                   PartSink& sink);
+  // Counts what the documents would be without making a byte of them.
+  DocumentBuilder(DocumentKind kind, const DateTime& date, const UrlsetOptions& options);
   ~DocumentBuilder();
   DocumentBuilder(const DocumentBuilder&) = delete;
   DocumentBuilder& operator=(const DocumentBuilder&) = delete;
@@ -159,18 +162,32 @@ std::string BuildSitemapIndex(const std::vector<std::string>& locs, const DateTi
 // The system clock's current local date and time.
 DateTime CurrentDateTime();
 
-// Reads the box and gives its text as UTF-8, CR LF breaks kept; nullopt when
-// the box cannot be read or holds what the document cannot (see
-// EncodeDocument).
-std::optional<std::string> ReadBoxUtf8(const ReadContentFn& read_content);
+// The box read as UTF-8 with CR LF line breaks, straight from the widget
+// without the system's text in between, where the widget can give it so;
+// not yet checked (see CheckBoxUtf8).
+struct BoxUtf8 {
+  explicit BoxUtf8(std::string text) : text(std::move(text)) {}
+  std::string text;
+};
+// Reads the box as BoxUtf8; nullopt when it holds what UTF-8 has no form for.
+using ReadBoxUtf8Fn = std::function<std::optional<BoxUtf8>()>;
 
-// The whole urlset document, in the dead-link form, of the box's UTF-8 text:
-// an entry for each of its CR LF lines, each dated `date`.
-std::string BuildUrlsetDocument(std::string_view box_utf8, const DateTime& date);
+// The check of the box's UTF-8 text before its document is built: nullopt
+// when a line holds what the document cannot (see EncodeDocument), else what
+// BuildSitemapDocument with these options would hand on, counted in the same
+// pass without making a byte of it.
+std::optional<UrlsetResult> CheckBoxUtf8(std::string_view box_utf8, const DateTime& date,
+                                         const UrlsetOptions& options);
+
+// The urlset documents of the box's checked UTF-8 text, handed to sink as
+// options say: an entry for each of its lines (SplitLinks's lines, cut at
+// every CR LF), each dated `date`.
+UrlsetResult BuildSitemapDocument(std::string_view box_utf8, const DateTime& date,
+                                  const UrlsetOptions& options, PartSink& sink);
 
 // Reads the box, dates it once with `now` and returns the UTF-8 document of
-// its links (SplitLinks's lines); empty when the box cannot be read or holds
-// what the document cannot (see EncodeDocument).
+// its links, in the dead-link form; empty when the box cannot be read or
+// holds what the document cannot (see EncodeDocument).
 std::string BuildSitemapDocument(const ReadContentFn& read_content,
                                  const std::function<DateTime()>& now = CurrentDateTime);
 

@@ -10,13 +10,12 @@
 #include "ui/main_window.h"
 
 namespace lirrevo::ui {
-ReadContentFn ExactContentReader(const MainWindow& window) {
-  return [&window]() -> std::optional<std::string> {
-    bool exact = false;
-    std::optional<PropertyValue> value = window.GetProperty(EditBoxName, edit_box::Content, &exact);
-    auto* text = value ? std::get_if<std::string>(&*value) : nullptr;
-    if (text == nullptr || !exact) return std::nullopt;
-    return std::move(*text);
+ReadBoxUtf8Fn BoxUtf8Reader(const MainWindow& window) {
+  return [&window]() -> std::optional<BoxUtf8> {
+    const auto* box = dynamic_cast<const EditBoxControl*>(window.FindControl(EditBoxName));
+    std::optional<std::string> utf8 = box != nullptr ? box->ContentUtf8() : std::nullopt;
+    if (!utf8) return std::nullopt;
+    return BoxUtf8(*std::move(utf8));
   };
 }
 
@@ -43,7 +42,7 @@ void OnGenerateClicked(MainWindow& window, const std::function<DateTime()>& now)
     window.activateWindow();
   };
   GenerateSitemapFile(
-      ExactContentReader(window), [&window] { return AskOutputFile(window); }, show_message, now,
+      BoxUtf8Reader(window), [&window] { return AskOutputFile(window); }, show_message, now,
       [](const std::string& question) { return AskQuestion(question); });
 }
 

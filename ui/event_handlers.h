@@ -13,10 +13,11 @@ namespace lirrevo::ui {
 
 class MainWindow;
 
-// The box read for building the document: nullopt when the box holds a
-// character that the system's text has no code for, so that nothing
-// corrupted is written.
-ReadContentFn ExactContentReader(const MainWindow& window);
+// The box read for building the document, straight as UTF-8: nullopt when
+// it holds a character that UTF-8 has no form for, so that nothing corrupted
+// is written. A character that the system's text has no code for is
+// refused by the core's check.
+ReadBoxUtf8Fn BoxUtf8Reader(const MainWindow& window);
 
 // The count label follows the edit box: UpdateLinkCount over the box's own
 // count, which is what splitting its content gives, and 标签_提示's caption.

@@ -73,6 +73,28 @@ CodeTable& TextCodes() {
   return table;
 }
 
+// UTF-8 is worked out, not looked up: every character has it.
+class Utf8Codes {
+ public:
+  CharacterCode Of(char16_t c) const { return Code(c); }
+  CharacterCode OfPair(char16_t high, char16_t low) const {
+    return Code(0x10000 + ((static_cast<char32_t>(high) - 0xD800) << 10) + (low - 0xDC00));
+  }
+
+ private:
+  static CharacterCode Code(char32_t c) {
+    CharacterCode code;
+    code.known = true;
+    code.length = c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+    const unsigned lead[] = {0, 0, 0xC0, 0xE0, 0xF0};
+    for (int i = code.length - 1; i > 0; --i, c >>= 6) {
+      code.bytes[i] = static_cast<char>(0x80 | (c & 0x3F));
+    }
+    code.bytes[0] = static_cast<char>(lead[code.length] | c);
+    return code;
+  }
+};
+
 // Eight UTF-16 units at p that are all ASCII and none CR or LF become the
 // eight bytes they stand for, written to out; false (nothing written) if not.
 bool CopyPlainAscii8(const char16_t* p, char* out) {
@@ -100,9 +122,9 @@ bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c < 0xE000; }
 
 class TextWriter {
  public:
-  // Two bytes per UTF-16 unit to start with, which is enough for every GBK
-  // character; the buffer grows where a unit takes four bytes.
-  explicit TextWriter(std::size_t units) : capacity_(units * 2 + 4) {
+  // unit_bytes per UTF-16 unit to start with: two are enough for every GBK
+  // character, three for any UTF-8; the buffer grows where a unit takes more.
+  TextWriter(std::size_t units, std::size_t unit_bytes) : capacity_(units * unit_bytes + 4) {
     buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
   }
 
@@ -145,13 +167,12 @@ class TextWriter {
   bool exact_ = true;
 };
 
-}  // namespace
-
-WidgetText QStringToText(const QString& text) {
-  CodeTable& codes = TextCodes();
+// The text in the encoding whose codes are given, every line break as CR LF.
+template <typename Codes>
+WidgetText Encode(const QString& text, Codes& codes, std::size_t unit_bytes) {
   const auto* units = reinterpret_cast<const char16_t*>(text.utf16());
   const std::size_t n = static_cast<std::size_t>(text.size());
-  TextWriter out(n);
+  TextWriter out(n, unit_bytes);
   for (std::size_t i = 0; i < n; ++i) {
     if (i + 8 <= n && out.Ascii8(units + i)) {
       i += 7;
@@ -176,6 +197,15 @@ WidgetText QStringToText(const QString& text) {
     }
   }
   return std::move(out).Finish();
+}
+
+}  // namespace
+
+WidgetText QStringToText(const QString& text) { return Encode(text, TextCodes(), 2); }
+
+WidgetText QStringToUtf8(const QString& text) {
+  Utf8Codes codes;
+  return Encode(text, codes, 3);
 }
 
 std::optional<QString> TextToQString(std::string_view text) {

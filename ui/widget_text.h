@@ -1,6 +1,6 @@
 // Text across the Qt boundary: widget text (QString) to the system's text
 // (GB18030, see core/output_encoding.h) and back, through the core's
-// conversion.
+// conversion; and to UTF-8 for the document.
 #pragma once
 
 #include <optional>
@@ -24,6 +24,11 @@ struct WidgetText {
 // Only a lone surrogate and a few private-use characters have no code. The
 // empty text gives no bytes.
 WidgetText QStringToText(const QString& text);
+
+// The text as UTF-8, its line breaks as QStringToText makes them, for the
+// core's UTF-8 route, which then needs no conversion of its own. Only a lone
+// surrogate has no UTF-8; it is read as one '?' and `exact` is false then.
+WidgetText QStringToUtf8(const QString& text);
 
 // The system's text as widget text, each CR LF pair as one LF; nullopt when
 // the bytes are not valid. The one byte 0x80 reads as the euro sign.

@@ -1,14 +1,16 @@
-// The page's entry into the core: the box's text arrives as UTF-8 and takes
+// The page's entry into the core. The box's text arrives as UTF-8 and takes
 // the streaming core's UTF-8 route, which needs no converter (the browser's C
-// library has no GB18030 encoder); the document leaves in chunks of a few MB,
-// each copied out into the page's lists of Blob parts as it is made. A file
-// dropped on the box has its byte-order mark found and its lines checked
-// here; the browser's own decoders turn its bytes into text.
+// library has no GB18030 encoder); the documents leave in chunks of a few MB,
+// each copied out to the page as it is made. A dropped file's byte-order mark
+// and lines are read here, its bytes turned into text by the browser's decoders.
 #include <emscripten/emscripten.h>
 
 #include <cstddef>
+#include <cstdint>
+#include <string>
 #include <string_view>
 
+#include "core/link_list.h"
 #include "core/list_input.h"
 #include "core/part_names.h"
 #include "core/sitemap_document.h"
@@ -24,58 +26,83 @@ EM_JS(void, TakeChunk, (const char* data, std::size_t size), {
   Module.lirrevoParts[Module.lirrevoParts.length - 1].push(HEAPU8.slice(data, data + size));
 });
 
-// What the page asks the user about: the entries written and the bytes of the
-// largest part.
-EM_JS(void, TellResult, (std::size_t urls, std::size_t most_bytes),
-      { Module.lirrevoResult = {urls : urls, mostBytes : most_bytes}; });
-
-class PartsSink : public lirrevo::PartSink {
+// Hands each part on to the page as a list of chunks; a measure keeps nothing
+// and takes only the builder's result.
+class PageSink : public lirrevo::PartSink {
  public:
+  explicit PageSink(bool keep) : keep_(keep) {}
   bool BeginPart(std::size_t) override {
-    BeginPagePart();
+    if (keep_) BeginPagePart();
     return true;
   }
   bool Write(std::string_view chunk) override {
-    TakeChunk(chunk.data(), chunk.size());
+    if (keep_) TakeChunk(chunk.data(), chunk.size());
     return true;
   }
   bool EndPart() override { return true; }
+
+ private:
+  const bool keep_;
 };
 
-}  // namespace
-
-extern "C" {
-
-// Builds the document from UTF-8 text whose lines end in LF (or CR LF), dated
-// year-month-day; with split, cut into parts at the search engines' limits,
-// as lirrevo-cli --split cuts them. Returns the number of parts handed on, 0
-// when the text holds a line the document cannot hold: then nothing was
-// handed on and the page says "失败".
-EMSCRIPTEN_KEEPALIVE int LirrevoStreamDocument(const char* utf8, std::size_t size, int year,
-                                               int month, int day, int split) {
-  const std::string_view text(utf8, size);
-  if (!lirrevo::DecodeUtf8List(text).Ok()) return 0;
+// The documents of checked UTF-8 text whose lines end in LF (or CR LF), dated
+// year-month-day: the one document, or with split the parts cut at the search
+// engines' limits, as lirrevo-cli --split cuts them.
+lirrevo::UrlsetResult StreamDocuments(std::string_view text, int year, int month, int day,
+                                      bool split, bool keep) {
   lirrevo::UrlsetOptions options;
   if (split) {
     options.max_urls = lirrevo::kEngineMaxUrls;
     options.max_bytes = lirrevo::kEngineMaxBytes;
   }
-  PartsSink sink;
-  const lirrevo::UrlsetResult result = lirrevo::StreamUrlset(
-      text, lirrevo::LineBreaks::kAny, lirrevo::DateTime{year, month, day}, options, sink);
-  if (!result.ok) return 0;
-  TellResult(result.urls, result.most_bytes);
-  return static_cast<int>(result.parts);
+  PageSink sink(keep);
+  return lirrevo::StreamUrlset(text, lirrevo::LineBreaks::kAny, lirrevo::DateTime{year, month, day},
+                               options, sink);
 }
 
-// The question asked before parts are written (PartsQuestion), for the name
-// chosen (UTF-8, size bytes); valid until the next call.
-EMSCRIPTEN_KEEPALIVE const char* LirrevoPartsQuestion(std::size_t links, std::size_t whole_bytes,
-                                                      std::size_t parts, const char* name,
-                                                      std::size_t size) {
+}  // namespace
+
+extern "C" {
+
+// Builds the documents of the UTF-8 text (StreamDocuments) into
+// Module.lirrevoParts. Returns the number of parts handed on, 0 when the text
+// holds a line the document cannot hold: then nothing was handed on.
+EMSCRIPTEN_KEEPALIVE int LirrevoStreamDocument(const char* utf8, std::size_t size, int year,
+                                               int month, int day, int split) {
+  const std::string_view text(utf8, size);
+  if (!lirrevo::DecodeUtf8List(text).Ok()) return 0;
+  const lirrevo::UrlsetResult result = StreamDocuments(text, year, month, day, split, true);
+  return result.ok ? static_cast<int>(result.parts) : 0;
+}
+
+// Measures the documents that LirrevoStreamDocument would build, keeping no
+// byte of them, as the window does before it writes: where they pass the
+// search engines' limits and would be cut into more than one part, the
+// question asked first (PartsQuestion, for the name chosen: UTF-8, name_size
+// bytes); "" where one file is written without asking; null when the text
+// holds a line the document cannot hold. Valid until the next call.
+EMSCRIPTEN_KEEPALIVE const char* LirrevoSplitQuestion(const char* utf8, std::size_t size, int year,
+                                                      int month, int day, const char* name,
+                                                      std::size_t name_size) {
+  const std::string_view text(utf8, size);
+  if (!lirrevo::DecodeUtf8List(text).Ok()) return nullptr;
+  const std::size_t parts = StreamDocuments(text, year, month, day, true, false).parts;
+  if (parts <= 1) return "";
+  const lirrevo::UrlsetResult whole = StreamDocuments(text, year, month, day, false, false);
   static std::string question;
-  question = lirrevo::PartsQuestion(links, whole_bytes, parts, std::string(name, size));
+  question =
+      lirrevo::PartsQuestion(whole.urls, whole.most_bytes, parts, std::string(name, name_size));
   return question.c_str();
+}
+
+// The count caption (FormatLinkCount, in GBK) for a box of line_breaks line
+// breaks, with or without text after the last; valid until the next call.
+EMSCRIPTEN_KEEPALIVE const char* LirrevoCountCaption(std::size_t line_breaks,
+                                                     int text_after_last_break) {
+  static std::string caption;
+  caption = lirrevo::FormatLinkCount(
+      lirrevo::LinkCountOf(static_cast<std::int64_t>(line_breaks), text_after_last_break != 0));
+  return caption.c_str();
 }
 
 // The name of part `number` beside the name chosen (PartFileName); valid
@@ -86,10 +113,6 @@ EMSCRIPTEN_KEEPALIVE const char* LirrevoPartName(const char* name, std::size_t s
   part = lirrevo::PartFileName(std::string(name, size), number);
   return part.c_str();
 }
-
-// The most entries and bytes search engines take in one file.
-EMSCRIPTEN_KEEPALIVE std::size_t LirrevoEngineMaxUrls() { return lirrevo::kEngineMaxUrls; }
-EMSCRIPTEN_KEEPALIVE std::size_t LirrevoEngineMaxBytes() { return lirrevo::kEngineMaxBytes; }
 
 // How a dropped file's bytes are read, as lirrevo-cli reads a list file by
 // default: the encoding that its byte-order mark picks, UTF-8 without one,

@@ -6,8 +6,9 @@
 
 const cacheName = "lirrevo-page";
 const pageFiles = [
-  "lirrevo.html", "lirrevo-core.js", "codemirror.js", "codemirror.css", "fflate.js", "info.html",
-  "manifest.webmanifest", "lirrevo.svg", "lirrevo-48.png", "lirrevo-128.png", "lirrevo-256.png",
+  "lirrevo.html", "lirrevo-page.js", "lirrevo-core.js", "codemirror.js", "codemirror.css",
+  "fflate.js", "info.html", "manifest.webmanifest", "lirrevo.svg", "lirrevo-48.png",
+  "lirrevo-128.png", "lirrevo-256.png",
 ];
 
 self.addEventListener("install", (event) => {

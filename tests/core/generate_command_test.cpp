@@ -23,17 +23,21 @@ const std::string kEmptyDocument =
 struct Command {
   std::optional<std::string> box = std::string();
   std::optional<std::string> answer;
+  std::optional<bool> split;  // the answer to the parts' question, where it is asked
   std::vector<std::string> calls;
   std::vector<std::string> messages;
 
   void Generate() {
+    AskQuestionFn ask_split;
+    if (split) ask_split = [&](const std::string&) { return calls.push_back("split"), *split; };
     GenerateSitemapFile(
         [&] { return calls.push_back("read"), box; },
         [&] { return calls.push_back("ask"), answer; },
         [&](const std::string& text) { calls.push_back("show"), messages.push_back(text); },
         [&] {
           return calls.push_back("clock"), DateTime{2015, 2, 12};
-        });
+        },
+        ask_split);
   }
 };
 
@@ -84,6 +88,24 @@ TEST(GenerateSitemapFile, UnconvertibleDocumentFailsAndTouchesNoFile) {
   }
   EXPECT_EQ(test::NamesIn(dir), std::vector<std::string>{"old.xml"});
   EXPECT_EQ(ReadFile(dir / "old.xml"), "old");
+}
+
+// "是" on a list past the links' limit writes two parts, and the parts of an
+// earlier, longer run past them go in the same commit.
+TEST(GenerateSitemapFile, PartsReplaceThoseOfALongerRun) {
+  TempFolder dir;
+  for (const char* name : {"dead-2.xml", "dead-3.xml", "dead-4.xml"}) WriteFile(dir / name, "old");
+  Command run;
+  run.answer = dir / "dead.xml";
+  run.split = true;
+  run.box = std::string();
+  for (std::size_t i = 0; i <= kEngineMaxUrls; ++i) *run.box += "h/" + std::to_string(i) + "\r\n";
+  run.Generate();
+  EXPECT_EQ(run.calls, (std::vector<std::string>{"ask", "read", "clock", "split", "show"}));
+  ASSERT_EQ(run.messages.size(), 1u);
+  EXPECT_TRUE(run.messages[0].starts_with(kSuccess));
+  EXPECT_EQ(test::NamesIn(dir), (std::vector<std::string>{"dead-1.xml", "dead-2.xml"}));
+  EXPECT_NE(ReadFile(dir / "dead-2.xml"), "old");
 }
 
 TEST(GenerateSitemapFile, WriteFailureShowsFailureOnce) {

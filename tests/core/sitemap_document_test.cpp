@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/expected_document.h"
@@ -314,6 +315,44 @@ TEST(StreamUrlset, StopsBeforeThePartPastTheLimit) {
     EXPECT_EQ(result.ok, max_parts == 3);
     EXPECT_EQ(result.too_many_parts, max_parts == 2);
     EXPECT_EQ(sink.parts.size(), max_parts);
+  }
+}
+
+// Past the 256 KB that the box's check takes at a time.
+std::string LongBox() {
+  std::string box;
+  for (int i = 0; i < 20000; ++i) box += "http://a.cn/&<" + std::to_string(i) + "\r\n";
+  return box;
+}
+
+// The box's check counts what the build then hands on, and the size of the
+// one document, without making it.
+TEST(CheckBoxUtf8, CountsWhatTheBuildHandsOn) {
+  const std::string long_box = LongBox();
+  for (const std::string box : {"", "\r\n", "a\r\nb\rc\r\n&", long_box.c_str()}) {
+    for (const std::size_t max_urls : {std::size_t{2}, std::size_t{7000}, SIZE_MAX}) {
+      UrlsetOptions options;
+      options.max_urls = max_urls;
+      options.max_bytes = 300000;
+      RecordingSink parts, whole;
+      const UrlsetResult built = BuildSitemapDocument(box, kDate, options, parts);
+      BuildSitemapDocument(box, kDate, UrlsetOptions{}, whole);
+      const std::optional<UrlsetResult> counted = CheckBoxUtf8(box, kDate, options);
+      ASSERT_TRUE(counted);
+      EXPECT_EQ(std::tie(counted->parts, counted->urls, counted->most_urls, counted->most_bytes),
+                std::tie(built.parts, built.urls, built.most_urls, built.most_bytes));
+      EXPECT_EQ(counted->whole_bytes, whole.parts.at(0).size());
+    }
+  }
+}
+
+// NUL, invalid UTF-8, a character without a code in the system's text, a
+// noncharacter: in the first line or past the first block.
+TEST(CheckBoxUtf8, RefusesALineTheDocumentCannotHold) {
+  for (const std::string& bad : {std::string("a\0", 2), std::string("\xFF"),
+                                 std::string("\xEE\x9E\x8D"), std::string("\xEF\xBF\xBE")}) {
+    EXPECT_FALSE(CheckBoxUtf8(bad + "\r\nb", kDate, UrlsetOptions{}));
+    EXPECT_FALSE(CheckBoxUtf8(LongBox() + bad, kDate, UrlsetOptions{}));
   }
 }
 

@@ -177,14 +177,18 @@ class EventHandlersTest : public QObject {
     }
   }
 
-  void ExactReaderRefusesOnlyCharactersWithoutCode() {
+  void BoxReaderGivesUtf8AndRefusesALoneSurrogate() {
     CountTest test;
-    const lirrevo::ReadContentFn read = lirrevo::ui::ExactContentReader(test.window());
+    const lirrevo::ReadBoxUtf8Fn read_box = lirrevo::ui::BoxUtf8Reader(test.window());
+    const auto read = [&]() -> std::optional<std::string> {
+      std::optional<lirrevo::BoxUtf8> box = read_box();
+      return box ? std::optional<std::string>(box->text) : std::nullopt;
+    };
     QVERIFY(test.window().SetProperty(EditBoxName, lirrevo::ui::edit_box::Content,
                                       std::string("a\r\nb")));
     QCOMPARE(read(), std::optional<std::string>("a\r\nb"));
     static_cast<QPlainTextEdit*>(test.Edit())->setPlainText(QStringLiteral("a\U0001F600"));
-    QCOMPARE(read(), std::optional<std::string>("a\x94\x39\xFC\x36"));
+    QCOMPARE(read(), std::optional<std::string>("a\xF0\x9F\x98\x80"));
     static_cast<QPlainTextEdit*>(test.Edit())->setPlainText(QString(QChar(0xDC00)) + "a");
     QCOMPARE(read(), std::nullopt);
   }

@@ -96,6 +96,8 @@ class WidgetTextTest : public QObject {
     QVERIFY(converted.bytes == *whole);
     // A second read is served from the kept codes and must not differ.
     QVERIFY(QStringToText(text).bytes == *whole);
+    // As UTF-8, worked out rather than looked up, it is what Qt makes of it.
+    QVERIFY(lirrevo::ui::QStringToUtf8(text).bytes == text.toStdString());
   }
 
   void FromFourByteCodesAndTheOneByteEuro() {

@@ -52,6 +52,12 @@ bool EditBoxControl::WantsKey(int key) const {
 
 std::int32_t EditBoxControl::LinkCountNow() const { return count_->Count(); }
 
+std::optional<std::string> EditBoxControl::ContentUtf8() const {
+  WidgetText text = QStringToUtf8(edit_->document()->toRawText());
+  if (!text.exact) return std::nullopt;
+  return std::move(text.bytes);
+}
+
 std::optional<PropertyValue> EditBoxControl::GetSetting(int number, bool* exact) const {
   WidgetText text;
   if (number == edit_box::Content) {

@@ -20,6 +20,10 @@ class EditBoxControl : public Control {
   // changes: reading it costs nothing, however large the box.
   std::int32_t LinkCountNow() const;
 
+  // Content as UTF-8 (QStringToUtf8), for the document; nullopt when the
+  // box holds what UTF-8 has no form for.
+  std::optional<std::string> ContentUtf8() const;
+
  protected:
   // Content (read from the live widget as the system's text, CR LF line
   // breaks) and SelText are the widget's own; the others are held.
