@@ -35,7 +35,8 @@ constexpr const char* kUsage =
     "                         [-o OUTPUT [the options above]] [--sitemap] [INPUT]\n"
     "       lirrevo-cli scan-log --site URL [--status 404,410] [--log-format FORMAT]\n"
     "                            [--crawlers | --crawler NAME] [--exclude GLOB]...\n"
-    "                            [--strip-query] [--min-hits N]\n"
+    "                            [--strip-query] [--min-hits N] [--since DATE]\n"
+    "                            [--until DATE]\n"
     "                            [-o OUTPUT [the options above]] [LOG...]\n"
     "       lirrevo-cli update [--concurrency N] [--timeout SECONDS] [--cacert FILE]\n"
     "                          [--rate N] [the document options] FILE [INPUT...]\n";
@@ -318,6 +319,17 @@ std::string Take(OptionId option, const std::string& name, const std::string& va
         return {};
       }
       return "--min-hits needs a positive number";
+    case OptionId::kSince:
+    case OptionId::kUntil: {
+      bool day_only = false;
+      std::optional<LogTime> time = ParseDateArgument(value, day_only);
+      if (!time) {
+        return name + " takes a date as 2026-12-05 or 2026-12-05T08:00, not '" + value + "'";
+      }
+      if (option == OptionId::kUntil) time->local += day_only ? 86400 : 1;
+      (option == OptionId::kSince ? options.since : options.until) = time;
+      return {};
+    }
     case OptionId::kStripQuery:
       options.strip_query = true;
       return {};

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/access_log.h"
 #include "core/list_input.h"
 
 namespace lirrevo::cli {
@@ -66,6 +67,8 @@ struct Options {
   std::vector<std::string> excluded;
   bool strip_query = false;
   std::size_t min_hits = 1;
+  std::optional<LogTime> since;  // the first moment counted
+  std::optional<LogTime> until;  // the first moment no longer counted
   // update only: the lists of new links ("-" for standard input), and
   // whether --max-urls or --max-bytes was given.
   std::vector<std::string> inputs;

@@ -92,6 +92,13 @@ constexpr std::array kOptions = {
                kScanLogCommand,
                "scan-log: take the query off each path: its variants\n"
                "are one link"},
+    OptionSpec{OptionId::kSince, "--since", "", "DATE", ValueKind::kWord, "", kScanLogCommand,
+               "scan-log: only requests at DATE or later: 2026-12-05,\n"
+               "2026-12-05T08:00 (the log's time, unless +08:00 or Z\n"
+               "follows); the layout must hold $time_local or\n"
+               "$time_iso8601"},
+    OptionSpec{OptionId::kUntil, "--until", "", "DATE", ValueKind::kWord, "", kScanLogCommand,
+               "scan-log: only requests up to DATE (a day: to its end)"},
     OptionSpec{OptionId::kHelp, "--help", "-h", "", ValueKind::kNone, "", kEveryCommand,
                "show this help"},
     OptionSpec{OptionId::kVersion, "--version", "", "", ValueKind::kNone, "", kEveryCommand,

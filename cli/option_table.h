@@ -33,6 +33,8 @@ enum class OptionId {
   kExclude,
   kMinHits,
   kStripQuery,
+  kSince,
+  kUntil,
   kHelp,
   kVersion
 };

@@ -123,8 +123,14 @@ int RunScanLog(const Options& options) {
         "--crawlers and --crawler need the user agent in the log's layout "
         "($http_user_agent)");
   }
+  if ((options.since || options.until) && !format->HasTime()) {
+    return Fail(
+        "--since and --until need the time in the log's layout ($time_local or "
+        "$time_iso8601)");
+  }
   DeadLinkLog dead(options.site, options.statuses,
-                   {options.crawlers, options.crawler, options.excluded, options.strip_query});
+                   {options.crawlers, options.crawler, options.excluded, options.strip_query,
+                    options.since, options.until});
   std::size_t lines = 0;
   std::size_t in_layout = 0;
   for (const std::string& log : options.logs) {

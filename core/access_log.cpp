@@ -174,7 +174,120 @@ std::optional<std::string> OriginOf(std::string_view url, std::string_view* rest
   return origin;
 }
 
+// Days from 1970-01-01 to the date (the proleptic Gregorian calendar).
+std::int64_t DaysFromCivil(std::int64_t year, unsigned month, unsigned day) {
+  year -= month <= 2 ? 1 : 0;
+  const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const std::int64_t of_era = year - era * 400;
+  const std::int64_t of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const std::int64_t of_eras = of_era * 365 + of_era / 4 - of_era / 100 + of_year;
+  return era * 146097 + of_eras - 719468;
+}
+
+// Reads `count` digits at text[at], moving at past them.
+std::optional<int> Digits(std::string_view text, std::size_t& at, std::size_t count) {
+  if (at + count > text.size()) return std::nullopt;
+  int value = 0;
+  for (std::size_t i = 0; i < count; ++i, ++at) {
+    if (text[at] < '0' || text[at] > '9') return std::nullopt;
+    value = value * 10 + (text[at] - '0');
+  }
+  return value;
+}
+
+bool Skip(std::string_view text, std::size_t& at, char c) {
+  if (at >= text.size() || text[at] != c) return false;
+  ++at;
+  return true;
+}
+
+// "+0800", "+08:00", "-05:30" or "Z" at text[at]: the offset in seconds.
+std::optional<std::int64_t> OffsetAt(std::string_view text, std::size_t& at) {
+  if (Skip(text, at, 'Z')) return 0;
+  if (at >= text.size() || (text[at] != '+' && text[at] != '-')) return std::nullopt;
+  const int sign = text[at++] == '-' ? -1 : 1;
+  const std::optional<int> hours = Digits(text, at, 2);
+  Skip(text, at, ':');
+  const std::optional<int> minutes = Digits(text, at, 2);
+  if (!hours || !minutes || *hours > 23 || *minutes > 59) return std::nullopt;
+  return sign * (*hours * 3600 + *minutes * 60);
+}
+
+std::optional<LogTime> TimeOf(int year, int month, int day, int hour, int minute, int second) {
+  if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) {
+    return std::nullopt;
+  }
+  LogTime time;
+  time.local =
+      DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * 86400 +
+      hour * 3600 + minute * 60 + second;
+  return time;
+}
+
 }  // namespace
+
+std::optional<LogTime> ParseLogTime(std::string_view text, bool iso) {
+  std::size_t at = 0;
+  if (iso) {
+    bool day_only = false;
+    std::optional<LogTime> time = ParseDateArgument(text, day_only);
+    if (!time || day_only || !time->offset) return std::nullopt;
+    return time;
+  }
+  constexpr std::string_view kMonths = "JanFebMarAprMayJunJulAugSepOctNovDec";
+  const std::optional<int> day = Digits(text, at, 2);
+  if (!day || !Skip(text, at, '/') || at + 3 > text.size()) return std::nullopt;
+  const std::size_t month = kMonths.find(text.substr(at, 3));
+  at += 3;
+  if (month == std::string_view::npos || month % 3 != 0 || !Skip(text, at, '/')) {
+    return std::nullopt;
+  }
+  const std::optional<int> year = Digits(text, at, 4);
+  std::optional<int> hour, minute, second;
+  if (!year || !Skip(text, at, ':') || !(hour = Digits(text, at, 2)) || !Skip(text, at, ':') ||
+      !(minute = Digits(text, at, 2)) || !Skip(text, at, ':') || !(second = Digits(text, at, 2)) ||
+      !Skip(text, at, ' ')) {
+    return std::nullopt;
+  }
+  std::optional<LogTime> time =
+      TimeOf(*year, static_cast<int>(month / 3) + 1, *day, *hour, *minute, *second);
+  if (time) time->offset = OffsetAt(text, at);
+  if (!time || !time->offset || at != text.size()) return std::nullopt;
+  return time;
+}
+
+std::optional<LogTime> ParseDateArgument(std::string_view text, bool& day_only) {
+  std::size_t at = 0;
+  const std::optional<int> year = Digits(text, at, 4);
+  std::optional<int> month, day;
+  if (!year || !Skip(text, at, '-') || !(month = Digits(text, at, 2)) || !Skip(text, at, '-') ||
+      !(day = Digits(text, at, 2))) {
+    return std::nullopt;
+  }
+  int hour = 0, minute = 0, second = 0;
+  day_only = at == text.size();
+  if (!day_only) {
+    std::optional<int> h, m;
+    if (!Skip(text, at, 'T') || !(h = Digits(text, at, 2)) || !Skip(text, at, ':') ||
+        !(m = Digits(text, at, 2))) {
+      return std::nullopt;
+    }
+    hour = *h;
+    minute = *m;
+    if (Skip(text, at, ':')) {
+      const std::optional<int> s = Digits(text, at, 2);
+      if (!s) return std::nullopt;
+      second = *s;
+    }
+  }
+  std::optional<LogTime> time = TimeOf(*year, *month, *day, hour, minute, second);
+  if (time && !day_only && at < text.size()) {
+    time->offset = OffsetAt(text, at);
+    if (!time->offset) return std::nullopt;
+  }
+  if (!time || at != text.size()) return std::nullopt;
+  return time;
+}
 
 std::optional<AccessLogFormat> AccessLogFormat::Parse(std::string_view format) {
   AccessLogFormat parsed;
@@ -205,7 +318,10 @@ std::optional<AccessLogFormat> AccessLogFormat::Parse(std::string_view format) {
     if (name == "request_uri") piece.field = Field::kUri, uri = true;
     if (name == "status") piece.field = Field::kStatus, status = true;
     if (name == "http_user_agent") piece.field = Field::kUserAgent;
-    if (piece.field != Field::kOther && piece.field != Field::kUserAgent) {
+    if (name == "time_local") piece.field = Field::kTimeLocal;
+    if (name == "time_iso8601") piece.field = Field::kTimeIso;
+    if (piece.field == Field::kRequest || piece.field == Field::kMethod ||
+        piece.field == Field::kUri || piece.field == Field::kStatus) {
       parsed.last_required_ = parsed.pieces_.size();
     }
     parsed.pieces_.push_back(std::move(piece));
@@ -221,6 +337,12 @@ std::optional<AccessLogFormat> AccessLogFormat::Parse(std::string_view format) {
   parsed.pieces_.back().field = Field::kOther;
   parsed.pieces_.back().literal = parsed.pieces_.back().literal.substr(0, 1);
   return parsed;
+}
+
+bool AccessLogFormat::HasTime() const {
+  return std::any_of(pieces_.begin(), pieces_.end(), [](const Piece& piece) {
+    return piece.field == Field::kTimeLocal || piece.field == Field::kTimeIso;
+  });
 }
 
 bool AccessLogFormat::HasUserAgent() const {
@@ -273,6 +395,11 @@ std::optional<LoggedRequest> AccessLogFormat::Read(std::string_view line, bool u
       case Field::kUserAgent:
         out.user_agent = value;
         break;
+      case Field::kTimeLocal:
+      case Field::kTimeIso:
+        out.time = value;
+        out.time_iso = piece.field == Field::kTimeIso;
+        break;
       case Field::kOther:
         break;
     }
@@ -303,8 +430,17 @@ DeadLinkLog::Line DeadLinkLog::Take(const AccessLogFormat& format, std::string_v
   }
   ++answered_;
   if (request->method != "GET" && request->method != "HEAD") return Line::kOnSite;
-  // Read whole this time, for the user agent.
-  const std::string_view user_agent = format.Read(line).value_or(LoggedRequest{}).user_agent;
+  // Read whole this time, for the user agent and the time.
+  const LoggedRequest whole = format.Read(line).value_or(LoggedRequest{});
+  const std::string_view user_agent = whole.user_agent;
+  if (filter_.since || filter_.until) {
+    const std::optional<LogTime> time = ParseLogTime(whole.time, whole.time_iso);
+    if (!time) return Line::kNotInLayout;
+    if ((filter_.since && time->Against(*filter_.since) < filter_.since->Against(*time)) ||
+        (filter_.until && time->Against(*filter_.until) >= filter_.until->Against(*time))) {
+      return Line::kOnSite;
+    }
+  }
   path_.clear();
   if (!path.starts_with('/')) path_ += '/';
   AppendUrlPath(Unescape(path, unescaped_), path_);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <optional>
 #include <string>
@@ -26,7 +27,29 @@ struct LoggedRequest {
   std::string_view target;  // as logged, the server's backslash escapes still in
   int status = 0;
   std::string_view user_agent;  // empty where the layout or the line has none
+  std::string_view time;        // $time_local or $time_iso8601 as logged, or empty
+  bool time_iso = false;        // time is $time_iso8601's
 };
+
+// A moment: its wall-clock seconds from 1970-01-01 00:00:00, and the offset
+// from UTC in seconds where one is known.
+struct LogTime {
+  std::int64_t local = 0;
+  std::optional<std::int64_t> offset = std::nullopt;
+  // Seconds comparable with other's: UTC where both know their offset,
+  // else the wall clock.
+  std::int64_t Against(const LogTime& other) const {
+    return offset && other.offset ? local - *offset : local;
+  }
+};
+
+// "09/Dec/2026:05:07:37 +0800" ($time_local), or with iso
+// "2026-12-09T05:07:37+08:00" ($time_iso8601); nothing for other text.
+std::optional<LogTime> ParseLogTime(std::string_view text, bool iso);
+
+// A date as --since and --until take it: 2026-12-05, 2026-12-05T08:00 or
+// with seconds, perhaps followed by Z or +08:00; whether it is a day alone.
+std::optional<LogTime> ParseDateArgument(std::string_view text, bool& day_only);
 
 // A log_format template: literal text and $variables. A variable's value
 // runs to the first byte of the literal after it; inside double quotes a
@@ -52,11 +75,13 @@ class AccessLogFormat {
   // user agent is empty where it comes after them.
   std::optional<LoggedRequest> Read(std::string_view line, bool user_agent = true) const;
 
-  // Whether the layout holds the user agent ($http_user_agent).
+  // Whether the layout holds the user agent ($http_user_agent), the time
+  // ($time_local or $time_iso8601).
   bool HasUserAgent() const;
+  bool HasTime() const;
 
  private:
-  enum class Field { kOther, kRequest, kMethod, kUri, kStatus, kUserAgent };
+  enum class Field { kOther, kRequest, kMethod, kUri, kStatus, kUserAgent, kTimeLocal, kTimeIso };
   struct Piece {
     std::string literal;  // before the field
     Field field = Field::kOther;
@@ -75,6 +100,10 @@ struct DeadLinkFilter {
   std::string crawler = {};  // a name of the table; empty: any crawler
   std::vector<std::string> excluded = {};
   bool strip_query = false;
+  // Requests at since or later, before until (both in the log's time where
+  // they give no offset); a line without a readable time is not in the layout.
+  std::optional<LogTime> since = std::nullopt;
+  std::optional<LogTime> until = std::nullopt;
 };
 
 // The distinct dead links in the order first seen, for each GET or HEAD

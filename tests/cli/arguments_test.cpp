@@ -317,7 +317,7 @@ TEST(BashCompletion, OffersTheCommandsOptionsAndChoices) {
     const char* offered;
   } cases[] = {
       {"lirrevo-cli ch", "check"},
-      {"lirrevo-cli scan-log --s", "--split --standard --site --status --strip-query"},
+      {"lirrevo-cli scan-log --s", "--split --standard --site --status --strip-query --since"},
       {"lirrevo-cli check --ca", "--cacert"},
       {"lirrevo-cli --s", "--split --standard"},
       {"lirrevo-cli --input-encoding gb", "gbk gb18030"},
