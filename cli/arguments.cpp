@@ -274,6 +274,7 @@ std::string Take(OptionId option, const std::string& name, const std::string& va
       if (value != "tsv" && value != "json")
         return "--format takes tsv or json, not '" + value + "'";
       options.format = value == "json" ? LineFormat::kJson : LineFormat::kTsv;
+      options.report = options.command == Command::kScanLog;
       return {};
     case OptionId::kSite:
       if (const std::optional<std::string> problem = BaseUrlProblem(value)) {
@@ -443,6 +444,10 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     return UsageError("scan-log needs --site URL, the site the logged paths belong to");
   }
   if (options.command == Command::kScanLog && options.logs.empty()) options.logs.push_back("-");
+  if (options.report && options.output) {
+    return UsageError(
+        "scan-log --format prints a report; -o writes the document: one or the other");
+  }
   if (options.command == Command::kUpdate && !options.output) {
     return UsageError("update needs FILE, the dead-link file to keep true");
   }

@@ -69,6 +69,7 @@ struct Options {
   std::size_t min_hits = 1;
   std::optional<LogTime> since;  // the first moment counted
   std::optional<LogTime> until;  // the first moment no longer counted
+  bool report = false;           // --format given: a line of figures a link
   // update only: the lists of new links ("-" for standard input), and
   // whether --max-urls or --max-bytes was given.
   std::vector<std::string> inputs;

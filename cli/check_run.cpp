@@ -107,30 +107,6 @@ int AllowDescriptorsFor(int concurrency) {
   return allowed;
 }
 
-// The text as a JSON string: quotes and backslashes escaped, control
-// characters as \u00XX, each byte that is not part of valid UTF-8 as U+FFFD.
-std::string JsonString(std::string_view text) {
-  std::string json = "\"";
-  for (std::size_t i = 0; i < text.size();) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c == '"' || c == '\\') {
-      json += {'\\', static_cast<char>(c)};
-    } else if (c < 0x20 || c == 0x7F) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      json += escaped;
-    } else if (const std::size_t length = DecodeUtf8(text, i).length; length > 0) {
-      json.append(text.substr(i, length));
-      i += length;
-      continue;
-    } else {
-      json += "\\ufffd";
-    }
-    ++i;
-  }
-  return json + '"';
-}
-
 // Prints the verdicts in input order as soon as each one's turn comes, and a
 // progress line on a terminal. Keeps four bytes per link, and the details of
 // the verdicts that wait for their turn.

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "core/xml_characters.h"
+
 namespace lirrevo::cli {
 
 int Fail(const std::string& message, int exit_code) {
@@ -22,6 +24,28 @@ std::string Named(const std::string& source) {
 
 std::string CannotRead(const std::string& source, const std::string& why) {
   return "cannot read " + Named(source) + ": " + why;
+}
+
+std::string JsonString(std::string_view text) {
+  std::string json = "\"";
+  for (std::size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '"' || c == '\\') {
+      json += {'\\', static_cast<char>(c)};
+    } else if (c < 0x20 || c == 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+      json += escaped;
+    } else if (const std::size_t length = DecodeUtf8(text, i).length; length > 0) {
+      json.append(text.substr(i, length));
+      i += length;
+      continue;
+    } else {
+      json += "\\ufffd";
+    }
+    ++i;
+  }
+  return json + '"';
 }
 
 }  // namespace lirrevo::cli

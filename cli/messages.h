@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace lirrevo::cli {
 
@@ -24,5 +25,9 @@ std::string Named(const std::string& source);
 
 // "cannot read NAMED: why", the one form of a read failure.
 std::string CannotRead(const std::string& source, const std::string& why);
+
+// The text as a JSON string: quotes and backslashes escaped, control
+// characters as \u00XX, each byte that is not part of valid UTF-8 as U+FFFD.
+std::string JsonString(std::string_view text);
 
 }  // namespace lirrevo::cli

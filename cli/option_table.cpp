@@ -55,9 +55,10 @@ constexpr std::array kOptions = {
                "check, update: also trust the CA certificates in\n"
                "FILE (PEM)"},
     OptionSpec{OptionId::kFormat, "--format", "", "FORMAT", ValueKind::kWord, "tsv json",
-               kCheckCommand,
+               kCheckCommand | kScanLogCommand,
                "check: tsv (default) or json, one object a line with\n"
-               "the fields class, code, link and detail"},
+               "the fields class, code, link and detail; scan-log: a\n"
+               "report of one line a link instead of the list"},
     OptionSpec{OptionId::kRate, "--rate", "", "N", ValueKind::kWord, "", kAsking,
                "check, update: at most N requests a second to one host\n"
                "(fractions allowed: 0.5 is one every 2 s); default\n"

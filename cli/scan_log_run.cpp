@@ -93,6 +93,98 @@ int WriteLinks(const Options& options, const std::optional<DateTime>& date,
   return 0;
 }
 
+// The text with tab, CR, LF and space as %XX, so that a column holds it.
+std::string Column(std::string_view text) {
+  std::string column;
+  for (const char c : text) {
+    if (c == '\t' || c == '\r' || c == '\n' || c == ' ') {
+      char escaped[4];
+      std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned>(c));
+      column += escaped;
+    } else {
+      column += c;
+    }
+  }
+  return column;
+}
+
+// A time as logged, $time_local's "01/Dec/2026:08:00:00 +0800" written as
+// 2026-12-01T08:00:00+08:00; any other text as a column holds it.
+std::string TimeColumn(std::string_view logged) {
+  constexpr std::string_view kMonths = "JanFebMarAprMayJunJulAugSepOctNovDec";
+  const std::size_t month = logged.size() == 26 ? kMonths.find(logged.substr(3, 3)) : 0;
+  if (logged.size() != 26 || month == std::string_view::npos || month % 3 != 0) {
+    return Column(logged);
+  }
+  const std::string number = std::to_string(month / 3 + 1);
+  return std::string(logged.substr(7, 4)) + (number.size() == 1 ? "-0" : "-") + number + "-" +
+         std::string(logged.substr(0, 2)) + "T" + std::string(logged.substr(12, 8)) +
+         std::string(logged.substr(21, 3)) + ":" + std::string(logged.substr(24, 2));
+}
+
+// The report's line of one link: LINK HITS CRAWLERS FIRST LAST STATUSES
+// SITE-REFERRERS OTHER-REFERRERS, tab-separated (lists in a column separated
+// by spaces, "google:3", "3:PAGE"), or one JSON object with those fields.
+std::string ReportLine(const DeadLinkLog& dead, std::size_t i, LineFormat format) {
+  const DeadLinkLog::Report& report = dead.Reports()[i];
+  std::vector<DeadLinkLog::Referrer> referrers = report.referrers;
+  std::stable_sort(referrers.begin(), referrers.end(),
+                   [](const auto& a, const auto& b) { return a.hits > b.hits; });
+  const bool json = format == LineFormat::kJson;
+  const auto list = [&](auto begin, auto end, auto item) {
+    std::string text;
+    for (auto it = begin; it != end; ++it)
+      text += (text.empty() ? "" : json ? "," : " ") + item(*it);
+    return json ? "[" + text + "]" : text;
+  };
+  std::string side[2];  // of the site, of other sites
+  std::size_t shown[2] = {0, 0};
+  for (const auto& referrer : referrers) {
+    const int other = dead.OnSite(referrer.page) ? 0 : 1;
+    if (shown[other]++ >= 3) continue;
+    std::string& text = side[other];
+    if (!text.empty()) text += json ? "," : " ";
+    text += json ? "{\"page\":" + JsonString(referrer.page) +
+                       ",\"hits\":" + std::to_string(referrer.hits) + "}"
+                 : std::to_string(referrer.hits) + ":" + Column(referrer.page);
+  }
+  const auto crawlers = list(report.crawlers.begin(), report.crawlers.end(), [&](const auto& c) {
+    return json ? "{\"crawler\":\"" + std::string(c.first) +
+                      "\",\"hits\":" + std::to_string(c.second) + "}"
+                : std::string(c.first) + ":" + std::to_string(c.second);
+  });
+  const auto statuses = list(report.statuses.begin(), report.statuses.end(),
+                             [](int status) { return std::to_string(status); });
+  if (json) {
+    return "{\"link\":" + JsonString(dead.Links()[i]) +
+           ",\"hits\":" + std::to_string(dead.Hits()[i]) + ",\"crawlers\":" + crawlers +
+           ",\"first\":" + JsonString(TimeColumn(report.first)) +
+           ",\"last\":" + JsonString(TimeColumn(report.last)) + ",\"statuses\":" + statuses +
+           ",\"site_referrers\":[" + side[0] + "],\"other_referrers\":[" + side[1] + "]}\n";
+  }
+  return Column(dead.Links()[i]) + "\t" + std::to_string(dead.Hits()[i]) + "\t" + crawlers + "\t" +
+         TimeColumn(report.first) + "\t" + TimeColumn(report.last) + "\t" + statuses + "\t" +
+         side[0] + "\t" + side[1] + "\n";
+}
+
+// "3,816 dead links, 1,204 asked for by crawlers; 37 linked from other
+// sites: a 301 may serve them better".
+std::string ReportSummary(const DeadLinkLog& dead, const std::vector<std::size_t>& kept) {
+  std::size_t crawled = 0;
+  std::size_t linked = 0;
+  for (const std::size_t i : kept) {
+    const DeadLinkLog::Report& report = dead.Reports()[i];
+    crawled += report.crawlers.empty() ? 0 : 1;
+    linked += std::any_of(report.referrers.begin(), report.referrers.end(),
+                          [&](const auto& r) { return !dead.OnSite(r.page); })
+                  ? 1
+                  : 0;
+  }
+  return GroupThousands(kept.size()) + (kept.size() == 1 ? " dead link, " : " dead links, ") +
+         GroupThousands(crawled) + " asked for by crawlers; " + GroupThousands(linked) +
+         " linked from other sites: a 301 may serve them better (see --format tsv)";
+}
+
 std::string Counted(std::size_t n, const char* one, const char* many) {
   return GroupThousands(n) + ' ' + (n == 1 ? one : many);
 }
@@ -130,7 +222,8 @@ int RunScanLog(const Options& options) {
   }
   DeadLinkLog dead(options.site, options.statuses,
                    {options.crawlers, options.crawler, options.excluded, options.strip_query,
-                    options.since, options.until});
+                    options.since, options.until},
+                   options.report);
   std::size_t lines = 0;
   std::size_t in_layout = 0;
   for (const std::string& log : options.logs) {
@@ -142,16 +235,31 @@ int RunScanLog(const Options& options) {
   }
   // The links asked for often enough, in the order first seen.
   std::vector<std::string_view> links;
+  std::vector<std::size_t> kept;
   for (std::size_t i = 0; i < dead.Links().size(); ++i) {
-    if (dead.Hits()[i] >= options.min_hits) links.push_back(dead.Links()[i]);
+    if (dead.Hits()[i] < options.min_hits) continue;
+    links.push_back(dead.Links()[i]);
+    kept.push_back(i);
   }
   const std::string summary = Summary(lines, in_layout, dead, options.statuses, links.size());
   if (lines != 0 && in_layout == 0) {
     Say(summary);
     return Fail("no line of the logs is in the log's layout; --log-format tells it", 1);
   }
-  const int written = WriteLinks(options, date, links);
+  int written = 0;
+  if (options.report) {
+    for (const std::size_t i : kept) {
+      const std::string line = ReportLine(dead, i, options.format);
+      std::fwrite(line.data(), 1, line.size(), stdout);
+    }
+    if (std::fflush(stdout) != 0) {
+      written = Fail(std::string("cannot write standard output: ") + std::strerror(errno), 1);
+    }
+  } else {
+    written = WriteLinks(options, date, links);
+  }
   Say(summary);
+  if (options.report) Say(ReportSummary(dead, kept));
   return written;
 }
 

@@ -320,6 +320,7 @@ std::optional<AccessLogFormat> AccessLogFormat::Parse(std::string_view format) {
     if (name == "http_user_agent") piece.field = Field::kUserAgent;
     if (name == "time_local") piece.field = Field::kTimeLocal;
     if (name == "time_iso8601") piece.field = Field::kTimeIso;
+    if (name == "http_referer") piece.field = Field::kReferrer;
     if (piece.field == Field::kRequest || piece.field == Field::kMethod ||
         piece.field == Field::kUri || piece.field == Field::kStatus) {
       parsed.last_required_ = parsed.pieces_.size();
@@ -395,6 +396,9 @@ std::optional<LoggedRequest> AccessLogFormat::Read(std::string_view line, bool u
       case Field::kUserAgent:
         out.user_agent = value;
         break;
+      case Field::kReferrer:
+        out.referrer = value;
+        break;
       case Field::kTimeLocal:
       case Field::kTimeIso:
         out.time = value;
@@ -410,11 +414,13 @@ std::optional<LoggedRequest> AccessLogFormat::Read(std::string_view line, bool u
   return out;
 }
 
-DeadLinkLog::DeadLinkLog(std::string_view site, std::vector<int> statuses, DeadLinkFilter filter)
+DeadLinkLog::DeadLinkLog(std::string_view site, std::vector<int> statuses, DeadLinkFilter filter,
+                         bool report)
     : site_(site),
       origin_(OriginOf(site).value_or("")),
       statuses_(std::move(statuses)),
-      filter_(std::move(filter)) {
+      filter_(std::move(filter)),
+      report_(report) {
   while (site_.ends_with('/')) site_.pop_back();
 }
 
@@ -431,7 +437,8 @@ DeadLinkLog::Line DeadLinkLog::Take(const AccessLogFormat& format, std::string_v
   ++answered_;
   if (request->method != "GET" && request->method != "HEAD") return Line::kOnSite;
   // Read whole this time, for the user agent and the time.
-  const LoggedRequest whole = format.Read(line).value_or(LoggedRequest{});
+  LoggedRequest whole = format.Read(line).value_or(LoggedRequest{});
+  whole.status = request->status;
   const std::string_view user_agent = whole.user_agent;
   if (filter_.since || filter_.until) {
     const std::optional<LogTime> time = ParseLogTime(whole.time, whole.time_iso);
@@ -447,13 +454,51 @@ DeadLinkLog::Line DeadLinkLog::Take(const AccessLogFormat& format, std::string_v
   if (IsOwnRequest(user_agent, path_) || !Counts(user_agent)) return Line::kOnSite;
   if (const auto seen = seen_.find(path_); seen != seen_.end()) {
     ++hits_[seen->second];
+    Note(seen->second, whole, user_agent);
     return Line::kOnSite;
   }
   links_.push_back(site_);
   links_.back() += path_;
   hits_.push_back(1);
   seen_.emplace(std::string_view(links_.back()).substr(site_.size()), links_.size() - 1);
+  if (report_) reports_.emplace_back();
+  Note(links_.size() - 1, whole, user_agent);
   return Line::kOnSite;
+}
+
+void DeadLinkLog::Note(std::size_t link, const LoggedRequest& request,
+                       std::string_view user_agent) {
+  if (!report_) return;
+  Report& report = reports_[link];
+  if (const Crawler* crawler = CrawlerOf(user_agent)) {
+    auto it = std::find_if(report.crawlers.begin(), report.crawlers.end(),
+                           [&](const auto& c) { return c.first == crawler->name; });
+    if (it == report.crawlers.end()) it = report.crawlers.insert(it, {crawler->name, 0});
+    ++it->second;
+  }
+  if (report.first.empty()) report.first = request.time;
+  report.last = request.time;
+  if (std::find(report.statuses.begin(), report.statuses.end(), request.status) ==
+      report.statuses.end()) {
+    report.statuses.push_back(request.status);
+  }
+  if (request.referrer.empty() || request.referrer == "-") return;
+  auto& referrers = report.referrers;
+  auto it = std::find_if(referrers.begin(), referrers.end(),
+                         [&](const Referrer& r) { return r.page == request.referrer; });
+  if (it == referrers.end() && referrers.size() < kReferrersKept) {
+    it = referrers.insert(referrers.end(), {std::string(request.referrer), 0});
+  } else if (it == referrers.end()) {
+    // The least counted gives way, and the newcomer takes over its count.
+    it = std::min_element(referrers.begin(), referrers.end(),
+                          [](const Referrer& a, const Referrer& b) { return a.hits < b.hits; });
+    it->page = request.referrer;
+  }
+  ++it->hits;
+}
+
+bool DeadLinkLog::OnSite(std::string_view referrer) const {
+  return !origin_.empty() && OriginOf(referrer) == origin_;
 }
 
 bool DeadLinkLog::Counts(std::string_view user_agent) {

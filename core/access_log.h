@@ -28,6 +28,7 @@ struct LoggedRequest {
   int status = 0;
   std::string_view user_agent;  // empty where the layout or the line has none
   std::string_view time;        // $time_local or $time_iso8601 as logged, or empty
+  std::string_view referrer;    // $http_referer as logged, "-" or empty for none
   bool time_iso = false;        // time is $time_iso8601's
 };
 
@@ -81,7 +82,17 @@ class AccessLogFormat {
   bool HasTime() const;
 
  private:
-  enum class Field { kOther, kRequest, kMethod, kUri, kStatus, kUserAgent, kTimeLocal, kTimeIso };
+  enum class Field {
+    kOther,
+    kRequest,
+    kMethod,
+    kUri,
+    kStatus,
+    kUserAgent,
+    kTimeLocal,
+    kTimeIso,
+    kReferrer
+  };
   struct Piece {
     std::string literal;  // before the field
     Field field = Field::kOther;
@@ -119,7 +130,8 @@ struct DeadLinkFilter {
 // is Lirrevo's, and its probes of made-up pages.
 class DeadLinkLog {
  public:
-  DeadLinkLog(std::string_view site, std::vector<int> statuses, DeadLinkFilter filter = {});
+  DeadLinkLog(std::string_view site, std::vector<int> statuses, DeadLinkFilter filter = {},
+              bool report = false);
 
   enum class Line {
     kNotInLayout,  // does not follow the format
@@ -131,6 +143,25 @@ class DeadLinkLog {
   const std::deque<std::string>& Links() const { return links_; }
   // How many requests counted for each of Links(), in its order.
   const std::vector<std::size_t>& Hits() const { return hits_; }
+
+  // What the requests for a link were, for the report: kept only when
+  // the log was made with report set.
+  struct Referrer {
+    std::string page;
+    std::size_t hits = 0;
+  };
+  struct Report {
+    std::vector<std::pair<std::string_view, std::size_t>> crawlers;  // name, hits
+    std::string first, last;                                         // the times as logged
+    std::vector<int> statuses;
+    // The pages that linked to it most, of the site and of other sites; at
+    // most kReferrersKept are counted a link, the least counted giving way.
+    std::vector<Referrer> referrers;
+  };
+  static constexpr std::size_t kReferrersKept = 8;
+  const std::vector<Report>& Reports() const { return reports_; }
+  // Whether the referrer is a page of the site.
+  bool OnSite(std::string_view referrer) const;
   // The requests for paths of the site whose status is one of the set.
   std::size_t Answered() const { return answered_; }
 
@@ -148,6 +179,9 @@ class DeadLinkLog {
   std::string path_;               // scratch: the path as it goes in a link
   std::deque<std::string> links_;  // a deque: its strings never move
   std::vector<std::size_t> hits_;
+  bool report_ = false;
+  std::vector<Report> reports_;
+  void Note(std::size_t link, const LoggedRequest& request, std::string_view user_agent);
   std::unordered_map<std::string_view, std::size_t> seen_;  // the paths, viewed in links_
 };
 

@@ -203,6 +203,51 @@ TEST(ScanLog, DatesKeepTheRequestsOfTheirSpan) {
   }
 }
 
+// The report: a line of figures a link, its referring pages split between
+// the site's and other sites', the most counted first, three of each.
+TEST(ScanLog, ReportsEachLinksHitsCrawlersDatesAndReferrers) {
+  const auto hit = [](const std::string& path, int day, int status, const std::string& from,
+                      const std::string& agent) {
+    return "203.0.113.9 - - [" + std::string(day < 10 ? "0" : "") + std::to_string(day) +
+           "/Dec/2026:08:00:00 +0800] \"GET " + path + " HTTP/1.1\" " + std::to_string(status) +
+           " 0 \"" + from + "\" \"" + agent + "\"\n";
+  };
+  std::string log =
+      hit("/old", 3, 404, "https://e.cn/a", "Mozilla/5.0 (compatible; Googlebot/2.1)") +
+      hit("/old", 1, 410, "https://blog.org/p", "Baiduspider/2.0") +
+      hit("/typo", 2, 404, "-", "curl/8.4.0");
+  for (int i = 0; i < 12; ++i)
+    log += hit("/old", 5, 404, "https://x.org/" + std::to_string(i % 6), "Mozilla/5.0");
+  log += hit("/old", 9, 404, "https://blog.org/p", "Mozilla/5.0 (compatible; Googlebot/2.1)");
+  // A ninth page: the least counted (e.cn/a, once) gives way, its count
+  // going to the newcomer, so that the counts stay bounds from above.
+  log += hit("/old", 9, 404, "https://z.org/", "Mozilla/5.0");
+  const test::ProgramOutcome tsv =
+      RunCli({"scan-log", "--site", "https://e.cn", "--format", "tsv"}, log);
+  EXPECT_EQ(tsv.exit_code, 0) << tsv.err;
+  // Ties in the order of the kept places.
+  EXPECT_EQ(tsv.out,
+            "https://e.cn/old\t16\tgoogle:2 baidu:1\t2026-12-03T08:00:00+08:00\t"
+            "2026-12-09T08:00:00+08:00\t404 410\t\t"
+            "2:https://z.org/ 2:https://blog.org/p 2:https://x.org/0\n"
+            "https://e.cn/typo\t1\t\t2026-12-02T08:00:00+08:00\t2026-12-02T08:00:00+08:00\t404"
+            "\t\t\n");
+  EXPECT_NE(tsv.err.find("lirrevo-cli: 2 dead links, 1 asked for by crawlers; 1 linked from "
+                         "other sites: a 301 may serve them better (see --format tsv)\n"),
+            std::string::npos)
+      << tsv.err;
+  const test::ProgramOutcome json = RunCli(
+      {"scan-log", "--site", "https://e.cn", "--format", "json"}, hit("/t", 2, 404, "-", "x"));
+  EXPECT_EQ(
+      json.out,
+      "{\"link\":\"https://e.cn/t\",\"hits\":1,\"crawlers\":[],\"first\":"
+      "\"2026-12-02T08:00:00+08:00\",\"last\":\"2026-12-02T08:00:00+08:00\",\"statuses\":[404],"
+      "\"site_referrers\":[],\"other_referrers\":[]}\n");
+  EXPECT_EQ(RunCli({"scan-log", "--site", "https://e.cn", "--format", "tsv", "-o", "x.xml"}, log)
+                .exit_code,
+            2);
+}
+
 TEST(ScanLog, ALogWithNoLineInItsLayoutFails) {
   const test::ProgramOutcome r =
       RunCli({"scan-log", "--site", "https://e.cn"}, "not a log\nat all\n");
