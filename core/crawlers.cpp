@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace lirrevo {
 namespace {
@@ -40,11 +43,10 @@ constexpr std::array kCrawlers = {
     Crawler{"petal", "Petal Search (Huawei)", kPetal},
 };
 
-bool HoldsNoCase(std::string_view text, std::string_view token) {
-  return std::search(text.begin(), text.end(), token.begin(), token.end(), [](char a, char b) {
-           return std::tolower(static_cast<unsigned char>(a)) ==
-                  std::tolower(static_cast<unsigned char>(b));
-         }) != text.end();
+std::string Lower(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower;
 }
 
 }  // namespace
@@ -52,10 +54,18 @@ bool HoldsNoCase(std::string_view text, std::string_view token) {
 std::span<const Crawler> Crawlers() { return kCrawlers; }
 
 const Crawler* CrawlerOf(std::string_view user_agent) {
-  for (const Crawler& crawler : kCrawlers) {
-    for (const std::string_view token : crawler.tokens) {
-      if (HoldsNoCase(user_agent, token)) return &crawler;
+  // The tokens in lower case, made once; the user agent lowered once a call.
+  static const std::vector<std::pair<std::string, const Crawler*>> kTokens = [] {
+    std::vector<std::pair<std::string, const Crawler*>> tokens;
+    for (const Crawler& crawler : kCrawlers) {
+      for (const std::string_view token : crawler.tokens)
+        tokens.emplace_back(Lower(token), &crawler);
     }
+    return tokens;
+  }();
+  const std::string lower = Lower(user_agent);
+  for (const auto& [token, crawler] : kTokens) {
+    if (lower.find(token) != std::string::npos) return crawler;
   }
   return nullptr;
 }
