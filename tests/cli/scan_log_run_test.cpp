@@ -119,6 +119,30 @@ TEST(ScanLog, ReadsEveryLineWholeAcrossBlocks) {
   }
 }
 
+// A scan-log run over the log with the arguments: the paths printed (each
+// after the site, space-separated) and the exit status.
+struct ScanRow {
+  std::vector<std::string> args;
+  std::string paths;
+  int exit_code = 0;
+};
+
+void ExpectScans(const std::string& log, std::initializer_list<ScanRow> rows) {
+  for (const ScanRow& row : rows) {
+    std::vector<std::string> args = {"scan-log", "--site", "https://e.cn"};
+    args.insert(args.end(), row.args.begin(), row.args.end());
+    const test::ProgramOutcome r = RunCli(args, log);
+    std::string expected;
+    for (std::size_t at = 0; at < row.paths.size();) {
+      const std::size_t end = std::min(row.paths.find(' ', at), row.paths.size());
+      expected += "https://e.cn" + row.paths.substr(at, end - at) + "\n";
+      at = end + 1;
+    }
+    EXPECT_EQ(r.exit_code, row.exit_code) << (row.args.empty() ? "" : row.args[0]) << r.err;
+    EXPECT_EQ(r.out, expected) << (row.args.empty() ? "" : row.args[0]);
+  }
+}
+
 // Requests of crawlers, a browser and a scanner; which are kept, by option.
 TEST(ScanLog, FiltersKeepTheLinksThatMatter) {
   const auto as = [](const std::string& path, const std::string& agent) {
@@ -133,36 +157,21 @@ TEST(ScanLog, FiltersKeepTheLinksThatMatter) {
                           as("/u", "Mozilla/5.0 (Windows NT 10.0; Win64; x64) Chrome/120.0") +
                           as("/wp-login.php", "python-requests/2.31") + as("/.env", "curl/8.4.0") +
                           as("/a/.env", "curl/8.4.0");
-  const struct {
-    std::vector<std::string> args;
-    std::string paths;  // printed, each after the site
-    int exit_code = 0;
-  } rows[] = {
-      {{}, "/g /b /m?x=1 /m?x=2 /u /wp-login.php /.env /a/.env"},
-      {{"--crawlers"}, "/g /b /m?x=1 /m?x=2"},
-      {{"--crawler", "baidu"}, "/b"},
-      {{"--exclude", "/wp-*", "--exclude", "*.env"}, "/g /b /m?x=1 /m?x=2 /u"},
-      {{"--strip-query", "--crawler", "bing"}, "/m"},
-      {{"--min-hits", "2"}, "/g"},
-      {{"--min-hits", "2", "--strip-query"}, "/g /m"},
-      {{"--crawlers", "--log-format", "$remote_addr - - [$time_local] \"$request\" $status"},
-       "",
-       2},
-      {{"--crawler", "altavista"}, "", 2},
-  };
-  for (const auto& row : rows) {
-    std::vector<std::string> args = {"scan-log", "--site", "https://e.cn"};
-    args.insert(args.end(), row.args.begin(), row.args.end());
-    const test::ProgramOutcome r = RunCli(args, log);
-    std::string expected;
-    for (std::size_t at = 0; at < row.paths.size();) {
-      const std::size_t end = std::min(row.paths.find(' ', at), row.paths.size());
-      expected += "https://e.cn" + row.paths.substr(at, end - at) + "\n";
-      at = end + 1;
-    }
-    EXPECT_EQ(r.exit_code, row.exit_code) << row.args[0] << r.err;
-    EXPECT_EQ(r.out, expected) << row.args[0];
-  }
+  ExpectScans(
+      log,
+      {
+          {{}, "/g /b /m?x=1 /m?x=2 /u /wp-login.php /.env /a/.env"},
+          {{"--crawlers"}, "/g /b /m?x=1 /m?x=2"},
+          {{"--crawler", "baidu"}, "/b"},
+          {{"--exclude", "/wp-*", "--exclude", "*.env"}, "/g /b /m?x=1 /m?x=2 /u"},
+          {{"--strip-query", "--crawler", "bing"}, "/m"},
+          {{"--min-hits", "2"}, "/g"},
+          {{"--min-hits", "2", "--strip-query"}, "/g /m"},
+          {{"--crawlers", "--log-format", "$remote_addr - - [$time_local] \"$request\" $status"},
+           "",
+           2},
+          {{"--crawler", "altavista"}, "", 2},
+      });
 }
 
 // Requests across a month, in the log's zone (+0800), and one whose time is
@@ -175,32 +184,17 @@ TEST(ScanLog, DatesKeepTheRequestsOfTheirSpan) {
       at("/n30", "30/Nov/2026:23:59:59 +0800") + at("/d1", "01/Dec/2026:00:00:00 +0800") +
       at("/d5", "05/Dec/2026:23:59:59 +0800") + at("/d31", "31/Dec/2026:12:00:00 +0800") +
       at("/bad", "31/Dex/2026:12:00:00 +0800");
-  const struct {
-    std::vector<std::string> args;
-    std::string out;
-    int exit_code = 0;
-  } rows[] = {
-      {{}, "/n30 /d1 /d5 /d31 /bad"},
-      {{"--since", "2026-12-01"}, "/d1 /d5 /d31"},
-      {{"--until", "2026-12-05"}, "/n30 /d1 /d5"},
-      {{"--since", "2026-12-01T00:00:01", "--until", "2026-12-05T23:59"}, ""},
-      {{"--since", "2026-11-30T16:00Z"}, "/d1 /d5 /d31"},
-      {{"--since", "2026-12-1"}, "", 2},
-      {{"--since", "2026-12-01", "--log-format", "$remote_addr \"$request\" $status"}, "", 2},
-  };
-  for (const auto& row : rows) {
-    std::vector<std::string> args = {"scan-log", "--site", "https://e.cn"};
-    args.insert(args.end(), row.args.begin(), row.args.end());
-    const test::ProgramOutcome r = RunCli(args, log);
-    std::string expected;
-    for (std::size_t from = 0; from < row.out.size();) {
-      const std::size_t end = std::min(row.out.find(' ', from), row.out.size());
-      expected += "https://e.cn" + row.out.substr(from, end - from) + "\n";
-      from = end + 1;
-    }
-    EXPECT_EQ(r.exit_code, row.exit_code) << r.err;
-    EXPECT_EQ(r.out, expected) << (row.args.empty() ? "" : row.args[1]);
-  }
+  ExpectScans(
+      log,
+      {
+          {{}, "/n30 /d1 /d5 /d31 /bad"},
+          {{"--since", "2026-12-01"}, "/d1 /d5 /d31"},
+          {{"--until", "2026-12-05"}, "/n30 /d1 /d5"},
+          {{"--since", "2026-12-01T00:00:01", "--until", "2026-12-05T23:59"}, ""},
+          {{"--since", "2026-11-30T16:00Z"}, "/d1 /d5 /d31"},
+          {{"--since", "2026-12-1"}, "", 2},
+          {{"--since", "2026-12-01", "--log-format", "$remote_addr \"$request\" $status"}, "", 2},
+      });
 }
 
 // The report: a line of figures a link, its referring pages split between
