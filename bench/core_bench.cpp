@@ -8,11 +8,11 @@
 #include <string>
 
 #include "bench/link_generator.h"
-#include "core/file_output.h"
-#include "core/link_list.h"
-#include "core/list_input.h"
-#include "core/output_encoding.h"
-#include "core/sitemap_document.h"
+#include "core/document/link_list.h"
+#include "core/document/list_input.h"
+#include "core/document/output_encoding.h"
+#include "core/document/sitemap_document.h"
+#include "core/files/file_output.h"
 
 namespace {
 

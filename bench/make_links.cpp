@@ -4,7 +4,7 @@
 #include <string>
 
 #include "bench/link_generator.h"
-#include "core/output_encoding.h"
+#include "core/document/output_encoding.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
+#include "core/document/link_list.h"
+#include "core/document/output_encoding.h"
 #include "core/generate_command.h"
-#include "core/link_list.h"
-#include "core/output_encoding.h"
 #include "ui/controls/property_numbers.h"
 #include "ui/event_handlers.h"
 #include "ui/event_table.h"

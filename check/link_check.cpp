@@ -26,7 +26,7 @@
 
 #include "check/page_likeness.h"
 #include "check/url.h"
-#include "core/own_requests.h"
+#include "core/logs/own_requests.h"
 
 namespace lirrevo::check {
 namespace {

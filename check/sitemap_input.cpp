@@ -13,10 +13,10 @@
 #include <string_view>
 #include <vector>
 
-#include "core/block_input.h"
-#include "core/gzip_stream.h"
-#include "core/part_names.h"
-#include "core/sitemap_document.h"
+#include "core/document/part_names.h"
+#include "core/document/sitemap_document.h"
+#include "core/files/block_input.h"
+#include "core/files/gzip_stream.h"
 
 namespace lirrevo::check {
 namespace {

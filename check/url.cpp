@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <new>
 
-#include "core/list_input.h"
+#include "core/document/list_input.h"
 
 namespace lirrevo::check {
 namespace {

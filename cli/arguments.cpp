@@ -16,8 +16,8 @@
 
 #include "check/url.h"
 #include "cli/option_table.h"
-#include "core/access_log.h"
-#include "core/crawlers.h"
+#include "core/logs/access_log.h"
+#include "core/logs/crawlers.h"
 #include "core/version.h"
 
 namespace lirrevo::cli {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/access_log.h"
-#include "core/list_input.h"
+#include "core/document/list_input.h"
+#include "core/logs/access_log.h"
 
 namespace lirrevo::cli {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "cli/messages.h"
-#include "core/block_input.h"
+#include "core/files/block_input.h"
 
 namespace lirrevo::cli {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "cli/arguments.h"
-#include "core/list_input.h"
+#include "core/document/list_input.h"
 
 namespace lirrevo::cli {
 

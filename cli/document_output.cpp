@@ -15,11 +15,11 @@
 
 #include "check/url.h"
 #include "cli/messages.h"
-#include "core/document_writer.h"
-#include "core/file_identity.h"
-#include "core/gzip_stream.h"
-#include "core/link_list.h"
-#include "core/part_names.h"
+#include "core/document/link_list.h"
+#include "core/document/part_names.h"
+#include "core/files/document_writer.h"
+#include "core/files/file_identity.h"
+#include "core/files/gzip_stream.h"
 
 namespace lirrevo::cli {
 namespace {

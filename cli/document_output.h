@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "cli/arguments.h"
-#include "core/sitemap_document.h"
+#include "core/document/sitemap_document.h"
 
 namespace lirrevo::cli {
 

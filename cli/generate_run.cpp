@@ -6,8 +6,8 @@
 #include "cli/cli_input.h"
 #include "cli/document_output.h"
 #include "cli/messages.h"
-#include "core/link_list.h"
-#include "core/list_input.h"
+#include "core/document/link_list.h"
+#include "core/document/list_input.h"
 
 namespace lirrevo::cli {
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "core/xml_characters.h"
+#include "core/document/xml_characters.h"
 
 namespace lirrevo::cli {
 

@@ -13,9 +13,9 @@
 
 #include "cli/document_output.h"
 #include "cli/messages.h"
-#include "core/access_log.h"
-#include "core/link_list.h"
-#include "core/log_lines.h"
+#include "core/document/link_list.h"
+#include "core/logs/access_log.h"
+#include "core/logs/log_lines.h"
 
 namespace lirrevo::cli {
 namespace {

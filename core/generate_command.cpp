@@ -1,8 +1,8 @@
 #include "core/generate_command.h"
 
-#include "core/document_writer.h"
-#include "core/output_encoding.h"
-#include "core/part_names.h"
+#include "core/document/output_encoding.h"
+#include "core/document/part_names.h"
+#include "core/files/document_writer.h"
 
 namespace lirrevo {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/sitemap_document.h"
+#include "core/document/sitemap_document.h"
 
 namespace lirrevo {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/access_log.h"
+#include "core/logs/access_log.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

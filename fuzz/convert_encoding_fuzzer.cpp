@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/output_encoding.h"
+#include "core/document/output_encoding.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/sitemap_document.h"
-#include "core/text_character.h"
+#include "core/document/sitemap_document.h"
+#include "core/document/text_character.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

@@ -18,10 +18,10 @@
 #include <string_view>
 #include <vector>
 
-#include "core/link_list.h"
-#include "core/output_encoding.h"
-#include "core/sitemap_document.h"
-#include "core/xml_characters.h"
+#include "core/document/link_list.h"
+#include "core/document/output_encoding.h"
+#include "core/document/sitemap_document.h"
+#include "core/document/xml_characters.h"
 #include "fuzz/fuzz_support.h"
 #include "tests/support/utf8_of.h"
 

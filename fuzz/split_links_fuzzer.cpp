@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/link_list.h"
-#include "core/text_character.h"
+#include "core/document/link_list.h"
+#include "core/document/text_character.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

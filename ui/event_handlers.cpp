@@ -1,7 +1,7 @@
 #include "ui/event_handlers.h"
 
+#include "core/document/link_list.h"
 #include "core/generate_command.h"
-#include "core/link_list.h"
 #include "ui/controls/common_dialog_control.h"
 #include "ui/controls/edit_box_control.h"
 #include "ui/controls/property_numbers.h"

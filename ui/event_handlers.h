@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/sitemap_document.h"
+#include "core/document/sitemap_document.h"
 #include "ui/event_table.h"
 
 namespace lirrevo::ui {

@@ -12,7 +12,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "core/output_encoding.h"
+#include "core/document/output_encoding.h"
 
 namespace lirrevo::ui {
 namespace {

@@ -1,6 +1,6 @@
 #include "ui/window_template.h"
 
-#include "core/link_list.h"
+#include "core/document/link_list.h"
 #include "ui/controls/property_numbers.h"
 
 namespace lirrevo::ui {

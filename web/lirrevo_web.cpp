@@ -10,10 +10,10 @@
 #include <string>
 #include <string_view>
 
-#include "core/link_list.h"
-#include "core/list_input.h"
-#include "core/part_names.h"
-#include "core/sitemap_document.h"
+#include "core/document/link_list.h"
+#include "core/document/list_input.h"
+#include "core/document/part_names.h"
+#include "core/document/sitemap_document.h"
 
 namespace {
 

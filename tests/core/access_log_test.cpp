@@ -1,4 +1,4 @@
-#include "core/access_log.h"
+#include "core/logs/access_log.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/crawlers.h"
+#include "core/logs/crawlers.h"
 
 namespace lirrevo {
 namespace {

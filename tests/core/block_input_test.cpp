@@ -1,10 +1,10 @@
-#include "core/block_input.h"
+#include "core/files/block_input.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "core/gzip_stream.h"
+#include "core/files/gzip_stream.h"
 #include "tests/support/temp_folder.h"
 
 namespace lirrevo {

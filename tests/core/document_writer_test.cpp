@@ -1,4 +1,4 @@
-#include "core/document_writer.h"
+#include "core/files/document_writer.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/part_names.h"
+#include "core/document/part_names.h"
 #include "tests/support/temp_folder.h"
 
 namespace lirrevo {

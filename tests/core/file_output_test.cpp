@@ -1,4 +1,4 @@
-#include "core/file_output.h"
+#include "core/files/file_output.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

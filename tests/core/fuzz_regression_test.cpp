@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "core/document/link_list.h"
+#include "core/document/list_input.h"
+#include "core/document/output_encoding.h"
+#include "core/document/sitemap_document.h"
 #include "core/generate_command.h"
-#include "core/link_list.h"
-#include "core/list_input.h"
-#include "core/output_encoding.h"
-#include "core/sitemap_document.h"
 #include "tests/support/temp_folder.h"
 
 namespace lirrevo {

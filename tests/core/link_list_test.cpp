@@ -1,4 +1,4 @@
-#include "core/link_list.h"
+#include "core/document/link_list.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/text_character.h"
+#include "core/document/text_character.h"
 
 namespace lirrevo {
 namespace {

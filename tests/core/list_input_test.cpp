@@ -1,4 +1,4 @@
-#include "core/list_input.h"
+#include "core/document/list_input.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/output_encoding.h"
+#include "core/document/output_encoding.h"
 
 #include <gtest/gtest.h>
 #include <iconv.h>
@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "core/list_input.h"
-#include "core/xml_characters.h"
+#include "core/document/list_input.h"
+#include "core/document/xml_characters.h"
 #include "tests/support/utf8_of.h"
 
 namespace lirrevo {

@@ -1,4 +1,4 @@
-#include "core/sitemap_document.h"
+#include "core/document/sitemap_document.h"
 
 #include <gtest/gtest.h>
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "core/file_output.h"
+#include "core/document/output_encoding.h"
+#include "core/document/sitemap_document.h"
+#include "core/files/file_output.h"
 #include "core/generate_command.h"
-#include "core/output_encoding.h"
-#include "core/sitemap_document.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/write_matrix.h"

@@ -5,7 +5,7 @@
 #include <QTest>
 #include <functional>
 
-#include "core/link_list.h"
+#include "core/document/link_list.h"
 #include "test_home.h"
 #include "test_window.h"
 #include "ui/controls/property_numbers.h"

@@ -3,7 +3,7 @@
 #include <QImage>
 #include <QTest>
 
-#include "core/link_list.h"
+#include "core/document/link_list.h"
 #include "test_home.h"
 #include "test_window.h"
 #include "ui/controls/caption_label.h"

@@ -3,7 +3,7 @@
 #include <QTest>
 #include <string>
 
-#include "core/output_encoding.h"
+#include "core/document/output_encoding.h"
 #include "test_home.h"
 
 using lirrevo::ui::QStringToText;

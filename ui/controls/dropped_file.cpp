@@ -3,7 +3,7 @@
 #include <QFile>
 #include <string_view>
 
-#include "core/list_input.h"
+#include "core/document/list_input.h"
 
 namespace lirrevo::ui {
 

@@ -5,7 +5,7 @@
 #include <QTextDocument>
 #include <algorithm>
 
-#include "core/link_list.h"
+#include "core/document/link_list.h"
 
 namespace lirrevo::ui {
 

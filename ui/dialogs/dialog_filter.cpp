@@ -1,6 +1,6 @@
 #include "ui/dialogs/dialog_filter.h"
 
-#include "core/text_character.h"
+#include "core/document/text_character.h"
 
 namespace lirrevo::ui {
 namespace {

@@ -1,4 +1,4 @@
-#include "core/xml_characters.h"
+#include "core/document/xml_characters.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "core/interruption.h"
+#include "core/files/interruption.h"
 
 #include <pthread.h>
 #include <unistd.h>

@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/file_identity.h"
-#include "core/staged_file.h"
+#include "core/files/file_identity.h"
+#include "core/files/staged_file.h"
 
 namespace lirrevo {
 

@@ -1,4 +1,4 @@
-#include "core/file_output.h"
+#include "core/files/file_output.h"
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -15,9 +15,9 @@
 #include <fstream>
 #include <set>
 
-#include "core/interruption.h"
-#include "core/part_names.h"
-#include "core/staged_file.h"
+#include "core/document/part_names.h"
+#include "core/files/interruption.h"
+#include "core/files/staged_file.h"
 
 namespace lirrevo {
 namespace {

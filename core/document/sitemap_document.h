@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/list_input.h"
+#include "core/document/list_input.h"
 
 namespace lirrevo {
 

@@ -1,4 +1,4 @@
-#include "core/output_encoding.h"
+#include "core/document/output_encoding.h"
 
 #include <algorithm>
 #include <array>
@@ -6,7 +6,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "core/xml_characters.h"
+#include "core/document/xml_characters.h"
 
 namespace lirrevo {
 namespace {

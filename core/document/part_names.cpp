@@ -1,7 +1,7 @@
-#include "core/part_names.h"
+#include "core/document/part_names.h"
 
-#include "core/link_list.h"
-#include "core/sitemap_document.h"
+#include "core/document/link_list.h"
+#include "core/document/sitemap_document.h"
 
 namespace lirrevo {
 

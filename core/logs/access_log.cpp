@@ -1,4 +1,4 @@
-#include "core/access_log.h"
+#include "core/logs/access_log.h"
 
 #include <fnmatch.h>
 
@@ -7,9 +7,9 @@
 #include <cctype>
 #include <cstring>
 
-#include "core/crawlers.h"
-#include "core/own_requests.h"
-#include "core/text_scan.h"
+#include "core/document/text_scan.h"
+#include "core/logs/crawlers.h"
+#include "core/logs/own_requests.h"
 
 namespace lirrevo {
 namespace {

@@ -1,12 +1,12 @@
-#include "core/sitemap_document.h"
+#include "core/document/sitemap_document.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <ctime>
 
-#include "core/text_character.h"
-#include "core/text_scan.h"
+#include "core/document/text_character.h"
+#include "core/document/text_scan.h"
 
 namespace lirrevo {
 namespace {

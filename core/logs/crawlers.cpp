@@ -1,4 +1,4 @@
-#include "core/crawlers.h"
+#include "core/logs/crawlers.h"
 
 #include <algorithm>
 #include <array>

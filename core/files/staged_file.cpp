@@ -1,4 +1,4 @@
-#include "core/staged_file.h"
+#include "core/files/staged_file.h"
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <random>
 
-#include "core/interruption.h"
+#include "core/files/interruption.h"
 
 namespace lirrevo {
 namespace {

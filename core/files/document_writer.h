@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/sitemap_document.h"
+#include "core/document/sitemap_document.h"
 
 namespace lirrevo {
 

@@ -1,4 +1,4 @@
-#include "core/gzip_stream.h"
+#include "core/files/gzip_stream.h"
 
 #include <zlib.h>
 

@@ -1,12 +1,12 @@
-#include "core/document_writer.h"
+#include "core/files/document_writer.h"
 
 #include <cerrno>
 #include <cstring>
 
-#include "core/file_identity.h"
-#include "core/file_output.h"
-#include "core/gzip_stream.h"
-#include "core/part_names.h"
+#include "core/document/part_names.h"
+#include "core/files/file_identity.h"
+#include "core/files/file_output.h"
+#include "core/files/gzip_stream.h"
 
 namespace lirrevo {
 

@@ -1,4 +1,4 @@
-#include "core/block_input.h"
+#include "core/files/block_input.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,9 +1,9 @@
-#include "core/link_list.h"
+#include "core/document/link_list.h"
 
 #include <algorithm>
 
-#include "core/text_character.h"
-#include "core/text_scan.h"
+#include "core/document/text_character.h"
+#include "core/document/text_scan.h"
 
 namespace lirrevo {
 namespace {

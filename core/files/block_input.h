@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "core/gzip_stream.h"
+#include "core/files/gzip_stream.h"
 
 namespace lirrevo {
 

@@ -1,4 +1,4 @@
-#include "core/file_identity.h"
+#include "core/files/file_identity.h"
 
 #include <fcntl.h>
 #include <sys/xattr.h>

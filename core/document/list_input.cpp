@@ -1,4 +1,4 @@
-#include "core/list_input.h"
+#include "core/document/list_input.h"
 
 #include <algorithm>
 #include <array>
@@ -10,9 +10,9 @@
 #include <memory>
 #include <vector>
 
-#include "core/output_encoding.h"
-#include "core/text_scan.h"
-#include "core/xml_characters.h"
+#include "core/document/output_encoding.h"
+#include "core/document/text_scan.h"
+#include "core/document/xml_characters.h"
 
 namespace lirrevo {
 namespace {

@@ -1,4 +1,4 @@
-#include "core/log_lines.h"
+#include "core/logs/log_lines.h"
 
 #include <array>
 #include <condition_variable>
@@ -7,7 +7,7 @@
 #include <mutex>
 #include <thread>
 
-#include "core/block_input.h"
+#include "core/files/block_input.h"
 
 namespace lirrevo {
 namespace {
