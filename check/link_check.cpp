@@ -49,6 +49,7 @@ struct Answer {
   bool complete = false;    // the blank line after a final (not 1xx) status line came
   bool oversized = false;   // the headers went past header_limit
   bool empty_body = false;  // Content-Length: 0
+  bool html = false;        // Content-Type: text/html or application/xhtml+xml
   std::optional<long> retry_after_s;
   std::string location;  // of the last answer, as sent
 };
@@ -58,6 +59,7 @@ enum class Purpose : std::uint8_t {
   kCheck,  // a link's status, from the headers alone
   kProbe,  // the page of a path that cannot exist on the link's host
   kPage,   // the page of a link that answered 200, to hold against the probe's
+  kFile,   // a file the feed wants (a robots.txt), redirects followed
 };
 
 // One link's GET, perhaps asked again; or the GET of a probe or a page.
@@ -69,6 +71,7 @@ struct Request {
   std::string body;  // of a probe or page, up to body_limit bytes
   std::size_t body_limit = 0;
   bool body_cut = false;                // the body went past body_limit
+  bool read_page = false;               // a check whose HTML page the feed reads
   std::size_t dropped = 0;              // bytes of a check's body read
   bool retried = false;                 // after a failure or a busy server's answer
   bool fresh = false;                   // on a connection of its own
@@ -136,6 +139,7 @@ std::size_t HeaderLine(char* data, std::size_t size, std::size_t count, void* us
     answer.status = StatusOf(line);
     answer.complete = false;
     answer.empty_body = false;
+    answer.html = false;
     answer.retry_after_s.reset();
     answer.location.clear();
   } else if (line == "\r\n" || line == "\n") {
@@ -148,6 +152,10 @@ std::size_t HeaderLine(char* data, std::size_t size, std::size_t count, void* us
     }
   } else if (constexpr std::string_view kName = "content-length:"; StartsWithNoCase(line, kName)) {
     answer.empty_body = Trimmed(line.substr(kName.size())) == "0";
+  } else if (constexpr std::string_view kName = "content-type:"; StartsWithNoCase(line, kName)) {
+    const std::string_view type = Trimmed(line.substr(kName.size()));
+    answer.html =
+        StartsWithNoCase(type, "text/html") || StartsWithNoCase(type, "application/xhtml+xml");
   } else if (constexpr std::string_view kName = "retry-after:"; StartsWithNoCase(line, kName)) {
     answer.retry_after_s = RetryAfterSeconds(line.substr(kName.size()));
   } else if (constexpr std::string_view kName = "location:"; StartsWithNoCase(line, kName)) {
@@ -165,9 +173,14 @@ std::size_t DropBody(char*, std::size_t size, std::size_t count, void* user) {
   return dropped <= kDroppedBody ? size * count : 0;
 }
 
-// Keeps a probe's or page's body up to its bound, where the transfer ends.
+// Keeps a probe's, page's or file's body up to its bound, where the transfer
+// ends; and a check's, where the feed reads its page and it is one.
 std::size_t KeepBody(char* data, std::size_t size, std::size_t count, void* user) {
   Request& request = *static_cast<Request*>(user);
+  if (request.purpose == Purpose::kCheck &&
+      !(request.read_page && request.answer.status == 200 && request.answer.html)) {
+    return DropBody(data, size, count, user);
+  }
   const std::size_t length = size * count;
   const std::size_t room = request.body_limit - request.body.size();
   request.body.append(data, std::min(length, room));
@@ -445,9 +458,9 @@ struct Held {
 
 class Checker {
  public:
-  Checker(std::span<const std::string_view> links, const CheckSettings& settings,
+  Checker(LinkFeed& feed, const CheckSettings& settings,
           const std::function<void(std::size_t, LinkVerdict)>& done)
-      : links_(links), settings_(settings), done_(done) {}
+      : feed_(feed), settings_(settings), done_(done) {}
   ~Checker() {
     for (auto& [easy, request] : running_) {
       curl_multi_remove_handle(multi_, easy);
@@ -460,10 +473,16 @@ class Checker {
     multi_ = curl_multi_init();
     if (multi_ == nullptr) return "libcurl could not start";
     curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, static_cast<long>(settings_.per_host));
+    for (;;) {
+      files_ = feed_.Files();
+      if (!files_.empty() && !Pass(Purpose::kFile, FileJobs())) return failure_;
+      const std::vector<std::size_t> wave = feed_.NextWave();
+      if (wave.empty()) break;
+      if (!Pass(Purpose::kCheck, CheckJobs(wave))) return failure_;
+    }
     // The links that answer 200 or redirect wait for the probes of their
     // folders, and their pages are fetched only where the probe answered 200 too.
-    if (!Pass(Purpose::kCheck, CheckJobs()) || !Pass(Purpose::kProbe, ProbeJobs()) ||
-        !Pass(Purpose::kPage, PageJobs())) {
+    if (!Pass(Purpose::kProbe, ProbeJobs()) || !Pass(Purpose::kPage, PageJobs())) {
       return failure_;
     }
     return std::nullopt;
@@ -485,6 +504,7 @@ class Checker {
     }
     std::make_heap(ready_.begin(), ready_.end(), Later());
     while (!running_.empty() || !ready_.empty() || !waiting_.empty()) {
+      if (settings_.stop != nullptr && *settings_.stop != 0) return Fail(kInterrupted);
       int still_running = 0;
       if (curl_multi_perform(multi_, &still_running) != CURLM_OK) return Fail(kNoRequest);
       int left = 0;
@@ -514,15 +534,30 @@ class Checker {
     std::optional<std::size_t> held;
   };
 
-  // Settles the invalid links; the others are to be checked.
-  Jobs CheckJobs() {
+  std::string_view Link(std::size_t index) const { return feed_.Links()[index]; }
+
+  // Settles the wave's invalid links; the others are to be checked.
+  Jobs CheckJobs(const std::vector<std::size_t>& wave) {
     Jobs jobs;
-    jobs.reserve(links_.size());
-    for (std::size_t i = 0; i < links_.size(); ++i) {
-      if (std::optional<Target> target = TargetOf(links_[i])) {
+    jobs.reserve(wave.size());
+    for (const std::size_t i : wave) {
+      if (std::optional<Target> target = TargetOf(Link(i))) {
         jobs.emplace_back(HostKey(std::move(target->host)), i);
       } else {
         done_(i, {LinkClass::kInvalid, 0, "not an http or https URL"});
+      }
+    }
+    return jobs;
+  }
+
+  // The files the feed wants; one it cannot have is answered at once.
+  Jobs FileJobs() {
+    Jobs jobs;
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+      if (std::optional<Target> target = TargetOf(files_[i])) {
+        jobs.emplace_back(HostKey(std::move(target->host)), i);
+      } else {
+        feed_.TakeFile(i, 0, {});
       }
     }
     return jobs;
@@ -610,7 +645,7 @@ class Checker {
                       const std::vector<std::uint16_t>& statuses) {
     auto [location, target] = std::move(redirects_[held.index]);
     redirects_.erase(held.index);
-    const std::string url = TargetOf(links_[held.index])->url;
+    const std::string url = TargetOf(Link(held.index))->url;
     if (missing.missing == Folder::Missing::kRedirect &&
         RedirectShape(target, PathOf(url)) == missing.redirect) {
       done_(held.index,
@@ -670,7 +705,7 @@ class Checker {
   // Starts the request, or puts it to wait for the time its host's rate
   // allows; a request put to wait counts for its host as one running.
   bool Launch(std::unique_ptr<Request> request) {
-    if (settings_.rate > 0) {
+    if (Spaced(request->host)) {
       const auto due = next_start_.find(request->host);
       if (due != next_start_.end() && due->second > Clock::now()) {
         waiting_.emplace(due->second, std::move(request));
@@ -684,7 +719,11 @@ class Checker {
   void Space(std::size_t host) {
     const Clock::time_point now = Clock::now();
     // A day between requests is as good as never, and stays within the clock's range.
-    const double seconds = std::min(1 / settings_.rate, 86400.0);
+    double seconds = settings_.rate > 0 ? 1 / settings_.rate : 0;
+    if (const auto delay = pauses_.find(host); delay != pauses_.end()) {
+      seconds = std::max(seconds, delay->second);
+    }
+    seconds = std::min(seconds, 86400.0);
     next_start_[host] =
         now + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     // The hosts whose time has come need no entry: the map keeps to about
@@ -694,6 +733,9 @@ class Checker {
       spaced_hosts_ = next_start_.size();
     }
   }
+
+  // Whether the host's requests are spaced: by the rate, or a pause its robots.txt asks.
+  bool Spaced(std::size_t host) const { return settings_.rate > 0 || pauses_.contains(host); }
 
   std::size_t Limit() const { return static_cast<std::size_t>(settings_.concurrency); }
 
@@ -705,8 +747,15 @@ class Checker {
     request->body_limit = settings_.max_body_bytes;
     if (purpose_ == Purpose::kProbe) {
       request->url = folders_[index].url + ProbeName();
+    } else if (purpose_ == Purpose::kFile) {
+      request->url = TargetOf(files_[index])->url;
+      request->body_limit = kFileBytes;
     } else {
-      request->url = TargetOf(links_[index])->url;  // only links with one are jobs
+      request->url = TargetOf(Link(index))->url;  // only links with one are jobs
+    }
+    if (purpose_ == Purpose::kCheck && feed_.WantsPage(index)) {
+      request->read_page = true;
+      request->body_limit = settings_.max_page_bytes;
     }
     if (const auto it = statuses_.find(index);
         purpose_ == Purpose::kPage && it != statuses_.end()) {
@@ -729,7 +778,11 @@ class Checker {
     curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     if (request->fresh) curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
-    if (request->purpose != Purpose::kCheck) {
+    if (request->purpose == Purpose::kFile) {
+      curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+      curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 5L);
+    }
+    if (request->purpose != Purpose::kCheck || request->read_page) {
       curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, KeepBody);
       curl_easy_setopt(easy, CURLOPT_WRITEDATA, request.get());
     } else {
@@ -758,7 +811,7 @@ class Checker {
       curl_easy_cleanup(easy);
       return Fail(kNoRequest);
     }
-    if (settings_.rate > 0) Space(request->host);
+    if (Spaced(request->host)) Space(request->host);
     running_.emplace(easy, std::move(request));
     ++started_;
     return true;
@@ -808,7 +861,8 @@ class Checker {
   // A link's 404 or 410 stands once the answer before it said the same.
   static bool NeedsConfirmation(const Request& request, long status) {
     const std::vector<std::uint16_t>& statuses = request.statuses;
-    return request.purpose != Purpose::kProbe && IsDeadStatus(status) &&
+    return (request.purpose == Purpose::kCheck || request.purpose == Purpose::kPage) &&
+           IsDeadStatus(status) &&
            (statuses.size() < 2 || !IsDeadStatus(statuses[statuses.size() - 2])) &&
            request.confirmations < kConfirmations;
   }
@@ -816,7 +870,13 @@ class Checker {
   // Takes in what the request's last answer tells.
   void Conclude(Request& request, long status, CURLcode result, long os_errno) {
     switch (request.purpose) {
+      case Purpose::kFile:
+        if (const double pause = feed_.TakeFile(request.index, status, request.body); pause > 0) {
+          pauses_[request.host] = pause;
+        }
+        break;
       case Purpose::kCheck:
+        TellFeed(request, status);
         if (status == 200 || (IsRedirectStatus(status) && !request.answer.location.empty())) {
           Hold(request, status);
         } else {
@@ -846,6 +906,18 @@ class Checker {
                                      "same text as a missing page in " + PathOfFolder(missing.url) +
                                          " (" + likeness + " alike)")});
         break;
+      }
+    }
+  }
+
+  // Hands the feed the page it reads, or where the link redirects.
+  void TellFeed(Request& request, long status) {
+    if (status == 200 && request.read_page && request.answer.html && !request.body.empty()) {
+      feed_.TakePage(request.index, request.url, request.body);
+      request.body = std::string();
+    } else if (IsRedirectStatus(status) && !request.answer.location.empty()) {
+      if (const auto target = RedirectTarget(request.url, request.answer.location)) {
+        feed_.TakeRedirect(request.index, *target);
       }
     }
   }
@@ -953,8 +1025,11 @@ class Checker {
   // A link asked again after a 404 or 410 at most: once, and once more
   // where the second answer was not dead but a third one is.
   static constexpr int kConfirmations = 2;
+  // Of a file the feed wants read at most: robots.txt's least bound.
+  static constexpr std::size_t kFileBytes = 512 << 10;
 
-  std::span<const std::string_view> links_;
+  LinkFeed& feed_;
+  std::vector<std::string> files_;  // that the feed wants, this round
   const CheckSettings& settings_;
   const std::function<void(std::size_t, LinkVerdict)>& done_;
   CURLM* multi_ = nullptr;
@@ -974,8 +1049,9 @@ class Checker {
   // Retries, and with a rate the requests whose host must wait, by due time.
   std::multimap<Clock::time_point, std::unique_ptr<Request>> waiting_;
   std::unordered_map<std::size_t, Clock::time_point> next_start_;  // by host key, with a rate
-  std::size_t spaced_hosts_ = 0;  // in next_start_ after its last sweep
-  std::size_t started_ = 0;       // requests handed to libcurl
+  std::unordered_map<std::size_t, double> pauses_;  // seconds, by host key, that robots.txt asks
+  std::size_t spaced_hosts_ = 0;                    // in next_start_ after its last sweep
+  std::size_t started_ = 0;                         // requests handed to libcurl
   // Open, in use or kept for the next request, with their local ports once known.
   std::unordered_map<curl_socket_t, int> sockets_;
 };
@@ -1010,7 +1086,33 @@ LinkClass ClassOfStatus(long status) {
 std::optional<std::string> CheckLinks(std::span<const std::string_view> links,
                                       const CheckSettings& settings,
                                       const std::function<void(std::size_t, LinkVerdict)>& done) {
-  Checker checker(links, settings, done);
+  // Every link in one wave, no page read.
+  class ListFeed final : public LinkFeed {
+   public:
+    explicit ListFeed(std::span<const std::string_view> links) : links_(links) {}
+    std::span<const std::string_view> Links() const override { return links_; }
+    std::vector<std::string> Files() override { return {}; }
+    double TakeFile(std::size_t, long, std::string_view) override { return 0; }
+    std::vector<std::size_t> NextWave() override {
+      std::vector<std::size_t> wave(asked_ ? 0 : links_.size());
+      for (std::size_t i = 0; i < wave.size(); ++i) wave[i] = i;
+      asked_ = true;
+      return wave;
+    }
+    bool WantsPage(std::size_t) override { return false; }
+    void TakePage(std::size_t, const std::string&, std::string_view) override {}
+    void TakeRedirect(std::size_t, const std::string&) override {}
+
+   private:
+    std::span<const std::string_view> links_;
+    bool asked_ = false;
+  } feed(links);
+  return CheckFeed(feed, settings, done);
+}
+
+std::optional<std::string> CheckFeed(LinkFeed& feed, const CheckSettings& settings,
+                                     const std::function<void(std::size_t, LinkVerdict)>& done) {
+  Checker checker(feed, settings, done);
   return checker.Run();
 }
 

@@ -3,6 +3,7 @@
 // flight.
 #pragma once
 
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -10,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "check/url.h"
 
@@ -45,8 +47,37 @@ struct CheckSettings {
   long retry_pause_ms = 1000;  // before the one retry, unless Retry-After says otherwise
   std::size_t max_header_bytes = 256 << 10;  // of one answer; more is an error
   std::size_t max_body_bytes = 256 << 10;    // of a page compared with a missing one
+  std::size_t max_page_bytes = 5 << 20;      // of a page a crawl reads
   std::optional<std::string> cacert;         // extra CA certificates (PEM file)
   std::string user_agent;
+  // Set (by a signal handler) to end the check early; it then returns
+  // kInterrupted with the verdicts given so far.
+  const volatile std::sig_atomic_t* stop = nullptr;
+};
+
+inline constexpr std::string_view kInterrupted = "interrupted";
+
+// Where the links of a check come from while it runs, so that a crawl can
+// add the links of the pages it reads. The check asks the feed's files (its
+// hosts' robots.txt) first, then the links of its next wave, and again until
+// a wave is empty; then the probes and pages that judge soft 404s.
+class LinkFeed {
+ public:
+  virtual ~LinkFeed() = default;
+  // Every link so far, by index; only grows.
+  virtual std::span<const std::string_view> Links() const = 0;
+  // URLs whose text the feed wants before its next wave.
+  virtual std::vector<std::string> Files() = 0;
+  // A file's answer: the status (0 for none) and up to 512 KiB of its text;
+  // the pause between requests to its host that it asks for, in seconds.
+  virtual double TakeFile(std::size_t file, long status, std::string_view text) = 0;
+  // The links to ask next, by index; empty when the feed is done.
+  virtual std::vector<std::size_t> NextWave() = 0;
+  // Whether the page of a link is to be read where it answers 200 with an HTML type.
+  virtual bool WantsPage(std::size_t link) = 0;
+  // A page read (perhaps cut at max_page_bytes), or where a redirect leads.
+  virtual void TakePage(std::size_t link, const std::string& url, std::string_view html) = 0;
+  virtual void TakeRedirect(std::size_t link, const std::string& target) = 0;
 };
 
 // Checks every link (UTF-8) and calls done(index, verdict) once per link as
@@ -67,5 +98,9 @@ struct CheckSettings {
 std::optional<std::string> CheckLinks(std::span<const std::string_view> links,
                                       const CheckSettings& settings,
                                       const std::function<void(std::size_t, LinkVerdict)>& done);
+
+// CheckLinks over the links a feed gives in waves.
+std::optional<std::string> CheckFeed(LinkFeed& feed, const CheckSettings& settings,
+                                     const std::function<void(std::size_t, LinkVerdict)>& done);
 
 }  // namespace lirrevo::check

@@ -190,4 +190,27 @@ bool NamesHttp(std::string_view text) {
   return StartsWithNoCase(text, "http://") || StartsWithNoCase(text, "https://");
 }
 
+std::optional<std::string> ResolveLink(const std::string& base, std::string_view href) {
+  const auto blank = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
+  while (!href.empty() && blank(href.front())) href.remove_prefix(1);
+  while (!href.empty() && blank(href.back())) href.remove_suffix(1);
+  if (href.empty()) return std::nullopt;
+  // Fragments are cut before joining: libcurl 7.88 resolves "#f" to base's folder, and "?q"
+  // against "https://h/p#f" to "https://h/p#f?q".
+  std::string reference;
+  for (const char c : href.substr(0, href.find('#'))) {
+    if (c != '\t' && c != '\n' && c != '\r') reference += c;
+  }
+  const UrlHandle url = ParsedUrl(base);
+  if (!url || curl_url_set(url.get(), CURLUPART_FRAGMENT, nullptr, 0) != CURLUE_OK ||
+      (!reference.empty() &&
+       curl_url_set(url.get(), CURLUPART_URL, reference.c_str(), CURLU_URLENCODE) != CURLUE_OK) ||
+      curl_url_set(url.get(), CURLUPART_FRAGMENT, nullptr, 0) != CURLUE_OK) {
+    return std::nullopt;
+  }
+  std::optional<std::string> link = UrlPart(url.get(), CURLUPART_URL);
+  if (!link || !NamesHttp(*link)) return std::nullopt;
+  return link;
+}
+
 }  // namespace lirrevo::check

@@ -34,6 +34,12 @@ std::optional<std::string> FolderOf(const std::string& url);
 // Where a redirect leads: its Location resolved against the URL asked.
 std::optional<std::string> RedirectTarget(const std::string& url, const std::string& location);
 
+// The http or https URL that a page's link names: href (as a browser reads
+// it: white space and controls around it dropped, tabs and line breaks in it
+// removed) resolved against base, without its fragment. Nothing when href is
+// blank, names another scheme or is no URL.
+std::optional<std::string> ResolveLink(const std::string& base, std::string_view href);
+
 // url's path, "/" where it has none.
 std::string PathOf(const std::string& url);
 

@@ -39,7 +39,10 @@ constexpr const char* kUsage =
     "                            [--until DATE]\n"
     "                            [-o OUTPUT [the options above]] [LOG...]\n"
     "       lirrevo-cli update [--concurrency N] [--timeout SECONDS] [--cacert FILE]\n"
-    "                          [--rate N] [the document options] FILE [INPUT...]\n";
+    "                          [--rate N] [the document options] FILE [INPUT...]\n"
+    "       lirrevo-cli crawl [--max-pages N] [--depth N] [--exclude GLOB]...\n"
+    "                         [--external] [--sitemaps] [check's options]\n"
+    "                         [-o OUTPUT [the document options]] URL...\n";
 constexpr const char* kHelp =
     "Writes the dead-link submission document (sitemap urlset, UTF-8) for the\n"
     "links in INPUT, one per line. INPUT is a file, or standard input when it\n"
@@ -75,7 +78,19 @@ constexpr const char* kHelp =
     "a timeout) keeps its place; one that is alive, a redirect or a soft404\n"
     "leaves. FILE is made, with the document options given, where it does not\n"
     "exist, and left as it is where nothing changed.\n"
-    "An input file named 'check', 'scan-log' or 'update' is given as './check'.\n\n";
+    "'crawl' reads the site's pages from each URL, level by level, and checks\n"
+    "every link they hold as check does. It follows the links of pages with the\n"
+    "URL's scheme, host and port, under the URL's folder when that is not '/':\n"
+    "<a href>, <area href>, <link rel=canonical|alternate|next|prev>, <iframe\n"
+    "src>, with <base href>. Each host's robots.txt is obeyed (what it\n"
+    "disallows is not asked; Crawl-delay spaces the requests); a page whose\n"
+    "robots meta tag says nofollow has its links checked, not followed. Only\n"
+    "pages that answer 200 with an HTML type are read, 5 MB at most. It prints\n"
+    "check's line for each link that is not alive, DETAIL naming a page that\n"
+    "links to it; with -o it writes the document of the site's dead links.\n"
+    "Ctrl+C ends it with what was found so far, -o not written.\n"
+    "An input file named 'check', 'scan-log', 'update' or 'crawl' is given as\n"
+    "'./check'.\n\n";
 constexpr const char* kExitStatus =
     "\nExit status:\n"
     "  0  check, update: every link is dead (the document, FILE, written or\n"
@@ -86,7 +101,9 @@ constexpr const char* kExitStatus =
     "  2  trouble, named on standard error: a usage error, an input not read\n"
     "     whole (a sitemap of an index skipped), an output not written or that\n"
     "     is the input; check -o and update: no link, or none that got an\n"
-    "     answer, and the earlier file is kept as it was\n";
+    "     answer, and the earlier file is kept as it was\n"
+    "  crawl: 0 no link broken (dead, soft404, error, invalid), 1 some, 2 trouble\n"
+    "     (no page read, an output not written); 130 after Ctrl+C\n";
 
 }  // namespace
 
@@ -201,6 +218,8 @@ std::string CommandName(Command command) {
       return "scan-log";
     case Command::kUpdate:
       return "update";
+    case Command::kCrawl:
+      return "crawl";
     case Command::kGenerate:
       break;
   }
@@ -334,6 +353,27 @@ std::string Take(OptionId option, const std::string& name, const std::string& va
     case OptionId::kStripQuery:
       options.strip_query = true;
       return {};
+    case OptionId::kMaxPages:
+      if (const std::optional<std::size_t> count = Count(value)) {
+        options.max_pages = *count;
+        return {};
+      }
+      return "--max-pages needs a positive number";
+    case OptionId::kDepth:
+      if (value == "0") {
+        options.depth = 0;
+      } else if (const std::optional<std::size_t> count = Count(value)) {
+        options.depth = *count;
+      } else {
+        return "--depth needs a number, 0 or more";
+      }
+      return {};
+    case OptionId::kExternal:
+      options.external = true;
+      return {};
+    case OptionId::kSitemaps:
+      options.sitemaps = true;
+      return {};
     case OptionId::kSplit:
       options.split = true;
       return {};
@@ -361,6 +401,8 @@ unsigned BitOf(Command command) {
       return kScanLogCommand;
     case Command::kUpdate:
       return kUpdateCommand;
+    case Command::kCrawl:
+      return kCrawlCommand;
     case Command::kGenerate:
       break;
   }
@@ -371,7 +413,8 @@ unsigned BitOf(Command command) {
 std::string NotTaken(const OptionSpec& option, Command command) {
   if ((option.commands & BitOf(command)) != 0) return {};
   std::string owners;
-  for (const Command own : {Command::kCheck, Command::kScanLog, Command::kUpdate}) {
+  for (const Command own :
+       {Command::kCheck, Command::kScanLog, Command::kUpdate, Command::kCrawl}) {
     if ((option.commands & BitOf(own)) == 0) continue;
     owners += std::string(owners.empty() ? "" : " and ") + "'lirrevo-cli " + CommandName(own) + "'";
   }
@@ -388,7 +431,8 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
   Options options;
   bool have_input = false;
   std::size_t i = 0;
-  for (const Command command : {Command::kCheck, Command::kScanLog, Command::kUpdate}) {
+  for (const Command command :
+       {Command::kCheck, Command::kScanLog, Command::kUpdate, Command::kCrawl}) {
     if (!args.empty() && args[0] == CommandName(command)) {
       options.command = command;
       i = 1;
@@ -403,6 +447,8 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
       if (arg.size() > 1 && arg[0] == '-') return UsageError("unknown option '" + arg + "'");
       if (options.command == Command::kScanLog) {
         options.logs.push_back(arg);
+      } else if (options.command == Command::kCrawl) {
+        options.inputs.push_back(arg);
       } else if (options.command == Command::kUpdate) {
         if (options.output) {
           options.inputs.push_back(arg);
@@ -448,6 +494,9 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     return UsageError(
         "scan-log --format prints a report; -o writes the document: one or the other");
   }
+  if (options.command == Command::kCrawl && options.inputs.empty()) {
+    return UsageError("crawl needs the URL of a page to start from");
+  }
   if (options.command == Command::kUpdate && !options.output) {
     return UsageError("update needs FILE, the dead-link file to keep true");
   }
@@ -459,9 +508,10 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     return UsageError("--gzip: update's FILE is named as written, so its name ends in .gz");
   }
   // check prints its verdicts; a document, and the options that shape it, only go to -o.
-  if (options.command == Command::kCheck && !options.output && (options.gzip || options.standard)) {
-    return UsageError(std::string(options.gzip ? "--gzip" : "--standard") +
-                      " needs -o OUTPUT in 'lirrevo-cli check'");
+  if ((options.command == Command::kCheck || options.command == Command::kCrawl) &&
+      !options.output && (options.gzip || options.standard)) {
+    return UsageError(std::string(options.gzip ? "--gzip" : "--standard") + " needs -o OUTPUT in " +
+                      "'lirrevo-cli " + CommandName(options.command) + "'");
   }
   // An index FILE that update keeps takes its parts' limits without --split.
   if (!options.split &&

@@ -18,8 +18,9 @@ namespace lirrevo::cli {
 // that access logs show, or writes their document where -o is given.
 // `lirrevo-cli update [options] FILE [INPUT...]` keeps the dead-link file
 // FILE true: its links and the INPUTs' asked again, FILE rewritten with those
-// that are dead.
-enum class Command { kGenerate, kCheck, kScanLog, kUpdate };
+// that are dead. `lirrevo-cli crawl [options] URL...` reads the site's pages
+// from each URL and checks every link they hold.
+enum class Command { kGenerate, kCheck, kScanLog, kUpdate, kCrawl };
 
 // How check prints its lines: CLASS<TAB>CODE<TAB>LINK<TAB>DETAIL, or one JSON
 // object a line with the same fields.
@@ -71,9 +72,16 @@ struct Options {
   std::optional<LogTime> until;  // the first moment no longer counted
   bool report = false;           // --format given: a line of figures a link
   // update only: the lists of new links ("-" for standard input), and
-  // whether --max-urls or --max-bytes was given.
+  // whether --max-urls or --max-bytes was given; crawl: its start URLs.
   std::vector<std::string> inputs;
   bool limits_given = false;
+  // crawl only: the pages read at most, how far below a start, whether
+  // links to other sites are asked, and whether robots.txt's sitemaps are
+  // starts too.
+  std::size_t max_pages = 100000;
+  std::optional<std::size_t> depth;
+  bool external = false;
+  bool sitemaps = false;
 };
 
 // What the command line asks for: a run with `options`, or an end right here

@@ -29,6 +29,7 @@
 #include "cli/cli_input.h"
 #include "cli/document_output.h"
 #include "cli/messages.h"
+#include "cli/verdict_report.h"
 #include "core/document/link_list.h"
 #include "core/document/list_input.h"
 #include "core/document/xml_characters.h"
@@ -107,113 +108,6 @@ int AllowDescriptorsFor(int concurrency) {
   return allowed;
 }
 
-// Prints the verdicts in input order as soon as each one's turn comes, and a
-// progress line on a terminal. Keeps four bytes per link, and the details of
-// the verdicts that wait for their turn.
-class Report {
- public:
-  // format: how lines are printed; none, for no lines.
-  Report(std::span<const std::string_view> links, std::optional<LineFormat> format)
-      : links_(links),
-        verdicts_(links.size()),
-        format_(format),
-        progress_(isatty(STDERR_FILENO) == 1) {}
-
-  void Take(std::size_t index, LinkVerdict verdict) {
-    verdicts_[index] = {static_cast<std::uint16_t>(verdict.code), verdict.link_class, true};
-    if (!verdict.detail.empty() && format_) details_[index] = std::move(verdict.detail);
-    ++counts_[static_cast<std::size_t>(verdict.link_class)];
-    ++settled_;
-    const std::size_t printed = next_;
-    for (; next_ < verdicts_.size() && verdicts_[next_].known; ++next_) Print(next_);
-    if (next_ != printed) std::fflush(stdout);
-    ShowProgress();
-  }
-
-  // The counts per class and the time taken, on standard error.
-  void Summarise() const {
-    if (progress_) std::fputs("\r\033[K", stderr);
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-    std::fprintf(stderr, "%zu %s checked in %.1f s:", links_.size(),
-                 links_.size() == 1 ? "link" : "links", seconds);
-    for (std::size_t c = 0; c < counts_.size(); ++c) {
-      std::fprintf(stderr, "%s %zu %s", c == 0 ? "" : ",", counts_[c],
-                   ClassName(static_cast<LinkClass>(c)).data());
-    }
-    std::fputc('\n', stderr);
-    if (const std::size_t soft = counts_[static_cast<std::size_t>(LinkClass::kSoft404)]; soft > 0) {
-      std::fprintf(stderr,
-                   "%zu %s 200 with a not-found page (soft 404): make the server answer 404 or "
-                   "410 for them\n",
-                   soft, soft == 1 ? "link answers" : "links answer");
-    }
-  }
-
- private:
-  struct Settled {
-    std::uint16_t code = 0;
-    LinkClass link_class = LinkClass::kError;
-    bool known = false;
-  };
-
-  void Print(std::size_t index) {
-    if (!format_) return;
-    const Settled& v = verdicts_[index];
-    std::string detail;
-    if (const auto it = details_.find(index); it != details_.end()) {
-      detail = std::move(it->second);
-      details_.erase(it);
-    }
-    const std::string_view name = ClassName(v.link_class);
-    if (format_ == LineFormat::kJson) {
-      const std::string line =
-          "{\"class\":\"" + std::string(name) + "\",\"code\":" + std::to_string(v.code) +
-          ",\"link\":" + JsonString(links_[index]) + ",\"detail\":" + JsonString(detail) + "}\n";
-      std::fwrite(line.data(), 1, line.size(), stdout);
-      return;
-    }
-    // A tab or line break in a server's text or in a link would shift the
-    // columns: the link's are percent-encoded, as in a URL.
-    for (char& c : detail) {
-      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
-    }
-    std::printf("%s\t%u\t", name.data(), unsigned{v.code});
-    std::string_view link = links_[index];
-    for (std::size_t at; (at = link.find_first_of("\t\r\n")) != std::string_view::npos;) {
-      std::fwrite(link.data(), 1, at, stdout);
-      std::printf("%%%02X", static_cast<unsigned>(link[at]));
-      link.remove_prefix(at + 1);
-    }
-    std::fwrite(link.data(), 1, link.size(), stdout);
-    std::putchar('\t');
-    std::fwrite(detail.data(), 1, detail.size(), stdout);
-    std::putchar('\n');
-  }
-
-  void ShowProgress() {
-    const auto now = std::chrono::steady_clock::now();
-    if (!progress_ ||
-        (settled_ != links_.size() && now - shown_ < std::chrono::milliseconds(200))) {
-      return;
-    }
-    shown_ = now;
-    std::fprintf(stderr, "\r\033[Kchecked %zu of %zu, %zu dead", settled_, links_.size(),
-                 counts_[0]);
-  }
-
-  std::span<const std::string_view> links_;
-  std::vector<Settled> verdicts_;
-  std::unordered_map<std::size_t, std::string> details_;  // of verdicts not yet printed
-  std::optional<LineFormat> format_;
-  std::array<std::size_t, 6> counts_{};  // by LinkClass
-  std::size_t settled_ = 0;
-  std::size_t next_ = 0;
-  bool progress_;
-  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-  std::chrono::steady_clock::time_point shown_{};
-};
-
 CheckSettings SettingsOf(const Options& options) {
   CheckSettings settings;
   settings.concurrency = options.concurrency;
@@ -225,6 +119,12 @@ CheckSettings SettingsOf(const Options& options) {
 }
 
 }  // namespace
+
+CheckSettings AskingSettings(const Options& options) {
+  Options allowed = options;
+  allowed.concurrency = AllowDescriptorsFor(options.concurrency);
+  return SettingsOf(allowed);
+}
 
 std::optional<int> CheckReady(const Options& options) {
   // Closed, descriptor 1 would go to the next file or socket opened.
@@ -276,15 +176,14 @@ void DropDuplicates(std::vector<std::string_view>& links) {
 std::optional<int> AskLinks(std::span<const std::string_view> links, const Options& options,
                             bool print,
                             const std::function<void(std::size_t, const LinkVerdict&)>& seen) {
-  Options allowed = options;
-  allowed.concurrency = AllowDescriptorsFor(options.concurrency);
   if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return Fail("libcurl could not start");
   struct CurlGlobal {
     ~CurlGlobal() { curl_global_cleanup(); }
   } cleanup;
-  Report report(links, print ? std::optional(options.format) : std::nullopt);
+  Report report([&](std::size_t i) { return links[i]; }, [&] { return links.size(); },
+                print ? std::optional(options.format) : std::nullopt, true);
   const std::optional<std::string> failure =
-      CheckLinks(links, SettingsOf(allowed), [&](std::size_t i, LinkVerdict v) {
+      CheckLinks(links, AskingSettings(options), [&](std::size_t i, LinkVerdict v) {
         seen(i, v);
         report.Take(i, std::move(v));
       });

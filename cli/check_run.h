@@ -28,6 +28,11 @@ int RunCheck(const Options& options);
 // message of what does not, or nothing.
 std::optional<int> CheckReady(const Options& options);
 
+// The check's settings from options' --concurrency (as far as the process's
+// open files allow, with a warning where they do not), --timeout, --cacert
+// and --rate, and the check's user agent.
+check::CheckSettings AskingSettings(const Options& options);
+
 // Removes the later copies of each link, the first kept in its place, and
 // says on standard error how many it removed.
 void DropDuplicates(std::vector<std::string_view>& links);

@@ -1,4 +1,5 @@
-// lirrevo-cli: the dead-link document from a file or a pipe, and the check of its links.
+// lirrevo-cli: the dead-link document from a file or a pipe, and the commands that find
+// and check dead links.
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -8,6 +9,7 @@
 
 #include "cli/arguments.h"
 #include "cli/check_run.h"
+#include "cli/crawl_run.h"
 #include "cli/generate_run.h"
 #include "cli/scan_log_run.h"
 #include "cli/update_run.h"
@@ -27,6 +29,9 @@ int Run(int argc, char** argv) {
   }
   if (parsed.options->command == lirrevo::cli::Command::kUpdate) {
     return lirrevo::cli::RunUpdate(*parsed.options);
+  }
+  if (parsed.options->command == lirrevo::cli::Command::kCrawl) {
+    return lirrevo::cli::RunCrawl(*parsed.options);
   }
   if (parsed.options->command == lirrevo::cli::Command::kScanLog) {
     return lirrevo::cli::RunScanLog(*parsed.options);

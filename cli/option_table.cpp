@@ -9,7 +9,7 @@ namespace {
 
 constexpr unsigned kDocument = kEveryCommand;
 constexpr unsigned kList = kGenerateCommand | kCheckCommand | kUpdateCommand;
-constexpr unsigned kAsking = kCheckCommand | kUpdateCommand;
+constexpr unsigned kAsking = kCheckCommand | kUpdateCommand | kCrawlCommand;
 
 constexpr std::array kOptions = {
     OptionSpec{OptionId::kEncoding, "--input-encoding", "", "E", ValueKind::kWord,
@@ -47,20 +47,21 @@ constexpr std::array kOptions = {
                "the sitemaps.org form: its namespace, dates as\n"
                "YYYY-MM-DD, empty lines skipped"},
     OptionSpec{OptionId::kConcurrency, "--concurrency", "", "N", ValueKind::kWord, "", kAsking,
-               "check, update: at most N requests in flight (default 32,\n"
+               "check, update, crawl: at most N requests in flight (default 32,\n"
                "1-1000); never more than 4 to one host"},
     OptionSpec{OptionId::kTimeout, "--timeout", "", "SECONDS", ValueKind::kWord, "", kAsking,
-               "check, update: the most one request may take (default 10)"},
+               "check, update, crawl: the most one request may take (default 10)"},
     OptionSpec{OptionId::kCacert, "--cacert", "", "FILE", ValueKind::kFile, "", kAsking,
-               "check, update: also trust the CA certificates in\n"
+               "check, update, crawl: also trust the CA certificates in\n"
                "FILE (PEM)"},
     OptionSpec{OptionId::kFormat, "--format", "", "FORMAT", ValueKind::kWord, "tsv json",
-               kCheckCommand | kScanLogCommand,
-               "check: tsv (default) or json, one object a line with\n"
-               "the fields class, code, link and detail; scan-log: a\n"
-               "report of one line a link instead of the list"},
+               kCheckCommand | kScanLogCommand | kCrawlCommand,
+               "check, crawl: tsv (default) or json, one object a\n"
+               "line with the fields class, code, link and detail;\n"
+               "scan-log: a report of one line a link instead of the\n"
+               "list"},
     OptionSpec{OptionId::kRate, "--rate", "", "N", ValueKind::kWord, "", kAsking,
-               "check, update: at most N requests a second to one host\n"
+               "check, update, crawl: at most N requests a second to one host\n"
                "(fractions allowed: 0.5 is one every 2 s); default\n"
                "no bound but the 4 in flight"},
     OptionSpec{OptionId::kSitemap, "--sitemap", "", "", ValueKind::kNone, "", kCheckCommand,
@@ -84,9 +85,12 @@ constexpr std::array kOptions = {
                "google bing baidu yandex sogou 360 bytedance shenma yahoo duckduckgo apple "
                "naver seznam petal",
                kScanLogCommand, "scan-log: only the requests of that engine's crawler"},
-    OptionSpec{OptionId::kExclude, "--exclude", "", "GLOB", ValueKind::kWord, "", kScanLogCommand,
-               "scan-log: leave out links whose path (without its\n"
-               "query) matches GLOB, '*' crossing '/'; repeatable"},
+    OptionSpec{OptionId::kExclude, "--exclude", "", "GLOB", ValueKind::kWord, "",
+               kScanLogCommand | kCrawlCommand,
+               "scan-log, crawl: leave out links whose path (without\n"
+               "its query) matches GLOB, '*' crossing '/'; crawl: a\n"
+               "GLOB not starting with '/' matches the whole URL;\n"
+               "repeatable"},
     OptionSpec{OptionId::kMinHits, "--min-hits", "", "N", ValueKind::kWord, "", kScanLogCommand,
                "scan-log: only links asked for N times or more"},
     OptionSpec{OptionId::kStripQuery, "--strip-query", "", "", ValueKind::kNone, "",
@@ -100,6 +104,17 @@ constexpr std::array kOptions = {
                "$time_iso8601"},
     OptionSpec{OptionId::kUntil, "--until", "", "DATE", ValueKind::kWord, "", kScanLogCommand,
                "scan-log: only requests up to DATE (a day: to its end)"},
+    OptionSpec{OptionId::kMaxPages, "--max-pages", "", "N", ValueKind::kWord, "", kCrawlCommand,
+               "crawl: read at most N pages (default 100000)"},
+    OptionSpec{OptionId::kDepth, "--depth", "", "N", ValueKind::kWord, "", kCrawlCommand,
+               "crawl: read pages at most N links below a start\n"
+               "(0: the starts alone; default no bound)"},
+    OptionSpec{OptionId::kExternal, "--external", "", "", ValueKind::kNone, "", kCrawlCommand,
+               "crawl: check links to other sites too (reported,\n"
+               "never written to -o)"},
+    OptionSpec{OptionId::kSitemaps, "--sitemaps", "", "", ValueKind::kNone, "", kCrawlCommand,
+               "crawl: start from the sitemaps that robots.txt\n"
+               "names as well"},
     OptionSpec{OptionId::kHelp, "--help", "-h", "", ValueKind::kNone, "", kEveryCommand,
                "show this help"},
     OptionSpec{OptionId::kVersion, "--version", "", "", ValueKind::kNone, "", kEveryCommand,
@@ -179,7 +194,8 @@ std::string BashCompletion() {
       "# bash completion for lirrevo-cli, made from its option table.\n"
       "_lirrevo_cli() {\n"
       "  local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]} command=generate\n"
-      "  case ${COMP_WORDS[1]} in check | scan-log | update) command=${COMP_WORDS[1]} ;; esac\n"
+      "  case ${COMP_WORDS[1]} in check | scan-log | update | crawl) command=${COMP_WORDS[1]} ;; "
+      "esac\n"
       "  case $prev in\n"
       "    " +
       PatternOf(ValueKind::kFile, false) +
@@ -190,34 +206,38 @@ std::string BashCompletion() {
     script += "    " + std::string(option.name) + ")\n      COMPREPLY=($(compgen -W \"" +
               std::string(option.choices) + "\" -- \"$cur\")); return ;;\n";
   }
-  script += "    " + PatternOf(ValueKind::kWord, false) +
-            ")\n      return ;;\n"
-            "  esac\n"
-            "  if [[ $cur == -* ]]; then\n"
-            "    local options\n"
-            "    case $command in\n"
-            "      generate) options=\"" +
-            NamesFor(kGenerateCommand) +
-            "\" ;;\n"
-            "      check) options=\"" +
-            NamesFor(kCheckCommand) +
-            "\" ;;\n"
-            "      scan-log) options=\"" +
-            NamesFor(kScanLogCommand) +
-            "\" ;;\n"
-            "      update) options=\"" +
-            NamesFor(kUpdateCommand) +
-            "\" ;;\n"
-            "    esac\n"
-            "    COMPREPLY=($(compgen -W \"$options\" -- \"$cur\"))\n"
-            "  elif ((COMP_CWORD == 1)); then\n"
-            "    COMPREPLY=($(compgen -W \"check scan-log update\" -- \"$cur\") $(compgen -f -- "
-            "\"$cur\"))\n"
-            "  else\n"
-            "    COMPREPLY=($(compgen -f -- \"$cur\"))\n"
-            "  fi\n"
-            "}\n"
-            "complete -o filenames -F _lirrevo_cli lirrevo-cli\n";
+  script +=
+      "    " + PatternOf(ValueKind::kWord, false) +
+      ")\n      return ;;\n"
+      "  esac\n"
+      "  if [[ $cur == -* ]]; then\n"
+      "    local options\n"
+      "    case $command in\n"
+      "      generate) options=\"" +
+      NamesFor(kGenerateCommand) +
+      "\" ;;\n"
+      "      check) options=\"" +
+      NamesFor(kCheckCommand) +
+      "\" ;;\n"
+      "      scan-log) options=\"" +
+      NamesFor(kScanLogCommand) +
+      "\" ;;\n"
+      "      update) options=\"" +
+      NamesFor(kUpdateCommand) +
+      "\" ;;\n"
+      "      crawl) options=\"" +
+      NamesFor(kCrawlCommand) +
+      "\" ;;\n"
+      "    esac\n"
+      "    COMPREPLY=($(compgen -W \"$options\" -- \"$cur\"))\n"
+      "  elif ((COMP_CWORD == 1)); then\n"
+      "    COMPREPLY=($(compgen -W \"check scan-log update crawl\" -- \"$cur\") $(compgen -f -- "
+      "\"$cur\"))\n"
+      "  else\n"
+      "    COMPREPLY=($(compgen -f -- \"$cur\"))\n"
+      "  fi\n"
+      "}\n"
+      "complete -o filenames -F _lirrevo_cli lirrevo-cli\n";
   return script;
 }
 

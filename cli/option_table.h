@@ -35,6 +35,10 @@ enum class OptionId {
   kStripQuery,
   kSince,
   kUntil,
+  kMaxPages,
+  kDepth,
+  kExternal,
+  kSitemaps,
   kHelp,
   kVersion
 };
@@ -44,7 +48,8 @@ inline constexpr unsigned kGenerateCommand = 1;
 inline constexpr unsigned kCheckCommand = 2;
 inline constexpr unsigned kScanLogCommand = 4;
 inline constexpr unsigned kUpdateCommand = 8;
-inline constexpr unsigned kEveryCommand = 15;
+inline constexpr unsigned kCrawlCommand = 16;
+inline constexpr unsigned kEveryCommand = 31;
 
 // What an option's value is: none (a flag), a file name, or another word.
 enum class ValueKind { kNone, kFile, kWord };

@@ -11,9 +11,11 @@
 
 namespace lirrevo::test {
 
-LinkServer::LinkServer(int hosts, const std::vector<std::string>& tls, const std::string& files) {
+LinkServer::LinkServer(int hosts, const std::vector<std::string>& tls, const std::string& files,
+                       const std::string& site) {
   std::vector<std::string> argv = {
-      "python3", LIRREVO_LINK_SERVER, "--hosts", std::to_string(hosts), "--files", files};
+      "python3", LIRREVO_LINK_SERVER, "--hosts", std::to_string(hosts), "--files", files, "--site",
+      site};
   if (!tls.empty()) argv.insert(argv.end(), {"--tls", tls[0], tls[1]});
   int in[2], out[2];
   if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");

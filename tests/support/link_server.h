@@ -14,9 +14,10 @@ namespace lirrevo::test {
 // after which it tells what it saw. It ends by itself after two minutes.
 class LinkServer {
  public:
-  // files: the folder that /files/NAME serves, and /state/NAME reads.
+  // files: the folder that /files/NAME serves, and /state/NAME reads; site:
+  // a folder served at its own paths, or empty.
   explicit LinkServer(int hosts, const std::vector<std::string>& tls = {},
-                      const std::string& files = ".");
+                      const std::string& files = ".", const std::string& site = "");
   ~LinkServer();
   LinkServer(const LinkServer&) = delete;
   LinkServer& operator=(const LinkServer&) = delete;

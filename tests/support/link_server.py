@@ -38,6 +38,9 @@ Paths:
   /soft/NAME              200: a real page for a NAME that begins with
                           "real", else a page titled "Not Found" that repeats
                           the path
+  /loop/a, /loop/b        301 to each other
+  /...                    with --site DIR, the file of DIR at that path
+                          (index.html for a folder) where there is one
   /zoo/...                the verdict zoo: pages that behave as real sites'
                           do, each path's truth in tests/data/verdict_zoo.tsv
                           (see zoo_answer)
@@ -238,9 +241,25 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     return 200, headers, f.read() if with_body else b""
             except OSError:
                 code = 404
+        elif parts[0] == "loop":
+            code = 301
+            headers["Location"] = "/loop/b" if parts[-1] == "a" else "/loop/a"
+        elif (found := self.site_file(path)) is not None:
+            headers["Content-Type"] = "text/html" if found.endswith(".html") else "text/plain"
+            with open(found, "rb") as f:
+                return 200, headers, f.read() if with_body else b""
         elif parts[0] not in ("once", "drop", "bigpage"):
             code = 404
         return code, headers, None
+
+    def site_file(self, path):
+        """The file of the --site folder at path, or None."""
+        if not self.server.site or ".." in path.split("/"):
+            return None
+        found = os.path.join(self.server.site, path.lstrip("/"))
+        if path.endswith("/"):
+            found = os.path.join(found, "index.html")
+        return found if os.path.isfile(found) else None
 
 
 # The zoo: a site whose every page shares one template, as shops' do.
@@ -347,8 +366,10 @@ def main():
     parser.add_argument("--tls", nargs=2, metavar=("CERT", "KEY"))
     parser.add_argument("--lifetime", type=float, default=120)
     parser.add_argument("--files", default=".")
+    parser.add_argument("--site", default="")
     args = parser.parse_args()
     Server.files = args.files
+    Server.site = args.site
     servers = [Server(("127.0.0.%d" % (n + 1), 0), Handler) for n in range(args.hosts)]
     if args.tls:
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)

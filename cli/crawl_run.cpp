@@ -1,0 +1,153 @@
+#include "cli/crawl_run.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "check/crawl.h"
+#include "check/link_check.h"
+#include "cli/check_run.h"
+#include "cli/document_output.h"
+#include "cli/messages.h"
+#include "cli/verdict_report.h"
+#include "core/document/link_list.h"
+
+namespace lirrevo::cli {
+
+using check::LinkClass;
+using check::LinkVerdict;
+namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+void Interrupt(int) { interrupted = 1; }
+
+// While it lives, SIGINT and SIGTERM end the crawl, not the process.
+class StopOnInterrupt {
+ public:
+  StopOnInterrupt() {
+    struct sigaction action {};
+    action.sa_handler = Interrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &old_int_);
+    sigaction(SIGTERM, &action, &old_term_);
+  }
+  ~StopOnInterrupt() {
+    sigaction(SIGINT, &old_int_, nullptr);
+    sigaction(SIGTERM, &old_term_, nullptr);
+  }
+  StopOnInterrupt(const StopOnInterrupt&) = delete;
+  StopOnInterrupt& operator=(const StopOnInterrupt&) = delete;
+
+ private:
+  struct sigaction old_int_ {};
+  struct sigaction old_term_ {};
+};
+
+std::string Plural(std::size_t count, const char* one, const char* many) {
+  return GroupThousands(count) + " " + (count == 1 ? one : many);
+}
+
+// "120 pages read, 3,456 links found (12 to other sites not checked, ...)".
+std::string TallyText(const check::CrawlTally& tally, std::size_t links) {
+  std::string text =
+      Plural(tally.pages, "page", "pages") + " read, " + Plural(links, "link", "links") + " found";
+  std::vector<std::string> left;
+  if (tally.external > 0) {
+    left.push_back(GroupThousands(tally.external) + " to other sites not checked (--external)");
+  }
+  if (tally.disallowed > 0)
+    left.push_back(GroupThousands(tally.disallowed) + " robots.txt disallows");
+  if (tally.excluded > 0) left.push_back(GroupThousands(tally.excluded) + " excluded");
+  for (std::size_t i = 0; i < left.size(); ++i) text += (i == 0 ? " (" : ", ") + left[i];
+  return text + (left.empty() ? "" : ")");
+}
+
+check::CrawlSettings CrawlSettingsOf(const Options& options) {
+  check::CrawlSettings crawl;
+  crawl.starts = options.inputs;
+  crawl.max_pages = options.max_pages;
+  crawl.depth = options.depth;
+  crawl.excluded = options.excluded;
+  crawl.external = options.external;
+  crawl.sitemaps = options.sitemaps;
+  return crawl;
+}
+
+}  // namespace
+
+int RunCrawl(const Options& options) {
+  if (const std::optional<int> exit_code = CheckReady(options)) return *exit_code;
+  for (const std::string& start : options.inputs) {
+    if (const auto problem = check::SiteCrawl::StartProblem(start)) return Fail(*problem);
+  }
+  std::optional<DateTime> date;
+  if (options.output && !(date = DocumentDate())) return kTrouble;
+  if (const int refused = date ? CheckOutputs(options, *date) : 0) return refused;
+  if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return Fail("libcurl could not start");
+  struct CurlGlobal {
+    ~CurlGlobal() { curl_global_cleanup(); }
+  } cleanup;
+  check::CheckSettings settings = AskingSettings(options);
+  settings.stop = &interrupted;
+  check::SiteCrawl site(CrawlSettingsOf(options), settings);
+  const auto link = [&](std::size_t i) { return site.Links()[i]; };
+  Report report(
+      link, [&] { return site.Links().size(); }, options.format, false);
+  std::vector<bool> dead;  // by link: dead, and the site's own
+  // The lines wait for the crawl's end, when every page that links to them is known.
+  std::vector<std::pair<std::size_t, LinkVerdict>> broken;
+  std::optional<std::string> failure;
+  {
+    const StopOnInterrupt stop;
+    failure = check::CheckFeed(site, settings, [&](std::size_t i, LinkVerdict verdict) {
+      if (verdict.link_class == LinkClass::kDead && site.IsOwn(i)) {
+        if (dead.size() <= i) dead.resize(i + 1);
+        dead[i] = true;
+      }
+      if (verdict.link_class != LinkClass::kAlive) broken.emplace_back(i, verdict);
+      report.Take(i, std::move(verdict));
+    });
+  }
+  std::sort(broken.begin(), broken.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (auto& [i, verdict] : broken) {
+    if (const std::string found = site.FoundOn(i); !found.empty()) {
+      verdict.detail += (verdict.detail.empty() ? "" : "; ") + found;
+    }
+    report.Line(i, verdict);
+  }
+  for (const std::string& note : site.Tally().notes) Warn(note);
+  Say(TallyText(site.Tally(), site.Links().size()));
+  report.Summarise();
+  const std::string not_written =
+      options.output ? "; '" + *options.output + "' was not written" : "";
+  if (failure && *failure == check::kInterrupted) return Fail("interrupted" + not_written, 130);
+  if (failure) return Fail(*failure + not_written);
+  if (std::ferror(stdout) != 0) {
+    return Fail(std::string("cannot write standard output: ") + std::strerror(errno));
+  }
+  if (options.output && site.Tally().pages == 0) {
+    return Fail("no page of the site was read" + not_written);
+  }
+  if (options.output) {
+    const int written = WriteDocuments(options, *date, [&](DocumentBuilder& builder) {
+      for (std::size_t i = 0; i < dead.size(); ++i) {
+        if (dead[i]) builder.Add(link(i));
+      }
+    });
+    if (written != 0) return kTrouble;
+  }
+  const bool any_broken = std::any_of(broken.begin(), broken.end(), [](const auto& line) {
+    return line.second.link_class != LinkClass::kRedirect;
+  });
+  return any_broken ? 1 : 0;
+}
+
+}  // namespace lirrevo::cli
