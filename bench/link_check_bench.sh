@@ -20,7 +20,9 @@
 #
 # Keeping a file true (UPDATE=1): see update_bench.
 #
-#   [NGINX=1 | UPDATE=1 [OLD=N] [NEW=N]] [LINKS=N] [HOSTS=N] [DELAY_MS=N] [LINKINATOR=PATH] [PEERS=DIR] \
+# Crawling a site (CRAWL=1): see crawl_bench.
+#
+#   [NGINX=1 | UPDATE=1 [OLD=N] [NEW=N] | CRAWL=1 [PAGES=N] [LINKCHECKER=1]] [LINKS=N] [HOSTS=N] [DELAY_MS=N] [LINKINATOR=PATH] [PEERS=DIR] \
 #     bench/link_check_bench.sh [build/cli/lirrevo-cli]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -224,7 +226,62 @@ update_bench() {
   done
 }
 
-if [[ $mode == 1 ]]; then
+# `crawl` of a site of PAGES pages (default 2000) made by gen_site.py with
+# seed 7, served by nginx, beside linkinator --recurse (LINKINATOR) and, with
+# LINKCHECKER=1, Debian's linkchecker with its defaults (robots.txt not read,
+# as gen_site's allows everything; it drops root's rights to user nobody).
+# Prints each one's time and peak memory, and whether their broken links are
+# the same set; and that each of crawl's names a page that holds it.
+crawl_bench() {
+  local pages=${PAGES:-2000} linkinator=${LINKINATOR:-} peers=${PEERS:-$here/../../shared/peers}
+  local port base site=$work/site
+  port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  base=http://127.0.0.1:$port
+  python3 "$peers/gen_site.py" "$pages" 7 "$site" "$base"
+  start_nginx "$port" "$site"
+  local runs=${RUNS:-3} best= stats
+  for ((i = 0; i < runs; i++)); do
+    /usr/bin/time -v "$cli" crawl "$base/" >"$work/crawl.tsv" 2>"$work/time.txt" || true
+    stats=$(time_stats "$work/time.txt")
+    if [[ -z $best ]] || (($(echo "${stats% *} < ${best% *}" | bc))); then best=$stats; fi
+  done
+  grep -E 'pages read|links checked' "$work/time.txt"
+  read -r seconds kb <<<"$best"
+  echo "lirrevo-cli crawl: $seconds s, peak $kb kB, $(echo "scale=0; $(grep -o '^[0-9,]* pages'     "$work/time.txt" | tr -d ', pages') / $seconds" | bc) pages/s (best of $runs)"
+  cut -f3 "$work/crawl.tsv" | sort -u >"$work/ours.txt"
+  awk -F'\t' -v site="$site" '
+    { match($4, /linked from [^ ]+/); page = substr($4, RSTART + 12, RLENGTH - 12)
+      sub(/^https?:\/\/[^\/]+/, "", page); if (page ~ /\/$/) page = page "index.html"
+      name = $3; sub(/.*\//, "", name)
+      file = site page; found = 0
+      while ((getline line < file) > 0) if (index(line, name)) found = 1
+      close(file); if (!found) { print "not on its page: " $3; bad++ } }
+    END { print (bad ? bad : 0) " broken links named with a page that does not hold them" }' \
+    "$work/crawl.tsv"
+  if [[ -n $linkinator ]]; then
+    /usr/bin/time -v "$linkinator" "$base/" --recurse --format CSV >"$work/li.csv" \
+      2>"$work/time.txt" || true
+    read -r seconds kb <<<"$(time_stats "$work/time.txt")"
+    echo "linkinator --recurse: $seconds s, peak $kb kB"
+    grep ',BROKEN,' "$work/li.csv" | cut -d, -f1 | tr -d '"' | sort -u >"$work/li.txt"
+    cmp -s "$work/ours.txt" "$work/li.txt" && echo "same broken links as linkinator" ||
+      echo "broken links differ from linkinator's: $(diff "$work/ours.txt" "$work/li.txt" | grep -c '^[<>]')"
+  fi
+  if [[ -n ${LINKCHECKER:-} ]]; then
+    mkdir -p "$work/lc" && chmod 777 "$work" "$work/lc"
+    (cd "$work/lc" && /usr/bin/time -v linkchecker --no-robots -o csv "$base/" >"$work/lc.csv" \
+      2>"$work/time.txt") || true
+    read -r seconds kb <<<"$(time_stats "$work/time.txt")"
+    echo "linkchecker: $seconds s, peak $kb kB"
+    awk -F';' '$0 !~ /^#/ && $7 == "False" { print $8 }' "$work/lc.csv" | sort -u >"$work/lc.txt"
+    cmp -s "$work/ours.txt" "$work/lc.txt" && echo "same broken links as linkchecker" ||
+      echo "broken links differ from linkchecker's: $(diff "$work/ours.txt" "$work/lc.txt" | grep -c '^[<>]')"
+  fi
+}
+
+if [[ ${CRAWL:-} == 1 ]]; then
+  crawl_bench
+elif [[ $mode == 1 ]]; then
   static_site_bench
 elif [[ ${UPDATE:-} == 1 ]]; then
   update_bench

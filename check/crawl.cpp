@@ -3,6 +3,9 @@
 #include <fnmatch.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 #include "check/page_links.h"
@@ -35,8 +38,88 @@ bool StartsWithAny(std::string_view url, const std::vector<std::string>& prefixe
 
 }  // namespace
 
+// Parses the pages read on threads of their own while the check goes on: an
+// HTML parser builds the whole tree, which costs more than asking for a page.
+class SiteCrawl::Parsers {
+ public:
+  struct Parsed {
+    std::size_t link;
+    PageLinks page;
+  };
+
+  Parsers() {
+    const unsigned threads = std::max(1u, std::thread::hardware_concurrency() - 1);
+    for (unsigned i = 0; i < threads; ++i) threads_.emplace_back([this] { Work(); });
+  }
+  ~Parsers() {
+    {
+      const std::lock_guard lock(mutex_);
+      ending_ = true;
+    }
+    wake_.notify_all();
+    for (std::thread& thread : threads_) thread.join();
+  }
+
+  void Submit(std::size_t link, std::string url, std::string html) {
+    {
+      const std::lock_guard lock(mutex_);
+      pages_.push_back({link, std::move(url), std::move(html)});
+      ++unfinished_;
+    }
+    wake_.notify_one();
+  }
+
+  // Every page submitted, parsed; in the order they were submitted.
+  std::vector<Parsed> Wait() {
+    std::unique_lock lock(mutex_);
+    done_.wait(lock, [&] { return unfinished_ == 0; });
+    std::sort(parsed_.begin(), parsed_.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<Parsed> parsed;
+    for (auto& [order, page] : parsed_) parsed.push_back(std::move(page));
+    parsed_.clear();
+    submitted_ = 0;
+    return parsed;
+  }
+
+ private:
+  struct Page {
+    std::size_t link;
+    std::string url;
+    std::string html;
+  };
+
+  void Work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [&] { return ending_ || !pages_.empty(); });
+      if (pages_.empty()) return;
+      Page page = std::move(pages_.front());
+      pages_.pop_front();
+      const std::size_t order = submitted_++;
+      lock.unlock();
+      Parsed parsed{page.link, LinksOf(page.html, page.url)};
+      lock.lock();
+      parsed_.emplace_back(order, std::move(parsed));
+      if (--unfinished_ == 0) done_.notify_all();
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable done_;
+  std::deque<Page> pages_;
+  std::vector<std::pair<std::size_t, Parsed>> parsed_;  // with the order taken
+  std::size_t submitted_ = 0;
+  std::size_t unfinished_ = 0;
+  bool ending_ = false;
+  std::vector<std::thread> threads_;
+};
+
+SiteCrawl::~SiteCrawl() = default;
+
 SiteCrawl::SiteCrawl(CrawlSettings settings, const CheckSettings& check)
-    : settings_(std::move(settings)), check_(check) {
+    : settings_(std::move(settings)), check_(check), parsers_(std::make_unique<Parsers>()) {
   for (const std::string& start : settings_.starts) {
     const std::string url = TargetOf(start)->url;
     scopes_.push_back(FolderOf(url).value_or(url));
@@ -91,7 +174,17 @@ SiteCrawl::Robots* SiteCrawl::RobotsOf(std::string_view url) {
   return it == robots_.end() ? nullptr : &it->second;
 }
 
+void SiteCrawl::TakeLinks() {
+  for (Parsers::Parsed& parsed : parsers_->Wait()) {
+    const std::uint32_t depth = found_[parsed.link].depth + 1;
+    for (const std::string& found : parsed.page.links) {
+      Add(found, static_cast<std::uint32_t>(parsed.link), false, depth, !parsed.page.nofollow);
+    }
+  }
+}
+
 std::vector<std::string> SiteCrawl::Files() {
+  TakeLinks();
   files_.clear();
   for (const std::uint32_t id : pending_) {
     const Found& found = found_[id];
@@ -176,14 +269,10 @@ bool SiteCrawl::WantsPage(std::size_t link) {
          (!settings_.depth || found.depth <= *settings_.depth);
 }
 
-void SiteCrawl::TakePage(std::size_t link, const std::string& url, std::string_view html) {
+void SiteCrawl::TakePage(std::size_t link, const std::string& url, std::string html) {
   if (tally_.pages >= settings_.max_pages) return;
   ++tally_.pages;
-  const PageLinks page = LinksOf(html, url);
-  const std::uint32_t depth = found_[link].depth + 1;
-  for (const std::string& found : page.links) {
-    Add(found, static_cast<std::uint32_t>(link), false, depth, !page.nofollow);
-  }
+  parsers_->Submit(link, url, std::move(html));
 }
 
 void SiteCrawl::TakeRedirect(std::size_t link, const std::string& target) {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,6 +45,9 @@ class SiteCrawl final : public LinkFeed {
  public:
   // check: the settings the sitemaps are fetched with.
   SiteCrawl(CrawlSettings settings, const CheckSettings& check);
+  ~SiteCrawl() override;
+  SiteCrawl(const SiteCrawl&) = delete;
+  SiteCrawl& operator=(const SiteCrawl&) = delete;
 
   // Why a start cannot be crawled ("not an http or https URL: ..."), or nothing.
   static std::optional<std::string> StartProblem(const std::string& start);
@@ -53,7 +57,8 @@ class SiteCrawl final : public LinkFeed {
   double TakeFile(std::size_t file, long status, std::string_view text) override;
   std::vector<std::size_t> NextWave() override;
   bool WantsPage(std::size_t link) override;
-  void TakePage(std::size_t link, const std::string& url, std::string_view html) override;
+  // Pages are parsed on threads of their own; their links join at the next Files.
+  void TakePage(std::size_t link, const std::string& url, std::string html) override;
   void TakeRedirect(std::size_t link, const std::string& target) override;
 
   // Whether the link is on one of the starts' sites.
@@ -83,6 +88,8 @@ class SiteCrawl final : public LinkFeed {
     bool sitemaps_read = false;
   };
 
+  class Parsers;
+  void TakeLinks();
   void Add(const std::string& url, std::uint32_t from, bool from_sitemap, std::uint32_t depth,
            bool followed);
   bool Excluded(std::string_view url) const;
@@ -102,6 +109,7 @@ class SiteCrawl final : public LinkFeed {
   std::vector<std::string> files_;                  // asked this round, by index
   std::vector<std::string> sitemap_urls_;
   CrawlTally tally_;
+  std::unique_ptr<Parsers> parsers_;
 };
 
 }  // namespace lirrevo::check

@@ -913,7 +913,7 @@ class Checker {
   // Hands the feed the page it reads, or where the link redirects.
   void TellFeed(Request& request, long status) {
     if (status == 200 && request.read_page && request.answer.html && !request.body.empty()) {
-      feed_.TakePage(request.index, request.url, request.body);
+      feed_.TakePage(request.index, request.url, std::move(request.body));
       request.body = std::string();
     } else if (IsRedirectStatus(status) && !request.answer.location.empty()) {
       if (const auto target = RedirectTarget(request.url, request.answer.location)) {
@@ -1100,7 +1100,7 @@ std::optional<std::string> CheckLinks(std::span<const std::string_view> links,
       return wave;
     }
     bool WantsPage(std::size_t) override { return false; }
-    void TakePage(std::size_t, const std::string&, std::string_view) override {}
+    void TakePage(std::size_t, const std::string&, std::string) override {}
     void TakeRedirect(std::size_t, const std::string&) override {}
 
    private:

@@ -76,7 +76,7 @@ class LinkFeed {
   // Whether the page of a link is to be read where it answers 200 with an HTML type.
   virtual bool WantsPage(std::size_t link) = 0;
   // A page read (perhaps cut at max_page_bytes), or where a redirect leads.
-  virtual void TakePage(std::size_t link, const std::string& url, std::string_view html) = 0;
+  virtual void TakePage(std::size_t link, const std::string& url, std::string html) = 0;
   virtual void TakeRedirect(std::size_t link, const std::string& target) = 0;
 };
 

@@ -1,12 +1,12 @@
 #include "check/page_likeness.h"
 
-#include <gumbo.h>
-
 #include <algorithm>
 #include <cctype>
 #include <iterator>
 #include <memory>
 #include <string>
+
+#include "check/html_page.h"
 
 namespace lirrevo::check {
 namespace {
@@ -100,29 +100,6 @@ void AddVisibleText(const GumboNode* root, std::vector<std::uint64_t>& words) {
   }
 }
 
-// The page as UTF-8, which the parser reads: a page in another encoding is
-// read byte for byte (as Latin-1), so that its words stay apart.
-std::string AsUtf8(std::string_view html) {
-  bool valid = true;
-  for (std::size_t at = 0; at < html.size() && valid;) {
-    const auto [c, length] = CodePoint(html, at);
-    valid = c < 0x80 || length > 1;
-    at += length;
-  }
-  if (valid) return std::string(html);
-  std::string utf8;
-  for (const char byte : html) {
-    const auto c = static_cast<unsigned char>(byte);
-    if (c < 0x80) {
-      utf8 += byte;
-    } else {
-      utf8 += static_cast<char>(0xC0 | (c >> 6));
-      utf8 += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return utf8;
-}
-
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   c = static_cast<char>(c | 0x20);
@@ -174,14 +151,7 @@ PageWords WordsOf(std::string_view html, std::string_view path) {
   PageWords words;
   AddWords(Decoded(path), words.path);
   std::sort(words.path.begin(), words.path.end());
-  const std::string utf8 = AsUtf8(html);
-  GumboOptions options = kGumboDefaultOptions;
-  options.max_errors = 0;  // only the tree is wanted
-  GumboOutput* output = gumbo_parse_with_options(&options, utf8.data(), utf8.size());
-  if (output != nullptr) {
-    AddVisibleText(output->root, words.text);
-    gumbo_destroy_output(&options, output);
-  }
+  if (const HtmlPage page(html); page.Root() != nullptr) AddVisibleText(page.Root(), words.text);
   return words;
 }
 

@@ -1,12 +1,12 @@
 #include "check/page_links.h"
 
-#include <gumbo.h>
 #include <strings.h>
 
 #include <initializer_list>
 #include <optional>
 #include <unordered_set>
 
+#include "check/html_page.h"
 #include "check/url.h"
 
 namespace lirrevo::check {
@@ -32,53 +32,15 @@ bool HoldsWord(std::string_view text, std::string_view separators,
   }
 }
 
-bool IsUtf8(std::string_view text) {
-  for (std::size_t at = 0; at < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    std::size_t length = 0;  // 0: no byte a character begins with
-    if (lead < 0x80) {
-      length = 1;
-    } else if (lead >= 0xC2 && lead <= 0xF4) {
-      length = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    }
-    if (length == 0 || at + length > text.size()) return false;
-    for (std::size_t i = 1; i < length; ++i) {
-      if ((static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80) return false;
-    }
-    at += length;
-  }
-  return true;
-}
-
-// html as UTF-8, for gumbo: a page that is no UTF-8 read as Latin-1, so that
-// a link's "é" is asked as a browser asks it (%C3%A9), not as U+FFFD.
-std::string AsUtf8(std::string_view html) {
-  if (IsUtf8(html)) return std::string(html);
-  std::string utf8;
-  for (const char byte : html) {
-    const auto c = static_cast<unsigned char>(byte);
-    if (c < 0x80) {
-      utf8 += byte;
-    } else {
-      utf8 += static_cast<char>(0xC0 | (c >> 6));
-      utf8 += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return utf8;
-}
-
 }  // namespace
 
 PageLinks LinksOf(std::string_view html, const std::string& page_url) {
   PageLinks page;
-  const std::string utf8 = AsUtf8(html);
-  GumboOptions options = kGumboDefaultOptions;
-  options.max_errors = 0;  // only the tree is wanted
-  GumboOutput* output = gumbo_parse_with_options(&options, utf8.data(), utf8.size());
-  if (output == nullptr) return page;
+  const HtmlPage parsed(html);
+  if (parsed.Root() == nullptr) return page;
   std::vector<std::string> hrefs;  // as written, in the page's order
   std::optional<std::string> base;
-  std::vector<const GumboNode*> stack = {output->root};
+  std::vector<const GumboNode*> stack = {parsed.Root()};
   while (!stack.empty()) {
     const GumboNode* node = stack.back();
     stack.pop_back();
@@ -108,7 +70,6 @@ PageLinks LinksOf(std::string_view html, const std::string& page_url) {
       stack.push_back(static_cast<const GumboNode*>(element.children.data[i - 1]));
     }
   }
-  gumbo_destroy_output(&options, output);
   std::unordered_set<std::string> seen;
   for (const std::string& href : hrefs) {
     std::optional<std::string> link = ResolveLink(base.value_or(page_url), href);
