@@ -40,13 +40,13 @@ bool StartsWithAny(std::string_view url, const std::vector<std::string>& prefixe
 
 // Parses the pages read on threads of their own while the check goes on: an
 // HTML parser builds the whole tree, which costs more than asking for a page.
+struct SiteCrawl::Parsed {
+  std::size_t link;
+  PageLinks page;
+};
+
 class SiteCrawl::Parsers {
  public:
-  struct Parsed {
-    std::size_t link;
-    PageLinks page;
-  };
-
   Parsers() {
     const unsigned threads = std::max(1u, std::thread::hardware_concurrency() - 1);
     for (unsigned i = 0; i < threads; ++i) threads_.emplace_back([this] { Work(); });
@@ -69,17 +69,11 @@ class SiteCrawl::Parsers {
     wake_.notify_one();
   }
 
-  // Every page submitted, parsed; in the order they were submitted.
-  std::vector<Parsed> Wait() {
+  // The pages parsed so far; with wait, once every page submitted is.
+  std::vector<Parsed> Take(bool wait) {
     std::unique_lock lock(mutex_);
-    done_.wait(lock, [&] { return unfinished_ == 0; });
-    std::sort(parsed_.begin(), parsed_.end(),
-              [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::vector<Parsed> parsed;
-    for (auto& [order, page] : parsed_) parsed.push_back(std::move(page));
-    parsed_.clear();
-    submitted_ = 0;
-    return parsed;
+    if (wait) done_.wait(lock, [&] { return unfinished_ == 0; });
+    return std::exchange(parsed_, {});
   }
 
  private:
@@ -96,11 +90,10 @@ class SiteCrawl::Parsers {
       if (pages_.empty()) return;
       Page page = std::move(pages_.front());
       pages_.pop_front();
-      const std::size_t order = submitted_++;
       lock.unlock();
       Parsed parsed{page.link, LinksOf(page.html, page.url)};
       lock.lock();
-      parsed_.emplace_back(order, std::move(parsed));
+      parsed_.push_back(std::move(parsed));
       if (--unfinished_ == 0) done_.notify_all();
     }
   }
@@ -109,8 +102,7 @@ class SiteCrawl::Parsers {
   std::condition_variable wake_;
   std::condition_variable done_;
   std::deque<Page> pages_;
-  std::vector<std::pair<std::size_t, Parsed>> parsed_;  // with the order taken
-  std::size_t submitted_ = 0;
+  std::vector<Parsed> parsed_;
   std::size_t unfinished_ = 0;
   bool ending_ = false;
   std::vector<std::thread> threads_;
@@ -135,10 +127,14 @@ std::optional<std::string> SiteCrawl::StartProblem(const std::string& start) {
 
 void SiteCrawl::Add(const std::string& link, std::uint32_t from, bool from_sitemap,
                     std::uint32_t depth, bool followed) {
-  const std::optional<Target> target = TargetOf(link);
-  const std::string& url = target ? target->url : link;
   const bool by_page = from != kNone && !from_sitemap;
-  if (const auto it = ids_.find(url); it != ids_.end()) {
+  // A page's links are mostly known already, and as the check would ask them:
+  // the URL parser runs only on the new ones.
+  auto it = ids_.find(link);
+  std::optional<Target> target;
+  if (it == ids_.end() && (target = TargetOf(link))) it = ids_.find(target->url);
+  const std::string& url = target ? target->url : link;
+  if (it != ids_.end()) {
     Found& found = found_[it->second];
     if (by_page && from != it->second) ++found.pages;
     // A page first found where it was not to be followed is followed after all.
@@ -174,8 +170,8 @@ SiteCrawl::Robots* SiteCrawl::RobotsOf(std::string_view url) {
   return it == robots_.end() ? nullptr : &it->second;
 }
 
-void SiteCrawl::TakeLinks() {
-  for (Parsers::Parsed& parsed : parsers_->Wait()) {
+void SiteCrawl::AddLinks(std::vector<Parsed> pages) {
+  for (Parsed& parsed : pages) {
     const std::uint32_t depth = found_[parsed.link].depth + 1;
     for (const std::string& found : parsed.page.links) {
       Add(found, static_cast<std::uint32_t>(parsed.link), false, depth, !parsed.page.nofollow);
@@ -184,7 +180,7 @@ void SiteCrawl::TakeLinks() {
 }
 
 std::vector<std::string> SiteCrawl::Files() {
-  TakeLinks();
+  AddLinks(parsers_->Take(true));
   files_.clear();
   for (const std::uint32_t id : pending_) {
     const Found& found = found_[id];
@@ -242,24 +238,38 @@ std::vector<std::size_t> SiteCrawl::NextWave() {
       ReadSitemaps(*robots->rules);
     }
   }
+  return Select(false);
+}
+
+std::vector<std::size_t> SiteCrawl::MoreLinks() {
+  std::vector<Parsed> pages = parsers_->Take(false);
+  if (pages.empty()) return {};
+  AddLinks(std::move(pages));
+  return Select(true);
+}
+
+std::vector<std::size_t> SiteCrawl::Select(bool known_only) {
   std::vector<std::size_t> wave;
+  std::vector<std::uint32_t> unknown;
   for (const std::uint32_t id : pending_) {
     Found& found = found_[id];
     const std::string_view url = views_[id];
+    const Robots* robots = RobotsOf(url);
     if (found.asked) continue;
     if (Excluded(url)) {
       ++tally_.excluded;
     } else if (!found.own && !settings_.external) {
       ++tally_.external;
-    } else if (const Robots* robots = RobotsOf(url);
-               robots != nullptr && robots->rules && !Allowed(*robots->rules, RequestPathOf(url))) {
+    } else if (known_only && (robots == nullptr || !robots->rules)) {
+      unknown.push_back(id);
+    } else if (robots != nullptr && robots->rules && !Allowed(*robots->rules, RequestPathOf(url))) {
       ++tally_.disallowed;
     } else {
       found.asked = true;
       wave.push_back(id);
     }
   }
-  pending_.clear();
+  pending_ = std::move(unknown);
   return wave;
 }
 

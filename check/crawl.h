@@ -56,6 +56,7 @@ class SiteCrawl final : public LinkFeed {
   std::vector<std::string> Files() override;
   double TakeFile(std::size_t file, long status, std::string_view text) override;
   std::vector<std::size_t> NextWave() override;
+  std::vector<std::size_t> MoreLinks() override;
   bool WantsPage(std::size_t link) override;
   // Pages are parsed on threads of their own; their links join at the next Files.
   void TakePage(std::size_t link, const std::string& url, std::string html) override;
@@ -89,7 +90,11 @@ class SiteCrawl final : public LinkFeed {
   };
 
   class Parsers;
-  void TakeLinks();
+  struct Parsed;
+  void AddLinks(std::vector<Parsed> pages);
+  // The pending links to ask, the others counted; with known_only, those
+  // whose robots.txt is not known yet stay pending.
+  std::vector<std::size_t> Select(bool known_only);
   void Add(const std::string& url, std::uint32_t from, bool from_sitemap, std::uint32_t depth,
            bool followed);
   bool Excluded(std::string_view url) const;

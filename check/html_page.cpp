@@ -1,6 +1,9 @@
 #include "check/html_page.h"
 
+#include <libxml/HTMLparser.h>
+
 #include <cstddef>
+#include <cstring>
 #include <string>
 
 namespace lirrevo::check {
@@ -24,8 +27,8 @@ bool IsUtf8(std::string_view text) {
   return true;
 }
 
-std::string AsUtf8(std::string_view html) {
-  if (IsUtf8(html)) return std::string(html);
+// html as Latin-1, in UTF-8.
+std::string Latin1AsUtf8(std::string_view html) {
   std::string utf8;
   for (const char byte : html) {
     const auto c = static_cast<unsigned char>(byte);
@@ -39,23 +42,88 @@ std::string AsUtf8(std::string_view html) {
   return utf8;
 }
 
-GumboOptions Options() {
-  GumboOptions options = kGumboDefaultOptions;
-  options.max_errors = 0;  // only the tree is wanted
-  return options;
+bool IsHidden(const char* tag) {
+  for (const char* hidden : {"script", "style", "noscript", "template"}) {
+    if (std::strcmp(tag, hidden) == 0) return true;
+  }
+  return false;
+}
+
+// What the parser's callbacks share, through the parser's _private.
+struct Reading {
+  const std::function<void(std::string_view, HtmlAttributes)>& element;
+  const std::function<void(std::string_view)>& text;
+  std::string run;  // text since the last tag; the parser hands it on in pieces
+  int hidden = 0;   // open elements whose text is not shown
+
+  void EndRun() {
+    if (!run.empty() && hidden == 0) text(run);
+    run.clear();
+  }
+};
+
+Reading& ReadingOf(void* context) {
+  return *static_cast<Reading*>(static_cast<htmlParserCtxtPtr>(context)->_private);
+}
+
+void Start(void* context, const xmlChar* name, const xmlChar** attributes) {
+  Reading& reading = ReadingOf(context);
+  reading.EndRun();
+  const auto* tag = reinterpret_cast<const char*>(name);
+  static constexpr const char* kNone[] = {nullptr};
+  reading.element(tag,
+                  attributes != nullptr ? reinterpret_cast<HtmlAttributes>(attributes) : kNone);
+  if (IsHidden(tag)) ++reading.hidden;
+}
+
+void End(void* context, const xmlChar* name) {
+  Reading& reading = ReadingOf(context);
+  reading.EndRun();
+  if (IsHidden(reinterpret_cast<const char*>(name)) && reading.hidden > 0) --reading.hidden;
+}
+
+void Characters(void* context, const xmlChar* characters, int length) {
+  ReadingOf(context).run.append(reinterpret_cast<const char*>(characters),
+                                static_cast<std::size_t>(length));
 }
 
 }  // namespace
 
-HtmlPage::HtmlPage(std::string_view html) {
-  const std::string utf8 = AsUtf8(html);
-  const GumboOptions options = Options();
-  output_ = gumbo_parse_with_options(&options, utf8.data(), utf8.size());
+const char* AttributeOf(HtmlAttributes attributes, std::string_view name) {
+  for (; *attributes != nullptr; attributes += 2) {
+    if (name == attributes[0]) return attributes[1];
+  }
+  return nullptr;
 }
 
-HtmlPage::~HtmlPage() {
-  const GumboOptions options = Options();
-  if (output_ != nullptr) gumbo_destroy_output(&options, output_);
+void ReadHtml(std::string_view html,
+              const std::function<void(std::string_view, HtmlAttributes)>& element,
+              const std::function<void(std::string_view)>& text) {
+  // A tag that the end of the bytes cuts (a page cut at its bound) is no tag,
+  // as in a browser: its half of a link would be a link to no page.
+  if (const std::size_t open = html.rfind('<');
+      open != std::string_view::npos && html.find('>', open) == std::string_view::npos) {
+    html = html.substr(0, open);
+  }
+  const std::string latin1 = IsUtf8(html) ? std::string() : Latin1AsUtf8(html);
+  const std::string_view utf8 = latin1.empty() ? html : latin1;
+  htmlParserCtxtPtr parser = htmlNewParserCtxt();
+  if (parser == nullptr) return;
+  // Only the events are wanted: no tree, no error report.
+  std::memset(parser->sax, 0, sizeof *parser->sax);
+  parser->sax->startElement = Start;
+  parser->sax->endElement = End;
+  parser->sax->characters = Characters;
+  parser->sax->cdataBlock = nullptr;  // the text of script and style
+  Reading reading{element, text};
+  parser->_private = &reading;
+  const htmlDocPtr document =
+      htmlCtxtReadMemory(parser, utf8.data(), static_cast<int>(utf8.size()), nullptr, "UTF-8",
+                         HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
+                             HTML_PARSE_NONET | HTML_PARSE_NOIMPLIED);
+  reading.EndRun();
+  if (document != nullptr) xmlFreeDoc(document);
+  htmlFreeParserCtxt(parser);
 }
 
 }  // namespace lirrevo::check

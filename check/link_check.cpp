@@ -496,15 +496,10 @@ class Checker {
   // Asks for every job, within the bounds; false when the check cannot go on.
   bool Pass(Purpose purpose, Jobs jobs) {
     purpose_ = purpose;
-    queue_ = std::move(jobs);
-    std::sort(queue_.begin(), queue_.end());
-    ready_.clear();
-    for (std::size_t p = 0; p < queue_.size(); ++p) {
-      if (p == 0 || queue_[p].first != queue_[p - 1].first) ready_.push_back(p);
-    }
-    std::make_heap(ready_.begin(), ready_.end(), Later());
+    Queue(std::move(jobs));
     while (!running_.empty() || !ready_.empty() || !waiting_.empty()) {
       if (settings_.stop != nullptr && *settings_.stop != 0) return Fail(kInterrupted);
+      if (purpose_ == Purpose::kCheck && queue_.size() - taken_ < Limit()) Refill();
       int still_running = 0;
       if (curl_multi_perform(multi_, &still_running) != CURLM_OK) return Fail(kNoRequest);
       int left = 0;
@@ -525,6 +520,45 @@ class Checker {
       }
     }
     return true;
+  }
+
+  // Makes jobs the pass's queue: sorted by host, each host's first job ready
+  // or held as its room allows.
+  void Queue(Jobs jobs) {
+    queue_ = std::move(jobs);
+    std::sort(queue_.begin(), queue_.end());
+    taken_ = 0;
+    ready_.clear();
+    for (std::size_t p = 0; p < queue_.size(); ++p) {
+      if (p > 0 && queue_[p].first == queue_[p - 1].first) continue;
+      const auto host = hosts_.find(queue_[p].first);
+      if (host != hosts_.end() && host->second.busy >= settings_.per_host) {
+        host->second.held = p;
+      } else {
+        ready_.push_back(p);
+      }
+    }
+    std::make_heap(ready_.begin(), ready_.end(), Later());
+  }
+
+  // Adds the feed's links that may join the pass to the jobs not yet taken.
+  void Refill() {
+    const std::vector<std::size_t> more = feed_.MoreLinks();
+    if (more.empty()) return;
+    Jobs jobs = CheckJobs(more);
+    for (auto& [key, host] : hosts_) {
+      if (!host.held) continue;
+      for (std::size_t p = *host.held; p < queue_.size() && queue_[p].first == key; ++p) {
+        jobs.push_back(queue_[p]);
+      }
+      host.held.reset();
+    }
+    for (const std::size_t p : ready_) {
+      for (std::size_t q = p; q < queue_.size() && queue_[q].first == queue_[p].first; ++q) {
+        jobs.push_back(queue_[q]);
+      }
+    }
+    Queue(std::move(jobs));
   }
 
   // A host's requests running or waiting to retry, and the position of its
@@ -691,6 +725,7 @@ class Checker {
       std::pop_heap(ready_.begin(), ready_.end(), Later());
       const std::size_t position = ready_.back();
       ready_.pop_back();
+      ++taken_;
       const auto [key, index] = queue_[position];
       HostState& host = hosts_[key];
       ++host.busy;
@@ -1052,6 +1087,7 @@ class Checker {
   std::unordered_map<std::size_t, double> pauses_;  // seconds, by host key, that robots.txt asks
   std::size_t spaced_hosts_ = 0;                    // in next_start_ after its last sweep
   std::size_t started_ = 0;                         // requests handed to libcurl
+  std::size_t taken_ = 0;                           // of the pass's queue, started
   // Open, in use or kept for the next request, with their local ports once known.
   std::unordered_map<curl_socket_t, int> sockets_;
 };
@@ -1093,6 +1129,7 @@ std::optional<std::string> CheckLinks(std::span<const std::string_view> links,
     std::span<const std::string_view> Links() const override { return links_; }
     std::vector<std::string> Files() override { return {}; }
     double TakeFile(std::size_t, long, std::string_view) override { return 0; }
+    std::vector<std::size_t> MoreLinks() override { return {}; }
     std::vector<std::size_t> NextWave() override {
       std::vector<std::size_t> wave(asked_ ? 0 : links_.size());
       for (std::size_t i = 0; i < wave.size(); ++i) wave[i] = i;

@@ -73,6 +73,9 @@ class LinkFeed {
   virtual double TakeFile(std::size_t file, long status, std::string_view text) = 0;
   // The links to ask next, by index; empty when the feed is done.
   virtual std::vector<std::size_t> NextWave() = 0;
+  // Links that may join the wave under way, so that it does not run dry
+  // while pages are read: none, or those whose files are known.
+  virtual std::vector<std::size_t> MoreLinks() = 0;
   // Whether the page of a link is to be read where it answers 200 with an HTML type.
   virtual bool WantsPage(std::size_t link) = 0;
   // A page read (perhaps cut at max_page_bytes), or where a redirect leads.

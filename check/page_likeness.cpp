@@ -76,30 +76,6 @@ void AddWords(std::string_view text, std::vector<std::uint64_t>& words) {
   end_word();
 }
 
-bool IsHidden(const GumboNode* element) {
-  const GumboTag tag = element->v.element.tag;
-  return tag == GUMBO_TAG_SCRIPT || tag == GUMBO_TAG_STYLE || tag == GUMBO_TAG_NOSCRIPT ||
-         tag == GUMBO_TAG_TEMPLATE;
-}
-
-// The text of every node under root that a reader sees (the title too), in
-// document order.
-void AddVisibleText(const GumboNode* root, std::vector<std::uint64_t>& words) {
-  std::vector<const GumboNode*> stack = {root};
-  while (!stack.empty()) {
-    const GumboNode* node = stack.back();
-    stack.pop_back();
-    if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_CDATA) {
-      AddWords(node->v.text.text, words);
-    } else if (node->type == GUMBO_NODE_ELEMENT && !IsHidden(node)) {
-      const GumboVector& children = node->v.element.children;
-      for (unsigned i = children.length; i-- > 0;) {
-        stack.push_back(static_cast<const GumboNode*>(children.data[i]));
-      }
-    }
-  }
-}
-
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   c = static_cast<char>(c | 0x20);
@@ -151,7 +127,10 @@ PageWords WordsOf(std::string_view html, std::string_view path) {
   PageWords words;
   AddWords(Decoded(path), words.path);
   std::sort(words.path.begin(), words.path.end());
-  if (const HtmlPage page(html); page.Root() != nullptr) AddVisibleText(page.Root(), words.text);
+  // The text of every element a reader sees (the title too), in document order.
+  ReadHtml(
+      html, [](std::string_view, HtmlAttributes) {},
+      [&](std::string_view text) { AddWords(text, words.text); });
   return words;
 }
 

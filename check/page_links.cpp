@@ -36,43 +36,33 @@ bool HoldsWord(std::string_view text, std::string_view separators,
 
 PageLinks LinksOf(std::string_view html, const std::string& page_url) {
   PageLinks page;
-  const HtmlPage parsed(html);
-  if (parsed.Root() == nullptr) return page;
   std::vector<std::string> hrefs;  // as written, in the page's order
   std::optional<std::string> base;
-  std::vector<const GumboNode*> stack = {parsed.Root()};
-  while (!stack.empty()) {
-    const GumboNode* node = stack.back();
-    stack.pop_back();
-    if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_TEMPLATE) continue;
-    const GumboElement& element = node->v.element;
-    const auto value = [&](const char* name) -> const char* {
-      const GumboAttribute* attribute = gumbo_get_attribute(&element.attributes, name);
-      return attribute != nullptr ? attribute->value : nullptr;
-    };
+  const auto element = [&](std::string_view tag, HtmlAttributes attributes) {
+    const auto value = [&](std::string_view name) { return AttributeOf(attributes, name); };
     const char* href = nullptr;
-    if (element.tag == GUMBO_TAG_A || element.tag == GUMBO_TAG_AREA) {
+    if (tag == "a" || tag == "area") {
       href = value("href");
-    } else if (element.tag == GUMBO_TAG_IFRAME) {
+    } else if (tag == "iframe") {
       href = value("src");
-    } else if (element.tag == GUMBO_TAG_LINK && value("rel") != nullptr &&
+    } else if (tag == "link" && value("rel") != nullptr &&
                HoldsWord(value("rel"), kSpace, {"canonical", "alternate", "next", "prev"})) {
       href = value("href");
-    } else if (element.tag == GUMBO_TAG_BASE && !base && value("href") != nullptr) {
+    } else if (tag == "base" && !base && value("href") != nullptr) {
       base = ResolveLink(page_url, value("href")).value_or(page_url);
-    } else if (element.tag == GUMBO_TAG_META && value("name") != nullptr &&
-               EqualNoCase(value("name"), "robots") && value("content") != nullptr &&
+    } else if (tag == "meta" && value("name") != nullptr && EqualNoCase(value("name"), "robots") &&
+               value("content") != nullptr &&
                HoldsWord(value("content"), ", \t\n\f\r", {"nofollow", "none"})) {
       page.nofollow = true;
     }
     if (href != nullptr) hrefs.emplace_back(href);
-    for (unsigned i = element.children.length; i > 0; --i) {
-      stack.push_back(static_cast<const GumboNode*>(element.children.data[i - 1]));
-    }
-  }
+  };
+  ReadHtml(html, element, [](std::string_view) {});
+  const UrlHandle parsed = ParsedUrl(base.value_or(page_url));
+  if (!parsed) return page;
   std::unordered_set<std::string> seen;
   for (const std::string& href : hrefs) {
-    std::optional<std::string> link = ResolveLink(base.value_or(page_url), href);
+    std::optional<std::string> link = ResolveLink(parsed.get(), href);
     if (link && seen.insert(*link).second) page.links.push_back(*std::move(link));
   }
   return page;

@@ -1,5 +1,5 @@
-// The links a crawler takes from one HTML page, read with an HTML5 parser
-// (gumbo), made absolute as a browser makes them, and whether the page asks
+// The links a crawler takes from one HTML page, read with libxml2's HTML
+// parser, made absolute as a browser makes them, and whether the page asks
 // robots not to follow them.
 #pragma once
 

@@ -191,6 +191,11 @@ bool NamesHttp(std::string_view text) {
 }
 
 std::optional<std::string> ResolveLink(const std::string& base, std::string_view href) {
+  const UrlHandle parsed = ParsedUrl(base);
+  return parsed ? ResolveLink(parsed.get(), href) : std::nullopt;
+}
+
+std::optional<std::string> ResolveLink(CURLU* base, std::string_view href) {
   const auto blank = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
   while (!href.empty() && blank(href.front())) href.remove_prefix(1);
   while (!href.empty() && blank(href.back())) href.remove_suffix(1);
@@ -201,7 +206,7 @@ std::optional<std::string> ResolveLink(const std::string& base, std::string_view
   for (const char c : href.substr(0, href.find('#'))) {
     if (c != '\t' && c != '\n' && c != '\r') reference += c;
   }
-  const UrlHandle url = ParsedUrl(base);
+  const UrlHandle url(curl_url_dup(base), curl_url_cleanup);
   if (!url || curl_url_set(url.get(), CURLUPART_FRAGMENT, nullptr, 0) != CURLUE_OK ||
       (!reference.empty() &&
        curl_url_set(url.get(), CURLUPART_URL, reference.c_str(), CURLU_URLENCODE) != CURLUE_OK) ||

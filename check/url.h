@@ -39,6 +39,8 @@ std::optional<std::string> RedirectTarget(const std::string& url, const std::str
 // removed) resolved against base, without its fragment. Nothing when href is
 // blank, names another scheme or is no URL.
 std::optional<std::string> ResolveLink(const std::string& base, std::string_view href);
+// The same against a base parsed once, for the many links of one page.
+std::optional<std::string> ResolveLink(CURLU* base, std::string_view href);
 
 // url's path, "/" where it has none.
 std::string PathOf(const std::string& url);
