@@ -80,12 +80,30 @@ TEST_F(Crawl, FindsEachBrokenLinkWithThePageThatHoldsIt) {
   }
   EXPECT_NE(lines.at(site_ + "/missing.html").second.find("(and 2 more pages)"), std::string::npos);
   EXPECT_EQ(lines.size(), 6u) << run.out;
-  EXPECT_NE(run.err.find("8 pages read, 15 links found (1 robots.txt disallows)"),
+  EXPECT_NE(run.err.find("8 pages read, 16 links found (1 to other sites not checked "
+                         "(--external), 1 robots.txt disallows)"),
             std::string::npos)
       << run.err;
   const auto seen = server_.Stop();
   EXPECT_FALSE(seen.contains("count GET /private/secret.html"));
   EXPECT_FALSE(seen.contains("count GET /never-found.html"));
+}
+
+TEST_F(Crawl, KeepsWithinItsBounds) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> runs = {
+      {{"--max-pages", "1"}, "1 page read, 11 links found"},
+      {{"--depth", "0"}, "1 page read, 11 links found"},
+      {{"--exclude", "/docs/*"}, "6 pages read, 13 links found"},  // docs/ neither asked nor read
+      {{"--exclude", "*loop*"}, "8 pages read, 15 links found"},   // /loop/b is never seen
+  };
+  for (const auto& [options, summary] : runs) {
+    SCOPED_TRACE(options[1]);
+    std::vector<std::string> argv = {LIRREVO_CLI, "crawl"};
+    argv.insert(argv.end(), options.begin(), options.end());
+    argv.push_back(site_ + "/");
+    const test::ProgramOutcome run = test::RunProgram(argv, "");
+    EXPECT_NE(run.err.find(summary), std::string::npos) << run.err;
+  }
 }
 
 TEST_F(Crawl, WritesTheSiteDeadLinksAndKeepsTheFileWhenInterrupted) {
