@@ -287,6 +287,14 @@ void SiteCrawl::TakePage(std::size_t link, const std::string& url, std::string h
 
 void SiteCrawl::TakeRedirect(std::size_t link, const std::string& target) {
   const Found& found = found_[link];
+  // A start that redirects (to https, to www., to a language's folder) names
+  // the site where it leads.
+  if (found.from == kNone && found.depth == 0) {
+    if (const std::optional<Target> start = TargetOf(target)) {
+      scopes_.push_back(FolderOf(start->url).value_or(start->url));
+      origins_.emplace_back(OriginOf(start->url));
+    }
+  }
   Add(target, static_cast<std::uint32_t>(link), false, found.depth, found.followed);
 }
 
