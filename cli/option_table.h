@@ -1,6 +1,7 @@
 // lirrevo-cli's commands and options, written down once: the parser takes
-// them, --help lists them and the bash completion offers them from these
-// tables, so that the three cannot drift apart.
+// them, --help lists them, the bash completion offers them, and the README
+// and the man page show the synopses made from these two tables, so that
+// none of them can drift apart.
 #pragma once
 
 #include <span>
