@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "check/url.h"
+#include "cli/help_text.h"
 #include "cli/option_table.h"
 #include "core/logs/access_log.h"
 #include "core/logs/crawlers.h"
@@ -24,89 +25,6 @@ namespace lirrevo::cli {
 
 using check::AsciiBaseUrl;
 using check::BaseUrlProblem;
-namespace {
-
-constexpr const char* kUsage =
-    "usage: lirrevo-cli [--input-encoding utf-8|gbk|gb18030|utf-16] [-o OUTPUT]\n"
-    "                   [--split [--max-urls N] [--max-bytes N] [--index-url BASE]]\n"
-    "                   [--gzip] [--standard] [--max-input SIZE] [INPUT]\n"
-    "       lirrevo-cli check [--concurrency N] [--timeout SECONDS] [--cacert FILE]\n"
-    "                         [--format tsv|json] [--rate N] [--input-encoding E]\n"
-    "                         [-o OUTPUT [the options above]] [--sitemap] [INPUT]\n"
-    "       lirrevo-cli scan-log --site URL [--status 404,410] [--log-format FORMAT]\n"
-    "                            [--crawlers | --crawler NAME] [--exclude GLOB]...\n"
-    "                            [--strip-query] [--min-hits N] [--since DATE]\n"
-    "                            [--until DATE]\n"
-    "                            [-o OUTPUT [the options above]] [LOG...]\n"
-    "       lirrevo-cli update [--concurrency N] [--timeout SECONDS] [--cacert FILE]\n"
-    "                          [--rate N] [the document options] FILE [INPUT...]\n"
-    "       lirrevo-cli crawl [--max-pages N] [--depth N] [--exclude GLOB]...\n"
-    "                         [--external] [--sitemaps] [check's options]\n"
-    "                         [-o OUTPUT [the document options]] URL...\n";
-constexpr const char* kHelp =
-    "Writes the dead-link submission document (sitemap urlset, UTF-8) for the\n"
-    "links in INPUT, one per line. INPUT is a file, or standard input when it\n"
-    "is absent or '-', plain or gzip. Every entry carries today's date, or the\n"
-    "UTC date of SOURCE_DATE_EPOCH (seconds) where that is set.\n"
-    "Every Unicode character is written as its UTF-8; CR LF, LF and CR each end\n"
-    "a line. Refused, naming each bad line, with nothing written: bytes invalid\n"
-    "in the encoding, and characters XML 1.0 cannot hold (control characters\n"
-    "other than tab, U+FFFE, U+FFFF).\n\n"
-    "'check' first asks every link with HTTP GET, as a crawler does (its headers\n"
-    "only; redirects are not followed) and writes one line per input line to\n"
-    "standard output: CLASS<TAB>CODE<TAB>LINK<TAB>DETAIL, CLASS being dead (404\n"
-    "or 410, twice on two connections), alive (2xx), soft404 (200 with the text\n"
-    "of the site's page for a made-up path in the folder, or a redirect to the\n"
-    "home page or to where that path is redirected), redirect (3xx), error (any\n"
-    "other status, or 0: no answer) or invalid (not an absolute http or https\n"
-    "URL; 0). DETAIL is a redirect's Location, why an error or invalid line got\n"
-    "no status, what makes a soft404 a missing page, the answers where there\n"
-    "were more than one ('404 twice'), or empty. Each link is asked once.\n"
-    "With -o it writes the document of the dead links only, as the options below\n"
-    "say for any document.\n"
-    "'scan-log' reads access logs (nginx's and Apache's common and combined\n"
-    "formats, or --log-format) and prints, once each and in the order first\n"
-    "seen, URL followed by the path of every GET or HEAD answered 404 or 410;\n"
-    "with -o it writes their document instead. A LOG that is gzip is read\n"
-    "through it; no LOG, or '-', is standard input. Lines that do not parse\n"
-    "are counted on standard error.\n"
-    "'update' keeps the dead-link file FILE true: it asks every link of FILE\n"
-    "and of the INPUTs (lists as check reads them; '-' is standard input) once,\n"
-    "as check does, and rewrites FILE in the form it has (plain or gzip, the\n"
-    "standard form or not, one file or an index with its parts beside it) with\n"
-    "the links that are dead now. A link of FILE that got no verdict (an error,\n"
-    "a timeout) keeps its place; one that is alive, a redirect or a soft404\n"
-    "leaves. FILE is made, with the document options given, where it does not\n"
-    "exist, and left as it is where nothing changed.\n"
-    "'crawl' reads the site's pages from each URL, level by level, and checks\n"
-    "every link they hold as check does. It follows the links of pages with the\n"
-    "URL's scheme, host and port, under the URL's folder when that is not '/':\n"
-    "<a href>, <area href>, <link rel=canonical|alternate|next|prev>, <iframe\n"
-    "src>, with <base href>. Each host's robots.txt is obeyed (what it\n"
-    "disallows is not asked; Crawl-delay spaces the requests); a page whose\n"
-    "robots meta tag says nofollow has its links checked, not followed. Only\n"
-    "pages that answer 200 with an HTML type are read, 5 MB at most. It prints\n"
-    "check's line for each link that is not alive, DETAIL naming a page that\n"
-    "links to it; with -o it writes the document of the site's dead links.\n"
-    "Ctrl+C ends it with what was found so far, -o not written.\n"
-    "An input file named 'check', 'scan-log', 'update' or 'crawl' is given as\n"
-    "'./check'.\n\n";
-constexpr const char* kExitStatus =
-    "\nExit status:\n"
-    "  0  check, update: every link is dead (the document, FILE, written or\n"
-    "     unchanged); scan-log and the document: written\n"
-    "  1  check, update: some link is not dead (the document, FILE, written or\n"
-    "     unchanged); scan-log: no line in the logs' layout, or nothing written;\n"
-    "     the document: an unreadable input, a bad line, or nothing written\n"
-    "  2  trouble, named on standard error: a usage error, an input not read\n"
-    "     whole (a sitemap of an index skipped), an output not written or that\n"
-    "     is the input; check -o and update: no link, or none that got an\n"
-    "     answer, and the earlier file is kept as it was\n"
-    "  crawl: 0 no link broken (dead, soft404, error, invalid), 1 some, 2 trouble\n"
-    "     (no page read, an output not written); 130 after Ctrl+C\n";
-
-}  // namespace
-
 std::string SizeText(std::size_t bytes) {
   constexpr std::string_view kUnits[] = {"bytes", "KiB", "MiB", "GiB", "TiB"};
   std::size_t unit = 0;
@@ -125,10 +43,11 @@ ParsedArguments End(std::string out) {
   return parsed;
 }
 
+// The command's synopsis follows the message (ParseArguments adds it).
 ParsedArguments UsageError(const std::string& message) {
   ParsedArguments parsed;
   parsed.exit_code = 2;
-  parsed.error = "lirrevo-cli: " + message + "\n" + kUsage;
+  parsed.error = "lirrevo-cli: " + message + "\n";
   return parsed;
 }
 
@@ -210,21 +129,7 @@ std::optional<double> NumberIn(const std::string& text, double low, double high)
   return value;
 }
 
-std::string CommandName(Command command) {
-  switch (command) {
-    case Command::kCheck:
-      return "check";
-    case Command::kScanLog:
-      return "scan-log";
-    case Command::kUpdate:
-      return "update";
-    case Command::kCrawl:
-      return "crawl";
-    case Command::kGenerate:
-      break;
-  }
-  return "";
-}
+std::string CommandName(Command command) { return std::string(RowOf(command).name); }
 
 // Takes the option's value into options; a usage error's message, or empty.
 std::string Take(OptionId option, const std::string& name, const std::string& value,
@@ -393,51 +298,30 @@ std::string Take(OptionId option, const std::string& name, const std::string& va
   return {};
 }
 
-unsigned BitOf(Command command) {
-  switch (command) {
-    case Command::kCheck:
-      return kCheckCommand;
-    case Command::kScanLog:
-      return kScanLogCommand;
-    case Command::kUpdate:
-      return kUpdateCommand;
-    case Command::kCrawl:
-      return kCrawlCommand;
-    case Command::kGenerate:
-      break;
-  }
-  return kGenerateCommand;
-}
-
 // Why the command does not take the option, or empty.
 std::string NotTaken(const OptionSpec& option, Command command) {
-  if ((option.commands & BitOf(command)) != 0) return {};
+  if ((option.commands & RowOf(command).bit) != 0) return {};
   std::string owners;
-  for (const Command own :
-       {Command::kCheck, Command::kScanLog, Command::kUpdate, Command::kCrawl}) {
-    if ((option.commands & BitOf(own)) == 0) continue;
-    owners += std::string(owners.empty() ? "" : " and ") + "'lirrevo-cli " + CommandName(own) + "'";
+  for (const CommandRow& own : CommandTable()) {
+    if ((option.commands & own.bit) == 0) continue;
+    owners +=
+        std::string(owners.empty() ? "" : " and ") + "'lirrevo-cli " + std::string(own.name) + "'";
   }
-  if ((option.commands & kGenerateCommand) == 0) {
+  if ((option.commands & CommandTable().front().bit) == 0) {
     return std::string(option.name) + " is an option of " + owners;
   }
   return std::string(option.name) + " is not an option of 'lirrevo-cli " + CommandName(command) +
          "'";
 }
 
-}  // namespace
-
-ParsedArguments ParseArguments(const std::vector<std::string>& args) {
-  Options options;
+// Takes the arguments into options, which then hold the command named, if
+// any; gives an end of the run right here (help, version, a usage error), or
+// nothing where the options are to run.
+std::optional<ParsedArguments> ParseInto(const std::vector<std::string>& args, Options& options) {
   bool have_input = false;
-  std::size_t i = 0;
-  for (const Command command :
-       {Command::kCheck, Command::kScanLog, Command::kUpdate, Command::kCrawl}) {
-    if (!args.empty() && args[0] == CommandName(command)) {
-      options.command = command;
-      i = 1;
-    }
-  }
+  const CommandRow* named = args.empty() ? nullptr : FindCommand(args[0]);
+  if (named != nullptr) options.command = named->command;
+  std::size_t i = named != nullptr ? 1 : 0;
   for (; i < args.size(); ++i) {
     const std::string& arg = args[i];
     const std::size_t equals = arg.starts_with("--") ? arg.find('=') : std::string::npos;
@@ -465,8 +349,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
       }
       continue;
     }
-    if (option->id == OptionId::kHelp)
-      return End(std::string(kUsage) + '\n' + kHelp + OptionHelp() + kExitStatus);
+    if (option->id == OptionId::kHelp) return End(named ? CommandHelp(*named) : MainHelp());
     if (option->id == OptionId::kVersion) return End("lirrevo-cli " LIRREVO_VERSION "\n");
     if (const std::string why = NotTaken(*option, options.command); !why.empty()) {
       return UsageError(why);
@@ -519,9 +402,25 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     return UsageError(options.index_url ? "--index-url needs --split"
                                         : "--max-urls and --max-bytes need --split");
   }
-  ParsedArguments parsed;
-  parsed.options = std::move(options);
-  return parsed;
+  return std::nullopt;
+}
+
+}  // namespace
+
+ParsedArguments ParseArguments(const std::vector<std::string>& args) {
+  Options options;
+  std::optional<ParsedArguments> end = ParseInto(args, options);
+  if (!end) {
+    ParsedArguments parsed;
+    parsed.options = std::move(options);
+    return parsed;
+  }
+  if (end->exit_code == 2) {
+    const CommandRow& command = RowOf(options.command);
+    end->error += Synopsis(command, "usage: ") + "Try 'lirrevo-cli " + std::string(command.name) +
+                  " --help'.\n";
+  }
+  return *std::move(end);
 }
 
 }  // namespace lirrevo::cli

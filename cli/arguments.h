@@ -6,21 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "cli/option_table.h"
 #include "core/document/list_input.h"
 #include "core/logs/access_log.h"
 
 namespace lirrevo::cli {
-
-// `lirrevo-cli [options] [INPUT]` writes the document; `lirrevo-cli check
-// [options] [INPUT]` asks every link first and writes the document of the
-// dead ones, with the same output options, where -o is given.
-// `lirrevo-cli scan-log --site URL [options] [LOG...]` lists the dead links
-// that access logs show, or writes their document where -o is given.
-// `lirrevo-cli update [options] FILE [INPUT...]` keeps the dead-link file
-// FILE true: its links and the INPUTs' asked again, FILE rewritten with those
-// that are dead. `lirrevo-cli crawl [options] URL...` reads the site's pages
-// from each URL and checks every link they hold.
-enum class Command { kGenerate, kCheck, kScanLog, kUpdate, kCrawl };
 
 // How check prints its lines: CLASS<TAB>CODE<TAB>LINK<TAB>DETAIL, or one JSON
 // object a line with the same fields.

@@ -1,6 +1,7 @@
-// lirrevo-cli's options, written down once: the parser takes them, --help
-// lists them and the bash completion offers them from this one table, so
-// that the three cannot drift apart.
+// lirrevo-cli's commands and options, written down once: the parser takes
+// them, --help lists them, the bash completion offers them, and the README
+// and the man page show the synopses made from these two tables, so that
+// none of them can drift apart.
 #pragma once
 
 #include <span>
@@ -43,6 +44,10 @@ enum class OptionId {
   kVersion
 };
 
+// The document, the check of links, the scan of access logs, the update of a
+// dead-link file, the crawl of a site.
+enum class Command { kGenerate, kCheck, kScanLog, kUpdate, kCrawl };
+
 // The commands, as bits of OptionSpec::commands.
 inline constexpr unsigned kGenerateCommand = 1;
 inline constexpr unsigned kCheckCommand = 2;
@@ -62,16 +67,36 @@ struct OptionSpec {
   ValueKind kind;
   std::string_view choices;  // the values completion offers, space-separated
   unsigned commands;         // the commands that take it
-  std::string_view help;     // --help's text beside it, its lines split by '\n'
+  std::string_view help;     // one short line beside it in a command's --help
+};
+
+struct CommandRow {
+  Command command;
+  unsigned bit;               // the commands' bit its options carry
+  std::string_view name;      // "check": the first word of its command line
+  std::string_view summary;   // one line in the list of commands
+  std::string_view required;  // an option it cannot go without ("--site"), or empty
+  std::string_view operands;  // what follows the options: "[INPUT]", "FILE [INPUT...]"
+  std::string_view example;   // one whole command line
 };
 
 std::span<const OptionSpec> OptionTable();
 
+// The commands; the first is the one run when the command line names none.
+std::span<const CommandRow> CommandTable();
+
 // The option named name ("-o", "--output"), or null.
 const OptionSpec* FindOption(std::string_view name);
 
-// --help's list of the options, one entry each, the text from column 23.
-std::string OptionHelp();
+// The command named name ("scan-log"), or null.
+const CommandRow* FindCommand(std::string_view name);
+
+// The command's row.
+const CommandRow& RowOf(Command command);
+
+// Whether the option ends the run before any command starts (--help,
+// --version): every command takes it, and no synopsis shows it.
+bool IsGlobal(const OptionSpec& option);
 
 // A bash completion script for lirrevo-cli: its commands, each command's
 // options, the choices of a value, and file names where a file goes.

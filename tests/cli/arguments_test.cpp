@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/help_text.h"
 #include "cli/option_table.h"
 #include "core/version.h"
 #include "tests/support/child_process.h"
@@ -78,8 +79,12 @@ INSTANTIATE_TEST_SUITE_P(
         ArgumentsCase{"GbkSpaced", {"--input-encoding", "GBK"}, -1, "", ListEncoding::kGbk},
         ArgumentsCase{"GbkJoined", {"--input-encoding=gbk"}, -1, "", ListEncoding::kGbk},
         ArgumentsCase{"Utf8Alias", {"--input-encoding=UTF8"}, -1, ""},
-        ArgumentsCase{"ShortHelp", {"-h"}, 0, "usage: lirrevo-cli"},
+        ArgumentsCase{"ShortHelp", {"-h"}, 0, "usage: lirrevo-cli [COMMAND]"},
         ArgumentsCase{"LongHelpWinsOverLaterErrors", {"--help", "--bogus"}, 0, "usage: "},
+        ArgumentsCase{"HelpWithoutCommandIsTheMainHelp",
+                      {"-o", "d.xml", "--help"},
+                      0,
+                      "usage: lirrevo-cli [COMMAND]"},
         ArgumentsCase{"Version", {"--version"}, 0, "lirrevo-cli " LIRREVO_VERSION "\n"},
         ArgumentsCase{"UnknownEncoding",
                       {"--input-encoding", "latin1"},
@@ -182,7 +187,16 @@ INSTANTIATE_TEST_SUITE_P(
                       {"check", "-o", "-"},
                       2,
                       "lirrevo-cli: check writes its lines to standard output"},
-        ArgumentsCase{"CheckHelp", {"check", "--help"}, 0, "usage: lirrevo-cli"},
+        ArgumentsCase{"CheckHelp", {"check", "--help"}, 0, "usage: lirrevo-cli check ["},
+        ArgumentsCase{"GenerateHelp", {"generate", "--help"}, 0, "usage: lirrevo-cli [generate] ["},
+        ArgumentsCase{"GenerateNamed",
+                      {"generate", "-o", "d.xml", "in.txt"},
+                      -1,
+                      "",
+                      kUtf8,
+                      "in.txt",
+                      "d.xml"},
+        ArgumentsCase{"FileNamedGenerate", {"./generate"}, -1, "", kUtf8, "./generate"},
         ArgumentsCase{.name = "UpdateFileThenInputs",
                       .args = {"update", "--timeout", "2", "d.xml", "new.txt", "-"},
                       .exit_code = -1,
@@ -302,6 +316,18 @@ INSTANTIATE_TEST_SUITE_P(
                       "lirrevo-cli: --max-input takes a size"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A usage error shows the synopsis of the command it is in, and where its help is.
+TEST(Arguments, UsageErrorShowsTheCommandsSynopsis) {
+  for (const char* command : {"generate", "check", "scan-log", "update"}) {
+    const ParsedArguments parsed = ParseArguments({command, "--bogus"});
+    const std::string usage = "lirrevo-cli: unknown option '--bogus'\n" +
+                              Synopsis(*FindCommand(command), "usage: ") + "Try 'lirrevo-cli " +
+                              command + " --help'.\n";
+    EXPECT_EQ(parsed.error, usage);
+  }
+  EXPECT_TRUE(ParseArguments({"--bogus"}).error.ends_with("Try 'lirrevo-cli generate --help'.\n"));
+}
+
 // Links are made from the site's address in the form a URL holds it.
 TEST(Arguments, TakesAnInternationalSiteInItsAsciiForm) {
   const ParsedArguments parsed = ParseArguments({"scan-log", "--site", "https://例子.cn/路径"});
@@ -342,6 +368,9 @@ TEST(BashCompletion, OffersTheCommandsOptionsAndChoices) {
       {"lirrevo-cli --s", "--split --standard"},
       {"lirrevo-cli --input-encoding gb", "gbk gb18030"},
       {"lirrevo-cli scan-log --site ", ""},
+      {"lirrevo-cli g", "generate"},
+      {"lirrevo-cli generate --s", "--split --standard"},
+      {"lirrevo-cli update --o", ""},
   };
   for (const auto& c : cases) {
     const std::string run =

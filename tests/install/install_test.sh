@@ -61,8 +61,12 @@ grep -q "<release version=\"$version\"" "$root/share/metainfo/org.lirrevo.Lirrev
 zcat "$root/share/doc/lirrevo/changelog.gz" | head -1 | grep -q "^lirrevo ($version)" ||
   fail "the changelog's version is not $version"
 
-# Options as --help and the man page name them ("-o", "--input-encoding").
-help_options=$("$cli" --help | sed -n 's/^  \(-.*\)/\1/p' | sed 's/  .*//' |
+# Options as each command's --help and the man page name them ("-o",
+# "--input-encoding"); the commands as --help lists them.
+commands=$("$cli" --help | sed -n '/^Commands/,/^$/s/^  \([a-z][-a-z]*\) .*/\1/p')
+[[ -n $commands ]] || fail "lirrevo-cli --help lists no commands"
+help_options=$(for command in $commands; do "$cli" "$command" --help; done |
+  sed -n 's/^  \(-.*\)/\1/p' | sed 's/  .*//' |
   grep -o -- '--\?[a-z][-a-z]*=\?' | sort -u)
 man_options=$(man -l "$root/share/man/man1/lirrevo-cli.1.gz" |
   sed -n '/^OPTIONS/,/^[A-Z]/p' | sed -n 's/^       \(-.*\)/\1/p' |
