@@ -238,6 +238,7 @@ crawl_bench() {
   port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
   base=http://127.0.0.1:$port
   python3 "$peers/gen_site.py" "$pages" 7 "$site" "$base"
+  chmod 755 "$work"  # nginx's workers read the site as another user
   start_nginx "$port" "$site"
   local runs=${RUNS:-3} best= stats
   for ((i = 0; i < runs; i++)); do
@@ -245,13 +246,16 @@ crawl_bench() {
     stats=$(time_stats "$work/time.txt")
     if [[ -z $best ]] || (($(echo "${stats% *} < ${best% *}" | bc))); then best=$stats; fi
   done
-  grep -E 'pages read|links checked' "$work/time.txt"
+  grep -E "pages read|links checked" "$work/time.txt"
   read -r seconds kb <<<"$best"
-  echo "lirrevo-cli crawl: $seconds s, peak $kb kB, $(echo "scale=0; $(grep -o '^[0-9,]* pages'     "$work/time.txt" | tr -d ', pages') / $seconds" | bc) pages/s (best of $runs)"
+  local read
+  read=$(grep -o '[0-9,]* pages read' "$work/time.txt" | tr -dc '0-9')
+  echo "lirrevo-cli crawl: $seconds s, peak $kb kB, $(echo "$read / $seconds" | bc) pages/s (best of $runs)"
   cut -f3 "$work/crawl.tsv" | sort -u >"$work/ours.txt"
   awk -F'\t' -v site="$site" '
     { match($4, /linked from [^ ]+/); page = substr($4, RSTART + 12, RLENGTH - 12)
-      sub(/^https?:\/\/[^\/]+/, "", page); if (page ~ /\/$/) page = page "index.html"
+      sub(/^https?:\/\/[^\/]+/, "", page); sub(/[?#].*/, "", page)
+      if (page ~ /\/$/) page = page "index.html"
       name = $3; sub(/.*\//, "", name)
       file = site page; found = 0
       while ((getline line < file) > 0) if (index(line, name)) found = 1
