@@ -198,13 +198,16 @@ double SiteCrawl::TakeFile(std::size_t file, long status, std::string_view text)
   Robots& robots = robots_[std::string(OriginOf(url))];
   if (status >= 200 && status < 300) {
     robots.rules = ParseRobots(text, settings_.agent);
-  } else if (status >= 400 && status < 500) {
-    robots.rules = RobotsRules{};  // no robots.txt: every page may be fetched
+  } else if ((status >= 400 && status < 500) || status == 0) {
+    // No robots.txt: every page may be fetched. A host that gives no answer
+    // at all (no such name, no server) has its links asked all the same, so
+    // that each gets its error.
+    robots.rules = RobotsRules{};
   } else {
+    // A server in trouble is left alone.
     robots.rules = DisallowAll();
-    tally_.notes.push_back(
-        url + (status == 0 ? " got no answer" : " answered " + std::to_string(status)) +
-        ": nothing of its site is asked");
+    tally_.notes.push_back(url + " answered " + std::to_string(status) +
+                           ": nothing of its site is asked");
   }
   return robots.rules->crawl_delay.value_or(0);
 }
