@@ -184,7 +184,7 @@ std::vector<std::string> SiteCrawl::Files() {
   files_.clear();
   for (const std::uint32_t id : pending_) {
     const Found& found = found_[id];
-    if (found.asked || (!found.own && !settings_.external)) continue;
+    if (found.asked || (!found.own && !settings_.external) || Excluded(views_[id])) continue;
     const std::string origin(OriginOf(views_[id]));
     if (origin.empty() || robots_.contains(origin)) continue;
     robots_.emplace(origin, Robots{});
