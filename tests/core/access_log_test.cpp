@@ -155,6 +155,11 @@ TEST(CrawlerOf, KnowsEachEnginesCrawlerByItsUserAgent) {
       {"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 Chrome/120.0 Safari/537.36",
        ""},
       {"curl/8.4.0", ""},
+      // Two crawlers' tokens: the table's order decides, not the place.
+      {"Mozilla/5.0 (compatible; PetalBot; Googlebot/2.1)", "google"},
+      {"GOOGLEOTHER", "google"},
+      {"msnBot-media/1.1", "bing"},
+      {"Mozilla/5.0 (compatible; bingbo", ""},
       {"Mozilla/5.0 (compatible; SemrushBot/7~bl; +http://www.semrush.com/bot.html)", ""},
       {"", ""},
   };
