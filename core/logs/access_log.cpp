@@ -472,7 +472,8 @@ DeadLinkLog::Line DeadLinkLog::Take(const AccessLogFormat& format, std::string_v
   if (!path.starts_with('/')) path_ += '/';
   AppendUrlPath(Unescape(path, unescaped_), path_);
   if (IsOwnRequest(request->user_agent, path_)) return Line::kOnSite;
-  const Crawler* crawler = filter_.crawlers || report_ ? CrawlerOf(request->user_agent) : nullptr;
+  const Crawler* crawler =
+      filter_.crawlers || report_ ? CrawlerOfAgent(request->user_agent) : nullptr;
   if (!Counts(crawler)) return Line::kOnSite;
   if (const auto seen = seen_.find(path_); seen != seen_.end()) {
     ++hits_[seen->second];
@@ -520,6 +521,13 @@ void DeadLinkLog::Note(std::size_t link, const LoggedRequest& request, const Cra
 
 bool DeadLinkLog::OnSite(std::string_view referrer) const {
   return !origin_.empty() && OriginOf(referrer) == origin_;
+}
+
+const Crawler* DeadLinkLog::CrawlerOfAgent(std::string_view user_agent) {
+  if (const auto known = crawlers_.find(user_agent); known != crawlers_.end()) return known->second;
+  const Crawler* crawler = CrawlerOf(user_agent);
+  if (crawlers_.size() < kUserAgentsKept) crawlers_.emplace(user_agent, crawler);
+  return crawler;
 }
 
 bool DeadLinkLog::Counts(const Crawler* crawler) {
