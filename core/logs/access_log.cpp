@@ -466,7 +466,7 @@ DeadLinkLog::Line DeadLinkLog::Take(const AccessLogFormat& format, std::string_v
   // The rest of the line this time, for the user agent and the time.
   format.ReadRest(line, *request);
   if (filter_.since || filter_.until) {
-    const std::optional<LogTime> time = ParseLogTime(request->time, request->time_iso);
+    const std::optional<LogTime>& time = RequestTime(*request);
     if (!time) return Line::kNotInLayout;
     if ((filter_.since && time->Against(*filter_.since) < filter_.since->Against(*time)) ||
         (filter_.until && time->Against(*filter_.until) >= filter_.until->Against(*time))) {
@@ -526,6 +526,15 @@ void DeadLinkLog::Note(std::size_t link, const LoggedRequest& request, const Cra
 
 bool DeadLinkLog::OnSite(std::string_view referrer) const {
   return !origin_.empty() && OriginOf(referrer) == origin_;
+}
+
+const std::optional<LogTime>& DeadLinkLog::RequestTime(const LoggedRequest& request) {
+  if (request.time != time_text_ || request.time_iso != time_iso_) {
+    time_text_ = request.time;
+    time_iso_ = request.time_iso;
+    time_ = ParseLogTime(request.time, request.time_iso);
+  }
+  return time_;
 }
 
 const Crawler* DeadLinkLog::CrawlerOfAgent(std::string_view user_agent) {

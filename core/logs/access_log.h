@@ -179,6 +179,10 @@ class DeadLinkLog {
   std::size_t Answered() const { return answered_; }
 
  private:
+  // ParseLogTime of the request's time, remembered for the next line: the
+  // lines of a busy log share their second.
+  const std::optional<LogTime>& RequestTime(const LoggedRequest& request);
+
   // CrawlerOf(user_agent), remembered for the first kUserAgentsKept user
   // agents: the same few ask for a log's dead links over and over, and
   // hashing one costs a fifth of looking for every crawler's tokens in it.
@@ -210,6 +214,9 @@ class DeadLinkLog {
   void Note(std::size_t link, const LoggedRequest& request, const Crawler* crawler);
   std::unordered_map<std::string_view, std::size_t> seen_;  // the paths, viewed in links_
   std::unordered_map<std::string, const Crawler*, TextHash, std::equal_to<>> crawlers_;
+  std::string time_text_;  // the last time read, as logged
+  bool time_iso_ = false;
+  std::optional<LogTime> time_;  // what it is
 };
 
 }  // namespace lirrevo
