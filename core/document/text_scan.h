@@ -84,4 +84,23 @@ inline std::size_t FindNotPrintableAscii(std::string_view text, std::size_t from
   return text_scan_detail::Find(text, from, text_scan_detail::NotPrintableAscii{});
 }
 
+// The last byte that is `byte`, found from the end; text.size() when there
+// is none.
+inline std::size_t FindLastByte(std::string_view text, char byte) {
+  std::size_t end = text.size();
+#if defined(__SSE2__)
+  for (; end >= 16; end -= 16) {
+    const auto block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + end - 16));
+    if (const auto found =
+            static_cast<unsigned>(_mm_movemask_epi8(text_scan_detail::Equal(block, byte)))) {
+      return end - 16 + static_cast<std::size_t>(std::bit_width(found)) - 1;
+    }
+  }
+#endif
+  while (end > 0) {
+    if (text[--end] == byte) return end;
+  }
+  return text.size();
+}
+
 }  // namespace lirrevo

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +14,8 @@
 #include <vector>
 
 namespace lirrevo {
+
+struct Crawler;
 
 // The layout of nginx's and Apache's "combined" format. Its fields after the
 // size (the referrer and the user agent) may be missing, so it reads Apache's
@@ -30,6 +33,7 @@ struct LoggedRequest {
   std::string_view time;        // $time_local or $time_iso8601 as logged, or empty
   std::string_view referrer;    // $http_referer as logged, "-" or empty for none
   bool time_iso = false;        // time is $time_iso8601's
+  std::size_t read_to = 0;      // where the reading stopped in the line
 };
 
 // A moment: its wall-clock seconds from 1970-01-01 00:00:00, and the offset
@@ -71,10 +75,13 @@ class AccessLogFormat {
   // The request of one line (no line break); nothing when the line does not
   // follow the layout, its request line is not METHOD TARGET [PROTOCOL] (a
   // "-", a truncated line) or it is a CONNECT, whose target is no path.
-  // Without user_agent the line is read no further than the request and the
+  // Without whole the line is read no further than the request and the
   // status, which is all most lines need: the same lines are read, but the
-  // user agent is empty where it comes after them.
-  std::optional<LoggedRequest> Read(std::string_view line, bool user_agent = true) const;
+  // fields after them are empty until ReadRest reads them.
+  std::optional<LoggedRequest> Read(std::string_view line, bool whole = true) const;
+  // Reads on, into request, the fields of its line that Read(line, false)
+  // left, as a whole Read would have.
+  void ReadRest(std::string_view line, LoggedRequest& request) const;
 
   // Whether the layout holds the user agent ($http_user_agent), the time
   // ($time_local or $time_iso8601).
@@ -96,8 +103,14 @@ class AccessLogFormat {
   struct Piece {
     std::string literal;  // before the field
     Field field = Field::kOther;
-    bool quoted = false;  // the field stands between double quotes
+    bool quoted = false;     // the field stands between double quotes
+    bool ends_line = false;  // no literal follows the field
+    char end = '\0';         // else the first byte of the literal after it
   };
+  // Reads pieces_[first, last) from request.read_to on; false where the line
+  // does not follow the layout.
+  bool ReadPieces(std::string_view line, std::size_t first, std::size_t last,
+                  LoggedRequest& request) const;
   std::vector<Piece> pieces_;
   std::size_t last_required_ = 0;  // the piece of the request or status that comes last
 };
@@ -166,9 +179,25 @@ class DeadLinkLog {
   std::size_t Answered() const { return answered_; }
 
  private:
-  // Whether the request for path_ counts, by its user agent and its path;
-  // takes the query off path_ where asked.
-  bool Counts(std::string_view user_agent);
+  // ParseLogTime of the request's time, remembered for the next line: the
+  // lines of a busy log share their second.
+  const std::optional<LogTime>& RequestTime(const LoggedRequest& request);
+
+  // CrawlerOf(user_agent), remembered for the first kUserAgentsKept user
+  // agents: the same few ask for a log's dead links over and over, and
+  // hashing one costs a fifth of looking for every crawler's tokens in it.
+  const Crawler* CrawlerOfAgent(std::string_view user_agent);
+  static constexpr std::size_t kUserAgentsKept = 512;
+  struct TextHash {
+    using is_transparent = void;  // found by a string_view, no string made
+    std::size_t operator()(std::string_view text) const {
+      return std::hash<std::string_view>{}(text);
+    }
+  };
+
+  // Whether the request for path_ counts, by the crawler its user agent
+  // names (null for none) and its path; takes the query off path_ where asked.
+  bool Counts(const Crawler* crawler);
 
   std::string site_;
   std::string origin_;  // SITE's host in lower case, ':' and its port
@@ -177,12 +206,17 @@ class DeadLinkLog {
   std::size_t answered_ = 0;
   std::string unescaped_;          // scratch for the line under way
   std::string path_;               // scratch: the path as it goes in a link
+  std::string query_less_;         // scratch: path_ without its query, for the globs
   std::deque<std::string> links_;  // a deque: its strings never move
   std::vector<std::size_t> hits_;
   bool report_ = false;
   std::vector<Report> reports_;
-  void Note(std::size_t link, const LoggedRequest& request, std::string_view user_agent);
+  void Note(std::size_t link, const LoggedRequest& request, const Crawler* crawler);
   std::unordered_map<std::string_view, std::size_t> seen_;  // the paths, viewed in links_
+  std::unordered_map<std::string, const Crawler*, TextHash, std::equal_to<>> crawlers_;
+  std::string time_text_;  // the last time read, as logged
+  bool time_iso_ = false;
+  std::optional<LogTime> time_;  // what it is
 };
 
 }  // namespace lirrevo

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -43,31 +43,66 @@ constexpr std::array kCrawlers = {
     Crawler{"petal", "Petal Search (Huawei)", kPetal},
 };
 
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower;
-}
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Every token in lower case, grouped by its first byte, each group in the
+// table's order: a user agent is read once, and at each of its bytes only
+// the few tokens that begin with it are tried.
+class TokenIndex {
+ public:
+  TokenIndex() {
+    for (const Crawler& crawler : kCrawlers) {
+      for (const std::string_view token : crawler.tokens) {
+        std::string lower;
+        for (const char c : token) lower += LowerAscii(c);
+        tokens_.emplace_back(std::move(lower), &crawler);
+      }
+    }
+    std::stable_sort(tokens_.begin(), tokens_.end(), [](const auto& a, const auto& b) {
+      return static_cast<unsigned char>(a.first[0]) < static_cast<unsigned char>(b.first[0]);
+    });
+    for (std::size_t byte = 0, at = 0; byte <= 256; ++byte) {
+      while (at < tokens_.size() && static_cast<unsigned char>(tokens_[at].first[0]) < byte) ++at;
+      starts_[byte] = static_cast<std::uint8_t>(at);
+    }
+  }
+
+  // The crawler earliest in the table whose token begins at text[at], if
+  // it comes before found (null: none yet).
+  const Crawler* At(std::string_view text, std::size_t at, const Crawler* found) const {
+    const auto first = static_cast<unsigned char>(LowerAscii(text[at]));
+    for (std::size_t i = starts_[first]; i < starts_[first + 1]; ++i) {
+      const auto& [token, crawler] = tokens_[i];
+      if ((found == nullptr || crawler < found) && HoldsNoCase(text, at, token)) return crawler;
+    }
+    return found;
+  }
+
+ private:
+  static bool HoldsNoCase(std::string_view text, std::size_t at, std::string_view lower) {
+    if (text.size() - at < lower.size()) return false;
+    for (std::size_t i = 1; i < lower.size(); ++i) {
+      if (LowerAscii(text[at + i]) != lower[i]) return false;
+    }
+    return true;
+  }
+
+  std::vector<std::pair<std::string, const Crawler*>> tokens_;
+  std::array<std::uint8_t, 257> starts_{};  // the tokens of byte b: [starts_[b], starts_[b + 1])
+};
 
 }  // namespace
 
 std::span<const Crawler> Crawlers() { return kCrawlers; }
 
 const Crawler* CrawlerOf(std::string_view user_agent) {
-  // The tokens in lower case, made once; the user agent lowered once a call.
-  static const std::vector<std::pair<std::string, const Crawler*>> kTokens = [] {
-    std::vector<std::pair<std::string, const Crawler*>> tokens;
-    for (const Crawler& crawler : kCrawlers) {
-      for (const std::string_view token : crawler.tokens)
-        tokens.emplace_back(Lower(token), &crawler);
-    }
-    return tokens;
-  }();
-  const std::string lower = Lower(user_agent);
-  for (const auto& [token, crawler] : kTokens) {
-    if (lower.find(token) != std::string::npos) return crawler;
+  static const TokenIndex kIndex;
+  const Crawler* found = nullptr;
+  // Once the table's first crawler is found, none can come before it.
+  for (std::size_t at = 0; at < user_agent.size() && found != kCrawlers.data(); ++at) {
+    found = kIndex.At(user_agent, at, found);
   }
-  return nullptr;
+  return found;
 }
 
 }  // namespace lirrevo

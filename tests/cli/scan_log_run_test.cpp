@@ -174,24 +174,24 @@ TEST(ScanLog, FiltersKeepTheLinksThatMatter) {
       });
 }
 
-// Requests across a month, in the log's zone (+0800), and one whose time is
-// no time; which are kept, by --since and --until.
+// Requests across a month, in the log's zone (+0800), two in one second,
+// and one whose time is no time; which are kept, by --since and --until.
 TEST(ScanLog, DatesKeepTheRequestsOfTheirSpan) {
   const auto at = [](const std::string& path, const std::string& time) {
     return "203.0.113.9 - - [" + time + "] \"GET " + path + " HTTP/1.1\" 404 0 \"-\" \"x\"\n";
   };
   const std::string log =
       at("/n30", "30/Nov/2026:23:59:59 +0800") + at("/d1", "01/Dec/2026:00:00:00 +0800") +
-      at("/d5", "05/Dec/2026:23:59:59 +0800") + at("/d31", "31/Dec/2026:12:00:00 +0800") +
-      at("/bad", "31/Dex/2026:12:00:00 +0800");
+      at("/d1b", "01/Dec/2026:00:00:00 +0800") + at("/d5", "05/Dec/2026:23:59:59 +0800") +
+      at("/d31", "31/Dec/2026:12:00:00 +0800") + at("/bad", "31/Dex/2026:12:00:00 +0800");
   ExpectScans(
       log,
       {
-          {{}, "/n30 /d1 /d5 /d31 /bad"},
-          {{"--since", "2026-12-01"}, "/d1 /d5 /d31"},
-          {{"--until", "2026-12-05"}, "/n30 /d1 /d5"},
+          {{}, "/n30 /d1 /d1b /d5 /d31 /bad"},
+          {{"--since", "2026-12-01"}, "/d1 /d1b /d5 /d31"},
+          {{"--until", "2026-12-05"}, "/n30 /d1 /d1b /d5"},
           {{"--since", "2026-12-01T00:00:01", "--until", "2026-12-05T23:59"}, ""},
-          {{"--since", "2026-11-30T16:00Z"}, "/d1 /d5 /d31"},
+          {{"--since", "2026-11-30T16:00Z"}, "/d1 /d1b /d5 /d31"},
           {{"--since", "2026-12-1"}, "", 2},
           {{"--since", "2026-12-01", "--log-format", "$remote_addr \"$request\" $status"}, "", 2},
       });
