@@ -53,8 +53,8 @@ bool IsHidden(const char* tag) {
 struct Reading {
   const std::function<void(std::string_view, HtmlAttributes)>& element;
   const std::function<void(std::string_view)>& text;
-  std::string run;  // text since the last tag; the parser hands it on in pieces
-  int hidden = 0;   // open elements whose text is not shown
+  std::string run = {};  // text since the last tag; the parser hands it on in pieces
+  int hidden = 0;        // open elements whose text is not shown
 
   void EndRun() {
     if (!run.empty() && hidden == 0) text(run);
