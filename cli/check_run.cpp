@@ -173,6 +173,26 @@ void DropDuplicates(std::vector<std::string_view>& links) {
   }
 }
 
+AskingRun::AskingRun(const Options& options) {
+  if ((exit_code = CheckReady(options))) return;
+  if (options.output) {
+    if (!(date = DocumentDate())) {
+      exit_code = kTrouble;
+      return;
+    }
+    if (const int refused = CheckOutputs(options, *date)) {
+      exit_code = refused;
+      return;
+    }
+  }
+  curl_ = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+  if (!curl_) exit_code = Fail("libcurl could not start");
+}
+
+AskingRun::~AskingRun() {
+  if (curl_) curl_global_cleanup();
+}
+
 std::optional<int> AskLinks(std::span<const std::string_view> links, const Options& options,
                             bool print,
                             const std::function<void(std::size_t, const LinkVerdict&)>& seen) {
@@ -196,14 +216,9 @@ std::optional<int> AskLinks(std::span<const std::string_view> links, const Optio
 }
 
 int RunCheck(const Options& options) {
-  if (const std::optional<int> exit_code = CheckReady(options)) return *exit_code;
-  std::optional<DateTime> date;
-  if (options.output && !(date = DocumentDate())) return kTrouble;
-  if (const int refused = date ? CheckOutputs(options, *date) : 0) return refused;
-  if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return Fail("libcurl could not start");
-  struct CurlGlobal {
-    ~CurlGlobal() { curl_global_cleanup(); }
-  } cleanup;
+  const AskingRun run(options);
+  if (run.exit_code) return *run.exit_code;
+  const std::optional<DateTime>& date = run.date;
   // The list, or the sitemap's locs one a line.
   std::optional<DecodedList> list;
   std::optional<SitemapLocs> sitemap;

@@ -11,6 +11,7 @@
 
 #include "check/link_check.h"
 #include "cli/arguments.h"
+#include "core/document/sitemap_document.h"
 
 namespace lirrevo::cli {
 
@@ -27,6 +28,21 @@ int RunCheck(const Options& options);
 // file of certificates, options.output writable. The exit code after the
 // message of what does not, or nothing.
 std::optional<int> CheckReady(const Options& options);
+
+// CheckReady, then, with -o, the document's date taken and the outputs
+// checked (check, crawl); libcurl set up for as long as the result lives.
+// exit_code is the code after the message of what does not hold, or nothing.
+struct AskingRun {
+  explicit AskingRun(const Options& options);
+  ~AskingRun();
+  AskingRun(const AskingRun&) = delete;
+  AskingRun& operator=(const AskingRun&) = delete;
+  std::optional<int> exit_code;
+  std::optional<DateTime> date;  // with -o
+
+ private:
+  bool curl_ = false;
+};
 
 // The check's settings from options' --concurrency (as far as the process's
 // open files allow, with a warning where they do not), --timeout, --cacert

@@ -1,7 +1,5 @@
 #include "cli/crawl_run.h"
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
@@ -83,17 +81,12 @@ check::CrawlSettings CrawlSettingsOf(const Options& options) {
 }  // namespace
 
 int RunCrawl(const Options& options) {
-  if (const std::optional<int> exit_code = CheckReady(options)) return *exit_code;
   for (const std::string& start : options.inputs) {
     if (const auto problem = check::SiteCrawl::StartProblem(start)) return Fail(*problem);
   }
-  std::optional<DateTime> date;
-  if (options.output && !(date = DocumentDate())) return kTrouble;
-  if (const int refused = date ? CheckOutputs(options, *date) : 0) return refused;
-  if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return Fail("libcurl could not start");
-  struct CurlGlobal {
-    ~CurlGlobal() { curl_global_cleanup(); }
-  } cleanup;
+  const AskingRun run(options);
+  if (run.exit_code) return *run.exit_code;
+  const std::optional<DateTime>& date = run.date;
   check::CheckSettings settings = AskingSettings(options);
   settings.stop = &interrupted;
   check::SiteCrawl site(CrawlSettingsOf(options), settings);
