@@ -13,6 +13,7 @@
 #include "core/document/output_encoding.h"
 #include "core/document/sitemap_document.h"
 #include "core/files/file_output.h"
+#include "tests/support/document_text.h"
 
 namespace {
 
@@ -39,21 +40,11 @@ void BM_SplitLinks(benchmark::State& state) {
 }
 BENCHMARK(BM_SplitLinks)->Arg(100000)->Unit(benchmark::kMillisecond);
 
-void BM_CountLinks(benchmark::State& state) {
-  const std::string& text = LinkText(static_cast<std::size_t>(state.range(0)));
-  for (auto _ : state) benchmark::DoNotOptimize(CountLinks(text));
-  SetBytes(state, text.size());
-}
-BENCHMARK(BM_CountLinks)->Arg(100000)->Unit(benchmark::kMillisecond);
-
 void BM_BuildAndEncode(benchmark::State& state) {
   const std::string& text = LinkText(static_cast<std::size_t>(state.range(0)));
   std::size_t size = 0;
   for (auto _ : state) {
-    const std::string bytes = BuildSitemapDocument([&] { return std::optional<std::string>(text); },
-                                                   [] {
-                                                     return DateTime{2026, 12, 8};
-                                                   });
+    const std::string bytes = test::DocumentOfText(text, DateTime{2026, 12, 8});
     size = bytes.size();
   }
   state.counters["output_MB"] = static_cast<double>(size) / 1e6;
@@ -76,32 +67,28 @@ class CountingSink : public PartSink {
   std::size_t bytes = 0;
 };
 
-void BM_StreamUrlset(benchmark::State& state) {
+void BM_BuildSitemapDocument(benchmark::State& state) {
   const std::string& text = LinkText(static_cast<std::size_t>(state.range(0)));
   std::size_t size = 0;
   for (auto _ : state) {
     CountingSink sink;
     const DecodedList list = DecodeList(text, ListEncoding::kGbk);
     if (!list.Ok()) std::abort();
-    const UrlsetResult result =
-        StreamUrlset(list.Utf8(), LineBreaks::kAny, DateTime{2026, 12, 8}, UrlsetOptions{}, sink);
+    const UrlsetResult result = BuildSitemapDocument(list.Utf8(), LineBreaks::kAny,
+                                                     DateTime{2026, 12, 8}, UrlsetOptions{}, sink);
     if (!result.ok) std::abort();
     size = sink.bytes;
   }
   state.counters["output_MB"] = static_cast<double>(size) / 1e6;
   SetBytes(state, size);
 }
-BENCHMARK(BM_StreamUrlset)->Arg(50000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BuildSitemapDocument)->Arg(50000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 // WriteBytesToFile over an existing file with a 50,000-link document: range 0
 // replaces the file atomically, range 1 writes it in place (the file has a
 // second name). Both end with fsync, which dominates on most disks.
 void BM_WriteBytesToFile(benchmark::State& state) {
-  const std::string bytes =
-      BuildSitemapDocument([] { return std::optional<std::string>(LinkText(50000)); },
-                           [] {
-                             return DateTime{2026, 12, 8};
-                           });
+  const std::string bytes = test::DocumentOfText(LinkText(50000), DateTime{2026, 12, 8});
   std::string folder = "/tmp/lirrevo-bench-XXXXXX";
   if (mkdtemp(folder.data()) == nullptr) std::abort();
   const std::string path = folder + "/out.xml";

@@ -7,13 +7,6 @@
 namespace lirrevo {
 namespace {
 
-UrlsetOptions EngineLimits() {
-  UrlsetOptions options;
-  options.max_urls = kEngineMaxUrls;
-  options.max_bytes = kEngineMaxBytes;
-  return options;
-}
-
 // The system's text of UTF-8 (a path's bytes may be no UTF-8: then `other`).
 std::string TextOf(const std::string& utf8, const std::string& other) {
   return Utf8ToText(utf8).value_or(Utf8ToText(other).value_or(std::string()));
@@ -34,8 +27,8 @@ std::string WriteDocument(const std::string& path, std::string_view utf8, const 
   files.path = path;
   files.parts = parts;
   DocumentWriter writer(std::move(files));
-  const UrlsetResult result =
-      BuildSitemapDocument(utf8, date, parts ? EngineLimits() : UrlsetOptions{}, writer);
+  const UrlsetResult result = BuildSitemapDocument(
+      utf8, LineBreaks::kCrLf, date, parts ? EngineLimits() : UrlsetOptions{}, writer);
   if (!result.ok || !writer.Commit(result.parts)) return std::string(GenerateFailureMessage);
   return parts ? PartsWrittenMessage(result.parts, path) : std::string(GenerateSuccessMessage);
 }
@@ -59,7 +52,8 @@ void GenerateSitemapFile(const ReadBoxUtf8Fn& read_box, const AskOutputFileFn& a
   if (box) {
     const DateTime date = now();
     // One pass checks the box and counts the parts that the engines' limits cut it into.
-    const std::optional<UrlsetResult> parts = CheckBoxUtf8(box->text, date, EngineLimits());
+    const std::optional<UrlsetResult> parts =
+        CheckBoxUtf8(box->text, LineBreaks::kCrLf, date, EngineLimits());
     const bool past_limits = parts && parts->parts > 1 && !path->empty();
     const bool split =
         past_limits && ask_split &&
@@ -69,18 +63,6 @@ void GenerateSitemapFile(const ReadBoxUtf8Fn& read_box, const AskOutputFileFn& a
   path.reset();
   box.reset();
   show_message(message);
-}
-
-void GenerateSitemapFile(const ReadContentFn& read_content, const AskOutputFileFn& ask_output_file,
-                         const ShowMessageFn& show_message, const std::function<DateTime()>& now,
-                         const AskQuestionFn& ask_split) {
-  const auto read_box = [&read_content]() -> std::optional<BoxUtf8> {
-    std::optional<std::string> content = read_content();
-    std::optional<std::string> utf8 = content ? TextToUtf8(*content) : std::nullopt;
-    if (!utf8) return std::nullopt;
-    return BoxUtf8(*std::move(utf8));
-  };
-  GenerateSitemapFile(read_box, ask_output_file, show_message, now, ask_split);
 }
 
 }  // namespace lirrevo

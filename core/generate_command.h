@@ -39,12 +39,6 @@ void GenerateSitemapFile(const ReadBoxUtf8Fn& read_box, const AskOutputFileFn& a
                          const std::function<DateTime()>& now = CurrentDateTime,
                          const AskQuestionFn& ask_split = {});
 
-// The same, for a box read as the system's text, converted once to UTF-8.
-void GenerateSitemapFile(const ReadContentFn& read_content, const AskOutputFileFn& ask_output_file,
-                         const ShowMessageFn& show_message,
-                         const std::function<DateTime()>& now = CurrentDateTime,
-                         const AskQuestionFn& ask_split = {});
-
 // PartsQuestion in GBK, for a list of `links` links whose one document has
 // whole_bytes bytes, to be written as `parts` parts beside `path`.
 std::string SplitQuestion(std::size_t links, std::size_t whole_bytes, std::size_t parts,

@@ -23,6 +23,7 @@
 #include "core/document/sitemap_document.h"
 #include "core/document/xml_characters.h"
 #include "fuzz/fuzz_support.h"
+#include "tests/support/document_text.h"
 #include "tests/support/utf8_of.h"
 
 namespace {
@@ -240,8 +241,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::optional<Box> box = unicode ? UnicodeBox(provider) : RawBox(provider);
   if (!box) return 0;
 
-  const std::string document = lirrevo::BuildSitemapDocument(
-      [&] { return std::optional<std::string>(box->text); }, [&] { return date; });
+  const std::string document = lirrevo::test::DocumentOfText(box->text, date);
   Require(document.empty() != box->writable,
           "the document is written exactly when every line converts and XML can hold it");
   if (document.empty()) return 0;

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,72 +27,60 @@ EM_JS(void, TakeChunk, (const char* data, std::size_t size), {
   Module.lirrevoParts[Module.lirrevoParts.length - 1].push(HEAPU8.slice(data, data + size));
 });
 
-// Hands each part on to the page as a list of chunks; a measure keeps nothing
-// and takes only the builder's result.
+// Hands each part on to the page as a list of chunks.
 class PageSink : public lirrevo::PartSink {
  public:
-  explicit PageSink(bool keep) : keep_(keep) {}
   bool BeginPart(std::size_t) override {
-    if (keep_) BeginPagePart();
+    BeginPagePart();
     return true;
   }
   bool Write(std::string_view chunk) override {
-    if (keep_) TakeChunk(chunk.data(), chunk.size());
+    TakeChunk(chunk.data(), chunk.size());
     return true;
   }
   bool EndPart() override { return true; }
-
- private:
-  const bool keep_;
 };
 
-// The documents of checked UTF-8 text whose lines end in LF (or CR LF), dated
-// year-month-day: the one document, or with split the parts cut at the search
-// engines' limits, as lirrevo-cli --split cuts them.
-lirrevo::UrlsetResult StreamDocuments(std::string_view text, int year, int month, int day,
-                                      bool split, bool keep) {
-  lirrevo::UrlsetOptions options;
-  if (split) {
-    options.max_urls = lirrevo::kEngineMaxUrls;
-    options.max_bytes = lirrevo::kEngineMaxBytes;
-  }
-  PageSink sink(keep);
-  return lirrevo::StreamUrlset(text, lirrevo::LineBreaks::kAny, lirrevo::DateTime{year, month, day},
-                               options, sink);
+// The one document, or with split the parts cut at the search engines'
+// limits, as lirrevo-cli --split cuts them.
+lirrevo::UrlsetOptions ShapeOf(bool split) {
+  return split ? lirrevo::EngineLimits() : lirrevo::UrlsetOptions{};
 }
 
 }  // namespace
 
 extern "C" {
 
-// Builds the documents of the UTF-8 text (StreamDocuments) into
-// Module.lirrevoParts. Returns the number of parts handed on, 0 when the text
-// holds a line the document cannot hold: then nothing was handed on.
+// Builds the documents of the UTF-8 text, checked by LirrevoSplitQuestion,
+// dated year-month-day, into Module.lirrevoParts. Returns the number of parts
+// handed on.
 EMSCRIPTEN_KEEPALIVE int LirrevoStreamDocument(const char* utf8, std::size_t size, int year,
                                                int month, int day, int split) {
-  const std::string_view text(utf8, size);
-  if (!lirrevo::DecodeUtf8List(text).Ok()) return 0;
-  const lirrevo::UrlsetResult result = StreamDocuments(text, year, month, day, split, true);
+  PageSink sink;
+  const lirrevo::UrlsetResult result =
+      lirrevo::BuildSitemapDocument(std::string_view(utf8, size), lirrevo::LineBreaks::kAny,
+                                    lirrevo::DateTime{year, month, day}, ShapeOf(split != 0), sink);
   return result.ok ? static_cast<int>(result.parts) : 0;
 }
 
-// Measures the documents that LirrevoStreamDocument would build, keeping no
-// byte of them, as the window does before it writes: where they pass the
-// search engines' limits and would be cut into more than one part, the
-// question asked first (PartsQuestion, for the name chosen: UTF-8, name_size
-// bytes); "" where one file is written without asking; null when the text
-// holds a line the document cannot hold. Valid until the next call.
+// Checks the text and measures the documents that LirrevoStreamDocument
+// would build in one pass, keeping no byte of them, as the window does
+// before it writes: where they pass the search engines' limits and would be
+// cut into more than one part, the question asked first (PartsQuestion, for
+// the name chosen: UTF-8, name_size bytes); "" where one file is written
+// without asking; null when the text holds a line the document cannot hold.
+// Valid until the next call.
 EMSCRIPTEN_KEEPALIVE const char* LirrevoSplitQuestion(const char* utf8, std::size_t size, int year,
                                                       int month, int day, const char* name,
                                                       std::size_t name_size) {
-  const std::string_view text(utf8, size);
-  if (!lirrevo::DecodeUtf8List(text).Ok()) return nullptr;
-  const std::size_t parts = StreamDocuments(text, year, month, day, true, false).parts;
-  if (parts <= 1) return "";
-  const lirrevo::UrlsetResult whole = StreamDocuments(text, year, month, day, false, false);
+  const std::optional<lirrevo::UrlsetResult> parts =
+      lirrevo::CheckBoxUtf8(std::string_view(utf8, size), lirrevo::LineBreaks::kAny,
+                            lirrevo::DateTime{year, month, day}, ShapeOf(true));
+  if (!parts) return nullptr;
+  if (parts->parts <= 1) return "";
   static std::string question;
-  question =
-      lirrevo::PartsQuestion(whole.urls, whole.most_bytes, parts, std::string(name, name_size));
+  question = lirrevo::PartsQuestion(parts->urls, parts->whole_bytes, parts->parts,
+                                    std::string(name, name_size));
   return question.c_str();
 }
 

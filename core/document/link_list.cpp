@@ -38,12 +38,6 @@ std::vector<std::string> SplitLinks(std::string_view text) {
   return links;
 }
 
-std::int32_t CountLinks(std::string_view text) {
-  std::int64_t links = 0;
-  ForEachLink(text, [&](std::string_view) { ++links; });
-  return static_cast<std::int32_t>(std::min<std::int64_t>(links, INT32_MAX));
-}
-
 std::int32_t LinkCountOf(std::int64_t line_breaks, bool text_after_last_break) {
   const std::int64_t count = line_breaks + (text_after_last_break ? 1 : 0);
   return static_cast<std::int32_t>(std::min<std::int64_t>(count, INT32_MAX));

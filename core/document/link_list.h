@@ -22,9 +22,6 @@ inline constexpr std::string_view CountCaptionSuffix = "  --->\xB5\xE3\xBB\xF7\x
 // no element; the empty text gives no elements.
 std::vector<std::string> SplitLinks(std::string_view text);
 
-// The number of elements SplitLinks would give, without building them.
-std::int32_t CountLinks(std::string_view text);
-
 // The one rule for the link count, for every view of the text: one link per
 // line break, plus one when text follows the last break (with no break, when
 // the text is not empty). Capped at INT32_MAX, more lines than any box holds.

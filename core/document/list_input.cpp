@@ -339,13 +339,6 @@ DecodedList ListDecoder::Finish() {
   return std::move(s.list);
 }
 
-std::string EncodeDocument(std::string_view document) {
-  std::optional<std::string> utf8 = TextToUtf8(document);
-  // Checked as any list is: a NUL among them refuses the text, not cuts it short.
-  if (!utf8 || !DecodeUtf8List(*utf8).Ok()) return {};
-  return *std::move(utf8);
-}
-
 std::size_t FindLineBreak(std::string_view text, std::size_t from, LineBreaks breaks) {
   if (breaks == LineBreaks::kAny) return FindAnyOf<'\r', '\n'>(text, from);
   for (std::size_t at = from;; ++at) {

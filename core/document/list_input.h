@@ -79,12 +79,6 @@ class ListDecoder {
 // needs no converter, which the web page does not have.
 DecodedList DecodeUtf8List(std::string_view bytes);
 
-// The box's text as the UTF-8 bytes the document is made of; empty on
-// failure: text that is not valid, or a character that XML 1.0 cannot hold
-// (a control character other than tab, CR and LF, among them NUL, or U+FFFE,
-// U+FFFF), which no parser would read.
-std::string EncodeDocument(std::string_view document);
-
 // The one rule for cutting text into lines, for the box (kCrLf), a list
 // file and the page (kAny): calls line(text) for each line of text in
 // order; a final line break adds no line and the empty text gives none.

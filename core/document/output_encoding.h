@@ -1,4 +1,4 @@
-// Turns the finished document text into the UTF-8 bytes that are written.
+// The system's text and UTF-8, each into the other, through iconv.
 //
 // The system's text is GB18030, GBK's superset: every GBK character keeps its
 // bytes, and the characters GBK lacks take four bytes whose second and fourth

@@ -259,12 +259,11 @@ std::string LastmodText(const DateTime& date, UrlsetForm form) {
   return text;
 }
 
-UrlsetResult StreamUrlset(std::string_view utf8, LineBreaks breaks, const DateTime& date,
-                          const UrlsetOptions& options, PartSink& sink) {
-  DocumentBuilder builder(DocumentKind::kUrlset, date, options, sink);
-  // After a failed write Add does nothing more.
-  ForEachLine(utf8, breaks, [&](std::string_view line) { builder.Add(line); });
-  return builder.Finish();
+UrlsetOptions EngineLimits() {
+  UrlsetOptions options;
+  options.max_urls = kEngineMaxUrls;
+  options.max_bytes = kEngineMaxBytes;
+  return options;
 }
 
 std::size_t SmallestUrlsetSize(const DateTime& date, UrlsetForm form) {
@@ -294,38 +293,30 @@ DateTime CurrentDateTime() {
                   local.tm_hour,        local.tm_min,     local.tm_sec};
 }
 
-std::optional<UrlsetResult> CheckBoxUtf8(std::string_view box_utf8, const DateTime& date,
-                                         const UrlsetOptions& options) {
+std::optional<UrlsetResult> CheckBoxUtf8(std::string_view box_utf8, LineBreaks breaks,
+                                         const DateTime& date, const UrlsetOptions& options) {
   // A block of lines at a time, checked and then counted while it is still
   // in the cache.
   constexpr std::size_t kBlock = std::size_t{256} << 10;
   DocumentBuilder count(DocumentKind::kUrlset, date, options);
   for (std::size_t start = 0; start < box_utf8.size();) {
-    std::size_t end =
-        FindLineBreak(box_utf8, std::min(start + kBlock, box_utf8.size()), LineBreaks::kCrLf);
-    end = std::min(end + 2, box_utf8.size());
+    std::size_t end = FindLineBreak(box_utf8, std::min(start + kBlock, box_utf8.size()), breaks);
+    if (end < box_utf8.size()) end += box_utf8.substr(end, 2) == "\r\n" ? 2 : 1;
     const std::string_view block = box_utf8.substr(start, end - start);
     if (!DecodeUtf8List(block).Ok()) return std::nullopt;
-    ForEachLine(block, LineBreaks::kCrLf, [&](std::string_view line) { count.Add(line); });
+    ForEachLine(block, breaks, [&](std::string_view line) { count.Add(line); });
     start = end;
   }
   return count.Finish();
 }
 
-UrlsetResult BuildSitemapDocument(std::string_view box_utf8, const DateTime& date,
-                                  const UrlsetOptions& options, PartSink& sink) {
-  return StreamUrlset(box_utf8, LineBreaks::kCrLf, date, options, sink);
-}
-
-std::string BuildSitemapDocument(const ReadContentFn& read_content,
-                                 const std::function<DateTime()>& now) {
-  const std::optional<std::string> content = read_content();
-  if (!content) return {};
-  const std::string utf8 = EncodeDocument(*content);
-  if (utf8.empty() && !content->empty()) return {};
-  StringSink sink;
-  BuildSitemapDocument(utf8, now(), UrlsetOptions{}, sink);
-  return std::move(sink.text);
+UrlsetResult BuildSitemapDocument(std::string_view box_utf8, LineBreaks breaks,
+                                  const DateTime& date, const UrlsetOptions& options,
+                                  PartSink& sink) {
+  DocumentBuilder builder(DocumentKind::kUrlset, date, options, sink);
+  // After a failed write Add does nothing more.
+  ForEachLine(box_utf8, breaks, [&](std::string_view line) { builder.Add(line); });
+  return builder.Finish();
 }
 
 }  // namespace lirrevo

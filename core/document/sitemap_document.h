@@ -62,10 +62,6 @@ struct DateTime {
   int second = 0;
 };
 
-// Reads the edit box's whole text (GB18030, see output_encoding.h) with CR LF
-// line breaks; nullopt when the box holds something that has no code there.
-using ReadContentFn = std::function<std::optional<std::string>()>;
-
 // Replaces every occurrence of pattern, left to right and without overlap,
 // matching only where a character of the system's text begins; inserted text
 // is never rescanned. An empty text or pattern gives a copy of the text.
@@ -99,6 +95,9 @@ struct UrlsetOptions {
   std::size_t max_parts = SIZE_MAX;  // the run fails before a part past these begins
   std::size_t chunk_bytes = std::size_t{4} << 20;
 };
+
+// The dead-link form cut into parts at what search engines take in one file.
+UrlsetOptions EngineLimits();
 
 // Receives the parts, numbered from 1, each a complete document: BeginPart,
 // then its bytes through Write in order, then EndPart. False from any of them
@@ -151,10 +150,6 @@ class DocumentBuilder {
 // one-byte loc), dated date.
 std::size_t SmallestUrlsetSize(const DateTime& date, UrlsetForm form);
 
-// The urlset documents for the lines of checked UTF-8 text.
-UrlsetResult StreamUrlset(std::string_view utf8, LineBreaks breaks, const DateTime& date,
-                          const UrlsetOptions& options, PartSink& sink);
-
 // A sitemapindex listing locs (checked UTF-8) in order, each with the date.
 std::string BuildSitemapIndex(const std::vector<std::string>& locs, const DateTime& date,
                               UrlsetForm form);
@@ -173,22 +168,17 @@ struct BoxUtf8 {
 using ReadBoxUtf8Fn = std::function<std::optional<BoxUtf8>()>;
 
 // The check of the box's UTF-8 text before its document is built: nullopt
-// when a line holds what the document cannot (see EncodeDocument), else what
+// when a line holds what the document cannot (see DecodeUtf8List), else what
 // BuildSitemapDocument with these options would hand on, counted in the same
 // pass without making a byte of it.
-std::optional<UrlsetResult> CheckBoxUtf8(std::string_view box_utf8, const DateTime& date,
-                                         const UrlsetOptions& options);
+std::optional<UrlsetResult> CheckBoxUtf8(std::string_view box_utf8, LineBreaks breaks,
+                                         const DateTime& date, const UrlsetOptions& options);
 
 // The urlset documents of the box's checked UTF-8 text, handed to sink as
-// options say: an entry for each of its lines (SplitLinks's lines, cut at
-// every CR LF), each dated `date`.
-UrlsetResult BuildSitemapDocument(std::string_view box_utf8, const DateTime& date,
-                                  const UrlsetOptions& options, PartSink& sink);
-
-// Reads the box, dates it once with `now` and returns the UTF-8 document of
-// its links, in the dead-link form; empty when the box cannot be read or
-// holds what the document cannot (see EncodeDocument).
-std::string BuildSitemapDocument(const ReadContentFn& read_content,
-                                 const std::function<DateTime()>& now = CurrentDateTime);
+// options say: an entry for each of its lines (cut as breaks says: the
+// window's box at every CR LF, the page's at any line break), each dated `date`.
+UrlsetResult BuildSitemapDocument(std::string_view box_utf8, LineBreaks breaks,
+                                  const DateTime& date, const UrlsetOptions& options,
+                                  PartSink& sink);
 
 }  // namespace lirrevo

@@ -31,7 +31,11 @@ struct Command {
     AskQuestionFn ask_split;
     if (split) ask_split = [&](const std::string&) { return calls.push_back("split"), *split; };
     GenerateSitemapFile(
-        [&] { return calls.push_back("read"), box; },
+        [&]() -> std::optional<BoxUtf8> {
+          calls.push_back("read");
+          if (!box) return std::nullopt;
+          return BoxUtf8(*box);
+        },
         [&] { return calls.push_back("ask"), answer; },
         [&](const std::string& text) { calls.push_back("show"), messages.push_back(text); },
         [&] {

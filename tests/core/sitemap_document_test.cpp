@@ -7,6 +7,7 @@
 #include <tuple>
 #include <vector>
 
+#include "tests/support/document_text.h"
 #include "tests/support/expected_document.h"
 
 namespace lirrevo {
@@ -115,19 +116,6 @@ INSTANTIATE_TEST_SUITE_P(
                       EscapeCase{"\xE9\x93\xBE'", "\xE9\x93\xBE&apos;"},
                       EscapeCase{"\x80&", "\x80&amp;"}, EscapeCase{kLinkPh, kLinkPh}));
 
-TEST(BuildSitemapDocument, SplitsTheBoxAndDatesEveryEntryOnce) {
-  int clock_reads = 0;
-  const std::string bytes =
-      BuildSitemapDocument([] { return std::optional<std::string>("a\r\n\r\n" + kLink + "\r\n"); },
-                           [&] {
-                             ++clock_reads;
-                             return DateTime{2015, 11, 3};
-                           });
-  EXPECT_EQ(clock_reads, 1);
-  EXPECT_EQ(bytes, kHeader + Entry("a", "2015-11-3") + Entry("", "2015-11-3") +
-                       Entry("\xE9\x93\xBE\xE6\x8E\xA5", "2015-11-3") + kClosing);
-}
-
 struct BoxCase {
   const char* name;
   std::string box;                // GBK, CR LF line breaks
@@ -140,10 +128,7 @@ class BuildSitemapDocumentBoxes : public ::testing::TestWithParam<BoxCase> {};
 
 TEST_P(BuildSitemapDocumentBoxes, GivesOneEntryPerLine) {
   const BoxCase& c = GetParam();
-  EXPECT_EQ(BuildSitemapDocument([&] { return std::optional<std::string>(c.box); },
-                                 [] {
-                                   return DateTime{2016, 1, 5};
-                                 }),
+  EXPECT_EQ(test::DocumentOfText(c.box, DateTime{2016, 1, 5}),
             test::ExpectedDocument(c.locs, "2016-1-5"));
 }
 
@@ -165,27 +150,8 @@ INSTANTIATE_TEST_SUITE_P(
                                "[\xE9\x93\xBE\xE6\x8E\xA5\xE5\x9C\xB0\xE5\x9D\x80]"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(BuildSitemapDocument, EmptyBoxStillTakesTheDate) {
-  int clock_reads = 0;
-  const std::string bytes = BuildSitemapDocument([] { return std::optional<std::string>(""); },
-                                                 [&] {
-                                                   return ++clock_reads, DateTime{2015, 2, 12};
-                                                 });
-  EXPECT_EQ(clock_reads, 1);
-  EXPECT_EQ(bytes, kHeader + kClosing);
-}
-
 TEST(BuildSitemapDocument, IsEmptyWhenTheDocumentCannotBeConverted) {
-  EXPECT_EQ(BuildSitemapDocument([] { return std::optional<std::string>("a\xFF"); },
-                                 [] {
-                                   return DateTime{2015, 2, 12};
-                                 }),
-            "");
-  EXPECT_EQ(BuildSitemapDocument([] { return std::optional<std::string>(); },
-                                 [] {
-                                   return DateTime{2015, 2, 12};
-                                 }),
-            "");
+  EXPECT_EQ(test::DocumentOfText("a\xFF", DateTime{2015, 2, 12}), "");
 }
 
 }  // namespace
@@ -202,10 +168,7 @@ TEST(EscapeLink, WritesACarriageReturnAsAReference) {
 // Every character of the box reaches the file as its UTF-8.
 TEST(BuildSitemapDocument, WritesEveryCharacterAsItsUtf8) {
   const auto build = [](std::string box) {
-    return BuildSitemapDocument([&] { return std::optional<std::string>(box); },
-                                [] {
-                                  return DateTime{2026, 12, 8};
-                                });
+    return test::DocumentOfText(box, DateTime{2026, 12, 8});
   };
   EXPECT_EQ(build("stra\x81\x30\x89\x38"
                   "e\r\n\x94\x39\xFC\x36\t\xA2\xE3\r\n"),
@@ -248,18 +211,19 @@ struct SplitCase {
   std::vector<std::vector<std::string>> parts;
 };
 
-class StreamUrlsetSplit : public testing::TestWithParam<SplitCase> {};
+class BuildSitemapDocumentSplit : public testing::TestWithParam<SplitCase> {};
 
 // A document with one entry for "a" has 221 bytes (header 52, entry 158,
 // closing tag 11); with two, 379.
-TEST_P(StreamUrlsetSplit, CutsBetweenEntriesAtTheLimits) {
+TEST_P(BuildSitemapDocumentSplit, CutsBetweenEntriesAtTheLimits) {
   const SplitCase& c = GetParam();
   RecordingSink sink;
   UrlsetOptions options;
   options.max_urls = c.max_urls;
   options.max_bytes = c.max_bytes;
   options.chunk_bytes = 100;
-  const UrlsetResult result = StreamUrlset("a\nb\nc\n", LineBreaks::kAny, kDate, options, sink);
+  const UrlsetResult result =
+      BuildSitemapDocument("a\nb\nc\n", LineBreaks::kAny, kDate, options, sink);
   ASSERT_TRUE(result.ok);
   ASSERT_EQ(sink.parts.size(), c.parts.size());
   for (std::size_t i = 0; i < c.parts.size(); ++i) {
@@ -270,7 +234,7 @@ TEST_P(StreamUrlsetSplit, CutsBetweenEntriesAtTheLimits) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Table, StreamUrlsetSplit,
+    Table, BuildSitemapDocumentSplit,
     testing::Values(SplitCase{"NoLimit", SIZE_MAX, SIZE_MAX, {{"a", "b", "c"}}},
                     SplitCase{"TwoUrls", 2, SIZE_MAX, {{"a", "b"}, {"c"}}},
                     SplitCase{"ExactlyTwoEntriesOfBytes", SIZE_MAX, 379, {{"a", "b"}, {"c"}}},
@@ -280,12 +244,12 @@ INSTANTIATE_TEST_SUITE_P(
                     SplitCase{"TheSmallerLimitCuts", 1, 379, {{"a"}, {"b"}, {"c"}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(StreamUrlset, StandardFormSkipsEmptyLines) {
+TEST(BuildSitemapDocument, StandardFormSkipsEmptyLines) {
   RecordingSink sink;
   UrlsetOptions options;
   options.form = UrlsetForm::kStandard;
   const UrlsetResult result =
-      StreamUrlset("\na\n\n", LineBreaks::kAny, {2015, 2, 3}, options, sink);
+      BuildSitemapDocument("\na\n\n", LineBreaks::kAny, {2015, 2, 3}, options, sink);
   ASSERT_TRUE(result.ok);
   EXPECT_EQ(result.skipped_empty, 2u);
   EXPECT_EQ(sink.parts.at(0),
@@ -294,54 +258,61 @@ TEST(StreamUrlset, StandardFormSkipsEmptyLines) {
                 test::ExpectedEntry("a", "2015-02-03") + "  </urlset>");
 }
 
-TEST(StreamUrlset, AFailedWriteEndsTheRun) {
+TEST(BuildSitemapDocument, AFailedWriteEndsTheRun) {
   RecordingSink sink;
   sink.fail_at = 2;
   UrlsetOptions options;
   options.chunk_bytes = 1;
-  const UrlsetResult result = StreamUrlset("a\nb\nc\n", LineBreaks::kAny, kDate, options, sink);
+  const UrlsetResult result =
+      BuildSitemapDocument("a\nb\nc\n", LineBreaks::kAny, kDate, options, sink);
   EXPECT_FALSE(result.ok);
   EXPECT_EQ(sink.writes, 2u);
 }
 
 // The run stops as the part past max_parts would begin: the sink never sees it.
-TEST(StreamUrlset, StopsBeforeThePartPastTheLimit) {
+TEST(BuildSitemapDocument, StopsBeforeThePartPastTheLimit) {
   for (const std::size_t max_parts : {2, 3}) {
     RecordingSink sink;
     UrlsetOptions options;
     options.max_urls = 1;
     options.max_parts = max_parts;
-    const UrlsetResult result = StreamUrlset("a\nb\nc\n", LineBreaks::kAny, kDate, options, sink);
+    const UrlsetResult result =
+        BuildSitemapDocument("a\nb\nc\n", LineBreaks::kAny, kDate, options, sink);
     EXPECT_EQ(result.ok, max_parts == 3);
     EXPECT_EQ(result.too_many_parts, max_parts == 2);
     EXPECT_EQ(sink.parts.size(), max_parts);
   }
 }
 
-// Past the 256 KB that the box's check takes at a time.
-std::string LongBox() {
+// Past the 256 KB that the box's check takes at a time, its lines ended by
+// `end`.
+std::string LongBox(const std::string& end = "\r\n") {
   std::string box;
-  for (int i = 0; i < 20000; ++i) box += "http://a.cn/&<" + std::to_string(i) + "\r\n";
+  for (int i = 0; i < 20000; ++i) box += "http://a.cn/&<" + std::to_string(i) + end;
   return box;
 }
 
 // The box's check counts what the build then hands on, and the size of the
-// one document, without making it.
+// one document, without making it: for the window's box, cut at CR LF, and
+// the page's, cut at any line break, whichever break ends its blocks.
 TEST(CheckBoxUtf8, CountsWhatTheBuildHandsOn) {
-  const std::string long_box = LongBox();
-  for (const std::string box : {"", "\r\n", "a\r\nb\rc\r\n&", long_box.c_str()}) {
-    for (const std::size_t max_urls : {std::size_t{2}, std::size_t{7000}, SIZE_MAX}) {
-      UrlsetOptions options;
-      options.max_urls = max_urls;
-      options.max_bytes = 300000;
-      RecordingSink parts, whole;
-      const UrlsetResult built = BuildSitemapDocument(box, kDate, options, parts);
-      BuildSitemapDocument(box, kDate, UrlsetOptions{}, whole);
-      const std::optional<UrlsetResult> counted = CheckBoxUtf8(box, kDate, options);
-      ASSERT_TRUE(counted);
-      EXPECT_EQ(std::tie(counted->parts, counted->urls, counted->most_urls, counted->most_bytes),
-                std::tie(built.parts, built.urls, built.most_urls, built.most_bytes));
-      EXPECT_EQ(counted->whole_bytes, whole.parts.at(0).size());
+  const std::vector<std::string> boxes = {
+      "", "\r\n", "a\r\nb\rc\r\n&", "\n\na\r\r\nb", LongBox(), LongBox("\n"), LongBox("\r")};
+  for (const LineBreaks breaks : {LineBreaks::kCrLf, LineBreaks::kAny}) {
+    for (const std::string& box : boxes) {
+      for (const std::size_t max_urls : {std::size_t{2}, std::size_t{7000}, SIZE_MAX}) {
+        UrlsetOptions options;
+        options.max_urls = max_urls;
+        options.max_bytes = 300000;
+        RecordingSink parts, whole;
+        const UrlsetResult built = BuildSitemapDocument(box, breaks, kDate, options, parts);
+        BuildSitemapDocument(box, breaks, kDate, UrlsetOptions{}, whole);
+        const std::optional<UrlsetResult> counted = CheckBoxUtf8(box, breaks, kDate, options);
+        ASSERT_TRUE(counted);
+        EXPECT_EQ(std::tie(counted->parts, counted->urls, counted->most_urls, counted->most_bytes),
+                  std::tie(built.parts, built.urls, built.most_urls, built.most_bytes));
+        EXPECT_EQ(counted->whole_bytes, whole.parts.at(0).size());
+      }
     }
   }
 }
@@ -351,8 +322,10 @@ TEST(CheckBoxUtf8, CountsWhatTheBuildHandsOn) {
 TEST(CheckBoxUtf8, RefusesALineTheDocumentCannotHold) {
   for (const std::string& bad : {std::string("a\0", 2), std::string("\xFF"),
                                  std::string("\xEE\x9E\x8D"), std::string("\xEF\xBF\xBE")}) {
-    EXPECT_FALSE(CheckBoxUtf8(bad + "\r\nb", kDate, UrlsetOptions{}));
-    EXPECT_FALSE(CheckBoxUtf8(LongBox() + bad, kDate, UrlsetOptions{}));
+    for (const LineBreaks breaks : {LineBreaks::kCrLf, LineBreaks::kAny}) {
+      EXPECT_FALSE(CheckBoxUtf8(bad + "\r\nb", breaks, kDate, UrlsetOptions{}));
+      EXPECT_FALSE(CheckBoxUtf8(LongBox("\n") + bad, breaks, kDate, UrlsetOptions{}));
+    }
   }
 }
 

@@ -15,6 +15,7 @@
 #include "core/files/file_output.h"
 #include "core/generate_command.h"
 #include "tests/support/child_process.h"
+#include "tests/support/document_text.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/write_matrix.h"
 
@@ -26,10 +27,7 @@ std::string Document(int links = 100) {
   std::string box;
   for (int i = 0; i < links; ++i)
     box += "http://www.example.com/page?id=" + std::to_string(i) + "\r\n";
-  return BuildSitemapDocument([&] { return std::optional<std::string>(box); },
-                              [] {
-                                return DateTime{2015, 2, 12};
-                              });
+  return test::DocumentOfText(box, DateTime{2015, 2, 12});
 }
 
 class WriteMatrix : public ::testing::TestWithParam<test::WriteCase> {};

@@ -62,7 +62,9 @@ class CountTest {
   // The links that splitting the box's Content gives, counted the plain way.
   std::int32_t SplitCount() {
     auto value = test_.window().GetProperty(EditBoxName, lirrevo::ui::edit_box::Content);
-    return value ? lirrevo::CountLinks(std::get<std::string>(*value)) : -1;
+    return value ? static_cast<std::int32_t>(
+                       lirrevo::SplitLinks(std::get<std::string>(*value)).size())
+                 : -1;
   }
 
  private:
