@@ -97,9 +97,7 @@ class ListConverter {
   }
 
   virtual bool IsGbk(std::string_view bytes) {
-    ConversionReport report;
-    ConvertEncoding(bytes, "GBK", "UTF-8", &report);
-    return report.ok;
+    return ConvertEncoding(bytes, "GBK", "UTF-8").has_value();
   }
 
  private:

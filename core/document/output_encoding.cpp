@@ -11,7 +11,6 @@
 namespace lirrevo {
 namespace {
 
-constexpr std::size_t kMaxGrowths = 11;
 constexpr const char* kTextEncoding = "GB18030";
 constexpr char kEuroByte = static_cast<char>(0x80);
 constexpr std::string_view kEuroUtf8 = "\xE2\x82\xAC";
@@ -37,42 +36,6 @@ constexpr std::array<CodeRun, 10> kWithoutCode{{{0xE78D, 0xE796},
                                                 {0xE854, 0xE855},
                                                 {0xE864, 0xE864}}};
 
-// One iconv call over all of the input, growing the work buffer on E2BIG. The
-// work buffer becomes the result: its size is cut to the bytes produced. Room
-// for the first growth is reserved at once, so that growth copies nothing.
-std::string Convert(EncodingConverter& converter, std::string_view input,
-                    ConversionReport& report) {
-  const std::size_t n = input.size();
-  const std::size_t growth = n / 2 + 128;
-  std::string buffer;
-  buffer.reserve(n + growth);
-  buffer.resize(n);
-  std::size_t produced = 0;
-  for (;;) {
-    char* out = buffer.data() + produced;
-    std::size_t out_left = buffer.size() - produced;
-    const bool done = converter.Convert(input, out, out_left);
-    const int error = errno;
-    produced = buffer.size() - out_left;
-    report.buffer_size = buffer.size();
-    if (done) break;
-    if (error != E2BIG) return {};
-    if (report.growths == kMaxGrowths) return {};
-    buffer.resize(buffer.size() + growth);
-    ++report.growths;
-  }
-  buffer.resize(produced);
-  report.ok = true;
-  return buffer;
-}
-
-std::optional<std::string> Converted(std::string_view input, const char* from, const char* to) {
-  ConversionReport report;
-  std::string output = ConvertEncoding(input, from, to, &report);
-  if (!report.ok) return std::nullopt;
-  return output;
-}
-
 // What stands in the output for a sequence that the source encoding does not
 // allow, and how many input bytes it takes; a skip of 0 fails the conversion.
 struct Resolution {
@@ -80,14 +43,14 @@ struct Resolution {
   std::string_view replacement;
 };
 
-// Converts input to UTF-8 in one pass with one descriptor. At each sequence
-// that `from` does not allow, resolve(rest, truncated) decides what happens;
-// `rest` starts at that sequence, `truncated` tells that the input ends inside
-// a character there.
+// Converts input in one pass with one descriptor, growing the output as it
+// fills. At each sequence that `from` does not allow, resolve(rest, truncated)
+// decides what happens; `rest` starts at that sequence, `truncated` tells
+// that the input ends inside a character there.
 template <typename Resolve>
 std::optional<std::string> ConvertResolving(std::string_view input, const char* from,
-                                            Resolve&& resolve) {
-  EncodingConverter converter(from, "UTF-8");
+                                            const char* to, Resolve&& resolve) {
+  EncodingConverter converter(from, to);
   if (!converter.Valid()) return std::nullopt;
   std::string output(input.size() + input.size() / 2 + 16, '\0');
   std::size_t produced = 0;
@@ -132,38 +95,29 @@ bool EncodingConverter::Convert(std::string_view& in, char*& out, std::size_t& r
 
 void EncodingConverter::Reset() { iconv(cd_, nullptr, nullptr, nullptr, nullptr); }
 
-std::string ConvertEncoding(std::string_view input, const char* from, const char* to,
-                            ConversionReport* report) {
-  ConversionReport local;
-  ConversionReport& r = report ? *report : local;
-  r = ConversionReport{};
-  EncodingConverter converter(from, to);
-  if (!converter.Valid()) return {};
-  if (input.empty()) {
-    r.ok = true;
-    return {};
-  }
+std::optional<std::string> ConvertEncoding(std::string_view input, const char* from,
+                                           const char* to) {
   try {
-    return Convert(converter, input, r);
+    return ConvertResolving(input, from, to, [](std::string_view, bool) { return Resolution{}; });
   } catch (const std::bad_alloc&) {
-    return {};  // no room for the work buffer
+    return std::nullopt;  // no room for the output
   } catch (const std::length_error&) {
-    return {};
+    return std::nullopt;
   }
 }
 
 std::optional<std::string> TextToUtf8(std::string_view text) {
-  std::optional<std::string> utf8 = Converted(text, kTextEncoding, "UTF-8");
+  std::optional<std::string> utf8 = ConvertEncoding(text, kTextEncoding, "UTF-8");
   if (utf8 || text.find(kEuroByte) == std::string_view::npos) return utf8;
   // GBK's one-byte euro sign, which GB18030 lacks. The converter stops where a
   // character begins, so a 0x80 there is never the second byte of another.
-  return ConvertResolving(text, kTextEncoding, [](std::string_view rest, bool truncated) {
+  return ConvertResolving(text, kTextEncoding, "UTF-8", [](std::string_view rest, bool truncated) {
     return !truncated && rest[0] == kEuroByte ? Resolution{1, kEuroUtf8} : Resolution{};
   });
 }
 
 std::optional<std::string> Utf8ToText(std::string_view utf8) {
-  return Converted(utf8, "UTF-8", kTextEncoding);
+  return ConvertEncoding(utf8, "UTF-8", kTextEncoding);
 }
 
 bool TextCanHold(char32_t code_point) {
@@ -175,7 +129,7 @@ bool TextCanHold(char32_t code_point) {
 }
 
 std::string ToUtf8MarkingInvalid(std::string_view input, const char* from, std::size_t step) {
-  return ConvertResolving(input, from,
+  return ConvertResolving(input, from, "UTF-8",
                           [step](std::string_view rest, bool truncated) {
                             if (truncated) return Resolution{rest.size(), kTruncatedMark};
                             return Resolution{std::min(step, rest.size()), kInvalidMark};

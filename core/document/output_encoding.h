@@ -39,18 +39,10 @@ class EncodingConverter {
   iconv_t cd_;
 };
 
-// What one ConvertEncoding call did, for callers that need more than the bytes.
-struct ConversionReport {
-  bool ok = false;              // false: unknown name, invalid input or no memory
-  std::size_t growths = 0;      // how often the work buffer grew
-  std::size_t buffer_size = 0;  // final size of the work buffer
-};
-
-// Converts input with iconv in one call over the whole input; the work buffer
-// starts at the input's size and grows by n/2+128 at most 11 times. Empty on
-// failure and for empty input; `report` (optional) tells which.
-std::string ConvertEncoding(std::string_view input, const char* from, const char* to,
-                            ConversionReport* report = nullptr);
+// Converts input with iconv in one call over the whole input, growing the
+// output as it fills; nullopt for an unknown name, invalid input or no memory.
+std::optional<std::string> ConvertEncoding(std::string_view input, const char* from,
+                                           const char* to);
 
 // The system's text as UTF-8 and back; nullopt when the input is not valid,
 // or (to text) holds one of the few private-use characters that the
