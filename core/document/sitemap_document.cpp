@@ -41,6 +41,9 @@ std::size_t EscapedSize(std::string_view link) {
   return size;
 }
 
+// Appends the link with & < > " ' turned into XML entities and CR into
+// "&#13;"; every other byte is kept. No byte of a longer character, in UTF-8
+// or in the system's text, is one of these, so bytes are scanned, not characters.
 void AppendEscaped(std::string& out, std::string_view link) {
   std::size_t run = 0;
   for (std::size_t pos; (pos = FindMarkup(link, run)) < link.size(); run = pos + 1) {
@@ -244,12 +247,6 @@ std::string FormatDate(const DateTime& value, std::string_view format) {
   std::string text = ReplaceAll(format, "%y", std::to_string(value.year));
   text = ReplaceAll(text, "%m", std::to_string(value.month));
   return ReplaceAll(text, "%d", std::to_string(value.day));
-}
-
-std::string EscapeLink(std::string_view link) {
-  std::string escaped;
-  AppendEscaped(escaped, link);
-  return escaped;
 }
 
 std::string LastmodText(const DateTime& date, UrlsetForm form) {

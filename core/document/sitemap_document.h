@@ -72,11 +72,6 @@ std::string ReplaceAll(std::string_view text, std::string_view pattern,
 // without leading zeros; everything else of the format is copied.
 std::string FormatDate(const DateTime& value, std::string_view format);
 
-// The link with & < > " ' turned into XML entities and CR into "&#13;"; every
-// other byte is kept. No byte of a longer character, in UTF-8 or in the
-// system's text, is one of these, so bytes are scanned, not characters.
-std::string EscapeLink(std::string_view link);
-
 // kDeadLink: the bare <urlset> and dates like 2015-2-12, as the dead-link
 // tools expect. kStandard: the sitemaps.org namespace, dates like 2015-02-12,
 // and no entry for an empty line.

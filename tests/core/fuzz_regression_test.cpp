@@ -41,8 +41,6 @@ INSTANTIATE_TEST_SUITE_P(
                       // A lead byte still takes a CR along.
                       SplitCase{"\x81\r\nx", {"\x81\r\nx"}}));
 
-TEST(EuroSign, MarkupAfterItIsEscaped) { EXPECT_EQ(EscapeLink("\x80&\x80<"), "\x80&amp;\x80&lt;"); }
-
 TEST(EuroSign, PatternRightAfterItIsReplaced) {
   EXPECT_EQ(ReplaceAll("\x80[x]\x80", "[x]", "y"), "\x80y\x80");
   EXPECT_EQ(ReplaceAll("\xB5[x]", "[x]", "y"), "\xB5[x]");  // '[' is a trail byte here
