@@ -218,13 +218,13 @@ std::size_t ToParser(char* data, std::size_t size, std::size_t count, void* user
 // it could not be read whole, or nothing.
 std::optional<std::string> Fetch(const std::string& source, const CheckSettings& settings,
                                  SitemapParser& parser) {
-  const std::optional<std::string> url = RequestUrl(source);
-  if (!url) return "not an http or https URL";
+  const std::optional<Target> target = TargetOf(source);
+  if (!target) return "not an http or https URL";
   const std::unique_ptr<CURL, void (*)(CURL*)> easy(curl_easy_init(), curl_easy_cleanup);
   if (!easy) return "libcurl could not start";
   Transfer transfer{easy.get(), parser};
   char error[CURL_ERROR_SIZE] = "";
-  curl_easy_setopt(easy.get(), CURLOPT_URL, url->c_str());
+  curl_easy_setopt(easy.get(), CURLOPT_URL, target->url.c_str());
   curl_easy_setopt(easy.get(), CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(easy.get(), CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(easy.get(), CURLOPT_FOLLOWLOCATION, 1L);
@@ -267,8 +267,8 @@ std::optional<std::string> ReadFile(const std::string& source, SitemapParser& pa
 // Adds the locs of one of an index's sitemaps; why it could not, or nothing.
 std::optional<std::string> ReadListed(const std::string& sitemap, const CheckSettings& settings,
                                       std::string& locs) {
-  // A file is never read for an index, which may come from anywhere.
-  if (!NamesHttp(sitemap)) return "not an http or https URL";
+  // A file is never read for an index, which may come from anywhere: Fetch
+  // takes http and https URLs only.
   std::string found;
   SitemapParser parser(found);
   if (std::optional<std::string> why = Fetch(sitemap, settings, parser)) return why;
