@@ -355,18 +355,14 @@ std::optional<DeadLinkFile> ReadDeadLinkFile(const std::string& path, std::strin
 std::optional<SitemapLocs> ReadSitemapLocs(const std::string& source, const CheckSettings& settings,
                                            std::string& error) {
   SitemapLocs read;
-  bool index = false;
-  {
-    SitemapParser parser(read.locs);
-    const std::optional<std::string> why =
-        NamesHttp(source) ? Fetch(source, settings, parser) : ReadFile(source, parser);
-    if (why) {
-      error = (NamesHttp(source) ? "cannot fetch " : "cannot read ") + NameOf(source) + ": " + *why;
-      return std::nullopt;
-    }
-    index = parser.IsIndex();
+  SitemapParser parser(read.locs);
+  const std::optional<std::string> why =
+      NamesHttp(source) ? Fetch(source, settings, parser) : ReadFile(source, parser);
+  if (why) {
+    error = (NamesHttp(source) ? "cannot fetch " : "cannot read ") + NameOf(source) + ": " + *why;
+    return std::nullopt;
   }
-  if (!index) return read;
+  if (!parser.IsIndex()) return read;
   const std::string sitemaps = std::move(read.locs);
   read.locs.clear();
   std::size_t count = 0;
