@@ -19,6 +19,7 @@
 #include <ctime>
 #include <map>
 #include <memory>
+#include <numeric>
 #include <random>
 #include <unordered_map>
 #include <utility>
@@ -480,6 +481,11 @@ class Checker {
 
   using Jobs = std::vector<std::pair<std::size_t, std::size_t>>;  // (host key, link or folder)
 
+  // Orders ready_ as a heap with the earliest link in input order on top.
+  auto Later() const {
+    return [this](std::size_t a, std::size_t b) { return queue_[a].second > queue_[b].second; };
+  }
+
   // Asks for every job, within the bounds; false when the check cannot go on.
   bool Pass(Purpose purpose, Jobs jobs) {
     purpose_ = purpose;
@@ -675,15 +681,6 @@ class Checker {
     }
     Give(held.index, LinkClass::kRedirect, held.status, statuses, location);
   }
-
-  // Orders ready_ as a heap with the earliest link in input order on top.
-  struct LaterLink {
-    const std::vector<std::pair<std::size_t, std::size_t>>& queue;
-    bool operator()(std::size_t a, std::size_t b) const {
-      return queue[a].second > queue[b].second;
-    }
-  };
-  LaterLink Later() const { return {queue_}; }
 
   // The host's link at position is ready when the host has room, else held.
   void Offer(std::size_t position, HostState& host) {
@@ -897,7 +894,8 @@ class Checker {
         TakeProbe(request, status, result);
         break;
       case Purpose::kPage: {
-        const Folder& missing = folders_[folders_[FolderIdOfLink(request)].probe];
+        const std::size_t folder = folder_ids_.at(FolderOf(request.url).value_or(request.url));
+        const Folder& missing = folders_[folders_[folder].probe];
         if (!HasBody(request, result, status)) {
           // A page that cannot be fetched now answered 200 a moment ago.
           GiveVerdict(request, status == 0 ? 200 : status, result, os_errno);
@@ -945,10 +943,6 @@ class Checker {
   void Give(std::size_t index, LinkClass link_class, long status,
             const std::vector<std::uint16_t>& statuses, const std::string& detail) {
     done_(index, {link_class, status, Joined(HistoryOf(statuses, link_class), detail)});
-  }
-
-  std::size_t FolderIdOfLink(const Request& request) {
-    return folder_ids_.at(FolderOf(request.url).value_or(request.url));
   }
 
   // Puts a link that answered 200 or a redirect to wait for its folder's probe,
@@ -1087,7 +1081,7 @@ std::optional<std::string> CheckLinks(std::span<const std::string_view> links,
     std::vector<std::size_t> MoreLinks() override { return {}; }
     std::vector<std::size_t> NextWave() override {
       std::vector<std::size_t> wave(asked_ ? 0 : links_.size());
-      for (std::size_t i = 0; i < wave.size(); ++i) wave[i] = i;
+      std::iota(wave.begin(), wave.end(), std::size_t{0});
       asked_ = true;
       return wave;
     }
