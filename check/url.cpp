@@ -17,6 +17,12 @@ bool StartsWithNoCase(std::string_view text, std::string_view start) {
   return text.size() >= start.size() && strncasecmp(text.data(), start.data(), start.size()) == 0;
 }
 
+// Whether text holds a space or a control character, which a URL as written cannot.
+bool HoldsSpaceOrControl(std::string_view text) {
+  return std::any_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) <= 0x20 || c == 0x7F; });
+}
+
 }  // namespace
 
 std::optional<std::string> AsciiHost(const std::string& host) {
@@ -75,11 +81,7 @@ std::string PathOf(const std::string& url) {
 }
 
 std::optional<Target> TargetOf(std::string_view link) {
-  const bool http = NamesHttp(link);
-  const bool clean = std::none_of(link.begin(), link.end(), [](char c) {
-    return static_cast<unsigned char>(c) <= 0x20 || c == 0x7F;
-  });
-  if (!http || !clean) return std::nullopt;
+  if (!NamesHttp(link) || HoldsSpaceOrControl(link)) return std::nullopt;
   const UrlHandle parsed = ParsedUrl(std::string(link), CURLU_URLENCODE);
   if (!parsed) return std::nullopt;
   const std::optional<std::string> given = UrlPart(parsed.get(), CURLUPART_HOST);
@@ -95,10 +97,7 @@ std::optional<Target> TargetOf(std::string_view link) {
 }
 
 std::optional<std::string> BaseUrlProblem(const std::string& text) {
-  const bool plain = std::none_of(text.begin(), text.end(), [](char c) {
-    return static_cast<unsigned char>(c) <= 0x20 || c == 0x7F;
-  });
-  if (!plain) return "it holds a space or a control character";
+  if (HoldsSpaceOrControl(text)) return "it holds a space or a control character";
   if (!DecodeUtf8List(text).Ok()) return "it is not UTF-8";
   const UrlHandle url = ParsedUrl(text);
   if (!url) return "it is not an absolute URL";
