@@ -2,13 +2,10 @@
 
 #include <curl/curl.h>
 #include <expat.h>
-#include <strings.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
-#include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -176,13 +173,10 @@ class SitemapParser {
     constexpr std::string_view kSpace = " \t\r\n";
     const std::size_t first = loc_.find_first_not_of(kSpace);
     if (first == std::string::npos) return;
-    std::string_view loc(loc_);
-    loc = loc.substr(first, loc.find_last_not_of(kSpace) + 1 - first);
-    const std::size_t at = locs_.size();
-    locs_.append(loc);
-    for (std::size_t i = at; i < locs_.size(); ++i) {
-      if (locs_[i] == '\r' || locs_[i] == '\n') locs_[i] = ' ';
-    }
+    const auto at = static_cast<std::ptrdiff_t>(locs_.size());
+    locs_.append(loc_, first, loc_.find_last_not_of(kSpace) + 1 - first);
+    std::replace_if(
+        locs_.begin() + at, locs_.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
     locs_ += '\n';
   }
 
