@@ -29,11 +29,8 @@ bool IsUtf8(std::string_view text) {
   return true;
 }
 
-bool IsHidden(const char* tag) {
-  for (const char* hidden : {"script", "style", "noscript", "template"}) {
-    if (std::strcmp(tag, hidden) == 0) return true;
-  }
-  return false;
+bool IsHidden(std::string_view tag) {
+  return tag == "script" || tag == "style" || tag == "noscript" || tag == "template";
 }
 
 // What the parser's callbacks share, through the parser's _private.
