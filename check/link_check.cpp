@@ -1000,9 +1000,7 @@ class Checker {
     HostState& host = it->second;
     --host.busy;
     if (host.held) {
-      const std::size_t position = *host.held;
-      host.held.reset();
-      Offer(position, host);
+      Offer(*std::exchange(host.held, std::nullopt), host);
     } else if (host.busy == 0) {
       hosts_.erase(it);
     }
@@ -1098,8 +1096,7 @@ std::optional<std::string> CheckLinks(std::span<const std::string_view> links,
 
 std::optional<std::string> CheckFeed(LinkFeed& feed, const CheckSettings& settings,
                                      const std::function<void(std::size_t, LinkVerdict)>& done) {
-  Checker checker(feed, settings, done);
-  return checker.Run();
+  return Checker(feed, settings, done).Run();
 }
 
 }  // namespace lirrevo::check
