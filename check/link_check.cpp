@@ -539,18 +539,16 @@ class Checker {
     const std::vector<std::size_t> more = feed_.MoreLinks();
     if (more.empty()) return;
     Jobs jobs = CheckJobs(more);
-    for (auto& [key, host] : hosts_) {
-      if (!host.held) continue;
-      for (std::size_t p = *host.held; p < queue_.size() && queue_[p].first == key; ++p) {
-        jobs.push_back(queue_[p]);
-      }
-      host.held.reset();
-    }
-    for (const std::size_t p : ready_) {
+    // A host's jobs not yet taken run from its held or ready position on.
+    const auto add_rest = [&](std::size_t p) {
       for (std::size_t q = p; q < queue_.size() && queue_[q].first == queue_[p].first; ++q) {
         jobs.push_back(queue_[q]);
       }
+    };
+    for (auto& [key, host] : hosts_) {
+      if (host.held) add_rest(*std::exchange(host.held, std::nullopt));
     }
+    for (const std::size_t p : ready_) add_rest(p);
     Queue(std::move(jobs));
   }
 
