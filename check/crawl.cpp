@@ -11,6 +11,7 @@
 #include "check/page_links.h"
 #include "check/sitemap_input.h"
 #include "check/url.h"
+#include "core/document/list_input.h"
 
 namespace lirrevo::check {
 namespace {
@@ -222,13 +223,10 @@ void SiteCrawl::ReadSitemaps(const RobotsRules& rules) {
     }
     const auto from = static_cast<std::uint32_t>(sitemap_urls_.size());
     sitemap_urls_.push_back(sitemap);
-    std::string_view lines = locs->locs;
-    while (!lines.empty()) {
-      const std::size_t end = std::min(lines.find('\n'), lines.size());
-      const std::string loc(lines.substr(0, end));
-      lines.remove_prefix(std::min(end + 1, lines.size()));
-      if (StartsWithAny(loc, origins_)) Add(loc, from, true, 0, true);
-    }
+    // A loc holds no line break: each line is one.
+    ForEachLine(locs->locs, LineBreaks::kAny, [&](std::string_view loc) {
+      if (StartsWithAny(loc, origins_)) Add(std::string(loc), from, true, 0, true);
+    });
   }
 }
 

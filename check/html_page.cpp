@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include "core/document/output_encoding.h"
+
 namespace lirrevo::check {
 namespace {
 
@@ -27,26 +29,8 @@ bool IsUtf8(std::string_view text) {
   return true;
 }
 
-// html as Latin-1, in UTF-8.
-std::string Latin1AsUtf8(std::string_view html) {
-  std::string utf8;
-  for (const char byte : html) {
-    const auto c = static_cast<unsigned char>(byte);
-    if (c < 0x80) {
-      utf8 += byte;
-    } else {
-      utf8 += static_cast<char>(0xC0 | (c >> 6));
-      utf8 += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return utf8;
-}
-
-bool IsHidden(const char* tag) {
-  for (const char* hidden : {"script", "style", "noscript", "template"}) {
-    if (std::strcmp(tag, hidden) == 0) return true;
-  }
-  return false;
+bool IsHidden(std::string_view tag) {
+  return tag == "script" || tag == "style" || tag == "noscript" || tag == "template";
 }
 
 // What the parser's callbacks share, through the parser's _private.
@@ -105,7 +89,8 @@ void ReadHtml(std::string_view html,
       open != std::string_view::npos && html.find('>', open) == std::string_view::npos) {
     html = html.substr(0, open);
   }
-  const std::string latin1 = IsUtf8(html) ? std::string() : Latin1AsUtf8(html);
+  const std::string latin1 =
+      IsUtf8(html) ? std::string() : ConvertEncoding(html, "ISO-8859-1", "UTF-8");
   const std::string_view utf8 = latin1.empty() ? html : latin1;
   htmlParserCtxtPtr parser = htmlNewParserCtxt();
   if (parser == nullptr) return;

@@ -19,6 +19,7 @@
 #include <ctime>
 #include <map>
 #include <memory>
+#include <numeric>
 #include <random>
 #include <unordered_map>
 #include <utility>
@@ -50,8 +51,8 @@ struct Answer {
   bool oversized = false;   // the headers went past header_limit
   bool empty_body = false;  // Content-Length: 0
   bool html = false;        // Content-Type: text/html or application/xhtml+xml
-  std::optional<long> retry_after_s;
-  std::string location;  // of the last answer, as sent
+  std::optional<long> retry_after_s = {};
+  std::string location = {};  // of the last answer, as sent
 };
 
 // What a request asks for.
@@ -136,12 +137,7 @@ std::size_t HeaderLine(char* data, std::size_t size, std::size_t count, void* us
   const std::string_view line(data, length);
   if (line.starts_with("HTTP/")) {
     // Another answer begins (after a 1xx one): only the last one counts.
-    answer.status = StatusOf(line);
-    answer.complete = false;
-    answer.empty_body = false;
-    answer.html = false;
-    answer.retry_after_s.reset();
-    answer.location.clear();
+    answer = Answer{answer.header_limit, answer.header_bytes, StatusOf(line)};
   } else if (line == "\r\n" || line == "\n") {
     answer.complete = answer.status >= 200;
     // Nothing marks where an answer without a body ends: a faulty server
@@ -256,22 +252,13 @@ bool IsConnectionFailure(CURLcode result) {
 }
 
 bool IsTlsFailure(CURLcode result) {
-  switch (result) {
-    case CURLE_SSL_CONNECT_ERROR:
-    case CURLE_PEER_FAILED_VERIFICATION:
-    case CURLE_SSL_CERTPROBLEM:
-    case CURLE_SSL_CIPHER:
-    case CURLE_SSL_ISSUER_ERROR:
-    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
-    case CURLE_SSL_INVALIDCERTSTATUS:
-    case CURLE_SSL_CACERT_BADFILE:
-    case CURLE_SSL_CRL_BADFILE:
-    case CURLE_SSL_SHUTDOWN_FAILED:
-    case CURLE_USE_SSL_FAILED:
-      return true;
-    default:
-      return false;
-  }
+  constexpr CURLcode kTls[] = {CURLE_SSL_CONNECT_ERROR,     CURLE_PEER_FAILED_VERIFICATION,
+                               CURLE_SSL_CERTPROBLEM,       CURLE_SSL_CIPHER,
+                               CURLE_SSL_ISSUER_ERROR,      CURLE_SSL_PINNEDPUBKEYNOTMATCH,
+                               CURLE_SSL_INVALIDCERTSTATUS, CURLE_SSL_CACERT_BADFILE,
+                               CURLE_SSL_CRL_BADFILE,       CURLE_SSL_SHUTDOWN_FAILED,
+                               CURLE_USE_SSL_FAILED};
+  return std::find(std::begin(kTls), std::end(kTls), result) != std::end(kTls);
 }
 
 // A failure before any answer, in the words a site's owner would use; the
@@ -320,11 +307,6 @@ std::string ReasonOfNoStatus(const Request& request, CURLcode result, long os_er
   return "answer cut off within its headers";
 }
 
-// What the line tells beside the status: where a redirect points.
-std::string DetailOfStatus(long status, const Answer& answer) {
-  return ClassOfStatus(status) == LinkClass::kRedirect ? answer.location : std::string();
-}
-
 // 16 hex digits that no site has a page of, after the mark that keeps the
 // probe out of the dead links read from the site's log.
 std::string ProbeName() {
@@ -366,9 +348,7 @@ bool IsHomePageOf(const std::string& target, const std::string& url) {
   const std::optional<std::string> to_host = UrlPart(to.get(), CURLUPART_HOST);
   const std::optional<std::string> from_host = UrlPart(from.get(), CURLUPART_HOST);
   const std::optional<std::string> path = UrlPart(to.get(), CURLUPART_PATH);
-  char* query = nullptr;
-  const bool has_query = curl_url_get(to.get(), CURLUPART_QUERY, &query, 0) == CURLUE_OK;
-  curl_free(query);
+  const bool has_query = UrlPart(to.get(), CURLUPART_QUERY).has_value();
   return to_host && from_host && path && !has_query && SiteOf(*to_host) == SiteOf(*from_host) &&
          IsHomePath(*path) && !IsHomePath(UrlPart(from.get(), CURLUPART_PATH).value_or("/"));
 }
@@ -393,6 +373,14 @@ std::string RedirectShape(std::string target, const std::string& path) {
 bool IsDeadStatus(long status) { return status == 404 || status == 410; }
 bool IsRedirectStatus(long status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// dead for 404 and 410, alive for 2xx, redirect for 3xx, else error.
+LinkClass ClassOfStatus(long status) {
+  if (IsDeadStatus(status)) return LinkClass::kDead;
+  if (status >= 200 && status < 300) return LinkClass::kAlive;
+  if (status >= 300 && status < 400) return LinkClass::kRedirect;
+  return LinkClass::kError;
 }
 
 // What a link's answers tell, where there was more than one plain answer:
@@ -493,6 +481,11 @@ class Checker {
 
   using Jobs = std::vector<std::pair<std::size_t, std::size_t>>;  // (host key, link or folder)
 
+  // Orders ready_ as a heap with the earliest link in input order on top.
+  auto Later() const {
+    return [this](std::size_t a, std::size_t b) { return queue_[a].second > queue_[b].second; };
+  }
+
   // Asks for every job, within the bounds; false when the check cannot go on.
   bool Pass(Purpose purpose, Jobs jobs) {
     purpose_ = purpose;
@@ -546,18 +539,16 @@ class Checker {
     const std::vector<std::size_t> more = feed_.MoreLinks();
     if (more.empty()) return;
     Jobs jobs = CheckJobs(more);
-    for (auto& [key, host] : hosts_) {
-      if (!host.held) continue;
-      for (std::size_t p = *host.held; p < queue_.size() && queue_[p].first == key; ++p) {
-        jobs.push_back(queue_[p]);
-      }
-      host.held.reset();
-    }
-    for (const std::size_t p : ready_) {
+    // A host's jobs not yet taken run from its held or ready position on.
+    const auto add_rest = [&](std::size_t p) {
       for (std::size_t q = p; q < queue_.size() && queue_[q].first == queue_[p].first; ++q) {
         jobs.push_back(queue_[q]);
       }
+    };
+    for (auto& [key, host] : hosts_) {
+      if (host.held) add_rest(*std::exchange(host.held, std::nullopt));
     }
+    for (const std::size_t p : ready_) add_rest(p);
     Queue(std::move(jobs));
   }
 
@@ -657,7 +648,7 @@ class Checker {
         statuses_[held.index] = std::move(statuses);  // the page's answer adds to them
         jobs.emplace_back(folders_[held.folder].host, held.index);
       } else if (held.status == 200) {
-        done_(held.index, {LinkClass::kAlive, 200, HistoryOf(statuses, LinkClass::kAlive)});
+        Give(held.index, LinkClass::kAlive, 200, statuses, {});
       } else {
         SettleRedirect(held, missing, statuses);
       }
@@ -682,24 +673,12 @@ class Checker {
     const std::string url = TargetOf(Link(held.index))->url;
     if (missing.missing == Folder::Missing::kRedirect &&
         RedirectShape(target, PathOf(url)) == missing.redirect) {
-      done_(held.index,
-            {LinkClass::kSoft404, held.status,
-             Joined(HistoryOf(statuses, LinkClass::kSoft404),
-                    "redirects where a missing page in " + PathOfFolder(missing.url) + " does")});
+      Give(held.index, LinkClass::kSoft404, held.status, statuses,
+           "redirects where a missing page in " + PathOfFolder(missing.url) + " does");
       return;
     }
-    done_(held.index, {LinkClass::kRedirect, held.status,
-                       Joined(HistoryOf(statuses, LinkClass::kRedirect), location)});
+    Give(held.index, LinkClass::kRedirect, held.status, statuses, location);
   }
-
-  // Orders ready_ as a heap with the earliest link in input order on top.
-  struct LaterLink {
-    const std::vector<std::pair<std::size_t, std::size_t>>& queue;
-    bool operator()(std::size_t a, std::size_t b) const {
-      return queue[a].second > queue[b].second;
-    }
-  };
-  LaterLink Later() const { return {queue_}; }
 
   // The host's link at position is ready when the host has room, else held.
   void Offer(std::size_t position, HostState& host) {
@@ -792,11 +771,8 @@ class Checker {
       request->read_page = true;
       request->body_limit = settings_.max_page_bytes;
     }
-    if (const auto it = statuses_.find(index);
-        purpose_ == Purpose::kPage && it != statuses_.end()) {
-      request->statuses = std::move(it->second);
-      statuses_.erase(it);
-    }
+    // PageJobs keeps the answers of each page's link.
+    if (purpose_ == Purpose::kPage) request->statuses = TakeStatuses(index, 200);
     return request;
   }
 
@@ -811,20 +787,14 @@ class Checker {
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     // A crawler asks with GET, and some servers answer HEAD otherwise.
     curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    const bool file = request->purpose == Purpose::kFile;
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, file ? 1L : 0L);
+    if (file) curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 5L);
     if (request->fresh) curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
-    if (request->purpose == Purpose::kFile) {
-      curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-      curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 5L);
-    }
-    if (request->purpose != Purpose::kCheck || request->read_page) {
-      curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, KeepBody);
-      curl_easy_setopt(easy, CURLOPT_WRITEDATA, request.get());
-    } else {
-      request->dropped = 0;
-      curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, DropBody);
-      curl_easy_setopt(easy, CURLOPT_WRITEDATA, request.get());
-    }
+    const bool keeps = request->purpose != Purpose::kCheck || request->read_page;
+    if (!keeps) request->dropped = 0;
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, keeps ? KeepBody : DropBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, request.get());
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, HeaderLine);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &request->answer);
     request->error[0] = '\0';
@@ -915,31 +885,31 @@ class Checker {
         if (status == 200 || (IsRedirectStatus(status) && !request.answer.location.empty())) {
           Hold(request, status);
         } else {
-          GiveVerdict(request, status, result, os_errno, {});
+          GiveVerdict(request, status, result, os_errno);
         }
         break;
       case Purpose::kProbe:
         TakeProbe(request, status, result);
         break;
       case Purpose::kPage: {
-        const Folder& missing = folders_[folders_[FolderIdOfLink(request)].probe];
+        const std::size_t folder = folder_ids_.at(FolderOf(request.url).value_or(request.url));
+        const Folder& missing = folders_[folders_[folder].probe];
         if (!HasBody(request, result, status)) {
           // A page that cannot be fetched now answered 200 a moment ago.
-          GiveVerdict(request, status == 0 ? 200 : status, result, os_errno, {});
+          GiveVerdict(request, status == 0 ? 200 : status, result, os_errno);
           break;
         }
         const std::optional<double> alike =
             Likeness(WordsOf(request.body, PathOf(request.url)), missing.words);
         if (!alike) {
-          GiveVerdict(request, status, result, os_errno, {});
+          GiveVerdict(request, status, result, os_errno);
           break;
         }
         char likeness[32];
         std::snprintf(likeness, sizeof likeness, "%.2f", std::floor(*alike * 100) / 100);
-        done_(request.index, {LinkClass::kSoft404, 200,
-                              Joined(HistoryOf(request.statuses, LinkClass::kSoft404),
-                                     "same text as a missing page in " + PathOfFolder(missing.url) +
-                                         " (" + likeness + " alike)")});
+        Give(request.index, LinkClass::kSoft404, 200, request.statuses,
+             "same text as a missing page in " + PathOfFolder(missing.url) + " (" + likeness +
+                 " alike)");
         break;
       }
     }
@@ -957,23 +927,20 @@ class Checker {
     }
   }
 
-  // The link's verdict from its last answer, with what its answers before tell.
-  void GiveVerdict(const Request& request, long status, CURLcode result, long os_errno,
-                   const std::string& why) {
-    if (status == 0) {
-      done_(request.index, {LinkClass::kError, 0,
-                            Joined(HistoryOf(request.statuses, LinkClass::kError),
-                                   ReasonOfNoStatus(request, result, os_errno))});
-      return;
-    }
+  // The link's verdict from its last answer (an error where there was none):
+  // why there was no status, or where a redirect points.
+  void GiveVerdict(const Request& request, long status, CURLcode result, long os_errno) {
     const LinkClass link_class = ClassOfStatus(status);
-    done_(request.index, {link_class, status,
-                          Joined(HistoryOf(request.statuses, link_class),
-                                 why.empty() ? DetailOfStatus(status, request.answer) : why)});
+    Give(request.index, link_class, status, request.statuses,
+         status == 0                          ? ReasonOfNoStatus(request, result, os_errno)
+         : link_class == LinkClass::kRedirect ? request.answer.location
+                                              : std::string());
   }
 
-  std::size_t FolderIdOfLink(const Request& request) {
-    return folder_ids_.at(FolderOf(request.url).value_or(request.url));
+  // The link's verdict, with what its answers before the last tell.
+  void Give(std::size_t index, LinkClass link_class, long status,
+            const std::vector<std::uint16_t>& statuses, const std::string& detail) {
+    done_(index, {link_class, status, Joined(HistoryOf(statuses, link_class), detail)});
   }
 
   // Puts a link that answered 200 or a redirect to wait for its folder's probe,
@@ -982,14 +949,13 @@ class Checker {
   void Hold(Request& request, long status) {
     const std::optional<std::string> target = RedirectTarget(request.url, request.answer.location);
     if (status != 200 && target && IsHomePageOf(*target, request.url)) {
-      done_(request.index, {LinkClass::kSoft404, status,
-                            Joined(HistoryOf(request.statuses, LinkClass::kSoft404),
-                                   "redirects to the home page")});
+      Give(request.index, LinkClass::kSoft404, status, request.statuses,
+           "redirects to the home page");
       return;
     }
     const std::optional<std::string> folder = FolderOf(request.url);
     if (!folder || (status != 200 && !target)) {
-      GiveVerdict(request, status, CURLE_OK, 0, {});
+      GiveVerdict(request, status, CURLE_OK, 0);
       return;
     }
     const std::size_t id = FolderId(*folder, request.host);
@@ -1032,9 +998,7 @@ class Checker {
     HostState& host = it->second;
     --host.busy;
     if (host.held) {
-      const std::size_t position = *host.held;
-      host.held.reset();
-      Offer(position, host);
+      Offer(*std::exchange(host.held, std::nullopt), host);
     } else if (host.busy == 0) {
       hosts_.erase(it);
     }
@@ -1095,28 +1059,9 @@ class Checker {
 }  // namespace
 
 std::string_view ClassName(LinkClass link_class) {
-  switch (link_class) {
-    case LinkClass::kDead:
-      return "dead";
-    case LinkClass::kAlive:
-      return "alive";
-    case LinkClass::kSoft404:
-      return "soft404";
-    case LinkClass::kRedirect:
-      return "redirect";
-    case LinkClass::kError:
-      return "error";
-    case LinkClass::kInvalid:
-      break;
-  }
-  return "invalid";
-}
-
-LinkClass ClassOfStatus(long status) {
-  if (status == 404 || status == 410) return LinkClass::kDead;
-  if (status >= 200 && status < 300) return LinkClass::kAlive;
-  if (status >= 300 && status < 400) return LinkClass::kRedirect;
-  return LinkClass::kError;
+  constexpr std::string_view kNames[] = {"dead", "alive", "soft404", "redirect", "error"};
+  const auto at = static_cast<std::size_t>(link_class);
+  return at < std::size(kNames) ? kNames[at] : "invalid";
 }
 
 std::optional<std::string> CheckLinks(std::span<const std::string_view> links,
@@ -1132,7 +1077,7 @@ std::optional<std::string> CheckLinks(std::span<const std::string_view> links,
     std::vector<std::size_t> MoreLinks() override { return {}; }
     std::vector<std::size_t> NextWave() override {
       std::vector<std::size_t> wave(asked_ ? 0 : links_.size());
-      for (std::size_t i = 0; i < wave.size(); ++i) wave[i] = i;
+      std::iota(wave.begin(), wave.end(), std::size_t{0});
       asked_ = true;
       return wave;
     }
@@ -1149,8 +1094,7 @@ std::optional<std::string> CheckLinks(std::span<const std::string_view> links,
 
 std::optional<std::string> CheckFeed(LinkFeed& feed, const CheckSettings& settings,
                                      const std::function<void(std::size_t, LinkVerdict)>& done) {
-  Checker checker(feed, settings, done);
-  return checker.Run();
+  return Checker(feed, settings, done).Run();
 }
 
 }  // namespace lirrevo::check

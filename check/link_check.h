@@ -35,9 +35,6 @@ struct LinkVerdict {
   bool operator==(const LinkVerdict&) const = default;
 };
 
-// dead for 404 and 410, alive for 2xx, redirect for 3xx, else error.
-LinkClass ClassOfStatus(long status);
-
 struct CheckSettings {
   int concurrency = 32;        // requests in flight at most
   int per_host = 4;            // of them to one host name at most

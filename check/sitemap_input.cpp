@@ -2,13 +2,10 @@
 
 #include <curl/curl.h>
 #include <expat.h>
-#include <strings.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
-#include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -176,13 +173,10 @@ class SitemapParser {
     constexpr std::string_view kSpace = " \t\r\n";
     const std::size_t first = loc_.find_first_not_of(kSpace);
     if (first == std::string::npos) return;
-    std::string_view loc(loc_);
-    loc = loc.substr(first, loc.find_last_not_of(kSpace) + 1 - first);
-    const std::size_t at = locs_.size();
-    locs_.append(loc);
-    for (std::size_t i = at; i < locs_.size(); ++i) {
-      if (locs_[i] == '\r' || locs_[i] == '\n') locs_[i] = ' ';
-    }
+    const auto at = static_cast<std::ptrdiff_t>(locs_.size());
+    locs_.append(loc_, first, loc_.find_last_not_of(kSpace) + 1 - first);
+    std::replace_if(
+        locs_.begin() + at, locs_.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
     locs_ += '\n';
   }
 
@@ -218,13 +212,13 @@ std::size_t ToParser(char* data, std::size_t size, std::size_t count, void* user
 // it could not be read whole, or nothing.
 std::optional<std::string> Fetch(const std::string& source, const CheckSettings& settings,
                                  SitemapParser& parser) {
-  const std::optional<std::string> url = RequestUrl(source);
-  if (!url) return "not an http or https URL";
+  const std::optional<Target> target = TargetOf(source);
+  if (!target) return "not an http or https URL";
   const std::unique_ptr<CURL, void (*)(CURL*)> easy(curl_easy_init(), curl_easy_cleanup);
   if (!easy) return "libcurl could not start";
   Transfer transfer{easy.get(), parser};
   char error[CURL_ERROR_SIZE] = "";
-  curl_easy_setopt(easy.get(), CURLOPT_URL, url->c_str());
+  curl_easy_setopt(easy.get(), CURLOPT_URL, target->url.c_str());
   curl_easy_setopt(easy.get(), CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(easy.get(), CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(easy.get(), CURLOPT_FOLLOWLOCATION, 1L);
@@ -267,8 +261,8 @@ std::optional<std::string> ReadFile(const std::string& source, SitemapParser& pa
 // Adds the locs of one of an index's sitemaps; why it could not, or nothing.
 std::optional<std::string> ReadListed(const std::string& sitemap, const CheckSettings& settings,
                                       std::string& locs) {
-  // A file is never read for an index, which may come from anywhere.
-  if (!NamesHttp(sitemap)) return "not an http or https URL";
+  // A file is never read for an index, which may come from anywhere: Fetch
+  // takes http and https URLs only.
   std::string found;
   SitemapParser parser(found);
   if (std::optional<std::string> why = Fetch(sitemap, settings, parser)) return why;
@@ -355,18 +349,14 @@ std::optional<DeadLinkFile> ReadDeadLinkFile(const std::string& path, std::strin
 std::optional<SitemapLocs> ReadSitemapLocs(const std::string& source, const CheckSettings& settings,
                                            std::string& error) {
   SitemapLocs read;
-  bool index = false;
-  {
-    SitemapParser parser(read.locs);
-    const std::optional<std::string> why =
-        NamesHttp(source) ? Fetch(source, settings, parser) : ReadFile(source, parser);
-    if (why) {
-      error = (NamesHttp(source) ? "cannot fetch " : "cannot read ") + NameOf(source) + ": " + *why;
-      return std::nullopt;
-    }
-    index = parser.IsIndex();
+  SitemapParser parser(read.locs);
+  const std::optional<std::string> why =
+      NamesHttp(source) ? Fetch(source, settings, parser) : ReadFile(source, parser);
+  if (why) {
+    error = (NamesHttp(source) ? "cannot fetch " : "cannot read ") + NameOf(source) + ": " + *why;
+    return std::nullopt;
   }
-  if (!index) return read;
+  if (!parser.IsIndex()) return read;
   const std::string sitemaps = std::move(read.locs);
   read.locs.clear();
   std::size_t count = 0;

@@ -17,6 +17,12 @@ bool StartsWithNoCase(std::string_view text, std::string_view start) {
   return text.size() >= start.size() && strncasecmp(text.data(), start.data(), start.size()) == 0;
 }
 
+// Whether text holds a space or a control character, which a URL as written cannot.
+bool HoldsSpaceOrControl(std::string_view text) {
+  return std::any_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) <= 0x20 || c == 0x7F; });
+}
+
 }  // namespace
 
 std::optional<std::string> AsciiHost(const std::string& host) {
@@ -39,9 +45,9 @@ std::optional<std::string> UrlPart(CURLU* url, CURLUPart what) {
   return text;
 }
 
-UrlHandle ParsedUrl(const std::string& url) {
+UrlHandle ParsedUrl(const std::string& url, unsigned int flags) {
   UrlHandle parsed(curl_url(), curl_url_cleanup);
-  if (parsed && curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) {
+  if (parsed && curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), flags) != CURLUE_OK) {
     parsed.reset();
   }
   return parsed;
@@ -75,16 +81,9 @@ std::string PathOf(const std::string& url) {
 }
 
 std::optional<Target> TargetOf(std::string_view link) {
-  const bool http = NamesHttp(link);
-  const bool clean = std::none_of(link.begin(), link.end(), [](char c) {
-    return static_cast<unsigned char>(c) <= 0x20 || c == 0x7F;
-  });
-  if (!http || !clean) return std::nullopt;
-  const UrlHandle parsed(curl_url(), curl_url_cleanup);
-  if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, std::string(link).c_str(),
-                              CURLU_URLENCODE) != CURLUE_OK) {
-    return std::nullopt;
-  }
+  if (!NamesHttp(link) || HoldsSpaceOrControl(link)) return std::nullopt;
+  const UrlHandle parsed = ParsedUrl(std::string(link), CURLU_URLENCODE);
+  if (!parsed) return std::nullopt;
   const std::optional<std::string> given = UrlPart(parsed.get(), CURLUPART_HOST);
   std::optional<std::string> host = given ? AsciiHost(*given) : std::nullopt;
   if (!host || host->empty() ||
@@ -97,28 +96,12 @@ std::optional<Target> TargetOf(std::string_view link) {
   return Target{*std::move(url), *std::move(host)};
 }
 
-std::optional<std::string> RequestUrl(std::string_view link) {
-  std::optional<Target> target = TargetOf(link);
-  if (!target) return std::nullopt;
-  return std::move(target->url);
-}
-
 std::optional<std::string> BaseUrlProblem(const std::string& text) {
-  const bool plain = std::none_of(text.begin(), text.end(), [](char c) {
-    return static_cast<unsigned char>(c) <= 0x20 || c == 0x7F;
-  });
-  if (!plain) return "it holds a space or a control character";
+  if (HoldsSpaceOrControl(text)) return "it holds a space or a control character";
   if (!DecodeUtf8List(text).Ok()) return "it is not UTF-8";
-  const UrlHandle url(curl_url(), curl_url_cleanup);
-  if (!url || curl_url_set(url.get(), CURLUPART_URL, text.c_str(), 0) != CURLUE_OK) {
-    return "it is not an absolute URL";
-  }
-  const auto has = [&](CURLUPart part) {
-    char* value = nullptr;
-    const bool found = curl_url_get(url.get(), part, &value, 0) == CURLUE_OK && value[0] != '\0';
-    curl_free(value);
-    return found;
-  };
+  const UrlHandle url = ParsedUrl(text);
+  if (!url) return "it is not an absolute URL";
+  const auto has = [&](CURLUPart part) { return !UrlPart(url.get(), part).value_or("").empty(); };
   const std::size_t colon = text.find(':');
   const std::string scheme = text.substr(0, colon);
   if (strcasecmp(scheme.c_str(), "http") != 0 && strcasecmp(scheme.c_str(), "https") != 0) {
@@ -130,11 +113,8 @@ std::optional<std::string> BaseUrlProblem(const std::string& text) {
     return "it needs \"//\" and a host after \"" + scheme + ":\"";
   }
   if (has(CURLUPART_USER) || has(CURLUPART_PASSWORD)) return "it holds a user name or password";
-  char* host = nullptr;
-  curl_url_get(url.get(), CURLUPART_HOST, &host, 0);
-  const bool named = host != nullptr && AsciiHost(host).has_value();
-  curl_free(host);
-  if (!named) return "its host is no valid international name";
+  const std::optional<std::string> host = UrlPart(url.get(), CURLUPART_HOST);
+  if (!host || !AsciiHost(*host)) return "its host is no valid international name";
   if (text.find('?') != std::string::npos) return "it holds a query ('?')";
   if (text.find('#') != std::string::npos) return "it holds a fragment ('#')";
   if (const std::size_t at = text.find_first_of("[]{}|^<>\\`\"", colon + 3);
@@ -151,39 +131,23 @@ std::optional<std::string> BaseUrlProblem(const std::string& text) {
 }
 
 std::string AsciiBaseUrl(const std::string& text) {
-  const UrlHandle url(curl_url(), curl_url_cleanup);
-  char* part = nullptr;
-  if (!url || curl_url_set(url.get(), CURLUPART_URL, text.c_str(), CURLU_URLENCODE) != CURLUE_OK ||
-      curl_url_get(url.get(), CURLUPART_HOST, &part, 0) != CURLUE_OK) {
-    return text;
-  }
-  const std::optional<std::string> host = AsciiHost(part);
-  curl_free(part);
-  if (!host || curl_url_set(url.get(), CURLUPART_HOST, host->c_str(), 0) != CURLUE_OK ||
-      curl_url_get(url.get(), CURLUPART_URL, &part, 0) != CURLUE_OK) {
-    return text;
-  }
-  std::string ascii(part);
-  curl_free(part);
-  return ascii;
+  const UrlHandle url = ParsedUrl(text, CURLU_URLENCODE);
+  const std::optional<std::string> given = url ? UrlPart(url.get(), CURLUPART_HOST) : std::nullopt;
+  const std::optional<std::string> host = given ? AsciiHost(*given) : std::nullopt;
+  if (!host || curl_url_set(url.get(), CURLUPART_HOST, host->c_str(), 0) != CURLUE_OK) return text;
+  return UrlPart(url.get(), CURLUPART_URL).value_or(text);
 }
 
 std::string UrlInFolder(std::string base, const std::string& name) {
   if (!base.ends_with('/')) base += '/';
   char* escaped = curl_easy_escape(nullptr, name.data(), static_cast<int>(name.size()));
-  const UrlHandle url(curl_url(), curl_url_cleanup);
-  char* joined = nullptr;
-  if (escaped == nullptr || !url ||
-      curl_url_set(url.get(), CURLUPART_URL, base.c_str(), 0) != CURLUE_OK ||
-      curl_url_set(url.get(), CURLUPART_URL, escaped, 0) != CURLUE_OK ||
-      curl_url_get(url.get(), CURLUPART_URL, &joined, 0) != CURLUE_OK) {
-    curl_free(escaped);
-    throw std::bad_alloc();  // base was checked as an URL: only memory can fail
-  }
-  std::string result(joined);
+  const UrlHandle url = ParsedUrl(base);
+  const bool joined =
+      escaped != nullptr && url && curl_url_set(url.get(), CURLUPART_URL, escaped, 0) == CURLUE_OK;
   curl_free(escaped);
-  curl_free(joined);
-  return result;
+  std::optional<std::string> result = joined ? UrlPart(url.get(), CURLUPART_URL) : std::nullopt;
+  if (!result) throw std::bad_alloc();  // base was checked as an URL: only memory can fail
+  return *std::move(result);
 }
 
 bool NamesHttp(std::string_view text) {

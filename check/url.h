@@ -21,8 +21,9 @@ bool NamesHttp(std::string_view text);
 
 using UrlHandle = std::unique_ptr<CURLU, decltype(&curl_url_cleanup)>;
 
-// url parsed, or an empty handle where it is no absolute URL.
-UrlHandle ParsedUrl(const std::string& url);
+// url parsed with libcurl's flags (CURLU_URLENCODE: characters a URL cannot
+// hold percent-encoded), or an empty handle where it is no absolute URL.
+UrlHandle ParsedUrl(const std::string& url, unsigned int flags = 0);
 
 // One part of a parsed URL, or nothing where it has none.
 std::optional<std::string> UrlPart(CURLU* url, CURLUPart what);
@@ -57,9 +58,6 @@ struct Target {
 // ASCII in the path and query are percent-encoded, in the host turned into
 // its ASCII (punycode) form.
 std::optional<Target> TargetOf(std::string_view link);
-
-// The URL to ask for the link: TargetOf's.
-std::optional<std::string> RequestUrl(std::string_view link);
 
 // Why text cannot be the address that links or parts' URLs are made from, or
 // nothing: an absolute http or https URL of a host, with an optional port and
