@@ -90,7 +90,7 @@ void ReadHtml(std::string_view html,
     html = html.substr(0, open);
   }
   const std::string latin1 =
-      IsUtf8(html) ? std::string() : ConvertEncoding(html, "ISO-8859-1", "UTF-8");
+      IsUtf8(html) ? std::string() : ConvertEncoding(html, "ISO-8859-1", "UTF-8").value_or("");
   const std::string_view utf8 = latin1.empty() ? html : latin1;
   htmlParserCtxtPtr parser = htmlNewParserCtxt();
   if (parser == nullptr) return;
