@@ -27,6 +27,7 @@
 #include "check/link_check.h"
 #include "check/sitemap_input.h"
 #include "cli/cli_input.h"
+#include "cli/commands.h"
 #include "cli/document_output.h"
 #include "cli/messages.h"
 #include "cli/verdict_report.h"

@@ -1,5 +1,4 @@
-// lirrevo-cli check: read the list, ask every link, tell what each one is;
-// and the asking that update shares with it.
+// The asking of links that check, update and crawl share.
 #pragma once
 
 #include <cstddef>
@@ -14,15 +13,6 @@
 #include "core/document/sitemap_document.h"
 
 namespace lirrevo::cli {
-
-// Writes "CLASS<TAB>CODE<TAB>LINK<TAB>DETAIL" (or its JSON) per distinct
-// link, in input order, to standard output and a summary to standard error;
-// with options.output also the document of the dead links. 0 when every link
-// is dead; 1 when one is not; 2 on trouble: a usage error, an input not read
-// whole, an output not written, a skipped sitemap, a closed standard output,
-// a process out of descriptors. Each failure is named on standard error, and
-// those found before the first request end the run there.
-int RunCheck(const Options& options);
 
 // What must hold before a link is asked: standard output open, --cacert a
 // file of certificates, options.output writable. The exit code after the

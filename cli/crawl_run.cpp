@@ -1,5 +1,3 @@
-#include "cli/crawl_run.h"
-
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
@@ -11,6 +9,7 @@
 #include "check/crawl.h"
 #include "check/link_check.h"
 #include "cli/check_run.h"
+#include "cli/commands.h"
 #include "cli/document_output.h"
 #include "cli/messages.h"
 #include "cli/verdict_report.h"

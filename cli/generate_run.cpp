@@ -1,9 +1,8 @@
-#include "cli/generate_run.h"
-
 #include <future>
 #include <optional>
 
 #include "cli/cli_input.h"
+#include "cli/commands.h"
 #include "cli/document_output.h"
 #include "cli/messages.h"
 #include "core/document/link_list.h"

@@ -1,5 +1,3 @@
-#include "cli/scan_log_run.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -11,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/commands.h"
 #include "cli/document_output.h"
 #include "cli/messages.h"
 #include "core/document/link_list.h"

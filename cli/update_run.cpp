@@ -1,5 +1,3 @@
-#include "cli/update_run.h"
-
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -10,6 +8,7 @@
 #include "check/sitemap_input.h"
 #include "cli/check_run.h"
 #include "cli/cli_input.h"
+#include "cli/commands.h"
 #include "cli/document_output.h"
 #include "cli/messages.h"
 #include "core/document/link_list.h"
