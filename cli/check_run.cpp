@@ -9,19 +9,15 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <chrono>
 #include <cmath>
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "check/link_check.h"
@@ -33,14 +29,12 @@
 #include "cli/verdict_report.h"
 #include "core/document/link_list.h"
 #include "core/document/list_input.h"
-#include "core/document/xml_characters.h"
 #include "core/version.h"
 
 namespace lirrevo::cli {
 
 using check::CheckLinks;
 using check::CheckSettings;
-using check::ClassName;
 using check::LinkClass;
 using check::LinkVerdict;
 using check::ReadSitemapLocs;
@@ -110,23 +104,16 @@ int AllowDescriptorsFor(int concurrency) {
 }
 
 CheckSettings SettingsOf(const Options& options) {
-  CheckSettings settings;
-  settings.concurrency = options.concurrency;
-  settings.timeout_ms = std::max(1L, std::lround(options.timeout_seconds * 1000));
-  settings.cacert = options.cacert;
-  settings.rate = options.rate;
-  settings.user_agent = "Lirrevo/" LIRREVO_VERSION " (dead-link check)";
-  return settings;
+  return {.concurrency = options.concurrency,
+          .rate = options.rate,
+          .timeout_ms = std::max(1L, std::lround(options.timeout_seconds * 1000)),
+          .cacert = options.cacert,
+          .user_agent = "Lirrevo/" LIRREVO_VERSION " (dead-link check)"};
 }
 
-}  // namespace
-
-CheckSettings AskingSettings(const Options& options) {
-  Options allowed = options;
-  allowed.concurrency = AllowDescriptorsFor(options.concurrency);
-  return SettingsOf(allowed);
-}
-
+// What must hold before a link is asked: standard output open, --cacert a
+// file of certificates, options.output writable. The exit code after the
+// message of what does not, or nothing.
 std::optional<int> CheckReady(const Options& options) {
   // Closed, descriptor 1 would go to the next file or socket opened.
   if (fcntl(STDOUT_FILENO, F_GETFD) == -1) return Fail("standard output is closed");
@@ -139,6 +126,14 @@ std::optional<int> CheckReady(const Options& options) {
     if (const std::optional<std::string> problem = OutputProblem(options)) return Fail(*problem);
   }
   return std::nullopt;
+}
+
+}  // namespace
+
+CheckSettings AskingSettings(const Options& options) {
+  Options allowed = options;
+  allowed.concurrency = AllowDescriptorsFor(options.concurrency);
+  return SettingsOf(allowed);
 }
 
 // Links are sorted by a hash, not held in a set: a few bytes a link.
@@ -168,26 +163,20 @@ void DropDuplicates(std::vector<std::string_view>& links) {
     if (!copy[i]) links[kept++] = links[i];
   }
   links.resize(kept);
-  if (copies > 0) {
-    Say(GroupThousands(copies) + (copies == 1 ? " duplicate link" : " duplicate links") +
+  if (copies > 0)
+    Say(Counted(copies, "duplicate link", "duplicate links") +
         " skipped: each link is checked once");
-  }
 }
 
 AskingRun::AskingRun(const Options& options) {
   if ((exit_code = CheckReady(options))) return;
-  if (options.output) {
-    if (!(date = DocumentDate())) {
-      exit_code = kTrouble;
-      return;
-    }
-    if (const int refused = CheckOutputs(options, *date)) {
-      exit_code = refused;
-      return;
-    }
+  if (options.output && !(date = DocumentDate())) {
+    exit_code = kTrouble;
+  } else if (const int refused = date ? CheckOutputs(options, *date) : 0) {
+    exit_code = refused;
+  } else if (!(curl_ = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK)) {
+    exit_code = Fail("libcurl could not start");
   }
-  curl_ = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-  if (!curl_) exit_code = Fail("libcurl could not start");
 }
 
 AskingRun::~AskingRun() {
@@ -197,10 +186,6 @@ AskingRun::~AskingRun() {
 std::optional<int> AskLinks(std::span<const std::string_view> links, const Options& options,
                             bool print,
                             const std::function<void(std::size_t, const LinkVerdict&)>& seen) {
-  if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return Fail("libcurl could not start");
-  struct CurlGlobal {
-    ~CurlGlobal() { curl_global_cleanup(); }
-  } cleanup;
   Report report([&](std::size_t i) { return links[i]; }, [&] { return links.size(); },
                 print ? std::optional(options.format) : std::nullopt, true);
   const std::optional<std::string> failure =
@@ -210,16 +195,13 @@ std::optional<int> AskLinks(std::span<const std::string_view> links, const Optio
       });
   if (failure) return Fail(*failure);
   report.Summarise();
-  if (std::ferror(stdout) != 0) {
-    return Fail(std::string("cannot write standard output: ") + std::strerror(errno));
-  }
+  if (std::ferror(stdout) != 0) return Fail(CannotWriteStandardOutput());
   return std::nullopt;
 }
 
 int RunCheck(const Options& options) {
   const AskingRun run(options);
   if (run.exit_code) return *run.exit_code;
-  const std::optional<DateTime>& date = run.date;
   // The list, or the sitemap's locs one a line.
   std::optional<DecodedList> list;
   std::optional<SitemapLocs> sitemap;
@@ -254,7 +236,7 @@ int RunCheck(const Options& options) {
     return Fail("no link got an answer from its server; '" + *options.output + "' was not written");
   }
   if (options.output) {
-    const int written = WriteDocuments(options, *date, [&](DocumentBuilder& builder) {
+    const int written = WriteDocuments(options, *run.date, [&](DocumentBuilder& builder) {
       for (std::size_t i = 0; i < links.size(); ++i) {
         if (dead[i]) builder.Add(links[i]);
       }

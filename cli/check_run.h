@@ -14,13 +14,10 @@
 
 namespace lirrevo::cli {
 
-// What must hold before a link is asked: standard output open, --cacert a
-// file of certificates, options.output writable. The exit code after the
-// message of what does not, or nothing.
-std::optional<int> CheckReady(const Options& options);
-
-// CheckReady, then, with -o, the document's date taken and the outputs
-// checked (check, crawl); libcurl set up for as long as the result lives.
+// What must hold before a link is asked (standard output open, --cacert a
+// file of certificates, options.output writable), then, with -o, the
+// document's date taken and the outputs checked; libcurl set up for as long
+// as the result lives.
 // exit_code is the code after the message of what does not hold, or nothing.
 struct AskingRun {
   explicit AskingRun(const Options& options);
@@ -43,11 +40,12 @@ check::CheckSettings AskingSettings(const Options& options);
 // says on standard error how many it removed.
 void DropDuplicates(std::vector<std::string_view>& links);
 
-// Asks the links as check does, with options' --concurrency, --timeout,
-// --cacert and --rate: a progress line on a terminal, the verdict lines on
-// standard output where print is set, the summary on standard error, and
-// seen(index, verdict) for each link as its verdict is known. The exit code
-// after the message of what stopped it, or nothing.
+// Within an AskingRun, asks the links as check does, with options'
+// --concurrency, --timeout, --cacert and --rate: a progress line on a
+// terminal, the verdict lines on standard output where print is set, the
+// summary on standard error, and seen(index, verdict) for each link as its
+// verdict is known. The exit code after the message of what stopped it, or
+// nothing.
 std::optional<int> AskLinks(
     std::span<const std::string_view> links, const Options& options, bool print,
     const std::function<void(std::size_t, const check::LinkVerdict&)>& seen);

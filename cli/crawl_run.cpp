@@ -1,7 +1,6 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,14 +46,10 @@ class StopOnInterrupt {
   struct sigaction old_term_ {};
 };
 
-std::string Plural(std::size_t count, const char* one, const char* many) {
-  return GroupThousands(count) + " " + (count == 1 ? one : many);
-}
-
 // "120 pages read, 3,456 links found (12 to other sites not checked, ...)".
 std::string TallyText(const check::CrawlTally& tally, std::size_t links) {
-  std::string text =
-      Plural(tally.pages, "page", "pages") + " read, " + Plural(links, "link", "links") + " found";
+  std::string text = Counted(tally.pages, "page", "pages") + " read, " +
+                     Counted(links, "link", "links") + " found";
   std::vector<std::string> left;
   if (tally.external > 0) {
     left.push_back(GroupThousands(tally.external) + " to other sites not checked (--external)");
@@ -66,17 +61,6 @@ std::string TallyText(const check::CrawlTally& tally, std::size_t links) {
   return text + (left.empty() ? "" : ")");
 }
 
-check::CrawlSettings CrawlSettingsOf(const Options& options) {
-  check::CrawlSettings crawl;
-  crawl.starts = options.inputs;
-  crawl.max_pages = options.max_pages;
-  crawl.depth = options.depth;
-  crawl.excluded = options.excluded;
-  crawl.external = options.external;
-  crawl.sitemaps = options.sitemaps;
-  return crawl;
-}
-
 }  // namespace
 
 int RunCrawl(const Options& options) {
@@ -85,10 +69,15 @@ int RunCrawl(const Options& options) {
   }
   const AskingRun run(options);
   if (run.exit_code) return *run.exit_code;
-  const std::optional<DateTime>& date = run.date;
   check::CheckSettings settings = AskingSettings(options);
   settings.stop = &interrupted;
-  check::SiteCrawl site(CrawlSettingsOf(options), settings);
+  check::SiteCrawl site({.starts = options.inputs,
+                         .max_pages = options.max_pages,
+                         .depth = options.depth,
+                         .excluded = options.excluded,
+                         .external = options.external,
+                         .sitemaps = options.sitemaps},
+                        settings);
   const auto link = [&](std::size_t i) { return site.Links()[i]; };
   Report report(
       link, [&] { return site.Links().size(); }, options.format, false);
@@ -122,14 +111,12 @@ int RunCrawl(const Options& options) {
       options.output ? "; '" + *options.output + "' was not written" : "";
   if (failure && *failure == check::kInterrupted) return Fail("interrupted" + not_written, 130);
   if (failure) return Fail(*failure + not_written);
-  if (std::ferror(stdout) != 0) {
-    return Fail(std::string("cannot write standard output: ") + std::strerror(errno));
-  }
+  if (std::ferror(stdout) != 0) return Fail(CannotWriteStandardOutput());
   if (options.output && site.Tally().pages == 0) {
     return Fail("no page of the site was read" + not_written);
   }
   if (options.output) {
-    const int written = WriteDocuments(options, *date, [&](DocumentBuilder& builder) {
+    const int written = WriteDocuments(options, *run.date, [&](DocumentBuilder& builder) {
       for (std::size_t i = 0; i < dead.size(); ++i) {
         if (dead[i]) builder.Add(link(i));
       }

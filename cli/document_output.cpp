@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -73,26 +72,19 @@ std::optional<std::string> UnwritableKind(const std::string& path) {
 }
 
 // The files of one run: OUTPUT (with .gz under --gzip) for the one document
-// or the index, STEM-N.xml[.gz] for the parts.
-class OutputNames {
- public:
-  explicit OutputNames(const Options& options) : options_(options) {}
+// or the index. A device, a named pipe or one of the program's own
+// descriptors is written as named, compressed: it has no name to put .gz
+// after.
+std::string MainName(const Options& options) {
+  const std::string& output = *options.output;
+  return options.gzip && !output.ends_with(".gz") && !IsWrittenStraight(output) ? output + ".gz"
+                                                                                : output;
+}
 
-  // A device, a named pipe or one of the program's own descriptors is
-  // written as named, compressed: it has no name to put .gz after.
-  std::string Main() const {
-    const std::string& output = *options_.output;
-    return options_.gzip && !output.ends_with(".gz") && !IsWrittenStraight(output) ? output + ".gz"
-                                                                                   : output;
-  }
-
-  std::string Part(std::size_t number) const {
-    return PartFileName(*options_.output, number, options_.gzip);
-  }
-
- private:
-  const Options& options_;
-};
+// STEM-N.xml[.gz], the parts.
+std::string PartName(const Options& options, std::size_t number) {
+  return PartFileName(*options.output, number, options.gzip);
+}
 
 // The document on standard output, compressed where asked.
 class StandardOutput : public PartSink {
@@ -126,8 +118,7 @@ class StandardOutput : public PartSink {
 
   bool Failed() {
     const int error = errno != 0 ? errno : EIO;
-    if (problem_.empty())
-      problem_ = std::string("cannot write standard output: ") + std::strerror(error);
+    if (problem_.empty()) problem_ = CannotWriteStandardOutput(error);
     return false;
   }
 
@@ -139,22 +130,20 @@ class StandardOutput : public PartSink {
 // Prints why the files were not written ("cannot write 'NAME': cause") and
 // gives the exit code.
 int Report(const Options& options, const WriteFailure& failure) {
-  switch (failure.kind) {
-    case WriteFailure::Kind::kIsInput:
-      return Fail(SameAsInput(options, failure.path), 2);
-    case WriteFailure::Kind::kRemove:
-      return Fail("cannot remove '" + failure.path + "': " + failure.cause, 1);
-    case WriteFailure::Kind::kWrite:
-      break;
+  if (failure.kind == WriteFailure::Kind::kIsInput) {
+    return Fail(SameAsInput(options, failure.path), 2);
   }
-  return Fail("cannot write '" + failure.path + "': " + failure.cause, 1);
+  const bool remove = failure.kind == WriteFailure::Kind::kRemove;
+  return Fail(std::string(remove ? "cannot remove '" : "cannot write '") + failure.path +
+                  "': " + failure.cause,
+              1);
 }
 
 // The files of one run, as DocumentWriter writes them.
 DocumentFiles FilesOf(const Options& options, const DateTime& date) {
   DocumentFiles files;
   // The parts take their names from OUTPUT and from OUTPUT.gz alike.
-  files.path = OutputNames(options).Main();
+  files.path = MainName(options);
   files.parts = options.split;
   files.gzip = options.gzip;
   if (options.index_url) {
@@ -170,15 +159,15 @@ DocumentFiles FilesOf(const Options& options, const DateTime& date) {
 
 // What was written, where the user did not type it: the parts, the index,
 // a name with .gz added.
-void TellWritten(const Options& options, const OutputNames& names, std::size_t parts) {
+void TellWritten(const Options& options, std::size_t parts) {
   if (!options.split) {
-    if (names.Main() != *options.output) Say("wrote '" + names.Main() + "'");
+    if (MainName(options) != *options.output) Say("wrote '" + MainName(options) + "'");
     return;
   }
   std::string told = "wrote " + std::to_string(parts) + (parts == 1 ? " part, '" : " parts, '") +
-                     names.Part(1) + "'";
-  if (parts > 1) told += " to '" + names.Part(parts) + "'";
-  if (options.index_url) told += ", and the index '" + names.Main() + "'";
+                     PartName(options, 1) + "'";
+  if (parts > 1) told += " to '" + PartName(options, parts) + "'";
+  if (options.index_url) told += ", and the index '" + MainName(options) + "'";
   Say(told);
 }
 
@@ -208,11 +197,11 @@ void WarnOfLimits(const Options& options, const UrlsetResult& result) {
 }
 
 // The parts numbered past this run's that the commit removed.
-void TellRemoved(const OutputNames& names, std::size_t parts, std::size_t old) {
+void TellRemoved(const Options& options, std::size_t parts, std::size_t old) {
   if (old == 0) return;
   std::string told = "removed " + std::to_string(old) + (old == 1 ? " part" : " parts") +
-                     " of an earlier run: '" + names.Part(parts + 1) + "'";
-  if (old > 1) told += " to '" + names.Part(parts + old) + "'";
+                     " of an earlier run: '" + PartName(options, parts + 1) + "'";
+  if (old > 1) told += " to '" + PartName(options, parts + old) + "'";
   Say(told);
 }
 
@@ -251,18 +240,17 @@ int CheckOutputs(const Options& options, const DateTime& date) {
                   2);
     }
   }
-  const OutputNames names(options);
-  if (const std::optional<std::string> kind = UnwritableKind(names.Main())) {
-    return Fail("'" + names.Main() + "' is " + *kind +
+  if (const std::optional<std::string> kind = UnwritableKind(MainName(options))) {
+    return Fail("'" + MainName(options) + "' is " + *kind +
                     "; -o writes a file, a character device or a named pipe",
                 2);
   }
   const std::optional<struct stat> input = InputFile(options);
   if (!input) return 0;
   std::vector<std::string> paths;
-  if (!options.split || options.index_url) paths.push_back(names.Main());
-  for (std::size_t n = 1; options.split && Exists(names.Part(n)); ++n) {
-    paths.push_back(names.Part(n));
+  if (!options.split || options.index_url) paths.push_back(MainName(options));
+  for (std::size_t n = 1; options.split && Exists(PartName(options, n)); ++n) {
+    paths.push_back(PartName(options, n));
   }
   for (const std::string& path : paths) {
     if (IsInput(path, input)) return Fail(SameAsInput(options, path), 2);
@@ -300,9 +288,8 @@ int WriteDocuments(const Options& options, const DateTime& date,
                 2);
   }
   if (!result.ok || !writer.Commit(result.parts)) return Report(options, *writer.Failure());
-  const OutputNames names(options);
-  TellWritten(options, names, result.parts);
-  TellRemoved(names, result.parts, writer.RemovedParts());
+  TellWritten(options, result.parts);
+  TellRemoved(options, result.parts, writer.RemovedParts());
   WarnOfLimits(options, result);
   return 0;
 }

@@ -25,8 +25,7 @@ int RunGenerate(const Options& options) {
     ForEachLine(utf8, LineBreaks::kAny, [&](std::string_view line) { builder.Add(line); });
   });
   if (const std::size_t copies = repeated.get(); copies > 0) {
-    Warn("the document holds " + GroupThousands(copies) + " duplicate " +
-         (copies == 1 ? "link" : "links"));
+    Warn("the document holds " + Counted(copies, "duplicate link", "duplicate links"));
   }
   return exit_code;
 }

@@ -1,7 +1,9 @@
 #include "cli/messages.h"
 
 #include <cstdio>
+#include <cstring>
 
+#include "core/document/link_list.h"
 #include "core/document/xml_characters.h"
 
 namespace lirrevo::cli {
@@ -24,6 +26,14 @@ std::string Named(const std::string& source) {
 
 std::string CannotRead(const std::string& source, const std::string& why) {
   return "cannot read " + Named(source) + ": " + why;
+}
+
+std::string CannotWriteStandardOutput(int error) {
+  return std::string("cannot write standard output: ") + std::strerror(error);
+}
+
+std::string Counted(std::size_t count, const char* one, const char* many) {
+  return GroupThousands(count) + " " + (count == 1 ? one : many);
 }
 
 std::string JsonString(std::string_view text) {

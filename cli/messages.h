@@ -2,6 +2,8 @@
 // the message; a file named in quotes, standard input by name.
 #pragma once
 
+#include <cerrno>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -25,6 +27,12 @@ std::string Named(const std::string& source);
 
 // "cannot read NAMED: why", the one form of a read failure.
 std::string CannotRead(const std::string& source, const std::string& why);
+
+// "cannot write standard output: why", the cause from error.
+std::string CannotWriteStandardOutput(int error = errno);
+
+// "1 link", "3,456 links": the count, its thousands grouped, and the noun.
+std::string Counted(std::size_t count, const char* one, const char* many);
 
 // The text as a JSON string: quotes and backslashes escaped, control
 // characters as \u00XX, each byte that is not part of valid UTF-8 as U+FFFD.

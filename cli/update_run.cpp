@@ -79,25 +79,21 @@ int RunUpdate(const Options& given) {
   if (file->exists) {
     if (const std::optional<std::string> problem = TakeForm(*file, options)) return Fail(*problem);
   }
-  if (const std::optional<int> exit_code = CheckReady(options)) return *exit_code;
-  const std::optional<DateTime> date = DocumentDate();
-  if (!date) return kTrouble;
-  if (const int refused = CheckOutputs(options, *date)) return refused;
+  const AskingRun run(options);
+  if (run.exit_code) return *run.exit_code;
 
   std::vector<std::string_view> held;  // the file's links as they stand
   ForEachLine(file->locs, LineBreaks::kAny, [&](std::string_view line) { held.push_back(line); });
+  std::vector<std::string_view> links = held;
   std::vector<DecodedList> lists;
-  lists.reserve(options.inputs.size());
+  lists.reserve(options.inputs.size());  // never moved: links are views into them
   for (const std::string& input : options.inputs) {
     Options one = options;
     one.input = input;
     std::optional<DecodedList> list = ReadList(one);
     if (!list) return kTrouble;
-    lists.push_back(*std::move(list));
-  }
-  std::vector<std::string_view> links = held;
-  for (const DecodedList& list : lists) {
-    ForEachLine(list.Utf8(), LineBreaks::kAny, [&](std::string_view l) { links.push_back(l); });
+    ForEachLine(lists.emplace_back(*std::move(list)).Utf8(), LineBreaks::kAny,
+                [&](std::string_view l) { links.push_back(l); });
   }
   DropDuplicates(links);
   if (links.empty() && !file->exists) {
@@ -142,7 +138,7 @@ int RunUpdate(const Options& given) {
   }
   changes.written = kept.size();
   const bool changed = !file->exists || kept != held;
-  if (changed && WriteDocuments(options, *date, [&](DocumentBuilder& builder) {
+  if (changed && WriteDocuments(options, *run.date, [&](DocumentBuilder& builder) {
                    for (const std::string_view link : kept) builder.Add(link);
                  }) != 0) {
     return kTrouble;

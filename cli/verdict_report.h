@@ -38,10 +38,6 @@ class Report {
   // "N links checked in T s: the counts per class", on standard error.
   void Summarise() const;
 
-  std::size_t Count(check::LinkClass link_class) const {
-    return counts_[static_cast<std::size_t>(link_class)];
-  }
-
  private:
   struct Settled {
     std::uint16_t code = 0;
