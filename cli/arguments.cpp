@@ -4,14 +4,12 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
-#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "check/url.h"
@@ -25,16 +23,6 @@ namespace lirrevo::cli {
 
 using check::AsciiBaseUrl;
 using check::BaseUrlProblem;
-std::string SizeText(std::size_t bytes) {
-  constexpr std::string_view kUnits[] = {"bytes", "KiB", "MiB", "GiB", "TiB"};
-  std::size_t unit = 0;
-  while (unit + 1 < std::size(kUnits) && bytes % 1024 == 0 && bytes != 0) {
-    bytes /= 1024;
-    ++unit;
-  }
-  return std::to_string(bytes) + " " + std::string(kUnits[unit]);
-}
-
 namespace {
 
 ParsedArguments End(std::string out) {
@@ -52,15 +40,13 @@ ParsedArguments UsageError(const std::string& message) {
 }
 
 std::optional<ListEncoding> EncodingNamed(const std::string& name) {
-  if (strcasecmp(name.c_str(), "utf-8") == 0 || strcasecmp(name.c_str(), "utf8") == 0) {
-    return ListEncoding::kUtf8;
-  }
-  if (strcasecmp(name.c_str(), "gbk") == 0 || strcasecmp(name.c_str(), "gb2312") == 0) {
-    return ListEncoding::kGbk;
-  }
-  if (strcasecmp(name.c_str(), "gb18030") == 0) return ListEncoding::kGb18030;
-  if (strcasecmp(name.c_str(), "utf-16") == 0 || strcasecmp(name.c_str(), "utf16") == 0) {
-    return ListEncoding::kUtf16Le;
+  constexpr std::pair<const char*, ListEncoding> kNames[] = {
+      {"utf-8", ListEncoding::kUtf8},      {"utf8", ListEncoding::kUtf8},
+      {"gbk", ListEncoding::kGbk},         {"gb2312", ListEncoding::kGbk},
+      {"gb18030", ListEncoding::kGb18030}, {"utf-16", ListEncoding::kUtf16Le},
+      {"utf16", ListEncoding::kUtf16Le}};
+  for (const auto& [known, encoding] : kNames) {
+    if (strcasecmp(name.c_str(), known) == 0) return encoding;
   }
   return std::nullopt;
 }
@@ -152,8 +138,13 @@ std::string Take(OptionId option, const std::string& name, const std::string& va
       return {};
     case OptionId::kMaxUrls:
     case OptionId::kMaxBytes:
+    case OptionId::kMinHits:
+    case OptionId::kMaxPages:
       if (const std::optional<std::size_t> count = Count(value)) {
-        (option == OptionId::kMaxUrls ? options.max_urls : options.max_bytes) = *count;
+        (option == OptionId::kMaxUrls    ? options.max_urls
+         : option == OptionId::kMaxBytes ? options.max_bytes
+         : option == OptionId::kMinHits  ? options.min_hits
+                                         : options.max_pages) = *count;
         return {};
       }
       return name + " needs a positive number";
@@ -221,9 +212,6 @@ std::string Take(OptionId option, const std::string& name, const std::string& va
       }
       options.log_format = value;
       return {};
-    case OptionId::kCrawlers:
-      options.crawlers = true;
-      return {};
     case OptionId::kCrawler:
       for (const Crawler& crawler : Crawlers()) {
         if (crawler.name == value) {
@@ -238,12 +226,6 @@ std::string Take(OptionId option, const std::string& name, const std::string& va
       if (value.empty()) return "--exclude needs a pattern";
       options.excluded.push_back(value);
       return {};
-    case OptionId::kMinHits:
-      if (const std::optional<std::size_t> count = Count(value)) {
-        options.min_hits = *count;
-        return {};
-      }
-      return "--min-hits needs a positive number";
     case OptionId::kSince:
     case OptionId::kUntil: {
       bool day_only = false;
@@ -255,15 +237,6 @@ std::string Take(OptionId option, const std::string& name, const std::string& va
       (option == OptionId::kSince ? options.since : options.until) = time;
       return {};
     }
-    case OptionId::kStripQuery:
-      options.strip_query = true;
-      return {};
-    case OptionId::kMaxPages:
-      if (const std::optional<std::size_t> count = Count(value)) {
-        options.max_pages = *count;
-        return {};
-      }
-      return "--max-pages needs a positive number";
     case OptionId::kDepth:
       if (value == "0") {
         options.depth = 0;
@@ -273,23 +246,22 @@ std::string Take(OptionId option, const std::string& name, const std::string& va
         return "--depth needs a number, 0 or more";
       }
       return {};
+    case OptionId::kCrawlers:
+    case OptionId::kStripQuery:
     case OptionId::kExternal:
-      options.external = true;
-      return {};
     case OptionId::kSitemaps:
-      options.sitemaps = true;
-      return {};
     case OptionId::kSplit:
-      options.split = true;
-      return {};
     case OptionId::kGzip:
-      options.gzip = true;
-      return {};
     case OptionId::kStandard:
-      options.standard = true;
-      return {};
     case OptionId::kSitemap:
-      options.sitemap = true;
+      (option == OptionId::kCrawlers     ? options.crawlers
+       : option == OptionId::kStripQuery ? options.strip_query
+       : option == OptionId::kExternal   ? options.external
+       : option == OptionId::kSitemaps   ? options.sitemaps
+       : option == OptionId::kSplit      ? options.split
+       : option == OptionId::kGzip       ? options.gzip
+       : option == OptionId::kStandard   ? options.standard
+                                         : options.sitemap) = true;
       return {};
     case OptionId::kHelp:
     case OptionId::kVersion:
@@ -329,9 +301,7 @@ std::optional<ParsedArguments> ParseInto(const std::vector<std::string>& args, O
     const OptionSpec* option = FindOption(name);
     if (option == nullptr) {
       if (arg.size() > 1 && arg[0] == '-') return UsageError("unknown option '" + arg + "'");
-      if (options.command == Command::kScanLog) {
-        options.logs.push_back(arg);
-      } else if (options.command == Command::kCrawl) {
+      if (options.command == Command::kScanLog || options.command == Command::kCrawl) {
         options.inputs.push_back(arg);
       } else if (options.command == Command::kUpdate) {
         if (options.output) {
@@ -372,7 +342,7 @@ std::optional<ParsedArguments> ParseInto(const std::vector<std::string>& args, O
   if (options.command == Command::kScanLog && options.site.empty()) {
     return UsageError("scan-log needs --site URL, the site the logged paths belong to");
   }
-  if (options.command == Command::kScanLog && options.logs.empty()) options.logs.push_back("-");
+  if (options.command == Command::kScanLog && options.inputs.empty()) options.inputs.push_back("-");
   if (options.report && options.output) {
     return UsageError(
         "scan-log --format prints a report; -o writes the document: one or the other");

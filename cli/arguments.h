@@ -20,9 +20,6 @@ enum class LineFormat { kTsv, kJson };
 // list is held in memory, and endless input must end.
 inline constexpr std::size_t kDefaultMaxInput = std::size_t{2} << 30;
 
-// "2 GiB", "300 MiB", "12345 bytes": a size as --max-input takes it.
-std::string SizeText(std::size_t bytes);
-
 struct Options {
   Command command = Command::kGenerate;
   ListEncoding encoding = ListEncoding::kUtf8;  // a byte-order mark may tell otherwise
@@ -44,12 +41,10 @@ struct Options {
   double rate = 0;       // requests a second to one host at most; 0: no bound
   bool sitemap = false;  // INPUT is a sitemap (file or URL), its locs the links
   // scan-log only: the site the logged paths belong to, the statuses that
-  // mean dead, the log's layout (nginx log_format), and the logs ("-" for
-  // standard input).
+  // mean dead, and the log's layout (nginx log_format).
   std::string site;
   std::vector<int> statuses = {404, 410};
   std::optional<std::string> log_format;
-  std::vector<std::string> logs;
   // scan-log's filters: the crawlers' requests only (any of the table, or
   // the one named), the paths left out, a query's variants as one link, and
   // the fewest requests a link must have.
@@ -62,7 +57,8 @@ struct Options {
   std::optional<LogTime> until;  // the first moment no longer counted
   bool report = false;           // --format given: a line of figures a link
   // update only: the lists of new links ("-" for standard input), and
-  // whether --max-urls or --max-bytes was given; crawl: its start URLs.
+  // whether --max-urls or --max-bytes was given; crawl: its start URLs;
+  // scan-log: its logs ("-" for standard input).
   std::vector<std::string> inputs;
   bool limits_given = false;
   // crawl only: the pages read at most, how far below a start, whether

@@ -10,6 +10,17 @@ namespace {
 
 constexpr std::size_t kBlock = std::size_t{4} << 20;
 
+// "2 GiB", "300 MiB", "12345 bytes": a size as --max-input takes it.
+std::string SizeText(std::size_t bytes) {
+  constexpr std::string_view kUnits[] = {"bytes", "KiB", "MiB", "GiB", "TiB"};
+  std::size_t unit = 0;
+  while (unit + 1 < std::size(kUnits) && bytes % 1024 == 0 && bytes != 0) {
+    bytes /= 1024;
+    ++unit;
+  }
+  return std::to_string(bytes) + " " + std::string(kUnits[unit]);
+}
+
 // How a read ended short of a list to take.
 enum class Stop { kNone, kReadError, kTooLarge, kBadLine };
 

@@ -137,14 +137,12 @@ const OptionSpec* FindOption(std::string_view name) {
 }
 
 const CommandRow* FindCommand(std::string_view name) {
-  const auto found = std::find_if(kCommands.begin(), kCommands.end(),
-                                  [&](const CommandRow& c) { return c.name == name; });
+  const auto found = std::ranges::find(kCommands, name, &CommandRow::name);
   return found == kCommands.end() ? nullptr : &*found;
 }
 
 const CommandRow& RowOf(Command command) {
-  return *std::find_if(kCommands.begin(), kCommands.end(),
-                       [&](const CommandRow& c) { return c.command == command; });
+  return *std::ranges::find(kCommands, command, &CommandRow::command);
 }
 
 bool IsGlobal(const OptionSpec& option) {

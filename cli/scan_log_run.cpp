@@ -1,9 +1,5 @@
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <deque>
-#include <iostream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -66,28 +62,10 @@ bool ScanLog(const std::string& log, const AccessLogFormat& format, DeadLinkLog&
 
 // Refuses, before a log is read, an output that is one of the logs.
 int CheckLogOutputs(const Options& options, const DateTime& date) {
-  for (const std::string& log : options.logs) {
+  for (const std::string& log : options.inputs) {
     Options one = options;
     one.input = log;
     if (const int refused = CheckOutputs(one, date)) return refused;
-  }
-  return 0;
-}
-
-// The links to standard output, or as the document's locs where -o is given.
-int WriteLinks(const Options& options, const std::optional<DateTime>& date,
-               const std::vector<std::string_view>& links) {
-  if (options.output) {
-    return WriteDocuments(options, *date, [&](DocumentBuilder& builder) {
-      for (const std::string_view link : links) builder.Add(link);
-    });
-  }
-  for (const std::string_view link : links) {
-    std::fwrite(link.data(), 1, link.size(), stdout);
-    std::fputc('\n', stdout);
-  }
-  if (std::fflush(stdout) != 0) {
-    return Fail(std::string("cannot write standard output: ") + std::strerror(errno), 1);
   }
   return 0;
 }
@@ -179,13 +157,9 @@ std::string ReportSummary(const DeadLinkLog& dead, const std::vector<std::size_t
                   ? 1
                   : 0;
   }
-  return GroupThousands(kept.size()) + (kept.size() == 1 ? " dead link, " : " dead links, ") +
-         GroupThousands(crawled) + " asked for by crawlers; " + GroupThousands(linked) +
+  return Counted(kept.size(), "dead link", "dead links") + ", " + GroupThousands(crawled) +
+         " asked for by crawlers; " + GroupThousands(linked) +
          " linked from other sites: a 301 may serve them better (see --format tsv)";
-}
-
-std::string Counted(std::size_t n, const char* one, const char* many) {
-  return GroupThousands(n) + ' ' + (n == 1 ? one : many);
 }
 
 // "4,000,000 lines read, 3,992,090 in the layout, 281,118 answered 404 or
@@ -225,7 +199,7 @@ int RunScanLog(const Options& options) {
                    options.report);
   std::size_t lines = 0;
   std::size_t in_layout = 0;
-  for (const std::string& log : options.logs) {
+  for (const std::string& log : options.inputs) {
     Skipped skipped;
     if (!ScanLog(log, *format, dead, skipped)) return 2;
     if (skipped.count != 0) Say(Named(log) + ": " + skipped.Text());
@@ -233,29 +207,29 @@ int RunScanLog(const Options& options) {
     in_layout += skipped.lines - skipped.not_in_layout;
   }
   // The links asked for often enough, in the order first seen.
-  std::vector<std::string_view> links;
   std::vector<std::size_t> kept;
   for (std::size_t i = 0; i < dead.Links().size(); ++i) {
-    if (dead.Hits()[i] < options.min_hits) continue;
-    links.push_back(dead.Links()[i]);
-    kept.push_back(i);
+    if (dead.Hits()[i] >= options.min_hits) kept.push_back(i);
   }
-  const std::string summary = Summary(lines, in_layout, dead, options.statuses, links.size());
+  const std::string summary = Summary(lines, in_layout, dead, options.statuses, kept.size());
   if (lines != 0 && in_layout == 0) {
     Say(summary);
     return Fail("no line of the logs is in the log's layout; --log-format tells it", 1);
   }
+  // The links, or their report, to standard output, or as the document's
+  // locs where -o is given.
   int written = 0;
-  if (options.report) {
+  if (options.output) {
+    written = WriteDocuments(options, *date, [&](DocumentBuilder& builder) {
+      for (const std::size_t i : kept) builder.Add(dead.Links()[i]);
+    });
+  } else {
     for (const std::size_t i : kept) {
-      const std::string line = ReportLine(dead, i, options.format);
+      const std::string line = options.report ? ReportLine(dead, i, options.format)
+                                              : std::string(dead.Links()[i]) + "\n";
       std::fwrite(line.data(), 1, line.size(), stdout);
     }
-    if (std::fflush(stdout) != 0) {
-      written = Fail(std::string("cannot write standard output: ") + std::strerror(errno), 1);
-    }
-  } else {
-    written = WriteLinks(options, date, links);
+    if (std::fflush(stdout) != 0) written = Fail(CannotWriteStandardOutput(), 1);
   }
   Say(summary);
   if (options.report) Say(ReportSummary(dead, kept));
