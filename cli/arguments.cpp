@@ -25,18 +25,11 @@ using check::AsciiBaseUrl;
 using check::BaseUrlProblem;
 namespace {
 
-ParsedArguments End(std::string out) {
-  ParsedArguments parsed;
-  parsed.out = std::move(out);
-  return parsed;
-}
+ParsedArguments End(std::string out) { return {.out = std::move(out)}; }
 
 // The command's synopsis follows the message (ParseArguments adds it).
 ParsedArguments UsageError(const std::string& message) {
-  ParsedArguments parsed;
-  parsed.exit_code = 2;
-  parsed.error = "lirrevo-cli: " + message + "\n";
-  return parsed;
+  return {.exit_code = 2, .error = "lirrevo-cli: " + message + "\n"};
 }
 
 std::optional<ListEncoding> EncodingNamed(const std::string& name) {
@@ -49,17 +42,6 @@ std::optional<ListEncoding> EncodingNamed(const std::string& name) {
     if (strcasecmp(name.c_str(), known) == 0) return encoding;
   }
   return std::nullopt;
-}
-
-// A whole positive decimal number.
-std::optional<std::size_t> Count(const std::string& text) {
-  if (text.empty() || text.size() > 15 ||
-      text.find_first_not_of("0123456789") != std::string::npos) {
-    return std::nullopt;
-  }
-  const std::size_t value = std::stoull(text);
-  if (value == 0) return std::nullopt;
-  return value;
 }
 
 // A size in bytes: a whole number, perhaps followed by K, M, G or T (also
@@ -81,6 +63,12 @@ std::optional<std::size_t> Size(const std::string& text) {
   }
   if (value == 0) return std::nullopt;
   return value;
+}
+
+// A whole positive decimal number.
+std::optional<std::size_t> Count(const std::string& text) {
+  if (text.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+  return Size(text);  // digits alone: no unit
 }
 
 // "404,410": statuses 100 to 599, separated by commas.
@@ -238,14 +226,12 @@ std::string Take(OptionId option, const std::string& name, const std::string& va
       return {};
     }
     case OptionId::kDepth:
-      if (value == "0") {
-        options.depth = 0;
-      } else if (const std::optional<std::size_t> count = Count(value)) {
-        options.depth = *count;
-      } else {
-        return "--depth needs a number, 0 or more";
+      if (const std::optional<std::size_t> depth =
+              value == "0" ? std::optional<std::size_t>(0) : Count(value)) {
+        options.depth = *depth;
+        return {};
       }
-      return {};
+      return "--depth needs a number, 0 or more";
     case OptionId::kCrawlers:
     case OptionId::kStripQuery:
     case OptionId::kExternal:
@@ -380,11 +366,7 @@ std::optional<ParsedArguments> ParseInto(const std::vector<std::string>& args, O
 ParsedArguments ParseArguments(const std::vector<std::string>& args) {
   Options options;
   std::optional<ParsedArguments> end = ParseInto(args, options);
-  if (!end) {
-    ParsedArguments parsed;
-    parsed.options = std::move(options);
-    return parsed;
-  }
+  if (!end) return ParsedArguments{.options = std::move(options)};
   if (end->exit_code == 2) {
     const CommandRow& command = RowOf(options.command);
     end->error += Synopsis(command, "usage: ") + "Try 'lirrevo-cli " + std::string(command.name) +

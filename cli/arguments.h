@@ -16,15 +16,13 @@ namespace lirrevo::cli {
 // object a line with the same fields.
 enum class LineFormat { kTsv, kJson };
 
-// What is read of the input at most, unless --max-input says otherwise: the
-// list is held in memory, and endless input must end.
-inline constexpr std::size_t kDefaultMaxInput = std::size_t{2} << 30;
-
 struct Options {
   Command command = Command::kGenerate;
   ListEncoding encoding = ListEncoding::kUtf8;  // a byte-order mark may tell otherwise
   std::string input = "-";                      // a file name, or "-" for standard input
-  std::size_t max_input = kDefaultMaxInput;     // bytes of input read at most
+  // What is read of the input at most, unless --max-input says otherwise:
+  // the list is held in memory, and endless input must end.
+  std::size_t max_input = std::size_t{2} << 30;
   bool max_input_given = false;
   std::optional<std::string> output;     // absent: standard output; update's FILE
   bool split = false;                    // parts STEM-1.xml, STEM-2.xml, ... beside output
