@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "check/link_check.h"
@@ -142,30 +143,29 @@ void DropDuplicates(std::vector<std::string_view>& links) {
   for (std::size_t i = 0; i < links.size(); ++i) {
     keyed[i] = {std::hash<std::string_view>{}(links[i]), i};
   }
-  std::sort(keyed.begin(), keyed.end());
+  // Equal links fall side by side, the first in the list before its copies.
+  std::sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
+    return std::tie(a.first, links[a.second], a.second) <
+           std::tie(b.first, links[b.second], b.second);
+  });
   std::vector<bool> copy(links.size());
   std::size_t copies = 0;
-  for (std::size_t run = 0; run < keyed.size();) {
-    std::size_t end = run + 1;
-    while (end < keyed.size() && keyed[end].first == keyed[run].first) ++end;
-    for (std::size_t j = run + 1; j < end; ++j) {
-      for (std::size_t k = run; k < j && !copy[keyed[j].second]; ++k) {
-        if (!copy[keyed[k].second] && links[keyed[k].second] == links[keyed[j].second]) {
-          copy[keyed[j].second] = true;
-          ++copies;
-        }
-      }
+  for (std::size_t j = 1; j < keyed.size(); ++j) {
+    const auto& [hash, at] = keyed[j];
+    if (hash == keyed[j - 1].first && links[at] == links[keyed[j - 1].second]) {
+      copy[at] = true;
+      ++copies;
     }
-    run = end;
   }
   std::size_t kept = 0;
   for (std::size_t i = 0; i < links.size(); ++i) {
     if (!copy[i]) links[kept++] = links[i];
   }
   links.resize(kept);
-  if (copies > 0)
+  if (copies > 0) {
     Say(Counted(copies, "duplicate link", "duplicate links") +
         " skipped: each link is checked once");
+  }
 }
 
 AskingRun::AskingRun(const Options& options) {
