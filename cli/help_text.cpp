@@ -9,6 +9,12 @@
 namespace lirrevo::cli {
 namespace {
 
+// Whether the option ends the run before any command starts (--help,
+// --version): every command takes it, and no synopsis shows it.
+bool IsGlobal(const OptionSpec& option) {
+  return option.id == OptionId::kHelp || option.id == OptionId::kVersion;
+}
+
 // "-o, --output OUTPUT": an option as the help lists it.
 std::string Column(const OptionSpec& option) {
   std::string column;

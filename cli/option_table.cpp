@@ -145,10 +145,6 @@ const CommandRow& RowOf(Command command) {
   return *std::ranges::find(kCommands, command, &CommandRow::command);
 }
 
-bool IsGlobal(const OptionSpec& option) {
-  return option.id == OptionId::kHelp || option.id == OptionId::kVersion;
-}
-
 std::string BashCompletion() {
   std::string names;
   std::string alternatives;

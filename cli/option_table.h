@@ -94,10 +94,6 @@ const CommandRow* FindCommand(std::string_view name);
 // The command's row.
 const CommandRow& RowOf(Command command);
 
-// Whether the option ends the run before any command starts (--help,
-// --version): every command takes it, and no synopsis shows it.
-bool IsGlobal(const OptionSpec& option);
-
 // A bash completion script for lirrevo-cli: its commands, each command's
 // options, the choices of a value, and file names where a file goes.
 std::string BashCompletion();
