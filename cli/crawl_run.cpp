@@ -31,34 +31,32 @@ class StopOnInterrupt {
     struct sigaction action {};
     action.sa_handler = Interrupt;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &old_int_);
-    sigaction(SIGTERM, &action, &old_term_);
+    for (std::size_t i = 0; i < 2; ++i) sigaction(kSignals[i], &action, &old_[i]);
   }
   ~StopOnInterrupt() {
-    sigaction(SIGINT, &old_int_, nullptr);
-    sigaction(SIGTERM, &old_term_, nullptr);
+    for (std::size_t i = 0; i < 2; ++i) sigaction(kSignals[i], &old_[i], nullptr);
   }
   StopOnInterrupt(const StopOnInterrupt&) = delete;
   StopOnInterrupt& operator=(const StopOnInterrupt&) = delete;
 
  private:
-  struct sigaction old_int_ {};
-  struct sigaction old_term_ {};
+  static constexpr int kSignals[2] = {SIGINT, SIGTERM};
+  struct sigaction old_[2]{};
 };
 
 // "120 pages read, 3,456 links found (12 to other sites not checked, ...)".
 std::string TallyText(const check::CrawlTally& tally, std::size_t links) {
   std::string text = Counted(tally.pages, "page", "pages") + " read, " +
                      Counted(links, "link", "links") + " found";
-  std::vector<std::string> left;
-  if (tally.external > 0) {
-    left.push_back(GroupThousands(tally.external) + " to other sites not checked (--external)");
+  const std::pair<std::size_t, const char*> left[] = {
+      {tally.external, " to other sites not checked (--external)"},
+      {tally.disallowed, " robots.txt disallows"},
+      {tally.excluded, " excluded"}};
+  std::string listed;
+  for (const auto& [count, what] : left) {
+    if (count > 0) listed += (listed.empty() ? " (" : ", ") + GroupThousands(count) + what;
   }
-  if (tally.disallowed > 0)
-    left.push_back(GroupThousands(tally.disallowed) + " robots.txt disallows");
-  if (tally.excluded > 0) left.push_back(GroupThousands(tally.excluded) + " excluded");
-  for (std::size_t i = 0; i < left.size(); ++i) text += (i == 0 ? " (" : ", ") + left[i];
-  return text + (left.empty() ? "" : ")");
+  return text + listed + (listed.empty() ? "" : ")");
 }
 
 }  // namespace
