@@ -23,11 +23,6 @@
 namespace lirrevo::cli {
 namespace {
 
-bool Exists(const std::string& path) {
-  struct stat st {};
-  return lstat(path.c_str(), &st) == 0;
-}
-
 UrlsetForm FormOf(const Options& options) {
   return options.standard ? UrlsetForm::kStandard : UrlsetForm::kDeadLink;
 }
@@ -41,12 +36,6 @@ std::optional<struct stat> InputFile(const Options& options) {
       options.input == "-" ? fstat(STDIN_FILENO, &st) == 0 : stat(options.input.c_str(), &st) == 0;
   if (!known || !S_ISREG(st.st_mode)) return std::nullopt;
   return st;
-}
-
-// Whether path leads to the file input, by whatever name.
-bool IsInput(const std::string& path, const std::optional<struct stat>& input) {
-  struct stat st {};
-  return input && stat(path.c_str(), &st) == 0 && SameFile(st, *input);
 }
 
 std::string SameAsInput(const Options& options, const std::string& path) {
@@ -249,11 +238,15 @@ int CheckOutputs(const Options& options, const DateTime& date) {
   if (!input) return 0;
   std::vector<std::string> paths;
   if (!options.split || options.index_url) paths.push_back(MainName(options));
-  for (std::size_t n = 1; options.split && Exists(PartName(options, n)); ++n) {
+  struct stat st {};
+  for (std::size_t n = 1; options.split && lstat(PartName(options, n).c_str(), &st) == 0; ++n) {
     paths.push_back(PartName(options, n));
   }
+  // None of them may lead to the file input, by whatever name.
   for (const std::string& path : paths) {
-    if (IsInput(path, input)) return Fail(SameAsInput(options, path), 2);
+    if (stat(path.c_str(), &st) == 0 && SameFile(st, *input)) {
+      return Fail(SameAsInput(options, path), 2);
+    }
   }
   return 0;
 }
