@@ -28,7 +28,6 @@
 #include "cli/document_output.h"
 #include "cli/messages.h"
 #include "cli/verdict_report.h"
-#include "core/document/link_list.h"
 #include "core/document/list_input.h"
 #include "core/version.h"
 

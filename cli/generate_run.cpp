@@ -5,7 +5,6 @@
 #include "cli/commands.h"
 #include "cli/document_output.h"
 #include "cli/messages.h"
-#include "core/document/link_list.h"
 #include "core/document/list_input.h"
 
 namespace lirrevo::cli {
