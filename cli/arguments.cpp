@@ -105,6 +105,24 @@ std::optional<double> NumberIn(const std::string& text, double low, double high)
 
 std::string CommandName(Command command) { return std::string(RowOf(command).name); }
 
+// The options that take a positive count, and those that only switch
+// something on: the field of Options each sets.
+constexpr std::pair<OptionId, std::size_t Options::*> kCounts[] = {
+    {OptionId::kMaxUrls, &Options::max_urls},
+    {OptionId::kMaxBytes, &Options::max_bytes},
+    {OptionId::kMinHits, &Options::min_hits},
+    {OptionId::kMaxPages, &Options::max_pages}};
+constexpr std::pair<OptionId, bool Options::*> kFlags[] = {
+    {OptionId::kCrawlers, &Options::crawlers}, {OptionId::kStripQuery, &Options::strip_query},
+    {OptionId::kExternal, &Options::external}, {OptionId::kSitemaps, &Options::sitemaps},
+    {OptionId::kSplit, &Options::split},       {OptionId::kGzip, &Options::gzip},
+    {OptionId::kStandard, &Options::standard}, {OptionId::kSitemap, &Options::sitemap}};
+
+template <typename Member, std::size_t N>
+Member MemberOf(const std::pair<OptionId, Member> (&table)[N], OptionId option) {
+  return std::ranges::find(table, option, &std::pair<OptionId, Member>::first)->second;
+}
+
 // Takes the option's value into options; a usage error's message, or empty.
 std::string Take(OptionId option, const std::string& name, const std::string& value,
                  Options& options) {
@@ -129,10 +147,7 @@ std::string Take(OptionId option, const std::string& name, const std::string& va
     case OptionId::kMinHits:
     case OptionId::kMaxPages:
       if (const std::optional<std::size_t> count = Count(value)) {
-        (option == OptionId::kMaxUrls    ? options.max_urls
-         : option == OptionId::kMaxBytes ? options.max_bytes
-         : option == OptionId::kMinHits  ? options.min_hits
-                                         : options.max_pages) = *count;
+        options.*MemberOf(kCounts, option) = *count;
         return {};
       }
       return name + " needs a positive number";
@@ -240,14 +255,7 @@ std::string Take(OptionId option, const std::string& name, const std::string& va
     case OptionId::kGzip:
     case OptionId::kStandard:
     case OptionId::kSitemap:
-      (option == OptionId::kCrawlers     ? options.crawlers
-       : option == OptionId::kStripQuery ? options.strip_query
-       : option == OptionId::kExternal   ? options.external
-       : option == OptionId::kSitemaps   ? options.sitemaps
-       : option == OptionId::kSplit      ? options.split
-       : option == OptionId::kGzip       ? options.gzip
-       : option == OptionId::kStandard   ? options.standard
-                                         : options.sitemap) = true;
+      options.*MemberOf(kFlags, option) = true;
       return {};
     case OptionId::kHelp:
     case OptionId::kVersion:
