@@ -45,9 +45,6 @@ class MainWindow : public QWidget {
                                            bool* exact = nullptr) const;
   bool SetProperty(std::string_view control, int number, const PropertyValue& value);
 
-  // The controls that Tab visits, in order (each only while shown and enabled).
-  const std::vector<Control*>& FocusOrderControls() const { return focus_order_; }
-
  signals:
   // The window has accepted a close request and is hidden.
   void Closed();
@@ -72,7 +69,7 @@ class MainWindow : public QWidget {
 
   EventTable& events_;
   std::vector<std::unique_ptr<Control>> controls_;  // in control order
-  std::vector<Control*> focus_order_;
+  std::vector<Control*> focus_order_;               // the controls that Tab visits, in order
   std::vector<Setting> settings_;
   QSize outer_size_;
   bool fixed_frame_ = true;

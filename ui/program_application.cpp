@@ -6,8 +6,6 @@
 
 namespace lirrevo::ui {
 
-ProgramApplication::ProgramApplication(int& argc, char** argv) : QApplication(argc, argv) {}
-
 bool ProgramApplication::notify(QObject* receiver, QEvent* event) {
   if (!out_of_memory_) return QApplication::notify(receiver, event);
   ResetFailedAllocationSize();

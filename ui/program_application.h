@@ -14,7 +14,7 @@ namespace lirrevo::ui {
 // the fatal error); without one the exception goes on.
 class ProgramApplication : public QApplication {
  public:
-  ProgramApplication(int& argc, char** argv);
+  using QApplication::QApplication;
 
   void SetOutOfMemoryHandler(std::function<void()> handler) { out_of_memory_ = std::move(handler); }
 

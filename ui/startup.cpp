@@ -23,15 +23,10 @@ namespace {
 
 class Program {
  public:
-  Program()
-      : events_(StartupBindings([this] { return current_; }),
-                [](std::string_view message, int error_number) {
-                  ReportFatalError(message, error_number);
-                }) {}
-
   // Memory that runs out in any event handler ends the program as it does
   // in the system's handlers.
-  void GuardEvents(ProgramApplication& app) {
+  explicit Program(ProgramApplication& app)
+      : events_(StartupBindings([this] { return current_; }), ReportFatalError) {
     app.SetOutOfMemoryHandler([this] { events_.ReportOutOfMemory(); });
   }
 
@@ -72,8 +67,6 @@ class Program {
 };
 
 }  // namespace
-
-void MakeProgramFolderCurrent() { QDir::setCurrent(QCoreApplication::applicationDirPath()); }
 
 std::unique_ptr<MainWindow> LoadStartupWindow(const WindowTemplate& window, EventTable& events,
                                               const std::function<void(MainWindow&)>& built) {
@@ -119,11 +112,11 @@ int RunProgram(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("org.lirrevo.Lirrevo"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("lirrevo")));
     InstallToolkitLanguage(app);
-    MakeProgramFolderCurrent();
+    // The program's folder is the current directory.
+    QDir::setCurrent(QCoreApplication::applicationDirPath());
     StartPanelEngine();
     {
-      Program program;
-      program.GuardEvents(app);
+      Program program(app);
       code = program.Run();
     }
     StopPanelEngine();

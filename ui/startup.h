@@ -10,9 +10,6 @@ class EventTable;
 class MainWindow;
 struct WindowTemplate;
 
-// Makes the program's folder the current directory.
-void MakeProgramFolderCurrent();
-
 // Builds the window from the template, hands it to `built` (so that the
 // handlers can reach it), raises its created, moved and resized events and
 // shows it. A window that cannot be built is a fatal error ("载入启动窗口失败"):

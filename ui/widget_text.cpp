@@ -18,8 +18,6 @@ namespace lirrevo::ui {
 namespace {
 
 constexpr char kPlaceholder = '?';
-constexpr char16_t kLineSeparator = 0x2028;
-constexpr char16_t kParagraphSeparator = 0x2029;
 
 // The code of one character: up to four bytes.
 struct CharacterCode {
@@ -78,7 +76,7 @@ class Utf8Codes {
  public:
   CharacterCode Of(char16_t c) const { return Code(c); }
   CharacterCode OfPair(char16_t high, char16_t low) const {
-    return Code(0x10000 + ((static_cast<char32_t>(high) - 0xD800) << 10) + (low - 0xDC00));
+    return Code(QChar::surrogateToUcs4(high, low));
   }
 
  private:
@@ -116,9 +114,6 @@ bool CopyPlainAscii8(const char16_t* p, char* out) {
   return true;
 #endif
 }
-
-bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c < 0xDC00; }
-bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c < 0xE000; }
 
 class TextWriter {
  public:
@@ -181,16 +176,16 @@ WidgetText Encode(const QString& text, Codes& codes, std::size_t unit_bytes) {
     const char16_t c = units[i];
     if (c < 0x80 && c != '\n' && c != '\r') {
       out.Byte(static_cast<char>(c));
-    } else if (c == '\n' || c == kLineSeparator || c == kParagraphSeparator) {
+    } else if (c == '\n' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator) {
       out.LineBreak();
     } else if (c == '\r') {
       out.LineBreak();
       if (i + 1 < n && units[i + 1] == '\n') ++i;
-    } else if (IsHighSurrogate(c) && i + 1 < n && IsLowSurrogate(units[i + 1])) {
+    } else if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(units[i + 1])) {
       // At most four bytes for two units: within what the buffer keeps.
       out.Code(codes.OfPair(c, units[i + 1]), 0);
       ++i;
-    } else if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
+    } else if (QChar::isSurrogate(c)) {
       out.Placeholder();
     } else {
       out.Code(codes.Of(c), n - i);

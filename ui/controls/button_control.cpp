@@ -5,7 +5,6 @@
 
 #include "ui/controls/property_numbers.h"
 #include "ui/event_table.h"
-#include "ui/widget_text.h"
 
 namespace lirrevo::ui {
 
@@ -14,7 +13,7 @@ ButtonControl::ButtonControl(const ControlTemplate& entry, QWidget* parent, Rais
       button_(static_cast<QPushButton*>(Widget())),
       raise_(std::move(raise)),
       connections_(std::make_unique<QObject>()) {
-  button_->setText(TextToQString(TextSetting(Settings(), button::Caption)).value_or(QString()));
+  ShowCaption(button::Caption, [this](const QString& caption) { button_->setText(caption); });
   // ButtonType 0: an ordinary push button, so Enter elsewhere never presses it.
   const bool is_default = IntSetting(Settings(), button::ButtonType, 0) != 0;
   button_->setDefault(is_default);
@@ -24,13 +23,5 @@ ButtonControl::ButtonControl(const ControlTemplate& entry, QWidget* parent, Rais
 }
 
 ButtonControl::~ButtonControl() = default;
-
-bool ButtonControl::SetSetting(int number, const PropertyValue& value) {
-  if (number != button::Caption) return Control::SetSetting(number, value);
-  const std::optional<QString> caption = StoreText(number, value);
-  if (!caption) return false;
-  button_->setText(*caption);
-  return true;
-}
 
 }  // namespace lirrevo::ui

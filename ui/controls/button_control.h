@@ -15,9 +15,6 @@ class ButtonControl : public Control {
   ButtonControl(const ControlTemplate& entry, QWidget* parent, RaiseEventFn raise);
   ~ButtonControl() override;
 
- protected:
-  bool SetSetting(int number, const PropertyValue& value) override;
-
  private:
   QPushButton* button_;
   RaiseEventFn raise_;

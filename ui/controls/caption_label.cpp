@@ -11,12 +11,8 @@ void CaptionLabel::SetCaption(const QString& caption) {
   update();
 }
 
-void CaptionLabel::SetTextFlags(int flags) {
+void CaptionLabel::SetLook(int flags, const QColor& text, const QColor& background) {
   flags_ = flags;
-  update();
-}
-
-void CaptionLabel::SetColors(const QColor& text, const QColor& background) {
   text_ = text;
   background_ = background;
   update();

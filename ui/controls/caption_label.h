@@ -14,9 +14,8 @@ class CaptionLabel : public QWidget {
 
   void SetCaption(const QString& caption);
   QString Caption() const { return caption_; }
-  // Qt::Alignment and Qt::TextFlag values for QPainter::drawText.
-  void SetTextFlags(int flags);
-  void SetColors(const QColor& text, const QColor& background);
+  // `flags`: Qt::Alignment and Qt::TextFlag values for QPainter::drawText.
+  void SetLook(int flags, const QColor& text, const QColor& background);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -8,14 +8,6 @@
 #include "ui/widget_text.h"
 
 namespace lirrevo::ui {
-namespace {
-
-template <typename T>
-const T* As(const PropertyValue& value) {
-  return std::get_if<T>(&value);
-}
-
-}  // namespace
 
 Control::Control(const ControlTemplate& entry, QWidget* widget) : entry_(entry), widget_(widget) {}
 
@@ -25,11 +17,8 @@ void Control::ApplyLayout() {
   widget_->setObjectName(QString::fromStdString(entry_.name));
   widget_->setGeometry(entry_.left, entry_.top, entry_.width, entry_.height);
   widget_->setEnabled(!entry_.disabled);
-  if (!TakesFocus()) {
-    widget_->setFocusPolicy(Qt::NoFocus);
-  } else {
-    widget_->setFocusPolicy(entry_.tab_stop ? Qt::StrongFocus : Qt::ClickFocus);
-  }
+  const Qt::FocusPolicy focus = entry_.tab_stop ? Qt::StrongFocus : Qt::ClickFocus;
+  widget_->setFocusPolicy(TakesFocus() ? focus : Qt::NoFocus);
   widget_->hide();
 }
 
@@ -72,9 +61,9 @@ std::optional<PropertyValue> Control::GetCommon(int number) const {
 
 bool Control::SetCommon(int number, const PropertyValue& value) {
   if (number <= property::Height) return SetGeometry(number, value);
-  const auto* integer = As<std::int32_t>(value);
-  const auto* boolean = As<bool>(value);
-  const auto* text = As<std::string>(value);
+  const auto* integer = std::get_if<std::int32_t>(&value);
+  const auto* boolean = std::get_if<bool>(&value);
+  const auto* text = std::get_if<std::string>(&value);
   if (number == property::Tag && text) {
     tag_ = *text;
   } else if (number == property::Visible && boolean && (Showable() || !*boolean)) {
@@ -90,7 +79,7 @@ bool Control::SetCommon(int number, const PropertyValue& value) {
 }
 
 bool Control::SetGeometry(int number, const PropertyValue& value) {
-  const auto* integer = As<std::int32_t>(value);
+  const auto* integer = std::get_if<std::int32_t>(&value);
   if (integer == nullptr || number < property::Left) return false;
   QRect rect = widget_->geometry();
   if (number == property::Left) rect.moveLeft(*integer);
@@ -108,6 +97,11 @@ std::optional<PropertyValue> Control::GetSetting(int number, bool*) const {
 }
 
 bool Control::SetSetting(int number, const PropertyValue& value) {
+  if (number == caption_number_) {
+    const std::optional<QString> caption = StoreText(number, value);
+    if (caption) show_caption_(*caption);
+    return caption.has_value();
+  }
   if (!StoreSetting(number, value)) return false;
   OnSettingChanged(number);
   return true;
@@ -130,6 +124,12 @@ std::optional<QString> Control::StoreText(int number, const PropertyValue& value
   std::optional<QString> converted = text ? TextToQString(*text) : std::nullopt;
   if (!converted || !StoreSetting(number, value)) return std::nullopt;
   return converted;
+}
+
+void Control::ShowCaption(int number, std::function<void(const QString&)> show) {
+  caption_number_ = number;
+  show_caption_ = std::move(show);
+  show_caption_(TextToQString(TextSetting(entry_.settings, number)).value_or(QString()));
 }
 
 }  // namespace lirrevo::ui

@@ -25,7 +25,6 @@ class Control {
   Control& operator=(const Control&) = delete;
 
   const std::string& Name() const { return entry_.name; }
-  ControlType Type() const { return entry_.type; }
   const ControlTemplate& Template() const { return entry_; }
   QWidget* Widget() const { return widget_; }
 
@@ -41,8 +40,8 @@ class Control {
   // unknown property, a value of another type or a text that is not GBK.
   bool SetProperty(int number, const PropertyValue& value);
 
-  bool Showable() const { return TypeIsShown(Type()); }
-  bool TakesFocus() const { return TypeTakesFocus(Type()); }
+  bool Showable() const { return TypeIsShown(entry_.type); }
+  bool TakesFocus() const { return TypeTakesFocus(entry_.type); }
   // True when the control handles this key itself while it has the focus
   // (Qt::Key value, without modifiers).
   virtual bool WantsKey(int key) const;
@@ -61,6 +60,10 @@ class Control {
   // Holds a text setting and gives it as widget text; nullopt, holding
   // nothing, for a value that is not a text or not GBK.
   std::optional<QString> StoreText(int number, const PropertyValue& value);
+  // Makes the text setting `number` the caption that `show` puts on the
+  // widget: the template's caption now (empty where it is not GBK), and each
+  // caption written later, which changes no other part of the look.
+  void ShowCaption(int number, std::function<void(const QString&)> show);
 
  private:
   std::optional<PropertyValue> GetCommon(int number) const;
@@ -71,6 +74,8 @@ class Control {
   QWidget* widget_;  // owned by its parent widget
   std::string tag_;
   std::int32_t mouse_pointer_ = 0;
+  int caption_number_ = -1;  // no caption
+  std::function<void(const QString&)> show_caption_;
 };
 
 }  // namespace lirrevo::ui

@@ -1,6 +1,16 @@
 #include "ui/controls/control_template.h"
 
 namespace lirrevo::ui {
+namespace {
+
+template <typename T>
+T TypedSetting(const std::vector<Setting>& settings, int number, T fallback) {
+  const PropertyValue* value = FindSetting(settings, number);
+  const T* typed = value ? std::get_if<T>(value) : nullptr;
+  return typed ? *typed : fallback;
+}
+
+}  // namespace
 
 bool TypeTakesFocus(ControlType type) {
   return type == ControlType::EditBox || type == ControlType::Button ||
@@ -17,21 +27,15 @@ const PropertyValue* FindSetting(const std::vector<Setting>& settings, int numbe
 }
 
 std::int32_t IntSetting(const std::vector<Setting>& settings, int number, std::int32_t fallback) {
-  const PropertyValue* value = FindSetting(settings, number);
-  const auto* integer = value ? std::get_if<std::int32_t>(value) : nullptr;
-  return integer ? *integer : fallback;
+  return TypedSetting(settings, number, fallback);
 }
 
 bool BoolSetting(const std::vector<Setting>& settings, int number, bool fallback) {
-  const PropertyValue* value = FindSetting(settings, number);
-  const auto* boolean = value ? std::get_if<bool>(value) : nullptr;
-  return boolean ? *boolean : fallback;
+  return TypedSetting(settings, number, fallback);
 }
 
 std::string TextSetting(const std::vector<Setting>& settings, int number) {
-  const PropertyValue* value = FindSetting(settings, number);
-  const auto* text = value ? std::get_if<std::string>(value) : nullptr;
-  return text ? *text : std::string();
+  return TypedSetting(settings, number, std::string());
 }
 
 }  // namespace lirrevo::ui

@@ -72,10 +72,18 @@ std::optional<PropertyValue> EditBoxControl::GetSetting(int number, bool* exact)
 }
 
 bool EditBoxControl::SetSetting(int number, const PropertyValue& value) {
+  if (number != edit_box::Content && number != edit_box::SelText) {
+    return Control::SetSetting(number, value);
+  }
   const auto* text = std::get_if<std::string>(&value);
-  if (number == edit_box::Content) return text != nullptr && WriteContent(*text);
-  if (number == edit_box::SelText) return text != nullptr && WriteSelection(*text);
-  return Control::SetSetting(number, value);
+  const std::optional<QString> widget_text = text ? TextToQString(*text) : std::nullopt;
+  if (!widget_text) return false;
+  if (number == edit_box::Content) {
+    edit_->ReplaceText(*widget_text);
+  } else {
+    edit_->insertPlainText(*widget_text);
+  }
+  return true;
 }
 
 void EditBoxControl::OnSettingChanged(int) { ApplyLook(); }
@@ -102,20 +110,6 @@ void EditBoxControl::ApplyLook() {
     palette.setColor(QPalette::Inactive, QPalette::HighlightedText, text);
   }
   edit_->setPalette(palette);
-}
-
-bool EditBoxControl::WriteContent(const std::string& text) {
-  const std::optional<QString> widget_text = TextToQString(text);
-  if (!widget_text) return false;
-  edit_->ReplaceText(*widget_text);
-  return true;
-}
-
-bool EditBoxControl::WriteSelection(const std::string& text) {
-  const std::optional<QString> widget_text = TextToQString(text);
-  if (!widget_text) return false;
-  edit_->insertPlainText(*widget_text);
-  return true;
 }
 
 }  // namespace lirrevo::ui

@@ -35,8 +35,6 @@ class EditBoxControl : public Control {
 
  private:
   void ApplyLook();
-  bool WriteContent(const std::string& text);
-  bool WriteSelection(const std::string& text);
 
   LinkEdit* edit_;    // owned by its parent widget, which outlives this object
   LinkCount* count_;  // owned by the edit's document

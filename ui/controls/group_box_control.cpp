@@ -8,7 +8,6 @@
 
 #include "ui/controls/property_numbers.h"
 #include "ui/controls/setting_color.h"
-#include "ui/widget_text.h"
 
 namespace lirrevo::ui {
 namespace {
@@ -54,16 +53,8 @@ class EtchedGroupBox : public QGroupBox {
 
 GroupBoxControl::GroupBoxControl(const ControlTemplate& entry, QWidget* parent)
     : Control(entry, new EtchedGroupBox(parent)), box_(static_cast<QGroupBox*>(Widget())) {
-  box_->setTitle(TextToQString(TextSetting(Settings(), group_box::Caption)).value_or(QString()));
+  ShowCaption(group_box::Caption, [this](const QString& caption) { box_->setTitle(caption); });
   ApplyLook();
-}
-
-bool GroupBoxControl::SetSetting(int number, const PropertyValue& value) {
-  if (number != group_box::Caption) return Control::SetSetting(number, value);
-  const std::optional<QString> caption = StoreText(number, value);
-  if (!caption) return false;
-  box_->setTitle(*caption);
-  return true;
 }
 
 void GroupBoxControl::OnSettingChanged(int) { ApplyLook(); }

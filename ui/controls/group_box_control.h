@@ -12,7 +12,6 @@ class GroupBoxControl : public Control {
   GroupBoxControl(const ControlTemplate& entry, QWidget* parent);
 
  protected:
-  bool SetSetting(int number, const PropertyValue& value) override;
   void OnSettingChanged(int number) override;
 
  private:

@@ -6,7 +6,6 @@
 #include "ui/controls/caption_label.h"
 #include "ui/controls/property_numbers.h"
 #include "ui/controls/setting_color.h"
-#include "ui/widget_text.h"
 
 namespace lirrevo::ui {
 namespace {
@@ -25,16 +24,8 @@ int VerticalFlag(std::int32_t align) {
 
 LabelControl::LabelControl(const ControlTemplate& entry, QWidget* parent)
     : Control(entry, new CaptionLabel(parent)), label_(static_cast<CaptionLabel*>(Widget())) {
-  label_->SetCaption(TextToQString(TextSetting(Settings(), label::Caption)).value_or(QString()));
+  ShowCaption(label::Caption, [this](const QString& caption) { label_->SetCaption(caption); });
   ApplyLook();
-}
-
-bool LabelControl::SetSetting(int number, const PropertyValue& value) {
-  if (number != label::Caption) return Control::SetSetting(number, value);
-  const std::optional<QString> caption = StoreText(number, value);
-  if (!caption) return false;
-  label_->SetCaption(*caption);
-  return true;
 }
 
 void LabelControl::OnSettingChanged(int) { ApplyLook(); }
@@ -42,12 +33,12 @@ void LabelControl::OnSettingChanged(int) { ApplyLook(); }
 void LabelControl::ApplyLook() {
   const auto& settings = Settings();
   const bool wrap = BoolSetting(settings, label::WordWrap, false);
-  label_->SetTextFlags(HorizontalFlag(IntSetting(settings, label::HorizontalAlign, 0)) |
-                       VerticalFlag(IntSetting(settings, label::VerticalAlign, 0)) |
-                       (wrap ? Qt::TextWordWrap : Qt::TextSingleLine));
+  const int flags = HorizontalFlag(IntSetting(settings, label::HorizontalAlign, 0)) |
+                    VerticalFlag(IntSetting(settings, label::VerticalAlign, 0)) |
+                    (wrap ? Qt::TextWordWrap : Qt::TextSingleLine);
   const QColor face = QApplication::palette(label_).color(QPalette::Window);
-  label_->SetColors(SettingColor(IntSetting(settings, label::TextColor, 0), face),
-                    SettingColor(IntSetting(settings, label::BackColor, DefaultColor), face));
+  label_->SetLook(flags, SettingColor(IntSetting(settings, label::TextColor, 0), face),
+                  SettingColor(IntSetting(settings, label::BackColor, DefaultColor), face));
 }
 
 }  // namespace lirrevo::ui

@@ -14,7 +14,6 @@ class LabelControl : public Control {
  protected:
   // Caption (GBK) and the look settings are held; the widget repaints its
   // whole area after a write.
-  bool SetSetting(int number, const PropertyValue& value) override;
   void OnSettingChanged(int number) override;
 
  private:

@@ -16,8 +16,6 @@ struct LinkCount::Totals {
 
 namespace {
 
-constexpr QChar kLineSeparator(0x2028);
-
 // The number of line separators in one block. The document deletes it with
 // its block, so the totals always match the blocks that exist.
 template <typename Totals>
@@ -54,8 +52,8 @@ std::int32_t LinkCount::Count() const {
   const QTextBlock last = document_.lastBlock();
   const qint64 text_length = last.length() - 1;  // without the block's end
   const bool text_after_last_break =
-      text_length > 0 &&
-      document_.characterAt(last.position() + static_cast<int>(text_length) - 1) != kLineSeparator;
+      text_length > 0 && document_.characterAt(last.position() + static_cast<int>(text_length) -
+                                               1) != QChar::LineSeparator;
   // Each block but the last ends in a paragraph break; each separator is one more.
   return LinkCountOf(document_.blockCount() - 1 + totals_->separators, text_after_last_break);
 }
@@ -71,11 +69,11 @@ void LinkCount::Recount(int position, int added) {
   range.setPosition(last.position() + last.length() - 1, QTextCursor::KeepAnchor);
   const QString text = range.selectedText();  // block ends as U+2029
   // The usual text holds no line separator: nothing to mark or unmark.
-  if (totals_->marked == 0 && !text.contains(kLineSeparator)) return;
+  if (totals_->marked == 0 && !text.contains(QChar::LineSeparator)) return;
   qsizetype at = 0;
   for (;; block = block.next()) {
     const qsizetype length = block.length() - 1;
-    const qsizetype count = QStringView(text).mid(at, length).count(kLineSeparator);
+    const qsizetype count = QStringView(text).mid(at, length).count(QChar::LineSeparator);
     at += length + 1;
     const auto* mark = static_cast<const Mark*>(block.userData());
     if ((mark != nullptr ? mark->count() : 0) != count) {

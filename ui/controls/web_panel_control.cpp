@@ -29,28 +29,21 @@ struct BorderLook {
   FramePart inner;  // the sunken edge or the single line
 };
 
-// BorderStyle 0 none, 1 sunken edge, 2 raised frame, 3 thin sunken edge,
+constexpr FramePart kNone{};
+constexpr FramePart kSunkenEdge{QFrame::WinPanel | QFrame::Sunken, 2};
+constexpr FramePart kRaisedFrame{QFrame::WinPanel | QFrame::Raised, 2};
+constexpr FramePart kThinSunkenEdge{QFrame::Panel | QFrame::Sunken, 1};
+constexpr FramePart kSingleLine{QFrame::Box | QFrame::Plain, 1};
+
+// By BorderStyle: 0 none, 1 sunken edge, 2 raised frame, 3 thin sunken edge,
 // 4 sunken edge inside a raised frame, 5 single line.
+constexpr BorderLook kBorderLooks[kLastBorderStyle + 1] = {
+    {kNone, kNone},           {kNone, kSunkenEdge},        {kRaisedFrame, kNone},
+    {kNone, kThinSunkenEdge}, {kRaisedFrame, kSunkenEdge}, {kNone, kSingleLine}};
+
 BorderLook LookOf(std::int32_t border_style) {
-  constexpr FramePart kNone{};
-  constexpr FramePart kSunkenEdge{QFrame::WinPanel | QFrame::Sunken, 2};
-  constexpr FramePart kRaisedFrame{QFrame::WinPanel | QFrame::Raised, 2};
-  constexpr FramePart kThinSunkenEdge{QFrame::Panel | QFrame::Sunken, 1};
-  constexpr FramePart kSingleLine{QFrame::Box | QFrame::Plain, 1};
-  switch (border_style) {
-    case 1:
-      return {kNone, kSunkenEdge};
-    case 2:
-      return {kRaisedFrame, kNone};
-    case 3:
-      return {kNone, kThinSunkenEdge};
-    case 4:
-      return {kRaisedFrame, kSunkenEdge};
-    case 5:
-      return {kNone, kSingleLine};
-    default:
-      return {kNone, kNone};
-  }
+  const bool known = border_style >= 0 && border_style <= kLastBorderStyle;
+  return known ? kBorderLooks[border_style] : BorderLook{};
 }
 
 void ApplyPart(QFrame& frame, const FramePart& part) {

@@ -12,7 +12,10 @@
 #include "ui/widget_text.h"
 
 namespace lirrevo::ui {
+namespace {
 
+// The outer width that the window's frame needs to show its whole title
+// beside the icon and the close button.
 int TitleFrameWidth(const QWidget& box) {
   // The frame's title bar holds the window icon, the title and the buttons;
   // each is about as wide as the bar is high. Some window managers draw
@@ -24,6 +27,8 @@ int TitleFrameWidth(const QWidget& box) {
       std::max(box.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &box), title.height());
   return title.horizontalAdvance(box.windowTitle()) + kIconButtonsAndMargins * bar;
 }
+
+}  // namespace
 
 void FitBoxToTitle(QMessageBox& box) {
   box.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -45,10 +50,6 @@ void ShowMessage(const std::string& text) {
   FitBoxToTitle(box);
   box.exec();
 }
-
-}  // namespace lirrevo::ui
-
-namespace lirrevo::ui {
 
 bool AskQuestion(const std::string& text) {
   QMessageBox box(QMessageBox::Question, TextToDisplayText(DefaultMessageTitle),

@@ -6,7 +6,6 @@
 #include <string_view>
 
 class QMessageBox;
-class QWidget;
 
 namespace lirrevo::ui {
 
@@ -22,10 +21,6 @@ void ShowMessage(const std::string& text);
 // the buttons "是" (the default) and "否", owned by no window and modal for
 // the whole program; true when "是" closed it.
 bool AskQuestion(const std::string& text);
-
-// The outer width that the window's frame needs to show its whole title
-// beside the icon and the close button.
-int TitleFrameWidth(const QWidget& box);
 
 // Gives the box a title bar with only a close button and makes it at least
 // as wide as its title needs. Before the box is shown.

@@ -80,10 +80,7 @@ bool ReapChildren(Clock::time_point deadline) {
 }
 
 #if LIRREVO_WEBENGINE
-QWebEngineProfile*& Profile() {
-  static QWebEngineProfile* profile = nullptr;
-  return profile;
-}
+QWebEngineProfile* profile = nullptr;  // the panel's, from the engine's start
 #endif
 
 }  // namespace
@@ -120,8 +117,8 @@ void StartPanelEngine() {
 
 void StopPanelEngine() {
 #if LIRREVO_WEBENGINE
-  delete Profile();
-  Profile() = nullptr;
+  delete profile;
+  profile = nullptr;
 #endif
 }
 
@@ -134,7 +131,6 @@ void EndHelperProcesses() {
 
 #if LIRREVO_WEBENGINE
 QWebEngineProfile* PanelProfile() {
-  QWebEngineProfile*& profile = Profile();
   if (profile == nullptr) {
     // The engine reads its flags once, when it starts with the first profile.
     const QByteArray flags = qgetenv(kFlagsVariable);

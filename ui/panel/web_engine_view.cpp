@@ -1,5 +1,4 @@
-#include "ui/panel/web_engine_view.h"
-
+// The web panel's view on Qt WebEngine.
 #include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineUrlRequestInfo>
@@ -7,8 +6,10 @@
 #include <QWebEngineView>
 
 #include "ui/panel/panel_engine.h"
+#include "ui/panel/panel_view.h"
 
 namespace lirrevo::ui {
+namespace {
 
 class PanelPage : public QWebEnginePage {
  public:
@@ -54,23 +55,29 @@ class OfflineFilter : public QWebEngineUrlRequestInterceptor {
   bool offline_ = false;
 };
 
-WebEngineView::WebEngineView(QWidget* parent)
-    : view_(new QWebEngineView(parent)),
-      page_(new PanelPage(PanelProfile(), view_)),
-      offline_filter_(new OfflineFilter(page_)) {
-  page_->setUrlRequestInterceptor(offline_filter_);
-  view_->setPage(page_);
-}
+class WebEngineView : public PanelView {
+ public:
+  explicit WebEngineView(QWidget* parent)
+      : view_(new QWebEngineView(parent)),
+        page_(new PanelPage(PanelProfile(), view_)),
+        offline_filter_(new OfflineFilter(page_)) {
+    page_->setUrlRequestInterceptor(offline_filter_);
+    view_->setPage(page_);
+  }
 
-QWidget* WebEngineView::Widget() const { return view_; }
+  QWidget* Widget() const override { return view_; }
+  void Load(const QUrl& address) override { view_->load(address); }
+  void SetSilent(bool silent) override { page_->SetSilent(silent); }
+  void SetOffline(bool offline) override { offline_filter_->SetOffline(offline); }
+  void SetOpensNewWindows(bool opens) override { page_->SetOpensNewWindows(opens); }
 
-void WebEngineView::Load(const QUrl& address) { view_->load(address); }
+ private:
+  QWebEngineView* view_;           // owned by its parent widget
+  PanelPage* page_;                // owned by view_
+  OfflineFilter* offline_filter_;  // owned by page_
+};
 
-void WebEngineView::SetSilent(bool silent) { page_->SetSilent(silent); }
-
-void WebEngineView::SetOffline(bool offline) { offline_filter_->SetOffline(offline); }
-
-void WebEngineView::SetOpensNewWindows(bool opens) { page_->SetOpensNewWindows(opens); }
+}  // namespace
 
 std::unique_ptr<PanelView> CreatePanelView(QWidget* parent) {
   return std::make_unique<WebEngineView>(parent);
