@@ -80,7 +80,7 @@ bool ReapChildren(Clock::time_point deadline) {
 }
 
 #if LIRREVO_WEBENGINE
-QWebEngineProfile* profile = nullptr;  // the panel's, from the engine's start
+QWebEngineProfile* panel_profile = nullptr;  // from the engine's start
 #endif
 
 }  // namespace
@@ -117,8 +117,8 @@ void StartPanelEngine() {
 
 void StopPanelEngine() {
 #if LIRREVO_WEBENGINE
-  delete profile;
-  profile = nullptr;
+  delete panel_profile;
+  panel_profile = nullptr;
 #endif
 }
 
@@ -131,14 +131,14 @@ void EndHelperProcesses() {
 
 #if LIRREVO_WEBENGINE
 QWebEngineProfile* PanelProfile() {
-  if (profile == nullptr) {
+  if (panel_profile == nullptr) {
     // The engine reads its flags once, when it starts with the first profile.
     const QByteArray flags = qgetenv(kFlagsVariable);
     qputenv(kFlagsVariable,
             QByteArray::fromStdString(EngineFlags(flags.toStdString(), geteuid() == 0)));
-    profile = new QWebEngineProfile(QCoreApplication::instance());
+    panel_profile = new QWebEngineProfile(QCoreApplication::instance());
   }
-  return profile;
+  return panel_profile;
 }
 #endif
 
