@@ -335,14 +335,13 @@ std::optional<AccessLogFormat> AccessLogFormat::Parse(std::string_view format) {
 }
 
 bool AccessLogFormat::HasTime() const {
-  return std::any_of(pieces_.begin(), pieces_.end(), [](const Piece& piece) {
+  return std::ranges::any_of(pieces_, [](const Piece& piece) {
     return piece.field == Field::kTimeLocal || piece.field == Field::kTimeIso;
   });
 }
 
 bool AccessLogFormat::HasUserAgent() const {
-  return std::any_of(pieces_.begin(), pieces_.end(),
-                     [](const Piece& piece) { return piece.field == Field::kUserAgent; });
+  return std::ranges::find(pieces_, Field::kUserAgent, &Piece::field) != pieces_.end();
 }
 
 std::optional<LoggedRequest> AccessLogFormat::Read(std::string_view line, bool whole) const {
@@ -493,20 +492,17 @@ void DeadLinkLog::Note(std::size_t link, const LoggedRequest& request, const Cra
   }
   if (report.first.empty()) report.first = request.time;
   report.last = request.time;
-  if (std::find(report.statuses.begin(), report.statuses.end(), request.status) ==
-      report.statuses.end()) {
+  if (std::ranges::find(report.statuses, request.status) == report.statuses.end()) {
     report.statuses.push_back(request.status);
   }
   if (request.referrer.empty() || request.referrer == "-") return;
   auto& referrers = report.referrers;
-  auto it = std::find_if(referrers.begin(), referrers.end(),
-                         [&](const Referrer& r) { return r.page == request.referrer; });
+  auto it = std::ranges::find(referrers, request.referrer, &Referrer::page);
   if (it == referrers.end() && referrers.size() < kReferrersKept) {
     it = referrers.insert(referrers.end(), {std::string(request.referrer), 0});
   } else if (it == referrers.end()) {
     // The least counted gives way, and the newcomer takes over its count.
-    it = std::min_element(referrers.begin(), referrers.end(),
-                          [](const Referrer& a, const Referrer& b) { return a.hits < b.hits; });
+    it = std::ranges::min_element(referrers, {}, &Referrer::hits);
     it->page = request.referrer;
   }
   ++it->hits;
@@ -540,9 +536,9 @@ bool DeadLinkLog::Counts(const Crawler* crawler) {
   }
   if (filter_.excluded.empty()) return true;
   query_less_.assign(path_, 0, path_.find('?'));
-  return std::none_of(
-      filter_.excluded.begin(), filter_.excluded.end(),
-      [&](const std::string& glob) { return fnmatch(glob.c_str(), query_less_.c_str(), 0) == 0; });
+  return std::ranges::none_of(filter_.excluded, [&](const std::string& glob) {
+    return fnmatch(glob.c_str(), query_less_.c_str(), 0) == 0;
+  });
 }
 
 }  // namespace lirrevo
