@@ -54,10 +54,7 @@ std::string GroupThousands(std::size_t n) {
 }
 
 std::string FormatLinkCount(std::int32_t count) {
-  std::string caption(CountCaptionPrefix);
-  caption += std::to_string(count);
-  caption += CountCaptionSuffix;
-  return caption;
+  return (std::string(CountCaptionPrefix) + std::to_string(count)).append(CountCaptionSuffix);
 }
 
 void UpdateLinkCount(const std::function<std::int32_t()>& count_links,

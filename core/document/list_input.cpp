@@ -5,7 +5,6 @@
 #include <bit>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -38,18 +37,9 @@ bool IsCharacterEnd(char byte, ListEncoding encoding) {
 }
 
 const char* NameOf(ListEncoding encoding) {
-  switch (encoding) {
-    case ListEncoding::kGbk:
-      return "GBK";
-    case ListEncoding::kGb18030:
-      return "GB18030";
-    case ListEncoding::kUtf16Le:
-    case ListEncoding::kUtf16Be:
-      return "UTF-16";
-    case ListEncoding::kUtf8:
-      break;
-  }
-  return "UTF-8";
+  if (encoding == ListEncoding::kGbk) return "GBK";
+  if (encoding == ListEncoding::kGb18030) return "GB18030";
+  return encoding == ListEncoding::kUtf8 ? "UTF-8" : "UTF-16";
 }
 
 // Why a character is refused, or nothing when it is taken.
@@ -232,8 +222,7 @@ class ListScan {
 };
 
 ListEncoding TakeByteOrderMark(std::string_view& bytes, ListEncoding encoding) {
-  const bool may_be_utf16 = encoding == ListEncoding::kUtf8 || encoding == ListEncoding::kUtf16Le ||
-                            encoding == ListEncoding::kUtf16Be;
+  const bool may_be_utf16 = encoding != ListEncoding::kGbk && encoding != ListEncoding::kGb18030;
   if (may_be_utf16 && (bytes.starts_with(kUtf16LeMark) || bytes.starts_with(kUtf16BeMark))) {
     const bool be = bytes.starts_with(kUtf16BeMark);
     bytes.remove_prefix(2);

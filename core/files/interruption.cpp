@@ -83,13 +83,6 @@ void Install() {
   });
 }
 
-sigset_t HeldSignals() {
-  sigset_t set;
-  sigemptyset(&set);
-  for (const int sig : kSignals) sigaddset(&set, sig);
-  return set;
-}
-
 }  // namespace
 
 std::size_t RemoveAtInterruption(const std::string& path) {
@@ -120,7 +113,9 @@ void ForgetAtInterruption(std::size_t mark) {
 
 InterruptionHold::InterruptionHold() {
   Install();
-  const sigset_t held = HeldSignals();
+  sigset_t held;
+  sigemptyset(&held);
+  for (const int sig : kSignals) sigaddset(&held, sig);
   g_holds.fetch_add(1);
   pthread_sigmask(SIG_BLOCK, &held, &old_mask_);
 }

@@ -33,15 +33,21 @@ std::string TemporaryName(const std::string& folder) {
 }
 
 // Tries make(name) with new temporary names in folder while the name is
-// taken; the name made, or empty.
+// taken; the name made, marked for removal at an interruption (mark), or
+// false. The name is marked before a signal can act.
 template <typename Make>
-std::string MakeNamed(const std::string& folder, const Make& make) {
+bool MakeNamed(const std::string& folder, std::string& name, std::size_t& mark, const Make& make) {
+  const InterruptionHold hold;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string name = TemporaryName(folder);
-    if (make(name)) return name;
+    name = TemporaryName(folder);
+    if (make(name)) {
+      mark = RemoveAtInterruption(name);
+      return true;
+    }
     if (errno != EEXIST) break;
   }
-  return {};
+  name.clear();
+  return false;
 }
 
 // A nameless file is given a name through its /proc entry.
@@ -60,26 +66,19 @@ bool StagedFile::Create(const std::string& folder) {
     if (fd_ >= 0) return Opened();
     if (errno != EOPNOTSUPP && errno != EISDIR) return false;  // EISDIR: no O_TMPFILE at all
   }
-  const InterruptionHold hold;  // the name is marked before a signal can act
-  name_ = MakeNamed(folder, [this](const std::string& name) {
+  const auto create = [this](const std::string& name) {
     fd_ = open(name.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOCTTY, 0600);
     return fd_ >= 0;
-  });
-  if (name_.empty()) return false;
-  mark_ = RemoveAtInterruption(name_);
-  return Opened();
+  };
+  return MakeNamed(folder, name_, mark_, create) && Opened();
 }
 
 bool StagedFile::Name() {
   if (!name_.empty()) return true;
   const std::string self = "/proc/self/fd/" + std::to_string(fd_);
-  const InterruptionHold hold;
-  name_ = MakeNamed(folder_, [&self](const std::string& name) {
+  return MakeNamed(folder_, name_, mark_, [&self](const std::string& name) {
     return linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
   });
-  if (name_.empty()) return false;
-  mark_ = RemoveAtInterruption(name_);
-  return true;
 }
 
 void StagedFile::ParkIfShortOfDescriptors() {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cstring>
+#include <chrono>
 
 #include "core/document/text_scan.h"
 #include "core/logs/crawlers.h"
@@ -175,16 +175,6 @@ std::optional<std::string> OriginOf(std::string_view url, std::string_view* rest
   return origin;
 }
 
-// Days from 1970-01-01 to the date (the proleptic Gregorian calendar).
-std::int64_t DaysFromCivil(std::int64_t year, unsigned month, unsigned day) {
-  year -= month <= 2 ? 1 : 0;
-  const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
-  const std::int64_t of_era = year - era * 400;
-  const std::int64_t of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const std::int64_t of_eras = of_era * 365 + of_era / 4 - of_era / 100 + of_year;
-  return era * 146097 + of_eras - 719468;
-}
-
 // Reads `count` digits at text[at], moving at past them.
 std::optional<int> Digits(std::string_view text, std::size_t& at, std::size_t count) {
   if (at + count > text.size()) return std::nullopt;
@@ -199,6 +189,24 @@ std::optional<int> Digits(std::string_view text, std::size_t& at, std::size_t co
 bool Skip(std::string_view text, std::size_t& at, char c) {
   if (at >= text.size() || text[at] != c) return false;
   ++at;
+  return true;
+}
+
+// Reads text at `at` as layout lays it out, moving at past it: each run of
+// '#' is a number of that many digits, put in the next of numbers; any other
+// byte stands for itself.
+bool ReadLayout(std::string_view text, std::size_t& at, std::string_view layout, int* numbers) {
+  for (std::size_t i = 0; i < layout.size(); ++i) {
+    if (layout[i] != '#') {
+      if (!Skip(text, at, layout[i])) return false;
+      continue;
+    }
+    const std::size_t count = std::min(layout.find_first_not_of('#', i), layout.size()) - i;
+    const std::optional<int> value = Digits(text, at, count);
+    if (!value) return false;
+    *numbers++ = *value;
+    i += count - 1;
+  }
   return true;
 }
 
@@ -218,10 +226,11 @@ std::optional<LogTime> TimeOf(int year, int month, int day, int hour, int minute
   if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) {
     return std::nullopt;
   }
+  // A day past the month's end (31 February) runs on into the next month.
+  const std::chrono::sys_days date = std::chrono::year(year) / month / 1;
   LogTime time;
-  time.local =
-      DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * 86400 +
-      hour * 3600 + minute * 60 + second;
+  time.local = (date.time_since_epoch().count() + day - 1) * std::int64_t{86400} + hour * 3600 +
+               minute * 60 + second;
   return time;
 }
 
@@ -236,22 +245,16 @@ std::optional<LogTime> ParseLogTime(std::string_view text, bool iso) {
     return time;
   }
   constexpr std::string_view kMonths = "JanFebMarAprMayJunJulAugSepOctNovDec";
-  const std::optional<int> day = Digits(text, at, 2);
-  if (!day || !Skip(text, at, '/') || at + 3 > text.size()) return std::nullopt;
+  int n[5] = {};  // the day, then the year, hour, minute and second
+  if (!ReadLayout(text, at, "##/", n) || at + 3 > text.size()) return std::nullopt;
   const std::size_t month = kMonths.find(text.substr(at, 3));
   at += 3;
-  if (month == std::string_view::npos || month % 3 != 0 || !Skip(text, at, '/')) {
-    return std::nullopt;
-  }
-  const std::optional<int> year = Digits(text, at, 4);
-  std::optional<int> hour, minute, second;
-  if (!year || !Skip(text, at, ':') || !(hour = Digits(text, at, 2)) || !Skip(text, at, ':') ||
-      !(minute = Digits(text, at, 2)) || !Skip(text, at, ':') || !(second = Digits(text, at, 2)) ||
-      !Skip(text, at, ' ')) {
+  if (month == std::string_view::npos || month % 3 != 0 ||
+      !ReadLayout(text, at, "/####:##:##:## ", n + 1)) {
     return std::nullopt;
   }
   std::optional<LogTime> time =
-      TimeOf(*year, static_cast<int>(month / 3) + 1, *day, *hour, *minute, *second);
+      TimeOf(n[1], static_cast<int>(month / 3) + 1, n[0], n[2], n[3], n[4]);
   if (time) time->offset = OffsetAt(text, at);
   if (!time || !time->offset || at != text.size()) return std::nullopt;
   return time;
@@ -259,29 +262,14 @@ std::optional<LogTime> ParseLogTime(std::string_view text, bool iso) {
 
 std::optional<LogTime> ParseDateArgument(std::string_view text, bool& day_only) {
   std::size_t at = 0;
-  const std::optional<int> year = Digits(text, at, 4);
-  std::optional<int> month, day;
-  if (!year || !Skip(text, at, '-') || !(month = Digits(text, at, 2)) || !Skip(text, at, '-') ||
-      !(day = Digits(text, at, 2))) {
+  int n[6] = {};  // year, month, day, hour, minute, second
+  if (!ReadLayout(text, at, "####-##-##", n)) return std::nullopt;
+  day_only = at == text.size();
+  if (!day_only && (!ReadLayout(text, at, "T##:##", n + 3) ||
+                    (text.substr(at).starts_with(':') && !ReadLayout(text, at, ":##", n + 5)))) {
     return std::nullopt;
   }
-  int hour = 0, minute = 0, second = 0;
-  day_only = at == text.size();
-  if (!day_only) {
-    std::optional<int> h, m;
-    if (!Skip(text, at, 'T') || !(h = Digits(text, at, 2)) || !Skip(text, at, ':') ||
-        !(m = Digits(text, at, 2))) {
-      return std::nullopt;
-    }
-    hour = *h;
-    minute = *m;
-    if (Skip(text, at, ':')) {
-      const std::optional<int> s = Digits(text, at, 2);
-      if (!s) return std::nullopt;
-      second = *s;
-    }
-  }
-  std::optional<LogTime> time = TimeOf(*year, *month, *day, hour, minute, second);
+  std::optional<LogTime> time = TimeOf(n[0], n[1], n[2], n[3], n[4], n[5]);
   if (time && !day_only && at < text.size()) {
     time->offset = OffsetAt(text, at);
     if (!time->offset) return std::nullopt;
@@ -347,14 +335,13 @@ std::optional<AccessLogFormat> AccessLogFormat::Parse(std::string_view format) {
 }
 
 bool AccessLogFormat::HasTime() const {
-  return std::any_of(pieces_.begin(), pieces_.end(), [](const Piece& piece) {
+  return std::ranges::any_of(pieces_, [](const Piece& piece) {
     return piece.field == Field::kTimeLocal || piece.field == Field::kTimeIso;
   });
 }
 
 bool AccessLogFormat::HasUserAgent() const {
-  return std::any_of(pieces_.begin(), pieces_.end(),
-                     [](const Piece& piece) { return piece.field == Field::kUserAgent; });
+  return std::ranges::find(pieces_, Field::kUserAgent, &Piece::field) != pieces_.end();
 }
 
 std::optional<LoggedRequest> AccessLogFormat::Read(std::string_view line, bool whole) const {
@@ -505,20 +492,17 @@ void DeadLinkLog::Note(std::size_t link, const LoggedRequest& request, const Cra
   }
   if (report.first.empty()) report.first = request.time;
   report.last = request.time;
-  if (std::find(report.statuses.begin(), report.statuses.end(), request.status) ==
-      report.statuses.end()) {
+  if (std::ranges::find(report.statuses, request.status) == report.statuses.end()) {
     report.statuses.push_back(request.status);
   }
   if (request.referrer.empty() || request.referrer == "-") return;
   auto& referrers = report.referrers;
-  auto it = std::find_if(referrers.begin(), referrers.end(),
-                         [&](const Referrer& r) { return r.page == request.referrer; });
+  auto it = std::ranges::find(referrers, request.referrer, &Referrer::page);
   if (it == referrers.end() && referrers.size() < kReferrersKept) {
     it = referrers.insert(referrers.end(), {std::string(request.referrer), 0});
   } else if (it == referrers.end()) {
     // The least counted gives way, and the newcomer takes over its count.
-    it = std::min_element(referrers.begin(), referrers.end(),
-                          [](const Referrer& a, const Referrer& b) { return a.hits < b.hits; });
+    it = std::ranges::min_element(referrers, {}, &Referrer::hits);
     it->page = request.referrer;
   }
   ++it->hits;
@@ -552,9 +536,9 @@ bool DeadLinkLog::Counts(const Crawler* crawler) {
   }
   if (filter_.excluded.empty()) return true;
   query_less_.assign(path_, 0, path_.find('?'));
-  return std::none_of(
-      filter_.excluded.begin(), filter_.excluded.end(),
-      [&](const std::string& glob) { return fnmatch(glob.c_str(), query_less_.c_str(), 0) == 0; });
+  return std::ranges::none_of(filter_.excluded, [&](const std::string& glob) {
+    return fnmatch(glob.c_str(), query_less_.c_str(), 0) == 0;
+  });
 }
 
 }  // namespace lirrevo

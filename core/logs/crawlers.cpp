@@ -10,37 +10,21 @@
 namespace lirrevo {
 namespace {
 
-constexpr std::array<std::string_view, 3> kGoogle = {"Googlebot", "Google-InspectionTool",
-                                                     "GoogleOther"};
-constexpr std::array<std::string_view, 3> kBing = {"bingbot", "BingPreview", "msnbot"};
-constexpr std::array<std::string_view, 1> kBaidu = {"Baiduspider"};
-constexpr std::array<std::string_view, 2> kYandex = {"YandexBot", "YandexMobileBot"};
-constexpr std::array<std::string_view, 1> kSogou = {"Sogou web spider"};
-constexpr std::array<std::string_view, 2> kSo360 = {"360Spider", "HaoSouSpider"};
-constexpr std::array<std::string_view, 1> kBytedance = {"Bytespider"};
-constexpr std::array<std::string_view, 1> kShenma = {"YisouSpider"};
-constexpr std::array<std::string_view, 1> kYahoo = {"Yahoo! Slurp"};
-constexpr std::array<std::string_view, 1> kDuckDuckGo = {"DuckDuckBot"};
-constexpr std::array<std::string_view, 1> kApple = {"Applebot"};
-constexpr std::array<std::string_view, 1> kNaver = {"Yeti/"};
-constexpr std::array<std::string_view, 1> kSeznam = {"SeznamBot"};
-constexpr std::array<std::string_view, 1> kPetal = {"PetalBot"};
-
 constexpr std::array kCrawlers = {
-    Crawler{"google", "Google", kGoogle},
-    Crawler{"bing", "Bing", kBing},
-    Crawler{"baidu", "Baidu", kBaidu},
-    Crawler{"yandex", "Yandex", kYandex},
-    Crawler{"sogou", "Sogou", kSogou},
-    Crawler{"360", "360 Search (so.com)", kSo360},
-    Crawler{"bytedance", "Toutiao Search (ByteDance)", kBytedance},
-    Crawler{"shenma", "Shenma (sm.cn)", kShenma},
-    Crawler{"yahoo", "Yahoo", kYahoo},
-    Crawler{"duckduckgo", "DuckDuckGo", kDuckDuckGo},
-    Crawler{"apple", "Apple (Siri, Spotlight)", kApple},
-    Crawler{"naver", "Naver", kNaver},
-    Crawler{"seznam", "Seznam", kSeznam},
-    Crawler{"petal", "Petal Search (Huawei)", kPetal},
+    Crawler{"google", "Google", "Googlebot|Google-InspectionTool|GoogleOther"},
+    Crawler{"bing", "Bing", "bingbot|BingPreview|msnbot"},
+    Crawler{"baidu", "Baidu", "Baiduspider"},
+    Crawler{"yandex", "Yandex", "YandexBot|YandexMobileBot"},
+    Crawler{"sogou", "Sogou", "Sogou web spider"},
+    Crawler{"360", "360 Search (so.com)", "360Spider|HaoSouSpider"},
+    Crawler{"bytedance", "Toutiao Search (ByteDance)", "Bytespider"},
+    Crawler{"shenma", "Shenma (sm.cn)", "YisouSpider"},
+    Crawler{"yahoo", "Yahoo", "Yahoo! Slurp"},
+    Crawler{"duckduckgo", "DuckDuckGo", "DuckDuckBot"},
+    Crawler{"apple", "Apple (Siri, Spotlight)", "Applebot"},
+    Crawler{"naver", "Naver", "Yeti/"},
+    Crawler{"seznam", "Seznam", "SeznamBot"},
+    Crawler{"petal", "Petal Search (Huawei)", "PetalBot"},
 };
 
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -52,10 +36,12 @@ class TokenIndex {
  public:
   TokenIndex() {
     for (const Crawler& crawler : kCrawlers) {
-      for (const std::string_view token : crawler.tokens) {
+      for (std::size_t at = 0; at <= crawler.tokens.size();) {
+        const std::size_t end = std::min(crawler.tokens.find('|', at), crawler.tokens.size());
         std::string lower;
-        for (const char c : token) lower += LowerAscii(c);
+        for (const char c : crawler.tokens.substr(at, end - at)) lower += LowerAscii(c);
         tokens_.emplace_back(std::move(lower), &crawler);
+        at = end + 1;
       }
     }
     std::stable_sort(tokens_.begin(), tokens_.end(), [](const auto& a, const auto& b) {

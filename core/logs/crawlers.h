@@ -8,9 +8,9 @@
 namespace lirrevo {
 
 struct Crawler {
-  std::string_view name;                     // as --crawler takes it
-  std::string_view engine;                   // the search engine it crawls for
-  std::span<const std::string_view> tokens;  // any of them in a user agent marks it
+  std::string_view name;    // as --crawler takes it
+  std::string_view engine;  // the search engine it crawls for
+  std::string_view tokens;  // '|' between two: any of them in a user agent marks it
 };
 
 // Every crawler of the table, in the order --help lists them.
