@@ -111,23 +111,6 @@ CheckSettings SettingsOf(const Options& options) {
           .user_agent = "Lirrevo/" LIRREVO_VERSION " (dead-link check)"};
 }
 
-// What must hold before a link is asked: standard output open, --cacert a
-// file of certificates, options.output writable. The exit code after the
-// message of what does not, or nothing.
-std::optional<int> CheckReady(const Options& options) {
-  // Closed, descriptor 1 would go to the next file or socket opened.
-  if (fcntl(STDOUT_FILENO, F_GETFD) == -1) return Fail("standard output is closed");
-  if (options.cacert) {
-    if (const std::optional<std::string> problem = CacertProblem(*options.cacert)) {
-      return Fail(*problem);
-    }
-  }
-  if (options.output) {
-    if (const std::optional<std::string> problem = OutputProblem(options)) return Fail(*problem);
-  }
-  return std::nullopt;
-}
-
 }  // namespace
 
 CheckSettings AskingSettings(const Options& options) {
@@ -168,8 +151,15 @@ void DropDuplicates(std::vector<std::string_view>& links) {
 }
 
 AskingRun::AskingRun(const Options& options) {
-  if ((exit_code = CheckReady(options))) return;
-  if (options.output && !(date = DocumentDate())) {
+  using Problem = std::optional<std::string>;
+  // Closed, descriptor 1 would go to the next file or socket opened.
+  if (fcntl(STDOUT_FILENO, F_GETFD) == -1) {
+    exit_code = Fail("standard output is closed");
+  } else if (const Problem cacert = options.cacert ? CacertProblem(*options.cacert) : Problem()) {
+    exit_code = Fail(*cacert);
+  } else if (const Problem output = options.output ? OutputProblem(options) : Problem()) {
+    exit_code = Fail(*output);
+  } else if (options.output && !(date = DocumentDate())) {
     exit_code = kTrouble;
   } else if (const int refused = date ? CheckOutputs(options, *date) : 0) {
     exit_code = refused;
