@@ -5,8 +5,6 @@
 "use strict";
 (() => {
   const count = document.getElementById("count");
-  const message = document.getElementById("message");
-  const messageText = document.getElementById("message-text");
   const core = LirrevoCore();
   const encoder = new TextEncoder();
   // The core's captions are in the system's text, GBK.
@@ -54,14 +52,14 @@
   editor.on("changes", showCount);
   showCount();
 
-  // Returns use(address) for a copy of the bytes in the core's memory, freed
-  // after; throws when the core has no room for them.
+  // Returns use(address, size) for a copy of the bytes in the core's memory,
+  // freed after; throws when the core has no room for them.
   function withCopyInCore(module, bytes, use) {
     const address = module._malloc(bytes.length + 1);
     if (address === 0) throw new RangeError("no room in the core");
     try {
       module.HEAPU8.set(bytes, address);
-      return use(address);
+      return use(address, bytes.length);
     } finally {
       module._free(address);
     }
@@ -93,10 +91,10 @@
   // line cannot stand in the document.
   function decodeDroppedList(module, bytes) {
     const start = bytes.subarray(0, 4);
-    const [encoding, mark] = withCopyInCore(module, start, (address) => [
-      module.UTF8ToString(module._LirrevoListEncoding(address, start.length)),
-      module._LirrevoByteOrderMarkSize(address, start.length)]);
-    const body = bytes.subarray(mark);
+    const mark = withCopyInCore(module, start,
+      (address, size) => module.UTF8ToString(module._LirrevoListEncoding(address, size)));
+    const body = bytes.subarray(Number(mark[0]));
+    const encoding = mark.slice(1);
     for (const label of encoding === "utf-8" ? ["utf-8", "gb18030"] : [encoding]) {
       let text;
       try {
@@ -105,7 +103,7 @@
         continue;
       }
       const utf8 = label === "utf-8" ? body : encoder.encode(text);
-      const ok = withCopyInCore(module, utf8, (input) => module._LirrevoCheckList(input, utf8.length));
+      const ok = withCopyInCore(module, utf8, module._LirrevoCheckList);
       return ok === 1 ? text : null;
     }
     return null;
@@ -141,33 +139,31 @@
     insertDroppedFiles(files, instance.coordsChar({ left: event.clientX, top: event.clientY }, "window"));
   });
 
-  function show(text) {
-    messageText.textContent = text;
-    message.showModal();
-    return new Promise((resolve) => message.addEventListener("close", resolve, { once: true }));
+  // Shows the dialog (the message or the question) with the text; gives the
+  // dialog once it is closed.
+  function show(text, id = "message") {
+    const dialog = document.getElementById(id);
+    document.getElementById(id + "-text").textContent = text;
+    dialog.showModal();
+    return new Promise((resolve) => dialog.addEventListener("close", () => resolve(dialog), { once: true }));
   }
 
   // Milliseconds the last question waited for its answer.
   let askingMs = 0;
 
   // True for "是", the default button; "否" and Escape give false.
-  function ask(text) {
-    const question = document.getElementById("question");
+  async function ask(text) {
     const asked = performance.now();
-    document.getElementById("question-text").textContent = text;
-    question.returnValue = "";
-    question.showModal();
-    return new Promise((resolve) => question.addEventListener("close", () => {
-      askingMs = performance.now() - asked;
-      resolve(question.returnValue === "yes");
-    }, { once: true }));
+    document.getElementById("question").returnValue = "";
+    const question = await show(text, "question");
+    askingMs = performance.now() - asked;
+    return question.returnValue === "yes";
   }
 
   // The parts' names beside the chosen name, as lirrevo-cli --split names them.
   function partNames(module, name, count) {
-    const bytes = encoder.encode(name);
-    return withCopyInCore(module, bytes, (address) => Array.from({ length: count },
-      (_, i) => module.UTF8ToString(module._LirrevoPartName(address, bytes.length, i + 1))));
+    return withCopyInCore(module, encoder.encode(name), (address, size) => Array.from({ length: count },
+      (_, i) => module.UTF8ToString(module._LirrevoPartName(address, size, i + 1))));
   }
 
   const suggestedName = "deadlinks.xml";
@@ -271,9 +267,8 @@
     let split = false;
     let blobs;
     try {
-      const bytes = encoder.encode(name);
-      const question = withCopyInCore(module, bytes, (address) => module._LirrevoSplitQuestion(
-        input.address, input.size, ...date, address, bytes.length));
+      const question = withCopyInCore(module, encoder.encode(name), (address, size) =>
+        module._LirrevoSplitQuestion(input.address, input.size, ...date, address, size));
       split = question !== 0 && module.HEAPU8[question] !== 0
         && await ask(module.UTF8ToString(question));
       module.lirrevoParts = [];

@@ -104,25 +104,19 @@ EMSCRIPTEN_KEEPALIVE const char* LirrevoPartName(const char* name, std::size_t s
 }
 
 // How a dropped file's bytes are read, as lirrevo-cli reads a list file by
-// default: the encoding that its byte-order mark picks, UTF-8 without one,
-// by the browser's name for it ("utf-8", "utf-16le", "utf-16be"); and the
-// size of that mark.
+// default: the size of its byte-order mark, one digit, then the encoding that
+// the mark picks, UTF-8 without one, by the browser's name for it ("0utf-8",
+// "3utf-8", "2utf-16le", "2utf-16be"); valid until the next call.
 EMSCRIPTEN_KEEPALIVE const char* LirrevoListEncoding(const char* bytes, std::size_t size) {
   std::string_view list(bytes, size);
-  switch (lirrevo::TakeByteOrderMark(list, lirrevo::ListEncoding::kUtf8)) {
-    case lirrevo::ListEncoding::kUtf16Le:
-      return "utf-16le";
-    case lirrevo::ListEncoding::kUtf16Be:
-      return "utf-16be";
-    default:
-      return "utf-8";
-  }
-}
-
-EMSCRIPTEN_KEEPALIVE std::size_t LirrevoByteOrderMarkSize(const char* bytes, std::size_t size) {
-  std::string_view list(bytes, size);
-  lirrevo::TakeByteOrderMark(list, lirrevo::ListEncoding::kUtf8);
-  return size - list.size();
+  const lirrevo::ListEncoding encoding =
+      lirrevo::TakeByteOrderMark(list, lirrevo::ListEncoding::kUtf8);
+  static std::string answer;
+  answer = std::to_string(size - list.size()) +
+           (encoding == lirrevo::ListEncoding::kUtf16Le   ? "utf-16le"
+            : encoding == lirrevo::ListEncoding::kUtf16Be ? "utf-16be"
+                                                          : "utf-8");
+  return answer.c_str();
 }
 
 // 1 when every line of the UTF-8 list can stand in the document, as
