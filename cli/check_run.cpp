@@ -224,13 +224,12 @@ int RunCheck(const Options& options) {
   if (options.output && !answered) {
     return Fail("no link got an answer from its server; '" + *options.output + "' was not written");
   }
-  if (options.output) {
-    const int written = WriteDocuments(options, *run.date, [&](DocumentBuilder& builder) {
-      for (std::size_t i = 0; i < links.size(); ++i) {
-        if (dead[i]) builder.Add(links[i]);
-      }
-    });
-    if (written != 0) return kTrouble;
+  if (options.output && WriteDocuments(options, *run.date, [&](DocumentBuilder& builder) {
+                          for (std::size_t i = 0; i < links.size(); ++i) {
+                            if (dead[i]) builder.Add(links[i]);
+                          }
+                        }) != 0) {
+    return kTrouble;
   }
   if (const std::size_t skipped = sitemap ? sitemap->skipped.size() : 0; skipped > 0) {
     return Fail(std::to_string(skipped) + " sitemap" + (skipped == 1 ? " was" : "s were") +

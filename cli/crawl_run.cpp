@@ -113,13 +113,12 @@ int RunCrawl(const Options& options) {
   if (options.output && site.Tally().pages == 0) {
     return Fail("no page of the site was read" + not_written);
   }
-  if (options.output) {
-    const int written = WriteDocuments(options, *run.date, [&](DocumentBuilder& builder) {
-      for (std::size_t i = 0; i < dead.size(); ++i) {
-        if (dead[i]) builder.Add(link(i));
-      }
-    });
-    if (written != 0) return kTrouble;
+  if (options.output && WriteDocuments(options, *run.date, [&](DocumentBuilder& builder) {
+                          for (std::size_t i = 0; i < dead.size(); ++i) {
+                            if (dead[i]) builder.Add(link(i));
+                          }
+                        }) != 0) {
+    return kTrouble;
   }
   const bool any_broken = std::any_of(broken.begin(), broken.end(), [](const auto& line) {
     return line.second.link_class != LinkClass::kRedirect;
