@@ -152,11 +152,14 @@ std::string Take(OptionId option, const std::string& name, const std::string& va
       }
       return name + " needs a positive number";
     case OptionId::kIndexUrl:
+    case OptionId::kSite:
       if (const std::optional<std::string> problem = BaseUrlProblem(value)) {
-        return "--index-url '" + value + "': " + *problem +
-               "; give the address of the parts' folder: http(s), host, port and path";
+        return name + " '" + value + "': " + *problem + "; give the " +
+               (option == OptionId::kSite ? "site's address" : "address of the parts' folder") +
+               ": http(s), host, port and path";
       }
-      options.index_url = AsciiBaseUrl(value);
+      if (option == OptionId::kSite) options.site = AsciiBaseUrl(value);
+      if (option == OptionId::kIndexUrl) options.index_url = AsciiBaseUrl(value);
       return {};
     case OptionId::kMaxInput:
       if (const std::optional<std::size_t> size = Size(value)) {
@@ -193,13 +196,6 @@ std::string Take(OptionId option, const std::string& name, const std::string& va
         return "--format takes tsv or json, not '" + value + "'";
       options.format = value == "json" ? LineFormat::kJson : LineFormat::kTsv;
       options.report = options.command == Command::kScanLog;
-      return {};
-    case OptionId::kSite:
-      if (const std::optional<std::string> problem = BaseUrlProblem(value)) {
-        return "--site '" + value + "': " + *problem +
-               "; give the site's address: http(s), host, port and path";
-      }
-      options.site = AsciiBaseUrl(value);
       return {};
     case OptionId::kStatus:
       if (std::optional<std::vector<int>> statuses = Statuses(value)) {
