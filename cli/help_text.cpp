@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <ranges>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -66,11 +67,8 @@ SynopsisPieces PiecesOf(const CommandRow& command) {
     }
     pieces.options.push_back(&option);
   }
-  std::string_view operands = command.operands;
-  while (!operands.empty()) {
-    const std::size_t end = std::min(operands.find(' '), operands.size());
-    pieces.operands.push_back(operands.substr(0, end));
-    operands.remove_prefix(std::min(end + 1, operands.size()));
+  for (const auto operand : std::views::split(command.operands, ' ')) {
+    pieces.operands.emplace_back(operand.begin(), operand.end());
   }
   return pieces;
 }
