@@ -33,12 +33,9 @@ void Report::Take(std::size_t index, LinkVerdict verdict) {
   if (!verdict.detail.empty() && format_) details_[index] = std::move(verdict.detail);
   const std::size_t printed = next_;
   for (; next_ < verdicts_.size() && verdicts_[next_].known; ++next_) {
-    std::string detail;
-    if (const auto it = details_.find(next_); it != details_.end()) {
-      detail = std::move(it->second);
-      details_.erase(it);
-    }
-    Print(link_(next_), verdicts_[next_], std::move(detail));
+    auto detail = details_.extract(next_);
+    Print(link_(next_), verdicts_[next_],
+          detail.empty() ? std::string() : std::move(detail.mapped()));
   }
   if (next_ != printed) std::fflush(stdout);
   ShowProgress();
