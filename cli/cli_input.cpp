@@ -81,10 +81,6 @@ std::nullopt_t CannotReadList(const Options& options, const BlockInput& input) {
   return std::nullopt;
 }
 
-void Complain(const Options& options, const std::string& message) {
-  Say(Named(options.input) + message);
-}
-
 }  // namespace
 
 std::optional<DecodedList> ReadList(const Options& options) {
@@ -95,15 +91,14 @@ std::optional<DecodedList> ReadList(const Options& options) {
   if (reader.Stopped() == Stop::kReadError) {
     return CannotReadList(options, input);
   } else if (reader.Stopped() == Stop::kTooLarge) {
-    Complain(options,
-             " is larger than " + SizeText(options.max_input) + ", the most " +
-                 (options.max_input_given ? "--max-input allows"
-                                          : "read by default; --max-input SIZE reads more"));
+    Say(Named(options.input) + " is larger than " + SizeText(options.max_input) + ", the most " +
+        (options.max_input_given ? "--max-input allows"
+                                 : "read by default; --max-input SIZE reads more"));
   }
   if (!list) return std::nullopt;
   if (list->Ok()) return list;
-  for (const std::string& problem : list->Problems()) Complain(options, ", " + problem);
-  if (reader.Stopped() == Stop::kBadLine) Complain(options, ": not read further");
+  for (const std::string& problem : list->Problems()) Say(Named(options.input) + ", " + problem);
+  if (reader.Stopped() == Stop::kBadLine) Say(Named(options.input) + ": not read further");
   return std::nullopt;
 }
 

@@ -94,8 +94,7 @@ int RunCrawl(const Options& options) {
       report.Take(i, std::move(verdict));
     });
   }
-  std::sort(broken.begin(), broken.end(),
-            [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::ranges::sort(broken, {}, [](const auto& line) { return line.first; });
   for (auto& [i, verdict] : broken) {
     if (const std::string found = site.FoundOn(i); !found.empty()) {
       verdict.detail += (verdict.detail.empty() ? "" : "; ") + found;
@@ -120,9 +119,8 @@ int RunCrawl(const Options& options) {
                         }) != 0) {
     return kTrouble;
   }
-  const bool any_broken = std::any_of(broken.begin(), broken.end(), [](const auto& line) {
-    return line.second.link_class != LinkClass::kRedirect;
-  });
+  const bool any_broken = std::ranges::any_of(
+      broken, [](const auto& line) { return line.second.link_class != LinkClass::kRedirect; });
   return any_broken ? 1 : 0;
 }
 

@@ -108,10 +108,9 @@ std::string ReportLine(const DeadLinkLog& dead, std::size_t i, LineFormat format
   std::stable_sort(referrers.begin(), referrers.end(),
                    [](const auto& a, const auto& b) { return a.hits > b.hits; });
   const bool json = format == LineFormat::kJson;
-  const auto list = [&](auto begin, auto end, auto item) {
+  const auto list = [&](const auto& items, auto item) {
     std::string text;
-    for (auto it = begin; it != end; ++it)
-      text += (text.empty() ? "" : json ? "," : " ") + item(*it);
+    for (const auto& each : items) text += (text.empty() ? "" : json ? "," : " ") + item(each);
     return json ? "[" + text + "]" : text;
   };
   std::string side[2];  // of the site, of other sites
@@ -125,13 +124,12 @@ std::string ReportLine(const DeadLinkLog& dead, std::size_t i, LineFormat format
                        ",\"hits\":" + std::to_string(referrer.hits) + "}"
                  : std::to_string(referrer.hits) + ":" + Column(referrer.page);
   }
-  const auto crawlers = list(report.crawlers.begin(), report.crawlers.end(), [&](const auto& c) {
+  const auto crawlers = list(report.crawlers, [&](const auto& c) {
     return json ? "{\"crawler\":\"" + std::string(c.first) +
                       "\",\"hits\":" + std::to_string(c.second) + "}"
                 : std::string(c.first) + ":" + std::to_string(c.second);
   });
-  const auto statuses = list(report.statuses.begin(), report.statuses.end(),
-                             [](int status) { return std::to_string(status); });
+  const auto statuses = list(report.statuses, [](int status) { return std::to_string(status); });
   if (json) {
     return "{\"link\":" + JsonString(dead.Links()[i]) +
            ",\"hits\":" + std::to_string(dead.Hits()[i]) + ",\"crawlers\":" + crawlers +
@@ -152,10 +150,8 @@ std::string ReportSummary(const DeadLinkLog& dead, const std::vector<std::size_t
   for (const std::size_t i : kept) {
     const DeadLinkLog::Report& report = dead.Reports()[i];
     crawled += report.crawlers.empty() ? 0 : 1;
-    linked += std::any_of(report.referrers.begin(), report.referrers.end(),
-                          [&](const auto& r) { return !dead.OnSite(r.page); })
-                  ? 1
-                  : 0;
+    linked +=
+        std::ranges::any_of(report.referrers, [&](const auto& r) { return !dead.OnSite(r.page); });
   }
   return Counted(kept.size(), "dead link", "dead links") + ", " + GroupThousands(crawled) +
          " asked for by crawlers; " + GroupThousands(linked) +
