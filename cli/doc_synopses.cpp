@@ -41,11 +41,7 @@ std::string Indented(std::string_view text) {
   return indented;
 }
 
-SynopsesInDocument Problem(std::string why) {
-  SynopsesInDocument result;
-  result.problem = std::move(why);
-  return result;
-}
+SynopsesInDocument Problem(std::string why) { return {.problem = std::move(why)}; }
 
 }  // namespace
 

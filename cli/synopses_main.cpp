@@ -4,7 +4,6 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
-#include <sstream>
 #include <string>
 #include <string_view>
 
@@ -36,10 +35,9 @@ bool Sync(const std::string& path, bool write, SynopsesInDocument (*with)(std::s
     std::cerr << "lirrevo_synopses: cannot write '" << path << "'\n";
     return false;
   }
-  std::ostringstream names;
-  for (const std::string& name : synced.changed) names << " " << name;
-  std::cerr << "lirrevo_synopses: '" << path << "' differs from the option table:" << names.str()
-            << " (cmake --build BUILD --target synopses writes it in)\n";
+  std::cerr << "lirrevo_synopses: '" << path << "' differs from the option table:";
+  for (const std::string& name : synced.changed) std::cerr << " " << name;
+  std::cerr << " (cmake --build BUILD --target synopses writes it in)\n";
   return false;
 }
 
