@@ -33,10 +33,11 @@ std::size_t TextColumn() {
   return 2 + widest + 2;
 }
 
-std::string OptionLine(const OptionSpec& option) {
-  std::string line = "  " + Column(option);
-  line.resize(TextColumn(), ' ');
-  return line + std::string(option.help) + "\n";
+// "  ITEM", padded to the column, then the text: a line of a help's list.
+std::string ListLine(std::string_view item, std::size_t column, std::string_view text) {
+  std::string line = "  " + std::string(item);
+  line.resize(column, ' ');
+  return line + std::string(text) + "\n";
 }
 
 // "ask every link" as a sentence: "Ask every link."
@@ -147,13 +148,11 @@ std::string MainHelp() {
   std::size_t widest = 0;
   for (const CommandRow& command : CommandTable()) widest = std::max(widest, command.name.size());
   for (const CommandRow& command : CommandTable()) {
-    std::string line = "  " + std::string(command.name);
-    line.resize(2 + widest + 2, ' ');
-    help += line + std::string(command.summary) + "\n";
+    help += ListLine(command.name, 2 + widest + 2, command.summary);
   }
   help += "\nOptions:\n";
   for (const OptionSpec& option : OptionTable()) {
-    if (IsGlobal(option)) help += OptionLine(option);
+    if (IsGlobal(option)) help += ListLine(Column(option), TextColumn(), option.help);
   }
   return help +
          "\n'lirrevo-cli COMMAND --help' shows a command's options and an example;\n"
@@ -165,7 +164,8 @@ std::string CommandHelp(const CommandRow& command) {
   std::string help = Synopsis(command, "usage: ") + "\n" + Sentence(command.summary) + "\n\n";
   help += "Options:\n";
   for (const OptionSpec& option : OptionTable()) {
-    if ((option.commands & command.bit) != 0) help += OptionLine(option);
+    if ((option.commands & command.bit) != 0)
+      help += ListLine(Column(option), TextColumn(), option.help);
   }
   return help + "\nExample:\n  " + std::string(command.example) + "\n";
 }
