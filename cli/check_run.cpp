@@ -33,12 +33,10 @@
 
 namespace lirrevo::cli {
 
-using check::CheckLinks;
 using check::CheckSettings;
 using check::LinkClass;
 using check::LinkVerdict;
 using check::ReadSitemapLocs;
-using check::SitemapLocs;
 namespace {
 
 // Why the file cannot serve as --cacert, or nothing: it must be a readable
@@ -178,7 +176,7 @@ std::optional<int> AskLinks(std::span<const std::string_view> links, const Optio
   Report report([&](std::size_t i) { return links[i]; }, [&] { return links.size(); },
                 print ? std::optional(options.format) : std::nullopt, true);
   const std::optional<std::string> failure =
-      CheckLinks(links, AskingSettings(options), [&](std::size_t i, LinkVerdict v) {
+      check::CheckLinks(links, AskingSettings(options), [&](std::size_t i, LinkVerdict v) {
         seen(i, v);
         report.Take(i, std::move(v));
       });
@@ -193,7 +191,7 @@ int RunCheck(const Options& options) {
   if (run.exit_code) return *run.exit_code;
   // The list, or the sitemap's locs one a line.
   std::optional<DecodedList> list;
-  std::optional<SitemapLocs> sitemap;
+  std::optional<check::SitemapLocs> sitemap;
   std::string error;
   if (options.sitemap && !(sitemap = ReadSitemapLocs(options.input, SettingsOf(options), error))) {
     return Fail(error);
