@@ -41,7 +41,9 @@ std::string Indented(std::string_view text) {
   return indented;
 }
 
-SynopsesInDocument Problem(std::string why) { return {.problem = std::move(why)}; }
+SynopsesInDocument Problem(std::string why) {
+  return {.text = {}, .changed = {}, .problem = std::move(why)};
+}
 
 }  // namespace
 

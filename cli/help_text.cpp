@@ -129,9 +129,8 @@ std::string ManCommand(const CommandRow& command) {
     roff += ".B " + Roff(pieces.required->name) + "\n.I " + Lower(pieces.required->value) + "\n";
   }
   for (const OptionSpec* option : pieces.options) {
-    roff += ".OP " + Roff(ShortestName(*option));
-    if (!option->value.empty()) roff += " " + Lower(option->value);
-    roff += "\n";
+    roff += ".OP " + Roff(ShortestName(*option)) +
+            (option->value.empty() ? "" : " " + Lower(option->value)) + "\n";
   }
   for (const std::string_view operand : pieces.operands) roff += RoffOperand(operand);
   return roff + ".YS\n";
