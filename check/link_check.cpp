@@ -602,9 +602,7 @@ class Checker {
         });
         chosen.resize(kProbedFolders - 1);
         const std::size_t root_id = FolderId(root, folders_[ids.front()].host);
-        if (std::find(chosen.begin(), chosen.end(), root_id) == chosen.end()) {
-          chosen.push_back(root_id);
-        }
+        if (std::ranges::find(chosen, root_id) == chosen.end()) chosen.push_back(root_id);
       }
       for (const std::size_t id : chosen) {
         folders_[id].probed = true;
@@ -646,11 +644,8 @@ class Checker {
 
   // The answers of a held link, which the last of them ended.
   std::vector<std::uint16_t> TakeStatuses(std::size_t index, std::uint16_t last) {
-    const auto it = statuses_.find(index);
-    if (it == statuses_.end()) return {last};
-    std::vector<std::uint16_t> statuses = std::move(it->second);
-    statuses_.erase(it);
-    return statuses;
+    auto taken = statuses_.extract(index);
+    return taken ? std::move(taken.mapped()) : std::vector<std::uint16_t>{last};
   }
 
   void SettleRedirect(const Held& held, const Folder& missing,
@@ -811,9 +806,7 @@ class Checker {
 
   // Settles the link or asks again; false when the check cannot go on.
   bool Finished(CURL* easy, CURLcode result) {
-    const auto it = running_.find(easy);
-    std::unique_ptr<Request> request = std::move(it->second);
-    running_.erase(it);
+    std::unique_ptr<Request> request = std::move(running_.extract(easy).mapped());
     long status = 0;
     long os_errno = 0;
     long connects = 0;
