@@ -33,8 +33,7 @@ std::string_view RequestPathOf(std::string_view url) {
 }
 
 bool StartsWithAny(std::string_view url, const std::vector<std::string>& prefixes) {
-  return std::any_of(prefixes.begin(), prefixes.end(),
-                     [&](const std::string& prefix) { return url.starts_with(prefix); });
+  return std::ranges::any_of(prefixes, [&](const auto& prefix) { return url.starts_with(prefix); });
 }
 
 }  // namespace

@@ -13,17 +13,8 @@ namespace {
 
 bool IsUtf8(std::string_view text) {
   for (std::size_t at = 0; at < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    std::size_t length = 0;  // 0: no byte a character begins with
-    if (lead < 0x80) {
-      length = 1;
-    } else if (lead >= 0xC2 && lead <= 0xF4) {
-      length = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    }
-    if (length == 0 || at + length > text.size()) return false;
-    for (std::size_t i = 1; i < length; ++i) {
-      if ((static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80) return false;
-    }
+    const auto [code, length] = CodePoint(text, at);
+    if (length == 1 && code >= 0x80) return false;
     at += length;
   }
   return true;
@@ -72,6 +63,19 @@ void Characters(void* context, const xmlChar* characters, int length) {
 }
 
 }  // namespace
+
+std::pair<char32_t, std::size_t> CodePoint(std::string_view text, std::size_t at) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(at);
+  const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+  if (length == 1 || lead < 0xC2 || lead > 0xF4 || at + length > text.size()) return {lead, 1};
+  char32_t code = lead & (0x7F >> length);
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((byte(at + i) & 0xC0) != 0x80) return {lead, 1};
+    code = (code << 6) | (byte(at + i) & 0x3F);
+  }
+  return {code, length};
+}
 
 const char* AttributeOf(HtmlAttributes attributes, std::string_view name) {
   for (; *attributes != nullptr; attributes += 2) {

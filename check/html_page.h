@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string_view>
+#include <utility>
 
 namespace lirrevo::check {
 
@@ -12,6 +13,10 @@ namespace lirrevo::check {
 // in lowercase, values with their character references decoded (a value may
 // be null for an attribute without one).
 using HtmlAttributes = const char* const*;
+
+// The code point at text[at] and its length in bytes; a byte that does not
+// begin valid UTF-8 stands for itself, with a length of 1.
+std::pair<char32_t, std::size_t> CodePoint(std::string_view text, std::size_t at);
 
 // The value of the attribute named name, or null.
 const char* AttributeOf(HtmlAttributes attributes, std::string_view name);

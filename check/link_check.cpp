@@ -4,12 +4,10 @@
 #include <curl/curl.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -27,6 +25,7 @@
 
 #include "check/page_likeness.h"
 #include "check/url.h"
+#include "core/document/ascii.h"
 #include "core/logs/own_requests.h"
 
 namespace lirrevo::check {
@@ -86,21 +85,10 @@ struct Request {
   char error[CURL_ERROR_SIZE] = {};  // libcurl's own words on a failure
 };
 
-bool StartsWithNoCase(std::string_view text, std::string_view start) {
-  return text.size() >= start.size() && strncasecmp(text.data(), start.data(), start.size()) == 0;
-}
-
-std::string_view Trimmed(std::string_view text) {
-  constexpr std::string_view kSpace = " \t\r\n";
-  const std::size_t first = text.find_first_not_of(kSpace);
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(kSpace) + 1 - first);
-}
-
 // Seconds to wait for "Retry-After: VALUE", given in seconds or as an HTTP
 // date, at most kLongestRetryAfter; nothing for a value that is neither.
 std::optional<long> RetryAfterSeconds(std::string_view value) {
-  value = Trimmed(value);
+  value = Trimmed(value, " \t\r\n");
   if (value.empty()) return std::nullopt;
   if (std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     unsigned long long seconds = 0;
@@ -147,15 +135,15 @@ std::size_t HeaderLine(char* data, std::size_t size, std::size_t count, void* us
       return 0;
     }
   } else if (constexpr std::string_view kName = "content-length:"; StartsWithNoCase(line, kName)) {
-    answer.empty_body = Trimmed(line.substr(kName.size())) == "0";
+    answer.empty_body = Trimmed(line.substr(kName.size()), " \t\r\n") == "0";
   } else if (constexpr std::string_view kName = "content-type:"; StartsWithNoCase(line, kName)) {
-    const std::string_view type = Trimmed(line.substr(kName.size()));
+    const std::string_view type = Trimmed(line.substr(kName.size()), " \t\r\n");
     answer.html =
         StartsWithNoCase(type, "text/html") || StartsWithNoCase(type, "application/xhtml+xml");
   } else if (constexpr std::string_view kName = "retry-after:"; StartsWithNoCase(line, kName)) {
     answer.retry_after_s = RetryAfterSeconds(line.substr(kName.size()));
   } else if (constexpr std::string_view kName = "location:"; StartsWithNoCase(line, kName)) {
-    answer.location = Trimmed(line.substr(kName.size()));
+    answer.location = Trimmed(line.substr(kName.size()), " \t\r\n");
   }
   return length;
 }
@@ -336,7 +324,7 @@ bool IsHomePath(std::string_view path) {
 
 // The host name without a leading "www.", in lower case: the site it names.
 std::string SiteOf(std::string host) {
-  for (char& c : host) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  host = LowerAscii(std::move(host));
   return host.starts_with("www.") ? host.substr(4) : host;
 }
 
@@ -419,8 +407,7 @@ bool HasBody(const Request& request, CURLcode result, long status) {
 // long list of links to many hosts costs no memory per host. Two names with
 // one hash only share the bound per host.
 std::size_t HostKey(std::string host) {
-  for (char& c : host) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return std::hash<std::string>{}(host);
+  return std::hash<std::string>{}(LowerAscii(std::move(host)));
 }
 
 // A folder that holds links which answered 200 or redirect, and what the
@@ -615,9 +602,7 @@ class Checker {
         });
         chosen.resize(kProbedFolders - 1);
         const std::size_t root_id = FolderId(root, folders_[ids.front()].host);
-        if (std::find(chosen.begin(), chosen.end(), root_id) == chosen.end()) {
-          chosen.push_back(root_id);
-        }
+        if (std::ranges::find(chosen, root_id) == chosen.end()) chosen.push_back(root_id);
       }
       for (const std::size_t id : chosen) {
         folders_[id].probed = true;
@@ -659,11 +644,8 @@ class Checker {
 
   // The answers of a held link, which the last of them ended.
   std::vector<std::uint16_t> TakeStatuses(std::size_t index, std::uint16_t last) {
-    const auto it = statuses_.find(index);
-    if (it == statuses_.end()) return {last};
-    std::vector<std::uint16_t> statuses = std::move(it->second);
-    statuses_.erase(it);
-    return statuses;
+    auto taken = statuses_.extract(index);
+    return taken ? std::move(taken.mapped()) : std::vector<std::uint16_t>{last};
   }
 
   void SettleRedirect(const Held& held, const Folder& missing,
@@ -824,9 +806,7 @@ class Checker {
 
   // Settles the link or asks again; false when the check cannot go on.
   bool Finished(CURL* easy, CURLcode result) {
-    const auto it = running_.find(easy);
-    std::unique_ptr<Request> request = std::move(it->second);
-    running_.erase(it);
+    std::unique_ptr<Request> request = std::move(running_.extract(easy).mapped());
     long status = 0;
     long os_errno = 0;
     long connects = 0;

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cctype>
 #include <iterator>
-#include <memory>
 #include <string>
 
 #include "check/html_page.h"
+#include "check/url.h"
 
 namespace lirrevo::check {
 namespace {
@@ -24,21 +24,6 @@ std::uint64_t Hash(std::string_view word) {
   std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
   for (const char c : word) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
   return hash;
-}
-
-// The code point at text[at] and its length in bytes; a byte that does not
-// begin valid UTF-8 stands for itself.
-std::pair<char32_t, std::size_t> CodePoint(std::string_view text, std::size_t at) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(at);
-  const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-  if (length == 1 || lead < 0xC2 || lead > 0xF4 || at + length > text.size()) return {lead, 1};
-  char32_t code = lead & (0x7F >> length);
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((byte(at + i) & 0xC0) != 0x80) return {lead, 1};
-    code = (code << 6) | (byte(at + i) & 0x3F);
-  }
-  return {code, length};
 }
 
 bool IsCjk(char32_t c) {
@@ -76,36 +61,13 @@ void AddWords(std::string_view text, std::vector<std::uint64_t>& words) {
   end_word();
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  c = static_cast<char>(c | 0x20);
-  return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-}
-
-// The path's percent-escapes decoded: "%E6%96%87" gives the bytes of "文".
-std::string Decoded(std::string_view path) {
-  std::string decoded;
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    const int high = path[i] == '%' && i + 2 < path.size() ? HexDigit(path[i + 1]) : -1;
-    const int low = high >= 0 ? HexDigit(path[i + 2]) : -1;
-    if (low >= 0) {
-      decoded += static_cast<char>(high * 16 + low);
-      i += 2;
-    } else {
-      decoded += path[i];
-    }
-  }
-  return decoded;
-}
-
 // The runs of kShingle words of text without the words of either path, each
 // hashed; sorted, each once.
 std::vector<std::uint64_t> Shingles(const std::vector<std::uint64_t>& text, const PageWords& a,
                                     const PageWords& b) {
   std::vector<std::uint64_t> kept;
   for (const std::uint64_t word : text) {
-    if (!std::binary_search(a.path.begin(), a.path.end(), word) &&
-        !std::binary_search(b.path.begin(), b.path.end(), word)) {
+    if (!std::ranges::binary_search(a.path, word) && !std::ranges::binary_search(b.path, word)) {
       kept.push_back(word);
     }
   }
@@ -125,7 +87,7 @@ std::vector<std::uint64_t> Shingles(const std::vector<std::uint64_t>& text, cons
 
 PageWords WordsOf(std::string_view html, std::string_view path) {
   PageWords words;
-  AddWords(Decoded(path), words.path);
+  AddWords(Unescaped(path), words.path);  // "%E6%96%87" gives the bytes of "文"
   std::sort(words.path.begin(), words.path.end());
   // The text of every element a reader sees (the title too), in document order.
   ReadHtml(

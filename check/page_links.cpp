@@ -1,22 +1,17 @@
 #include "check/page_links.h"
 
-#include <strings.h>
-
 #include <initializer_list>
 #include <optional>
 #include <unordered_set>
 
 #include "check/html_page.h"
 #include "check/url.h"
+#include "core/document/ascii.h"
 
 namespace lirrevo::check {
 namespace {
 
 constexpr std::string_view kSpace = " \t\n\f\r";  // HTML's ASCII white space
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
 
 // Whether text, split at any of separators, holds one of words, in any case.
 bool HoldsWord(std::string_view text, std::string_view separators,

@@ -4,41 +4,25 @@
 #include <charconv>
 #include <cmath>
 
+#include "core/document/ascii.h"
+#include "core/document/list_input.h"
+
 namespace lirrevo::check {
 namespace {
 
 // RFC 9309 2.5: a crawler must read at least 500 kibibytes of the file.
 constexpr std::size_t kMostBytes = 500 * 1024;
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [](char x, char y) { return Lower(x) == Lower(y); });
-}
-
-std::string_view Trimmed(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
-
 // The product token a user-agent value begins with: "Lirrevo/1.0" gives "Lirrevo".
 std::string_view ProductToken(std::string_view value) {
   const auto end = std::find_if_not(value.begin(), value.end(), [](char c) {
-    return (Lower(c) >= 'a' && Lower(c) <= 'z') || c == '_' || c == '-';
+    return (LowerAscii(c) >= 'a' && LowerAscii(c) <= 'z') || c == '_' || c == '-';
   });
   return value.substr(0, static_cast<std::size_t>(end - value.begin()));
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  c = Lower(c);
-  return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-}
-
 bool Unreserved(unsigned char c) {
-  return (Lower(static_cast<char>(c)) >= 'a' && Lower(static_cast<char>(c)) <= 'z') ||
+  return (LowerAscii(static_cast<char>(c)) >= 'a' && LowerAscii(static_cast<char>(c)) <= 'z') ||
          (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == '~';
 }
 
@@ -47,28 +31,21 @@ bool Unreserved(unsigned char c) {
 // that a pattern's %2A and %24 match them (2.2.3); in a pattern they are
 // the wildcard and, last, the end.
 std::string Canonical(std::string_view text, bool pattern) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
-  const auto encode = [&](unsigned char c) {
-    out += '%';
-    out += kHex[c >> 4];
-    out += kHex[c & 0xF];
-  };
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
-    if (c == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 &&
-        HexDigit(text[i + 2]) >= 0) {
+    if (c == '%' && HexPairAt(text, i + 1)) {
       const auto byte =
           static_cast<unsigned char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
       if (Unreserved(byte)) {
         out += static_cast<char>(byte);
       } else {
-        encode(byte);
+        AppendEscaped(out, byte);
       }
       i += 2;
     } else if (c <= 0x20 || c >= 0x7F || c == '%' || (!pattern && (c == '*' || c == '$')) ||
                (pattern && c == '$' && i + 1 != text.size())) {
-      encode(c);
+      AppendEscaped(out, c);
     } else {
       out += static_cast<char>(c);
     }
@@ -113,15 +90,12 @@ RobotsRules ParseRobots(std::string_view text, std::string_view agent) {
   bool named_seen = false, star_seen = false;
   bool for_named = false, for_star = false;  // whom the group being read is for
   bool in_agents = false;  // the group read so far has only user-agent lines: one more joins it
-  while (!text.empty()) {
-    const std::size_t end = text.find_first_of("\r\n");
-    std::string_view line = text.substr(0, end);
-    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+  ForEachLine(text, LineBreaks::kAny, [&](std::string_view line) {
     line = line.substr(0, line.find('#'));
     const std::size_t colon = line.find(':');
-    if (colon == std::string_view::npos) continue;
-    const std::string_view key = Trimmed(line.substr(0, colon));
-    const std::string_view value = Trimmed(line.substr(colon + 1));
+    if (colon == std::string_view::npos) return;
+    const std::string_view key = Trimmed(line.substr(0, colon), " \t");
+    const std::string_view value = Trimmed(line.substr(colon + 1), " \t");
     if (EqualNoCase(key, "user-agent")) {
       if (!in_agents) for_named = for_star = false;
       in_agents = true;
@@ -132,16 +106,16 @@ RobotsRules ParseRobots(std::string_view text, std::string_view agent) {
       for_named = for_named || names_agent;
       star_seen = star_seen || names_star;
       named_seen = named_seen || names_agent;
-      continue;
+      return;
     }
     if (EqualNoCase(key, "sitemap")) {
       if (!value.empty() && std::find(sitemaps.begin(), sitemaps.end(), value) == sitemaps.end()) {
         sitemaps.emplace_back(value);
       }
-      continue;
+      return;
     }
     const bool allow = EqualNoCase(key, "allow"), delay = EqualNoCase(key, "crawl-delay");
-    if (!allow && !delay && !EqualNoCase(key, "disallow")) continue;  // unknown: ignored
+    if (!allow && !delay && !EqualNoCase(key, "disallow")) return;  // unknown: ignored
     in_agents = false;
     for (RobotsRules* rules : {for_named ? &named : nullptr, for_star ? &star : nullptr}) {
       if (rules == nullptr) continue;
@@ -154,7 +128,7 @@ RobotsRules ParseRobots(std::string_view text, std::string_view agent) {
         rules->crawl_delay = seconds;
       }
     }
-  }
+  });
   RobotsRules result = named_seen ? std::move(named) : star_seen ? std::move(star) : RobotsRules{};
   result.sitemaps = std::move(sitemaps);
   return result;

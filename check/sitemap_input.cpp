@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/document/ascii.h"
 #include "core/document/part_names.h"
 #include "core/document/sitemap_document.h"
 #include "core/files/block_input.h"
@@ -27,8 +28,7 @@ std::string NameOf(const std::string& source) {
 // The element's name without its namespace prefix.
 std::string_view LocalName(const XML_Char* name) {
   const std::string_view whole(name);
-  const std::size_t colon = whole.rfind(':');
-  return colon == std::string_view::npos ? whole : whole.substr(colon + 1);
+  return whole.substr(whole.rfind(':') + 1);  // all of it where there is no ':' (npos + 1 is 0)
 }
 
 // The errors of a document cut short.
@@ -170,11 +170,10 @@ class SitemapParser {
   }
 
   void TakeLoc() {
-    constexpr std::string_view kSpace = " \t\r\n";
-    const std::size_t first = loc_.find_first_not_of(kSpace);
-    if (first == std::string::npos) return;
+    const std::string_view loc = Trimmed(loc_, " \t\r\n");
+    if (loc.empty()) return;
     const auto at = static_cast<std::ptrdiff_t>(locs_.size());
-    locs_.append(loc_, first, loc_.find_last_not_of(kSpace) + 1 - first);
+    locs_ += loc;
     std::replace_if(
         locs_.begin() + at, locs_.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
     locs_ += '\n';
@@ -279,14 +278,7 @@ std::optional<std::pair<std::string, std::string>> FolderAndName(const std::stri
       loc.find_first_of("?#") != std::string::npos) {
     return std::nullopt;
   }
-  int length = 0;
-  char* name = curl_easy_unescape(nullptr, loc.c_str() + slash + 1,
-                                  static_cast<int>(loc.size() - slash - 1), &length);
-  if (name == nullptr) return std::nullopt;
-  std::pair<std::string, std::string> parts(loc.substr(0, slash + 1),
-                                            std::string(name, static_cast<std::size_t>(length)));
-  curl_free(name);
-  return parts;
+  return std::pair(loc.substr(0, slash + 1), Unescaped(std::string_view(loc).substr(slash + 1)));
 }
 
 // Reads the parts an index lists, from the files beside it: each loc must
@@ -340,9 +332,9 @@ std::optional<DeadLinkFile> ReadDeadLinkFile(const std::string& path, std::strin
   file.standard = parser.IsStandard();
   if (!parser.IsIndex()) {
     file.locs = std::move(listed);
-    return file;
+  } else if (!ReadParts(path, listed, file, error)) {
+    return std::nullopt;
   }
-  if (!ReadParts(path, listed, file, error)) return std::nullopt;
   return file;
 }
 

@@ -1,21 +1,16 @@
 #include "check/url.h"
 
 #include <idn2.h>
-#include <strings.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <new>
 
+#include "core/document/ascii.h"
 #include "core/document/list_input.h"
 
 namespace lirrevo::check {
 namespace {
-
-bool StartsWithNoCase(std::string_view text, std::string_view start) {
-  return text.size() >= start.size() && strncasecmp(text.data(), start.data(), start.size()) == 0;
-}
 
 // Whether text holds a space or a control character, which a URL as written cannot.
 bool HoldsSpaceOrControl(std::string_view text) {
@@ -23,8 +18,8 @@ bool HoldsSpaceOrControl(std::string_view text) {
                      [](char c) { return static_cast<unsigned char>(c) <= 0x20 || c == 0x7F; });
 }
 
-}  // namespace
-
+// host as it is when it is ASCII, else its punycode form ("例子.测试" gives
+// "xn--fsqu00a.xn--0zwm56d"); nothing when it is no valid international name.
 std::optional<std::string> AsciiHost(const std::string& host) {
   if (std::all_of(host.begin(), host.end(), [](char c) { return (c & 0x80) == 0; })) return host;
   std::uint8_t* ascii = nullptr;
@@ -36,6 +31,8 @@ std::optional<std::string> AsciiHost(const std::string& host) {
   idn2_free(ascii);
   return result;
 }
+
+}  // namespace
 
 std::optional<std::string> UrlPart(CURLU* url, CURLUPart what) {
   char* part = nullptr;
@@ -75,6 +72,16 @@ std::optional<std::string> RedirectTarget(const std::string& url, const std::str
   return UrlPart(parsed.get(), CURLUPART_URL);
 }
 
+std::string Unescaped(std::string_view text) {
+  if (text.empty()) return {};  // libcurl takes a length of 0 for a C string's
+  int length = 0;
+  char* decoded = curl_easy_unescape(nullptr, text.data(), static_cast<int>(text.size()), &length);
+  if (decoded == nullptr) throw std::bad_alloc();  // only memory can fail
+  std::string result(decoded, static_cast<std::size_t>(length));
+  curl_free(decoded);
+  return result;
+}
+
 std::string PathOf(const std::string& url) {
   const UrlHandle parsed = ParsedUrl(url);
   return parsed ? UrlPart(parsed.get(), CURLUPART_PATH).value_or("/") : "/";
@@ -104,7 +111,7 @@ std::optional<std::string> BaseUrlProblem(const std::string& text) {
   const auto has = [&](CURLUPart part) { return !UrlPart(url.get(), part).value_or("").empty(); };
   const std::size_t colon = text.find(':');
   const std::string scheme = text.substr(0, colon);
-  if (strcasecmp(scheme.c_str(), "http") != 0 && strcasecmp(scheme.c_str(), "https") != 0) {
+  if (!EqualNoCase(scheme, "http") && !EqualNoCase(scheme, "https")) {
     return "its scheme is not http or https";
   }
   // libcurl takes "https:/host" and "https:///host" for "https://host".
@@ -122,8 +129,7 @@ std::optional<std::string> BaseUrlProblem(const std::string& text) {
     return std::string("it holds '") + text[at] + "', which a URL cannot hold";
   }
   for (std::size_t at = text.find('%'); at != std::string::npos; at = text.find('%', at + 1)) {
-    if (at + 2 >= text.size() || !std::isxdigit(static_cast<unsigned char>(text[at + 1])) ||
-        !std::isxdigit(static_cast<unsigned char>(text[at + 2]))) {
+    if (!HexPairAt(text, at + 1)) {
       return "it holds a '%' that no two hex digits follow";
     }
   }

@@ -12,10 +12,6 @@
 
 namespace lirrevo::check {
 
-// host as it is when it is ASCII, else its punycode form ("例子.测试" gives
-// "xn--fsqu00a.xn--0zwm56d"); nothing when it is no valid international name.
-std::optional<std::string> AsciiHost(const std::string& host);
-
 // Whether text begins with "http://" or "https://", in any case.
 bool NamesHttp(std::string_view text);
 
@@ -42,6 +38,10 @@ std::optional<std::string> RedirectTarget(const std::string& url, const std::str
 std::optional<std::string> ResolveLink(const std::string& base, std::string_view href);
 // The same against a base parsed once, for the many links of one page.
 std::optional<std::string> ResolveLink(CURLU* base, std::string_view href);
+
+// text with its percent-escapes decoded, into any byte; a '%' that no two
+// hex digits follow is kept as it is.
+std::string Unescaped(std::string_view text);
 
 // url's path, "/" where it has none.
 std::string PathOf(const std::string& url);

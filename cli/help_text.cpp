@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/document/ascii.h"
+
 namespace lirrevo::cli {
 namespace {
 
@@ -103,19 +105,13 @@ std::string Roff(std::string_view text) {
   return roff;
 }
 
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower;
-}
-
 // An operand in roff: "[LOG...]" gives ".RI [ log ...]", "FILE" ".I file".
 std::string RoffOperand(std::string_view operand) {
   const bool optional = operand.starts_with('[') && operand.ends_with(']');
   if (optional) operand = operand.substr(1, operand.size() - 2);
   const bool repeated = operand.ends_with("...");
   if (repeated) operand.remove_suffix(3);
-  const std::string name = Lower(operand);
+  const std::string name = LowerAscii(std::string(operand));
   if (optional) return ".RI [ " + name + (repeated ? " ...]" : " ]") + "\n";
   return repeated ? ".IR " + name + " ...\n" : ".I " + name + "\n";
 }
@@ -126,11 +122,12 @@ std::string ManCommand(const CommandRow& command) {
   roff +=
       pieces.implied ? ".RB [ " + Roff(command.name) + " ]\n" : ".B " + Roff(command.name) + "\n";
   if (pieces.required != nullptr) {
-    roff += ".B " + Roff(pieces.required->name) + "\n.I " + Lower(pieces.required->value) + "\n";
+    roff += ".B " + Roff(pieces.required->name) + "\n.I " +
+            LowerAscii(std::string(pieces.required->value)) + "\n";
   }
   for (const OptionSpec* option : pieces.options) {
     roff += ".OP " + Roff(ShortestName(*option)) +
-            (option->value.empty() ? "" : " " + Lower(option->value)) + "\n";
+            (option->value.empty() ? "" : " " + LowerAscii(std::string(option->value))) + "\n";
   }
   for (const std::string_view operand : pieces.operands) roff += RoffOperand(operand);
   return roff + ".YS\n";

@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <chrono>
 
+#include "core/document/ascii.h"
 #include "core/document/text_scan.h"
 #include "core/logs/crawlers.h"
 #include "core/logs/own_requests.h"
@@ -71,18 +71,6 @@ bool IsOwnRequest(std::string_view user_agent, std::string_view target) {
          path.substr(path.rfind('/') + 1).starts_with(kProbeMark);
 }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-// Whether two hex digits begin at at.
-bool HexPairAt(std::string_view text, std::size_t at) {
-  return at + 1 < text.size() && HexValue(text[at]) >= 0 && HexValue(text[at + 1]) >= 0;
-}
-
 // The bytes a path and query hold as they are (RFC 3986: unreserved,
 // sub-delims, ':', '@', '/', '?'); '%' only before two hex digits.
 constexpr std::array<bool, 256> kUrlBytes = [] {
@@ -109,7 +97,7 @@ std::string_view Unescape(std::string_view logged, std::string& out) {
     if (logged[at] != '\\') {
       out += logged[at];
     } else if (next == 'x' && HexPairAt(logged, at + 2)) {
-      out += static_cast<char>(HexValue(logged[at + 2]) * 16 + HexValue(logged[at + 3]));
+      out += static_cast<char>(HexDigit(logged[at + 2]) * 16 + HexDigit(logged[at + 3]));
       at += 3;
     } else if (named != std::string_view::npos) {
       out += kBytes[named];
@@ -123,24 +111,15 @@ std::string_view Unescape(std::string_view logged, std::string& out) {
 
 // Appends path with every byte a URL cannot hold as %XX.
 void AppendUrlPath(std::string_view path, std::string& out) {
-  constexpr std::string_view kHex = "0123456789ABCDEF";
   std::size_t kept = 0;  // the bytes before it are in out
   for (std::size_t at = 0; at < path.size(); ++at) {
     const auto c = static_cast<unsigned char>(path[at]);
     if (kUrlBytes[c] || (c == '%' && HexPairAt(path, at + 1))) continue;
     out.append(path.substr(kept, at - kept));
-    const char escaped[] = {'%', kHex[c >> 4], kHex[c & 15]};
-    out.append(escaped, sizeof escaped);
+    AppendEscaped(out, c);
     kept = at + 1;
   }
   out.append(path.substr(kept));
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() &&
-         std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-           return a == std::tolower(static_cast<unsigned char>(b));
-         });
 }
 
 // "host:port" of an http or https URL, the host in lower case and the port
@@ -167,9 +146,7 @@ std::optional<std::string> OriginOf(std::string_view url, std::string_view* rest
     host = host.substr(0, colon);
   }
   if (host.empty()) return std::nullopt;
-  std::string origin;
-  for (const char c : host)
-    origin += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::string origin = LowerAscii(std::string(host));
   origin += ':';
   origin += port;
   return origin;

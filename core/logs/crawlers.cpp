@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/document/ascii.h"
+
 namespace lirrevo {
 namespace {
 
@@ -26,8 +28,6 @@ constexpr std::array kCrawlers = {
     Crawler{"seznam", "Seznam", "SeznamBot"},
     Crawler{"petal", "Petal Search (Huawei)", "PetalBot"},
 };
-
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Every token in lower case, grouped by its first byte, each group in the
 // table's order: a user agent is read once, and at each of its bytes only

@@ -4,6 +4,9 @@
 
 #include <optional>
 #include <string>
+#include <utility>
+
+#include "check/html_page.h"
 
 namespace lirrevo::check {
 namespace {
@@ -62,6 +65,20 @@ INSTANTIATE_TEST_SUITE_P(
         LikenessCase{"NoTextAtAll", "<html><script>app()</script></html>", "/a/x",
                      "<html><script>app()</script></html>", "/a/lirrevo-probe-0", std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The step that a page's words, and the test of a page for UTF-8, read by.
+TEST(CodePointTest, ReadsUtf8AndLetsAStrayByteStandForItself) {
+  using Step = std::pair<char32_t, std::size_t>;
+  EXPECT_EQ(CodePoint("a", 0), Step(U'a', 1));
+  EXPECT_EQ(CodePoint("\xC3\xA9", 0), Step(0xE9, 2));
+  EXPECT_EQ(CodePoint("\xE6\x96\x87", 0), Step(0x6587, 3));
+  EXPECT_EQ(CodePoint("x\xF0\x9F\x98\x80", 1), Step(0x1F600, 4));
+  EXPECT_EQ(CodePoint("\xE6\x96", 0), Step(0xE6, 1));      // cut short
+  EXPECT_EQ(CodePoint("\xE6\x41\x87", 0), Step(0xE6, 1));  // no continuation byte
+  EXPECT_EQ(CodePoint("\xC0\x80", 0), Step(0xC0, 1));      // never a lead byte
+  EXPECT_EQ(CodePoint("\x80", 0), Step(0x80, 1));
+  EXPECT_EQ(CodePoint("\xF5\x80\x80\x80", 0), Step(0xF5, 1));
+}
 
 }  // namespace
 }  // namespace lirrevo::check

@@ -148,5 +148,22 @@ INSTANTIATE_TEST_SUITE_P(
         ResolveCase{"PercentKept", kPage, "/a%2fb?c=%zz", "https://example.com/a%2fb?c=%zz"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(UnescapedTest, DecodesEveryEscapeOfTwoHexDigits) {
+  EXPECT_EQ(Unescaped("/%E6%96%87/a%2Fb%2f"), "/\xE6\x96\x87/a/b/");
+  EXPECT_EQ(Unescaped("a%00b"), std::string("a\0b", 3));
+  EXPECT_EQ(Unescaped("a+b%20c"), "a+b c");
+}
+
+TEST(UnescapedTest, KeepsAPercentThatNoTwoHexDigitsFollow) {
+  EXPECT_EQ(Unescaped(""), "");
+  EXPECT_EQ(Unescaped("%"), "%");
+  EXPECT_EQ(Unescaped("a%4"), "a%4");
+  EXPECT_EQ(Unescaped("%zz%41"), "%zzA");
+  EXPECT_EQ(Unescaped("%%41"), "%A");
+  EXPECT_EQ(Unescaped("%41%"), "A%");
+  // Only the length given is read: no terminating zero is looked for.
+  EXPECT_EQ(Unescaped(std::string_view("%41%42", 5)), "A%4");
+}
+
 }  // namespace
 }  // namespace lirrevo::check
