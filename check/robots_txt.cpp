@@ -40,12 +40,12 @@ std::string Canonical(std::string_view text, bool pattern) {
       if (Unreserved(byte)) {
         out += static_cast<char>(byte);
       } else {
-        AppendEscaped(out, byte);
+        AppendPercentEscaped(out, byte);
       }
       i += 2;
     } else if (c <= 0x20 || c >= 0x7F || c == '%' || (!pattern && (c == '*' || c == '$')) ||
                (pattern && c == '$' && i + 1 != text.size())) {
-      AppendEscaped(out, c);
+      AppendPercentEscaped(out, c);
     } else {
       out += static_cast<char>(c);
     }

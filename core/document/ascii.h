@@ -40,7 +40,7 @@ inline bool HexPairAt(std::string_view text, std::size_t at) {
 }
 
 // Appends byte as "%XX", in upper-case hex.
-inline void AppendEscaped(std::string& out, unsigned char byte) {
+inline void AppendPercentEscaped(std::string& out, unsigned char byte) {
   constexpr std::string_view kHex = "0123456789ABCDEF";
   const char escaped[] = {'%', kHex[byte >> 4], kHex[byte & 15]};
   out.append(escaped, sizeof escaped);

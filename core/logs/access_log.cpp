@@ -116,7 +116,7 @@ void AppendUrlPath(std::string_view path, std::string& out) {
     const auto c = static_cast<unsigned char>(path[at]);
     if (kUrlBytes[c] || (c == '%' && HexPairAt(path, at + 1))) continue;
     out.append(path.substr(kept, at - kept));
-    AppendEscaped(out, c);
+    AppendPercentEscaped(out, c);
     kept = at + 1;
   }
   out.append(path.substr(kept));

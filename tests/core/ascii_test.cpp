@@ -47,11 +47,11 @@ TEST(AsciiTest, FindsTwoHexDigitsWithinTheText) {
 
 TEST(AsciiTest, EscapesAByteInUpperCaseHex) {
   std::string out = "a";
-  AppendEscaped(out, ' ');
-  AppendEscaped(out, 0x0A);
-  AppendEscaped(out, 0xE9);
-  AppendEscaped(out, 0xFF);
-  AppendEscaped(out, 0x00);
+  AppendPercentEscaped(out, ' ');
+  AppendPercentEscaped(out, 0x0A);
+  AppendPercentEscaped(out, 0xE9);
+  AppendPercentEscaped(out, 0xFF);
+  AppendPercentEscaped(out, 0x00);
   EXPECT_EQ(out, "a%20%0A%E9%FF%00");
 }
 
