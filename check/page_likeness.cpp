@@ -6,7 +6,7 @@
 #include <string>
 
 #include "check/html_page.h"
-#include "check/url.h"
+#include "core/document/ascii.h"
 
 namespace lirrevo::check {
 namespace {
@@ -83,11 +83,27 @@ std::vector<std::uint64_t> Shingles(const std::vector<std::uint64_t>& text, cons
   return shingles;
 }
 
+// The path's percent-escapes decoded: "%E6%96%87" gives the bytes of "文".
+// Written here rather than taken from libcurl, which the page comparison
+// does not link.
+std::string Decoded(std::string_view path) {
+  std::string decoded;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    if (path[i] == '%' && HexPairAt(path, i + 1)) {
+      decoded += static_cast<char>(HexDigit(path[i + 1]) * 16 + HexDigit(path[i + 2]));
+      i += 2;
+    } else {
+      decoded += path[i];
+    }
+  }
+  return decoded;
+}
+
 }  // namespace
 
 PageWords WordsOf(std::string_view html, std::string_view path) {
   PageWords words;
-  AddWords(Unescaped(path), words.path);  // "%E6%96%87" gives the bytes of "文"
+  AddWords(Decoded(path), words.path);
   std::sort(words.path.begin(), words.path.end());
   // The text of every element a reader sees (the title too), in document order.
   ReadHtml(

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <ranges>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,8 +69,11 @@ SynopsisPieces PiecesOf(const CommandRow& command) {
     }
     pieces.options.push_back(&option);
   }
-  for (const auto operand : std::views::split(command.operands, ' ')) {
-    pieces.operands.emplace_back(operand.begin(), operand.end());
+  std::string_view operands = command.operands;
+  while (!operands.empty()) {
+    const std::size_t end = std::min(operands.find(' '), operands.size());
+    pieces.operands.push_back(operands.substr(0, end));
+    operands.remove_prefix(std::min(end + 1, operands.size()));
   }
   return pieces;
 }
