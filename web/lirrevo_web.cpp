@@ -41,25 +41,20 @@ class PageSink : public lirrevo::PartSink {
   bool EndPart() override { return true; }
 };
 
-// The one document, or with split the parts cut at the search engines'
-// limits, as lirrevo-cli --split cuts them.
-lirrevo::UrlsetOptions ShapeOf(bool split) {
-  return split ? lirrevo::EngineLimits() : lirrevo::UrlsetOptions{};
-}
-
 }  // namespace
 
 extern "C" {
 
 // Builds the documents of the UTF-8 text, checked by LirrevoSplitQuestion,
-// dated year-month-day, into Module.lirrevoParts. Returns the number of parts
-// handed on.
+// dated year-month-day, into Module.lirrevoParts: the one document, or with
+// split the parts cut at the search engines' limits, as lirrevo-cli --split
+// cuts them. Returns the number of parts handed on.
 EMSCRIPTEN_KEEPALIVE int LirrevoStreamDocument(const char* utf8, std::size_t size, int year,
                                                int month, int day, int split) {
   PageSink sink;
-  const lirrevo::UrlsetResult result =
-      lirrevo::BuildSitemapDocument(std::string_view(utf8, size), lirrevo::LineBreaks::kAny,
-                                    lirrevo::DateTime{year, month, day}, ShapeOf(split != 0), sink);
+  const lirrevo::UrlsetResult result = lirrevo::BuildSitemapDocument(
+      std::string_view(utf8, size), lirrevo::LineBreaks::kAny, lirrevo::DateTime{year, month, day},
+      split != 0 ? lirrevo::EngineLimits() : lirrevo::UrlsetOptions{}, sink);
   return result.ok ? static_cast<int>(result.parts) : 0;
 }
 
@@ -75,7 +70,7 @@ EMSCRIPTEN_KEEPALIVE const char* LirrevoSplitQuestion(const char* utf8, std::siz
                                                       std::size_t name_size) {
   const std::optional<lirrevo::UrlsetResult> parts =
       lirrevo::CheckBoxUtf8(std::string_view(utf8, size), lirrevo::LineBreaks::kAny,
-                            lirrevo::DateTime{year, month, day}, ShapeOf(true));
+                            lirrevo::DateTime{year, month, day}, lirrevo::EngineLimits());
   if (!parts) return nullptr;
   if (parts->parts <= 1) return "";
   static std::string question;
