@@ -319,11 +319,12 @@
     } catch (error) {
       result = "失败";
     }
-    const closed = show(result);
+    // The click is done once the message shows: the message is modal, and
+    // its close event, which comes a task later, holds nothing back.
+    show(result);
     // Milliseconds from the click to the message, the Save dialog included
     // and the question left out.
     window.lirrevoLastGenerateMs = performance.now() - started - askingMs;
-    await closed;
   }
 
   // Served over http or https, the page keeps its files to open offline and

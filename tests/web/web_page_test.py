@@ -227,6 +227,10 @@ class PageTest(unittest.TestCase):
             self.assertEqual(self.driver.execute_script("return document.activeElement.id;"),
                              "question-yes")
             self.driver.find_element(By.ID, "question-" + answer).click()
+        return self.generate_message()
+
+    def generate_message(self):
+        """The message shown once it is open; closes it with 确定."""
         text = wait_for(lambda: self.driver.execute_script(
             "const m = document.getElementById('message');"
             "return m.open && document.getElementById('message-text').textContent;"),
@@ -318,6 +322,17 @@ class PageTest(unittest.TestCase):
                 self.driver.execute_script("window.pickerName = arguments[0];", typed)
                 self.assertEqual(self.generate(), "生成成功！")
                 self.assertEqual(self.driver.execute_script("return window.pickerName;"), written)
+        # 确定 and 生成 in one task, before the message's close event: the
+        # second click still writes.
+        self.driver.execute_script("window.pickerName = 'again';"
+                                   "document.getElementById('generate').click();")
+        wait_for(lambda: self.driver.execute_script(
+            "return document.getElementById('message').open;"), "the message")
+        self.driver.execute_script("window.pickerName = 'once more';"
+                                   "document.getElementById('message-ok').click();"
+                                   "document.getElementById('generate').click();")
+        self.assertEqual(self.generate_message(), "生成成功！")
+        self.assertEqual(self.driver.execute_script("return window.pickerName;"), "once more.xml")
 
     def test_past_the_limits_parts_go_to_a_folder_or_a_zip(self):
         long_link = "https://b.example/" + "x" * 11_000 + "/%d"
