@@ -100,18 +100,6 @@ std::string Header(DocumentKind kind, UrlsetForm form) {
   return header;
 }
 
-// Collects the whole document in one string.
-class StringSink : public PartSink {
- public:
-  bool BeginPart(std::size_t) override { return true; }
-  bool Write(std::string_view chunk) override {
-    text.append(chunk);
-    return true;
-  }
-  bool EndPart() override { return true; }
-  std::string text;
-};
-
 }  // namespace
 
 struct DocumentBuilder::State {

@@ -105,6 +105,15 @@ class PartSink {
   virtual bool EndPart() = 0;
 };
 
+// Collects every part handed on, one after the other, in one string.
+class StringSink : public PartSink {
+ public:
+  bool BeginPart(std::size_t) override { return true; }
+  bool Write(std::string_view chunk) override { return text.append(chunk), true; }
+  bool EndPart() override { return true; }
+  std::string text;
+};
+
 struct UrlsetResult {
   bool ok = false;              // every part was handed on
   bool too_many_parts = false;  // the list needed more than max_parts

@@ -15,13 +15,7 @@ namespace lirrevo::test {
 // window builds it, in one string; "" where the text cannot be converted or
 // a line cannot stand in the document.
 inline std::string DocumentOfText(std::string_view text, const DateTime& date) {
-  class StringSink : public PartSink {
-   public:
-    bool BeginPart(std::size_t) override { return true; }
-    bool Write(std::string_view chunk) override { return text.append(chunk), true; }
-    bool EndPart() override { return true; }
-    std::string text;
-  } sink;
+  StringSink sink;
   const std::optional<std::string> utf8 = TextToUtf8(text);
   if (!utf8 || !CheckBoxUtf8(*utf8, LineBreaks::kCrLf, date, UrlsetOptions{})) return {};
   BuildSitemapDocument(*utf8, LineBreaks::kCrLf, date, UrlsetOptions{}, sink);
