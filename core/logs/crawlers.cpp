@@ -38,9 +38,8 @@ class TokenIndex {
     for (const Crawler& crawler : kCrawlers) {
       for (std::size_t at = 0; at <= crawler.tokens.size();) {
         const std::size_t end = std::min(crawler.tokens.find('|', at), crawler.tokens.size());
-        std::string lower;
-        for (const char c : crawler.tokens.substr(at, end - at)) lower += LowerAscii(c);
-        tokens_.emplace_back(std::move(lower), &crawler);
+        tokens_.emplace_back(LowerAscii(std::string(crawler.tokens.substr(at, end - at))),
+                             &crawler);
         at = end + 1;
       }
     }
